@@ -1,0 +1,6 @@
+// rekul: recurrent motif modules in one sequence per gene.
+#include "common/Pipeline.hpp"
+#include "hits/HitA.hpp"
+#include "modules/Tree.hpp"
+
+int main(int argc, char** argv) { return runPipeline<HitA, Tree>(argc, argv); }

@@ -1,0 +1,6 @@
+// rekulo: recurrent motif modules in ortholog groups, on the conserved reference hits.
+#include "common/Pipeline.hpp"
+#include "hits/HitAO.hpp"
+#include "modules/Tree.hpp"
+
+int main(int argc, char** argv) { return runPipeline<HitAO, TreeO>(argc, argv); }

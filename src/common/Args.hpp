@@ -1,0 +1,31 @@
+// Settings of one run, read from the command line with getopt("hw:g:m:o:k:tlp:").
+// Options are handled in command-line order; a refused value ends the run through `die`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Args {
+public:
+    std::string motifFile;
+    std::string seqFile;
+    int32_t overlapDistance = 4;
+    int32_t windowSize = 200;
+    int32_t geneNumber = 15;
+    int32_t minMotifNumber = 3;
+    int32_t maxMotifNumber = 8;
+    bool useTfName = false;
+    bool maskLowercase = false;
+    float pseudocount = 0.375f;
+    float scoreThreshold = 5.0f;
+
+    Args(int argc, char** argv);
+    void Parse(int argc, char** argv);
+
+    std::string usageText() const;
+    std::string helpText() const;
+};
+
+// Reads an option value as atoi does (leading blanks, sign, digits; none reads as 0), but
+// refuses a number outside the 32-bit signed range instead of overflowing.
+bool parseIntOption(const char* text, int32_t& value);

@@ -1,0 +1,22 @@
+// Hit stage of rekul: reads one sequence per gene, sets the cutoffs, scans every gene on
+// both strands and keeps one thinned hit list per gene; the sequence texts are then dropped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "hits/HitStage.hpp"
+
+struct Seq {
+    std::string name;
+    std::string seq;
+};
+
+class HitA : public HitStage {
+public:
+    std::vector<Seq> seqs;
+
+    HitA(Args settings, MotifA& motifs, uint32_t seed = timeSeed());
+    void ReadSeq();
+    void SeqMotifHit(MotifA& motifs);
+};

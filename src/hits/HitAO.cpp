@@ -1,0 +1,112 @@
+// Ortholog sequence file: a '>' title line starts each group, a '<' line starts each species
+// sequence and following lines continue it. Lines before the first '<' form a species text of
+// their own; an empty species text is dropped unless it ends the group.
+#include "hits/HitAO.hpp"
+
+#include <algorithm>
+
+#include "common/LineReader.hpp"
+#include "common/die.hpp"
+#include "hits/PairScan.hpp"
+#include "hits/SeqReader.hpp"
+
+HitAO::HitAO(Args settings, MotifA& motifs, uint32_t seed)
+    : HitStage(settings), minMotifNumber(settings.minMotifNumber), windowSize(settings.windowSize) {
+    ReadSeq();
+    MotifScore(motifs, seed);
+    SeqMotifHit(motifs);
+    seqs.clear();
+    seqs.shrink_to_fit();
+}
+
+void HitAO::ReadSeq() {
+    LineReader reader(seqFile);
+    if (!reader.isOpen()) die("Can't open sequence file!!!");
+    std::string title;
+    if (!reader.next(title) || title.empty()) die("Error: sequence file has no title line");
+    BaseCounts counts;
+    UniqueNames names;
+    bool anotherGroup = true;
+    while (anotherGroup) {
+        SeqO group{geneNameFromTitle(title), {}};
+        names.add(group.name);
+        anotherGroup = false;
+        std::string text, line;
+        while (reader.next(line)) {
+            if (!line.empty() && line[0] == '>') {
+                title = line;
+                anotherGroup = true;
+                break;
+            }
+            if (!line.empty() && line[0] == '<') {
+                if (!text.empty()) group.species.push_back(std::move(text));
+                text = line.substr(1);
+            } else {
+                text += line;
+            }
+        }
+        group.species.push_back(std::move(text));
+        for (std::string& species : group.species) {
+            checkSequenceLength(group.name, species.size());
+            if (!maskLowercase) upperCase(species);
+            counts.add(species);
+        }
+        seqs.push_back(std::move(group));
+    }
+    auto freq = counts.frequencies(pseudocount);
+    baseFreq.assign(freq.begin(), freq.end());
+}
+
+void HitAO::SeqMotifHit(MotifA& motifs) {
+    prepareScan(motifs);
+    for (const SeqO& group : seqs) {
+        progress("motifHit for gene " + group.name);
+        std::vector<SeqHit> speciesHits;
+        for (const std::string& species : group.species)
+            speciesHits.push_back({group.name, static_cast<int32_t>(species.size()), scanSequence(species)});
+        seqHits.push_back({group.name, static_cast<int32_t>(group.species.front().size()),
+                           FindHitArray(speciesHits)});
+    }
+}
+
+std::vector<MHit> HitAO::FindHitArray(const std::vector<SeqHit>& speciesHits) const {
+    return conservedHits(speciesHits, windowSize, minMotifNumber);
+}
+
+namespace {
+
+// The distinct pair keys of one species' hit list, sorted.
+std::vector<uint64_t> pairKeys(const std::vector<MHit>& hits, int32_t windowSize) {
+    std::vector<uint64_t> keys;
+    forEachPair(hits, windowSize,
+                [&](size_t a, size_t b) { keys.push_back(CompName(hits[a].motif, hits[b].motif)); });
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+}  // namespace
+
+std::vector<MHit> conservedHits(const std::vector<SeqHit>& speciesHits, int32_t windowSize,
+                                int32_t minMotifNumber) {
+    const std::vector<MHit>& reference = speciesHits.front().hits;
+    if (speciesHits.size() == 1) return reference;
+    std::vector<std::vector<uint64_t>> keysOfSpecies;
+    for (size_t i = 1; i < speciesHits.size(); ++i)
+        keysOfSpecies.push_back(pairKeys(speciesHits[i].hits, windowSize));
+    auto inEverySpecies = [&](uint64_t key) {
+        return std::all_of(keysOfSpecies.begin(), keysOfSpecies.end(), [&](const auto& keys) {
+            return std::binary_search(keys.begin(), keys.end(), key);
+        });
+    };
+    std::vector<int64_t> conservedPairs(reference.size(), 0);
+    forEachPair(reference, windowSize, [&](size_t a, size_t b) {
+        if (!inEverySpecies(CompName(reference[a].motif, reference[b].motif))) return;
+        ++conservedPairs[a];
+        ++conservedPairs[b];
+    });
+    std::vector<MHit> kept;
+    for (size_t i = 0; i < reference.size(); ++i)
+        if (conservedPairs[i] >= static_cast<int64_t>(minMotifNumber) - 1) kept.push_back(reference[i]);
+    return kept;
+}

@@ -1,0 +1,30 @@
+// Hit stage of rekulo: each gene is an ortholog group, reference species first. Every species
+// sequence is scanned as rekul scans a gene; a reference hit is kept when it takes part in at
+// least minMotifNumber - 1 motif pairs whose pair key occurs in every species of the group.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "hits/HitStage.hpp"
+
+struct SeqO {
+    std::string name;
+    std::vector<std::string> species;
+};
+
+class HitAO : public HitStage {
+public:
+    int32_t minMotifNumber;
+    int32_t windowSize;
+    std::vector<SeqO> seqs;
+
+    HitAO(Args settings, MotifA& motifs, uint32_t seed = timeSeed());
+    void ReadSeq();
+    void SeqMotifHit(MotifA& motifs);
+    std::vector<MHit> FindHitArray(const std::vector<SeqHit>& speciesHits) const;
+};
+
+// The conserved reference hits of one group, in reference order.
+std::vector<MHit> conservedHits(const std::vector<SeqHit>& speciesHits, int32_t windowSize,
+                                int32_t minMotifNumber);

@@ -1,0 +1,66 @@
+#include "hits/HitStage.hpp"
+
+#include <algorithm>
+#include <ctime>
+
+#include "common/die.hpp"
+#include "motif/Cutoff.hpp"
+
+HitStage::HitStage(const Args& settings)
+    : seqFile(settings.seqFile),
+      scoreThreshold(settings.scoreThreshold),
+      pseudocount(settings.pseudocount),
+      overlapDistance(settings.overlapDistance),
+      maskLowercase(settings.maskLowercase),
+      baseFreq(4, 0.0f) {}
+
+uint32_t HitStage::timeSeed() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+void HitStage::MotifScore(MotifA& motifs, uint32_t seed) {
+    const float t = scoreThreshold;
+    if (t >= 1) {
+        for (Motif& motif : motifs.motifs) motif.cutoff = t;
+        return;
+    }
+    const int64_t n = sampleLength(t);
+    for (const Motif& motif : motifs.motifs)
+        if (motif.length > n)
+            die("Error: motif " + motif.name + " is longer than the background sample (" +
+                std::to_string(n) + " letters)");
+    const std::vector<uint8_t> sample = FreqToSeq(baseFreq.data(), n, seed);
+    for (Motif& motif : motifs.motifs) {
+        motif.cutoff = sampleCutoff(MotifTable(motif, baseFreq.data()), sample, t);
+        progress("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
+    }
+}
+
+void HitStage::prepareScan(const MotifA& motifs) {
+    MotifNames table = motifs.nameTable();
+    motifNames = std::move(table.names);
+    idOfMotif_ = std::move(table.idOfMotif);
+    for (const Motif& motif : motifs.motifs) {
+        tables_.emplace_back(motif, baseFreq.data());
+        cutoffs_.push_back(motif.cutoff);
+    }
+}
+
+void appendMotifHits(const MotifTable& table, float cutoff, int32_t motifId,
+                     const std::vector<uint8_t>& codes, std::vector<MHit>& hits) {
+    const int32_t width = table.width();
+    scanPlacements(table, codes, [&](int64_t q, float forward, float reverse) {
+        const auto start = static_cast<int32_t>(q);
+        if (forward > cutoff) hits.push_back({motifId, start, start + width - 1, '+', truncateScore(forward)});
+        if (reverse > cutoff) hits.push_back({motifId, start, start + width - 1, '-', truncateScore(reverse)});
+    });
+}
+
+std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
+    const std::vector<uint8_t> codes = encodeBases(text);
+    std::vector<MHit> hits;
+    for (size_t m = 0; m < tables_.size(); ++m)
+        appendMotifHits(tables_[m], cutoffs_[m], idOfMotif_[m], codes, hits);
+    // Motif-major collection; a stable sort by start restores scan order (start, motif, strand).
+    std::stable_sort(hits.begin(), hits.end(), CompHitPos);
+    if (hits.size() > 1) hits = delHitOverlap(std::move(hits), overlapDistance);
+    return hits;
+}

@@ -1,0 +1,47 @@
+// What the two hit stages share: the settings they copy, the background frequencies, the
+// score cutoffs, and the scan of one sequence with every motif followed by overlap removal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Args.hpp"
+#include "hits/Hit.hpp"
+#include "motif/MotifA.hpp"
+#include "motif/WindowScore.hpp"
+
+class HitStage {
+public:
+    std::string seqFile;
+    float scoreThreshold;
+    float pseudocount;
+    int32_t overlapDistance;
+    bool maskLowercase;
+    std::vector<float> baseFreq;
+    std::vector<SeqHit> seqHits;          // one entry per gene, in file order
+    std::vector<std::string> motifNames;  // name of each motif id, in byte-wise order
+
+    // Seed of the background sample of p-value cutoffs; the time in seconds by default.
+    static uint32_t timeSeed();
+
+protected:
+    explicit HitStage(const Args& settings);
+
+    // Sets every motif's cutoff: the fixed threshold, or one read off a background sample.
+    void MotifScore(MotifA& motifs, uint32_t seed);
+    // Builds the score tables of the motifs; call after the cutoffs are set.
+    void prepareScan(const MotifA& motifs);
+    // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
+    std::vector<MHit> scanSequence(const std::string& text) const;
+
+private:
+    std::vector<MotifTable> tables_;
+    std::vector<float> cutoffs_;
+    std::vector<int32_t> idOfMotif_;
+};
+
+// Every hit of one motif on the base codes: placements whose score exceeds the cutoff,
+// forward before reverse at each start.
+void appendMotifHits(const MotifTable& table, float cutoff, int32_t motifId,
+                     const std::vector<uint8_t>& codes, std::vector<MHit>& hits);

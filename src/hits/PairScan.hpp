@@ -1,0 +1,28 @@
+// The pair scan shared by the conserved-hit filter and the motif pair table: each hit pairs
+// with the later hits of other motifs up to the first later hit that ends more than
+// `windowSize` past its start; that hit stops the scan even if a later one would fit.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "hits/Hit.hpp"
+
+// Pair key of two motif ids, independent of their order: the smaller id (so the smaller
+// name) first.
+inline uint64_t CompName(int32_t a, int32_t b) {
+    auto [low, high] = std::minmax(a, b);
+    return (static_cast<uint64_t>(static_cast<uint32_t>(low)) << 32) | static_cast<uint32_t>(high);
+}
+
+template <typename Visit>
+void forEachPair(const std::vector<MHit>& hits, int32_t windowSize, Visit&& visit) {
+    for (size_t a = 0; a < hits.size(); ++a) {
+        for (size_t b = a + 1; b < hits.size(); ++b) {
+            if (static_cast<int64_t>(hits[b].end) - hits[a].start > windowSize) break;
+            if (hits[b].motif == hits[a].motif) continue;
+            visit(a, b);
+        }
+    }
+}

@@ -1,0 +1,49 @@
+#include "hits/SeqReader.hpp"
+
+#include <cstdint>
+
+#include "common/die.hpp"
+
+std::string geneNameFromTitle(const std::string& title) {
+    size_t blank = title.find_first_of(" \t");
+    if (blank == 0 || blank == std::string::npos) return title.size() > 1 ? title.substr(1) : "";
+    return title.substr(1, blank - 1);
+}
+
+void upperCase(std::string& text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+void BaseCounts::add(const std::string& text) {
+    for (char c : text) {
+        switch (c) {
+            case 'A': ++counts_[0]; break;
+            case 'C': ++counts_[1]; break;
+            case 'G': ++counts_[2]; break;
+            case 'T': ++counts_[3]; break;
+            default: break;
+        }
+    }
+}
+
+std::array<float, 4> BaseCounts::frequencies(float pseudocount) const {
+    std::array<float, 4> freq;
+    float sum = 0;
+    for (int b = 0; b < 4; ++b) {
+        freq[b] = static_cast<float>(counts_[b]) + pseudocount;
+        sum += freq[b];
+    }
+    for (float& f : freq) f /= sum;
+    return freq;
+}
+
+void UniqueNames::add(const std::string& name) {
+    if (!seen_.insert(name).second) die("Error: duplicate gene name " + name + " in sequence file");
+}
+
+void checkSequenceLength(const std::string& name, size_t length) {
+    if (length > static_cast<size_t>(INT32_MAX))
+        die("Error: sequence " + name + " is longer than " + std::to_string(INT32_MAX) +
+            " letters");
+}

@@ -1,0 +1,43 @@
+#include "modules/PairTable.hpp"
+
+#include <algorithm>
+
+#include "hits/PairScan.hpp"
+
+namespace {
+constexpr int32_t kDenseLimit = 4096;
+}
+
+PairTable::PairTable(int32_t motifCount)
+    : motifCount_(motifCount), dense_(motifCount <= kDenseLimit) {
+    if (dense_) denseSlot_.assign(static_cast<size_t>(motifCount) * motifCount, -1);
+}
+
+int32_t PairTable::findSlot(int32_t low, int32_t high) const {
+    if (dense_) return denseSlot_[static_cast<size_t>(low) * motifCount_ + high];
+    auto it = sparseSlot_.find(CompName(low, high));
+    return it == sparseSlot_.end() ? -1 : it->second;
+}
+
+void PairTable::addGene(int32_t a, int32_t b, int32_t gene) {
+    auto [low, high] = std::minmax(a, b);
+    int32_t slot = findSlot(low, high);
+    if (slot < 0) {
+        slot = static_cast<int32_t>(lists_.size());
+        if (dense_)
+            denseSlot_[static_cast<size_t>(low) * motifCount_ + high] = slot;
+        else
+            sparseSlot_.emplace(CompName(low, high), slot);
+        firsts_.push_back(low);
+        seconds_.push_back(high);
+        lists_.emplace_back();
+    }
+    std::vector<int32_t>& list = lists_[slot];
+    if (list.empty() || list.back() != gene) list.push_back(gene);
+}
+
+const std::vector<int32_t>* PairTable::genes(int32_t a, int32_t b) const {
+    auto [low, high] = std::minmax(a, b);
+    int32_t slot = findSlot(low, high);
+    return slot < 0 ? nullptr : &lists_[slot];
+}

@@ -1,0 +1,49 @@
+// Module tests on hit positions. FindGeneShared narrows a node's genes to those where the new
+// motif pairs with every motif of the node and, from three motifs on, where the enlarged
+// module fits one window. TestCRM collects every instance of a module in the given genes.
+#include <algorithm>
+
+#include "modules/Tree.hpp"
+
+std::vector<int32_t> Discovery::FindGeneShared(int32_t newMotif, const Node& node,
+                                               const HitStage& hits) {
+    std::vector<const std::vector<int32_t>*> lists;
+    for (int32_t m : node.motifs) {
+        const std::vector<int32_t>* list = pairGenes.genes(newMotif, m);
+        if (list == nullptr) return {};
+        lists.push_back(list);
+    }
+    // Pair gene lists are ascending, so membership is a binary search.
+    std::vector<int32_t> shared;
+    for (int32_t g : node.genes)
+        if (std::all_of(lists.begin(), lists.end(), [g](const std::vector<int32_t>* list) {
+                return std::binary_search(list->begin(), list->end(), g);
+            }))
+            shared.push_back(g);
+    std::sort(shared.begin(), shared.end(),
+              [this](int32_t a, int32_t b) { return geneRank_[a] < geneRank_[b]; });
+    if (node.level <= 1) return shared;
+    std::vector<int32_t> module = node.motifs;
+    module.push_back(newMotif);
+    slots_.assign(module);
+    std::erase_if(shared, [&](int32_t g) {
+        scan_.run(hits.seqHits[g].hits, slots_, windowSize, true);
+        return scan_.instances.empty();
+    });
+    return shared;
+}
+
+std::vector<Crm> Discovery::TestCRM(const std::vector<int32_t>& module,
+                                    const std::vector<int32_t>& geneList, const HitStage& hits) {
+    slots_.assign(module);
+    std::vector<Crm> crms;
+    for (int32_t g : geneList) {
+        scan_.run(hits.seqHits[g].hits, slots_, windowSize, false);
+        for (auto [first, last] : scan_.instances) {
+            Crm crm{g, {}};
+            for (size_t k = first; k <= last; ++k) crm.hits.push_back(*scan_.filtered[k]);
+            crms.push_back(std::move(crm));
+        }
+    }
+    return crms;
+}

@@ -1,0 +1,69 @@
+#include "motif/WindowScore.hpp"
+
+#include <cmath>
+
+namespace {
+
+// Two doubles (forward, reverse) and their single-precision rounding, as one vector.
+typedef double PairD __attribute__((vector_size(16)));
+typedef float PairF __attribute__((vector_size(8)));
+
+inline PairD addRounded(PairD sum, const double* term) {
+    PairD t = {term[0], term[1]};
+    return __builtin_convertvector(__builtin_convertvector(sum + t, PairF), PairD);
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeBases(const std::string& text) {
+    std::vector<uint8_t> codes(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        switch (text[i]) {
+            case 'A': codes[i] = 0; break;
+            case 'C': codes[i] = 1; break;
+            case 'G': codes[i] = 2; break;
+            case 'T': codes[i] = 3; break;
+            default: codes[i] = kNotBase;
+        }
+    }
+    return codes;
+}
+
+MotifTable::MotifTable(const Motif& motif, const float baseFreq[4])
+    : width_(motif.length), terms_(8 * static_cast<size_t>(motif.length)) {
+    const std::vector<float>& p = motif.freq;
+    for (int32_t i = 0; i < width_; ++i) {
+        for (int b = 0; b < 4; ++b) {
+            int c = 3 - b;
+            float forwardQuotient = p[4 * i + b] / baseFreq[b];
+            float reverseQuotient = p[4 * (width_ - 1 - i) + c] / baseFreq[c];
+            terms_[2 * (4 * i + b)] = std::log(static_cast<double>(forwardQuotient));
+            terms_[2 * (4 * i + b) + 1] = std::log(static_cast<double>(reverseQuotient));
+        }
+    }
+}
+
+void MotifTable::score(const uint8_t* codes, float& forward, float& reverse) const {
+    PairD sum = {0, 0};
+    for (int32_t i = 0; i < width_; ++i)
+        sum = addRounded(sum, &terms_[2 * (4 * i + (codes[i] & 3))]);
+    forward = static_cast<float>(sum[0]);
+    reverse = static_cast<float>(sum[1]);
+}
+
+void MotifTable::score4(const uint8_t* codes, float forward[4], float reverse[4]) const {
+    PairD s0 = {0, 0}, s1 = {0, 0}, s2 = {0, 0}, s3 = {0, 0};
+    const double* row = terms_.data();
+    for (int32_t i = 0; i < width_; ++i, row += 8) {
+        // Codes of non-bases are clamped into the table; those windows are discarded.
+        s0 = addRounded(s0, row + 2 * (codes[i] & 3));
+        s1 = addRounded(s1, row + 2 * (codes[i + 1] & 3));
+        s2 = addRounded(s2, row + 2 * (codes[i + 2] & 3));
+        s3 = addRounded(s3, row + 2 * (codes[i + 3] & 3));
+    }
+    PairD sums[4] = {s0, s1, s2, s3};
+    for (int j = 0; j < 4; ++j) {
+        forward[j] = static_cast<float>(sums[j][0]);
+        reverse[j] = static_cast<float>(sums[j][1]);
+    }
+}
