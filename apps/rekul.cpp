@@ -3,4 +3,6 @@
 #include "hits/HitA.hpp"
 #include "modules/Tree.hpp"
 
-int main(int argc, char** argv) { return runPipeline<HitA, Tree>(argc, argv); }
+int main(int argc, char** argv) {
+    return runPipeline<HitA, Tree>(argc, argv);
+}

@@ -3,4 +3,6 @@
 #include "hits/HitAO.hpp"
 #include "modules/Tree.hpp"
 
-int main(int argc, char** argv) { return runPipeline<HitAO, TreeO>(argc, argv); }
+int main(int argc, char** argv) {
+    return runPipeline<HitAO, TreeO>(argc, argv);
+}

@@ -12,7 +12,8 @@
 
 namespace {
 
-const char* const kHelpIntro = R"(Rekul is a program for finding recurrent motif modules. The user needs to
+const char* const kHelpIntro =
+    R"(Rekul is a program for finding recurrent motif modules. The user needs to
 specify a list of motifs (short sequence patterns), the program will then
 look for recurrent motif modules in the sequence.
 
@@ -109,52 +110,75 @@ default values are designed to give sensible results.
 
 )";
 
-const char* const kHelpClosing = R"(The method is described in the publications on recurrent cis-regulatory
+const char* const kHelpClosing =
+    R"(The method is described in the publications on recurrent cis-regulatory
 motif modules listed in this program's documentation. Please send questions
 and bug reports through the project's issue tracker.
 )";
 
 }  // namespace
 
-Args::Args(int argc, char** argv) { Parse(argc, argv); }
+Args::Args(int argc, char** argv) {
+    Parse(argc, argv);
+}
 
 std::string Args::usageText() const {
     return "Usage: rekul [options] motifFile seqFile.fa\n"
            "\n"
            "Options:\n"
            "-h Help: print documentation\n"
-           "-w windowSize threshold (default = " + tostring(windowSize) + ")\n"
-           "-g GeneNumber threshold (default = " + tostring(geneNumber) + ")\n"
-           "-m Motif score threshold (default = " + tostring(scoreThreshold) + ")\n"
+           "-w windowSize threshold (default = " +
+           tostring(windowSize) +
+           ")\n"
+           "-g GeneNumber threshold (default = " +
+           tostring(geneNumber) +
+           ")\n"
+           "-m Motif score threshold (default = " +
+           tostring(scoreThreshold) +
+           ")\n"
            "   0<=m<=1: m is probability. Rekul will compute the score cutoff\n"
            "            corresponding to this p-value for each motif (default=0.0001)\n"
            "   m>1:     m is score cutoff. The score cutoff of all motifs equal to m\n"
            "            (default=5).\n"
-           "-o Overlap distance threshold (default = " + tostring(overlapDistance) + ")\n"
-           "-k Miminum motif number threshold (default = " + tostring(minMotifNumber) + ")\n"
+           "-o Overlap distance threshold (default = " +
+           tostring(overlapDistance) +
+           ")\n"
+           "-k Miminum motif number threshold (default = " +
+           tostring(minMotifNumber) +
+           ")\n"
            "-t Represent motif by TF name like CREB_01 (default by index like M00039)\n"
            "-l Mask lowercase letters (default= false)\n"
-           "-p Pseudocount (default = " + tostring(pseudocount) + ")\n";
+           "-p Pseudocount (default = " +
+           tostring(pseudocount) + ")\n";
 }
 
 std::string Args::helpText() const {
     return std::string(kHelpIntro) +
            "-h Help: print documentation. You already know this one.\n"
-           "-w windowSize threshold (default = " + tostring(windowSize) + ").Print details\n"
+           "-w windowSize threshold (default = " +
+           tostring(windowSize) +
+           ").Print details\n"
            "   of all recurrent motif clusters with size <= this value.\n"
-           "-g GeneNumber threshold (default = " + tostring(geneNumber) + ").Print details\n"
+           "-g GeneNumber threshold (default = " +
+           tostring(geneNumber) +
+           ").Print details\n"
            "   of all recurrent motif clusters with occurred gene number >= this value.\n"
-           "-m Motif score threshold (default = " + tostring(scoreThreshold) + ").\n"
+           "-m Motif score threshold (default = " +
+           tostring(scoreThreshold) +
+           ").\n"
            "   0<=m<=1: m  is  probability.  Rekul   will   compute  the  score c utoff\n"
            "            corresponding to this p-value  for each motif (default=0.0001).\n"
            "   m>1:     m  is  score  cutoff. The score cutoff of all motifs equal to m\n"
            "            (default=5).\n"
            "-o Overlap distance threshold of neighboring motifs(default = " +
-           tostring(overlapDistance) + ").\n"
+           tostring(overlapDistance) +
+           ").\n"
            "   the overlap distance of neighboring motifs is defined as the distance of\n"
            "   their start positions.\n"
            "-k Minimum number threshold of distinct motifs in predicted recurrent motif\n"
-           "   clusters (default = " + tostring(minMotifNumber) + ").\n"
+           "   clusters (default = " +
+           tostring(minMotifNumber) +
+           ").\n"
            "-t Represent motif by TF name (such as CREB_01)(default by index, such as \n"
            "   M00039).If using this parameter, TF name must follow index in the title\n"
            "   line like this: >M00039 V$CREB_01\n"
@@ -162,7 +186,9 @@ std::string Args::helpText() const {
            "   matching them). Lowercase letters are often used to indicate repetitive\n"
            "   regions.  Repetitive  regions,  especially  tandem repeats, can produce\n"
            "   extremely high-scoring motif clusters,which may or may not be spurious.\n"
-           "-p Pseudocount (default = " + tostring(pseudocount) + ").\n"
+           "-p Pseudocount (default = " +
+           tostring(pseudocount) +
+           ").\n"
            "   This value gets added to all entries in the motif matrices.Pseudocounts\n"
            "   are a standard way of estimating  underlying frequencies from a limited\n"
            "   number of observations.  If  your matrices contain probabilities rather\n"
@@ -195,7 +221,7 @@ void setIntOption(char option, const char* text, int32_t& field, const char* neg
 constexpr double kMaxSampleLength = 100000000.0;
 
 void checkScoreThreshold(float threshold) {
-    if (threshold < 0) die("motif score threshold should be >= zero");
+    if (!(threshold >= 0)) die("motif score threshold should be >= zero");  // NaN too
     if (threshold > 0 && threshold < 1 && 50.0 / threshold > kMaxSampleLength)
         die("motif score threshold p-value must be >= 5e-07");
 }
@@ -231,7 +257,7 @@ void Args::Parse(int argc, char** argv) {
                 break;
             case 'p':
                 pseudocount = static_cast<float>(std::atof(optarg));
-                if (pseudocount < 0) die("Pseudocount should be >= zero");
+                if (!(pseudocount >= 0)) die("Pseudocount should be >= zero");
                 break;
             case 't':
                 useTfName = true;

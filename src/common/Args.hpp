@@ -6,7 +6,7 @@
 #include <string>
 
 class Args {
-public:
+  public:
     std::string motifFile;
     std::string seqFile;
     int32_t overlapDistance = 4;
@@ -19,6 +19,7 @@ public:
     float pseudocount = 0.375f;
     float scoreThreshold = 5.0f;
 
+    Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv);
     void Parse(int argc, char** argv);
 

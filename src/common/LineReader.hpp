@@ -6,7 +6,7 @@
 #include <string>
 
 class LineReader {
-public:
+  public:
     explicit LineReader(const std::string& path) : in_(path, std::ios::binary) {}
 
     bool isOpen() const { return in_.is_open(); }
@@ -21,7 +21,7 @@ public:
 
     long lineNumber() const { return lineNumber_; }
 
-private:
+  private:
     std::ifstream in_;
     long lineNumber_ = 0;
 };

@@ -11,7 +11,7 @@ struct MHit {
     int32_t start = 0;  // first covered position, 0-based
     int32_t end = 0;    // last covered position: start + width - 1
     char strand = '+';
-    float score = 0;    // truncated toward zero to two decimals
+    float score = 0;  // truncated toward zero to two decimals
 };
 
 // The hits of one gene in ascending start, and the gene's sequence length.
@@ -21,8 +21,12 @@ struct SeqHit {
     std::vector<MHit> hits;
 };
 
-inline bool CompHitPos(const MHit& a, const MHit& b) { return a.start < b.start; }
-inline bool CompHitScore(const MHit& a, const MHit& b) { return a.score < b.score; }
+inline bool CompHitPos(const MHit& a, const MHit& b) {
+    return a.start < b.start;
+}
+inline bool CompHitScore(const MHit& a, const MHit& b) {
+    return a.score < b.score;
+}
 
 // Keeps the best hits and drops each weaker hit whose start lies closer than
 // `overlapDistance` to a kept one; a hit with score exactly 0 counts as dropped.

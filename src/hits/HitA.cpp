@@ -48,6 +48,7 @@ void HitA::SeqMotifHit(MotifA& motifs) {
     prepareScan(motifs);
     for (const Seq& gene : seqs) {
         progress("motifHit for gene " + gene.name);
-        seqHits.push_back({gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)});
+        seqHits.push_back(
+            {gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)});
     }
 }

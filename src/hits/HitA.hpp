@@ -13,7 +13,7 @@ struct Seq {
 };
 
 class HitA : public HitStage {
-public:
+  public:
     std::vector<Seq> seqs;
 
     HitA(Args settings, MotifA& motifs, uint32_t seed = timeSeed());

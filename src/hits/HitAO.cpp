@@ -19,6 +19,21 @@ HitAO::HitAO(Args settings, MotifA& motifs, uint32_t seed)
     seqs.shrink_to_fit();
 }
 
+std::vector<std::string> splitSpecies(const std::vector<std::string>& body) {
+    std::vector<std::string> species;
+    std::string text;
+    for (const std::string& line : body) {
+        if (!line.empty() && line[0] == '<') {
+            if (!text.empty()) species.push_back(std::move(text));
+            text = line.substr(1);
+        } else {
+            text += line;
+        }
+    }
+    species.push_back(std::move(text));
+    return species;
+}
+
 void HitAO::ReadSeq() {
     LineReader reader(seqFile);
     if (!reader.isOpen()) die("Can't open sequence file!!!");
@@ -31,21 +46,17 @@ void HitAO::ReadSeq() {
         SeqO group{geneNameFromTitle(title), {}};
         names.add(group.name);
         anotherGroup = false;
-        std::string text, line;
+        std::vector<std::string> body;
+        std::string line;
         while (reader.next(line)) {
             if (!line.empty() && line[0] == '>') {
                 title = line;
                 anotherGroup = true;
                 break;
             }
-            if (!line.empty() && line[0] == '<') {
-                if (!text.empty()) group.species.push_back(std::move(text));
-                text = line.substr(1);
-            } else {
-                text += line;
-            }
+            body.push_back(line);
         }
-        group.species.push_back(std::move(text));
+        group.species = splitSpecies(body);
         for (std::string& species : group.species) {
             checkSequenceLength(group.name, species.size());
             if (!maskLowercase) upperCase(species);
@@ -63,7 +74,8 @@ void HitAO::SeqMotifHit(MotifA& motifs) {
         progress("motifHit for gene " + group.name);
         std::vector<SeqHit> speciesHits;
         for (const std::string& species : group.species)
-            speciesHits.push_back({group.name, static_cast<int32_t>(species.size()), scanSequence(species)});
+            speciesHits.push_back(
+                {group.name, static_cast<int32_t>(species.size()), scanSequence(species)});
         seqHits.push_back({group.name, static_cast<int32_t>(group.species.front().size()),
                            FindHitArray(speciesHits)});
     }
@@ -78,8 +90,9 @@ namespace {
 // The distinct pair keys of one species' hit list, sorted.
 std::vector<uint64_t> pairKeys(const std::vector<MHit>& hits, int32_t windowSize) {
     std::vector<uint64_t> keys;
-    forEachPair(hits, windowSize,
-                [&](size_t a, size_t b) { keys.push_back(CompName(hits[a].motif, hits[b].motif)); });
+    forEachPair(hits, windowSize, [&](size_t a, size_t b) {
+        keys.push_back(CompName(hits[a].motif, hits[b].motif));
+    });
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     return keys;
@@ -107,6 +120,7 @@ std::vector<MHit> conservedHits(const std::vector<SeqHit>& speciesHits, int32_t 
     });
     std::vector<MHit> kept;
     for (size_t i = 0; i < reference.size(); ++i)
-        if (conservedPairs[i] >= static_cast<int64_t>(minMotifNumber) - 1) kept.push_back(reference[i]);
+        if (conservedPairs[i] >= static_cast<int64_t>(minMotifNumber) - 1)
+            kept.push_back(reference[i]);
     return kept;
 }

@@ -14,7 +14,7 @@ struct SeqO {
 };
 
 class HitAO : public HitStage {
-public:
+  public:
     int32_t minMotifNumber;
     int32_t windowSize;
     std::vector<SeqO> seqs;
@@ -24,6 +24,9 @@ public:
     void SeqMotifHit(MotifA& motifs);
     std::vector<MHit> FindHitArray(const std::vector<SeqHit>& speciesHits) const;
 };
+
+// The species texts of one group's body lines: a '<' line starts the next species.
+std::vector<std::string> splitSpecies(const std::vector<std::string>& body);
 
 // The conserved reference hits of one group, in reference order.
 std::vector<MHit> conservedHits(const std::vector<SeqHit>& speciesHits, int32_t windowSize,

@@ -14,7 +14,9 @@ HitStage::HitStage(const Args& settings)
       maskLowercase(settings.maskLowercase),
       baseFreq(4, 0.0f) {}
 
-uint32_t HitStage::timeSeed() { return static_cast<uint32_t>(std::time(nullptr)); }
+uint32_t HitStage::timeSeed() {
+    return static_cast<uint32_t>(std::time(nullptr));
+}
 
 void HitStage::MotifScore(MotifA& motifs, uint32_t seed) {
     const float t = scoreThreshold;
@@ -49,8 +51,10 @@ void appendMotifHits(const MotifTable& table, float cutoff, int32_t motifId,
     const int32_t width = table.width();
     scanPlacements(table, codes, [&](int64_t q, float forward, float reverse) {
         const auto start = static_cast<int32_t>(q);
-        if (forward > cutoff) hits.push_back({motifId, start, start + width - 1, '+', truncateScore(forward)});
-        if (reverse > cutoff) hits.push_back({motifId, start, start + width - 1, '-', truncateScore(reverse)});
+        if (forward > cutoff)
+            hits.push_back({motifId, start, start + width - 1, '+', truncateScore(forward)});
+        if (reverse > cutoff)
+            hits.push_back({motifId, start, start + width - 1, '-', truncateScore(reverse)});
     });
 }
 

@@ -12,7 +12,7 @@
 #include "motif/WindowScore.hpp"
 
 class HitStage {
-public:
+  public:
     std::string seqFile;
     float scoreThreshold;
     float pseudocount;
@@ -25,7 +25,7 @@ public:
     // Seed of the background sample of p-value cutoffs; the time in seconds by default.
     static uint32_t timeSeed();
 
-protected:
+  protected:
     explicit HitStage(const Args& settings);
 
     // Sets every motif's cutoff: the fixed threshold, or one read off a background sample.
@@ -35,7 +35,7 @@ protected:
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
 
-private:
+  private:
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;
     std::vector<int32_t> idOfMotif_;

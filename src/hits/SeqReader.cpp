@@ -18,11 +18,20 @@ void upperCase(std::string& text) {
 void BaseCounts::add(const std::string& text) {
     for (char c : text) {
         switch (c) {
-            case 'A': ++counts_[0]; break;
-            case 'C': ++counts_[1]; break;
-            case 'G': ++counts_[2]; break;
-            case 'T': ++counts_[3]; break;
-            default: break;
+            case 'A':
+                ++counts_[0];
+                break;
+            case 'C':
+                ++counts_[1];
+                break;
+            case 'G':
+                ++counts_[2];
+                break;
+            case 'T':
+                ++counts_[3];
+                break;
+            default:
+                break;
         }
     }
 }

@@ -13,21 +13,21 @@ std::string geneNameFromTitle(const std::string& title);
 void upperCase(std::string& text);
 
 class BaseCounts {
-public:
+  public:
     void add(const std::string& text);
     // Frequencies of A, C, G, T with the pseudocount added once to each count.
     std::array<float, 4> frequencies(float pseudocount) const;
 
-private:
+  private:
     std::array<int64_t, 4> counts_{};
 };
 
 // Refuses a repeated gene name, so that every later lookup by name is unambiguous.
 class UniqueNames {
-public:
+  public:
     void add(const std::string& name);
 
-private:
+  private:
     std::unordered_set<std::string> seen_;
 };
 

@@ -53,7 +53,8 @@ void Discovery::BuildMP(const HitStage& hits) {
 
     std::vector<int32_t> byName(genes.size());
     std::iota(byName.begin(), byName.end(), 0);
-    std::sort(byName.begin(), byName.end(), [&](int32_t a, int32_t b) { return genes[a] < genes[b]; });
+    std::sort(byName.begin(), byName.end(),
+              [&](int32_t a, int32_t b) { return genes[a] < genes[b]; });
     geneRank_.resize(genes.size());
     for (size_t r = 0; r < byName.size(); ++r) geneRank_[byName[r]] = static_cast<int32_t>(r);
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 class PairTable {
-public:
+  public:
     explicit PairTable(int32_t motifCount = 0);
 
     // Appends the gene to the pair's list unless it is already its last entry.
@@ -25,7 +25,7 @@ public:
     int32_t second(size_t i) const { return seconds_[i]; }
     const std::vector<int32_t>& listAt(size_t i) const { return lists_[i]; }
 
-private:
+  private:
     int32_t findSlot(int32_t low, int32_t high) const;
 
     int32_t motifCount_;

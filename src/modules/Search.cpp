@@ -16,7 +16,8 @@ void Discovery::FindCRM(const HitStage& hits) {
 void Discovery::searchFrom(size_t rootIndex, const HitStage& hits) {
     Node root{{motifs[rootIndex]}, {}, {}, 1};
     for (size_t j = rootIndex + 1; j < motifs.size(); ++j)
-        if (pairGenes.contains(motifs[rootIndex], motifs[j])) root.pairedMotifs.push_back(motifs[j]);
+        if (pairGenes.contains(motifs[rootIndex], motifs[j]))
+            root.pairedMotifs.push_back(motifs[j]);
     root.genes.resize(genes.size());
     for (size_t g = 0; g < genes.size(); ++g) root.genes[g] = static_cast<int32_t>(g);
     std::vector<Node> stack{std::move(root)};
@@ -60,8 +61,8 @@ void Discovery::searchFrom(size_t rootIndex, const HitStage& hits) {
     }
 }
 
-void Discovery::testAndPrint(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
-                             const HitStage& hits) {
+void Discovery::testAndPrint(const std::vector<int32_t>& module,
+                             const std::vector<int32_t>& geneList, const HitStage& hits) {
     std::vector<Crm> crms = TestCRM(module, geneList, hits);
     if (!crms.empty()) PrintCRM(module, crms, hits);
 }

@@ -18,7 +18,9 @@ struct MNum {
     int32_t motif;
     int32_t num;
 };
-inline bool CompFreq(const MNum& x, const MNum& y) { return x.num < y.num; }
+inline bool CompFreq(const MNum& x, const MNum& y) {
+    return x.num < y.num;
+}
 
 // One state of the module search.
 struct Node {
@@ -35,7 +37,7 @@ struct Crm {
 };
 
 class Discovery {
-public:
+  public:
     int32_t windowSize;
     int32_t geneNumber;
     int32_t minMotifNumber;
@@ -52,13 +54,14 @@ public:
     void MotifRate(const HitStage& hits);
     void BuildMP(const HitStage& hits);
     void FindCRM(const HitStage& hits);
-    std::vector<Crm> TestCRM(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
-                             const HitStage& hits);
+    std::vector<Crm> TestCRM(const std::vector<int32_t>& module,
+                             const std::vector<int32_t>& geneList, const HitStage& hits);
     std::vector<int32_t> FindGeneShared(int32_t newMotif, const Node& node, const HitStage& hits);
     double ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal) const;
-    void PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& crms, const HitStage& hits) const;
+    void PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& crms,
+                  const HitStage& hits) const;
 
-private:
+  private:
     void searchFrom(size_t rootIndex, const HitStage& hits);
     void testAndPrint(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
                       const HitStage& hits);
@@ -70,12 +73,12 @@ private:
 };
 
 class Tree : public Discovery {
-public:
+  public:
     Tree(Args settings, HitA& hits) : Discovery(settings, hits) {}
 };
 
 class TreeO : public Discovery {
-public:
+  public:
     TreeO(Args settings, HitAO& hits) : Discovery(settings, hits) {}
 };
 

@@ -13,14 +13,14 @@
 
 // Maps the motif ids of one module (at most 32 motifs) to bit positions.
 class ModuleSlots {
-public:
+  public:
     explicit ModuleSlots(size_t motifCount) : slot_(motifCount, -1) {}
 
     void assign(const std::vector<int32_t>& module);
     int slot(int32_t motif) const { return slot_[motif]; }
     int size() const { return static_cast<int>(module_.size()); }
 
-private:
+  private:
     std::vector<int8_t> slot_;
     std::vector<int32_t> module_;
 };

@@ -22,7 +22,8 @@ std::vector<std::string> splitFields(const std::string& line, const char* separa
     return fields;
 }
 
-bool appendRow(const std::vector<std::string>& fields, float pseudocount, std::vector<float>& freq) {
+bool appendRow(const std::vector<std::string>& fields, float pseudocount,
+               std::vector<float>& freq) {
     float value[4];
     for (int b = 0; b < 4; ++b)
         value[b] = static_cast<float>(std::atof(fields[b].c_str()) + pseudocount);

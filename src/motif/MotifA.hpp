@@ -24,7 +24,7 @@ struct MotifNames {
 };
 
 class MotifA {
-public:
+  public:
     bool useTfName;
     std::string motifFile;
     float pseudocount;

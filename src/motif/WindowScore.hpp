@@ -16,7 +16,7 @@ constexpr uint8_t kNotBase = 4;
 std::vector<uint8_t> encodeBases(const std::string& text);
 
 class MotifTable {
-public:
+  public:
     MotifTable(const Motif& motif, const float baseFreq[4]);
 
     int32_t width() const { return width_; }
@@ -25,7 +25,7 @@ public:
     // Scores four consecutive windows starting at codes[0..3].
     void score4(const uint8_t* codes, float forward[4], float reverse[4]) const;
 
-private:
+  private:
     int32_t width_;
     std::vector<double> terms_;  // terms_[2 * (4 * i + b) + strand]
 };

@@ -1,0 +1,68 @@
+// Helpers shared by the tests: temporary input files and running a program as a user would.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// A file in a fresh temporary folder, removed with the object.
+class TempFile {
+  public:
+    explicit TempFile(const std::string& content, const std::string& name = "input.txt") {
+        char folder[] = "/tmp/rekul-test-XXXXXX";
+        dir_ = mkdtemp(folder);
+        path_ = dir_ + "/" + name;
+        std::ofstream(path_, std::ios::binary) << content;
+    }
+    ~TempFile() { std::filesystem::remove_all(dir_); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string dir_, path_;
+};
+
+struct RunResult {
+    std::string out, err;
+    int status = -1;
+};
+
+inline std::string shellQuote(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs a program with the arguments and captures standard output, standard error and the
+// exit status separately.
+inline RunResult runProgram(const std::string& program, const std::vector<std::string>& args) {
+    TempFile out(""), err("");
+    std::string command = shellQuote(program);
+    for (const std::string& arg : args) command += " " + shellQuote(arg);
+    command += " </dev/null >" + shellQuote(out.path()) + " 2>" + shellQuote(err.path());
+    int raw = std::system(command.c_str());
+    RunResult result{readFile(out.path()), readFile(err.path()), -1};
+    if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+    return result;
+}
+
+#ifdef REKUL_BIN
+inline const std::vector<std::string>& bothPrograms() {
+    static const std::vector<std::string> programs{REKUL_BIN, REKULO_BIN};
+    return programs;
+}
+#endif

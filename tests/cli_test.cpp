@@ -1,0 +1,153 @@
+// The command line as a user meets it: texts on the right stream, refusals with their
+// messages, and exit status 1 for every failure, 0 for help and completed runs.
+#include <getopt.h>
+#include <gtest/gtest.h>
+
+#include "TestUtil.hpp"
+#include "common/Args.hpp"
+
+namespace {
+
+const std::string kExampleMotifs = std::string(EXAMPLES_DIR) + "/example.motifs";
+const std::string kExampleGenes = std::string(EXAMPLES_DIR) + "/example.fa";
+
+Args parse(std::vector<std::string> words) {
+    words.insert(words.begin(), "rekul");
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    optind = 0;  // restart the option scanner for each parse
+    return Args(static_cast<int>(argv.size()), argv.data());
+}
+
+std::string usage() {
+    return Args().usageText() + "\n";
+}
+
+}  // namespace
+
+TEST(ArgsParse, ReadsValuesAsAtoiAndKeepsTheLast) {
+    EXPECT_EQ(parse({"-w", "abc", "m"}).windowSize, 0);
+    EXPECT_EQ(parse({"-w", "12abc", "m"}).windowSize, 12);
+    EXPECT_EQ(parse({"-w", "300", "-w", "100", "m"}).windowSize, 100);
+    EXPECT_EQ(parse({"-w200", "m"}).windowSize, 200);
+    EXPECT_FLOAT_EQ(parse({"-m", "1", "m"}).scoreThreshold, 1.0f);
+    EXPECT_FLOAT_EQ(parse({"-p", "0", "m"}).pseudocount, 0.0f);
+}
+
+TEST(ArgsParse, DefaultsSwitchesAndFileArguments) {
+    Args plain = parse({"m"});
+    EXPECT_FALSE(plain.maskLowercase);
+    EXPECT_FALSE(plain.useTfName);
+    EXPECT_EQ(plain.seqFile, "");
+    Args grouped = parse({"-tl", "m", "s"});
+    EXPECT_TRUE(grouped.useTfName);
+    EXPECT_TRUE(grouped.maskLowercase);
+    Args mixed = parse({"m.txt", "-w", "100", "s.fa", "third", "-g", "4"});
+    EXPECT_EQ(mixed.motifFile, "m.txt");
+    EXPECT_EQ(mixed.seqFile, "s.fa");
+    EXPECT_EQ(mixed.windowSize, 100);
+    EXPECT_EQ(mixed.geneNumber, 4);
+}
+
+TEST(ArgsParse, IntegerRange) {
+    int32_t value = 0;
+    EXPECT_TRUE(parseIntOption("2147483647", value));
+    EXPECT_EQ(value, 2147483647);
+    EXPECT_TRUE(parseIntOption("-2147483648", value));
+    EXPECT_FALSE(parseIntOption("2147483648", value));
+    EXPECT_FALSE(parseIntOption("99999999999999999999999", value));
+    EXPECT_TRUE(parseIntOption("  7x", value));
+    EXPECT_EQ(value, 7);
+}
+
+TEST(Cli, UsageWithoutArguments) {
+    for (const std::string& program : bothPrograms()) {
+        RunResult r = runProgram(program, {});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, usage());
+        EXPECT_NE(r.err.find("-w windowSize threshold (default = 200)\n"), std::string::npos);
+        EXPECT_NE(r.err.find("-p Pseudocount (default = 0.375)\n"), std::string::npos);
+    }
+}
+
+TEST(Cli, HelpGoesToStandardOutputInOptionOrder) {
+    const std::string help = Args().helpText() + "\n";
+    for (const std::string& program : bothPrograms()) {
+        for (auto args : {std::vector<std::string>{"-h"}, {"-w", "100", "-h"}}) {
+            RunResult r = runProgram(program, args);
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out, help);
+            EXPECT_EQ(r.err, "");
+        }
+        RunResult refused = runProgram(program, {"-w", "-5", "-h"});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, "windowSize threshold should be >= zero\n");
+    }
+    EXPECT_NE(help.find("-w windowSize threshold (default = 200).Print details\n"),
+              std::string::npos);
+    EXPECT_NE(help.find("-m Motif score threshold (default = 5).\n"), std::string::npos);
+    EXPECT_EQ(help.substr(help.size() - 2), "\n\n");
+}
+
+TEST(Cli, RefusedValues) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-p", "-0.1", "m", "s"}, "Pseudocount should be >= zero\n"},
+        {{"-m", "-1", "m", "s"}, "motif score threshold should be >= zero\n"},
+        {{"-m", "nan", "m", "s"}, "motif score threshold should be >= zero\n"},
+        {{"-m", "1e-7", "m", "s"}, "motif score threshold p-value must be >= 5e-07\n"},
+        {{"-k", "-1", "m", "s"}, "minimum motif number threshold should be >= zero\n"},
+        {{"-g", "-3", "m", "s"}, "gene number threshold should be >= zero\n"},
+        {{"-o", "-3", "m", "s"}, "overlap distance threshold should be >= zero\n"},
+        {{"-w", "3000000000", "m", "s"}, "-w value out of range: 3000000000\n"},
+        {{"-k", "-3000000000", "m", "s"}, "-k value out of range: -3000000000\n"},
+    };
+    for (const std::string& program : bothPrograms()) {
+        for (const auto& [args, message] : cases) {
+            RunResult r = runProgram(program, args);
+            EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err, message);
+        }
+    }
+}
+
+TEST(Cli, ScannerDiagnosticsThenUsage) {
+    for (const std::string& program : bothPrograms()) {
+        for (auto args : {std::vector<std::string>{"-x", "m", "s"}, {"m", "s", "-w"}}) {
+            RunResult r = runProgram(program, args);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, "");
+            ASSERT_GT(r.err.size(), usage().size());
+            EXPECT_EQ(r.err.substr(r.err.size() - usage().size()), usage());
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end() - usage().size(), '\n'), 1);
+        }
+    }
+}
+
+TEST(Cli, FileArguments) {
+    for (const std::string& program : bothPrograms()) {
+        RunResult one = runProgram(program, {kExampleMotifs});
+        EXPECT_EQ(one.status, 1);
+        EXPECT_EQ(one.err, "Can't open sequence file!!!\n");
+        RunResult noMotifs = runProgram(program, {"/nonexistent/m", kExampleGenes});
+        EXPECT_EQ(noMotifs.status, 1);
+        EXPECT_EQ(noMotifs.err, "Can't open matrix file!!!\n");
+        EXPECT_EQ(noMotifs.out, "");
+    }
+    RunResult three = runProgram(REKUL_BIN, {"-g", "100", kExampleMotifs, kExampleGenes, "extra"});
+    EXPECT_EQ(three.status, 0);
+    EXPECT_EQ(three.out, "");
+}
+
+TEST(Cli, FixedCutoffVersusPValue) {
+    RunResult fixed =
+        runProgram(REKUL_BIN, {"-m", "1", "-g", "100", kExampleMotifs, kExampleGenes});
+    EXPECT_EQ(fixed.status, 0);
+    EXPECT_EQ(fixed.err.find("Score cutoff of "), std::string::npos);
+    RunResult pvalue =
+        runProgram(REKUL_BIN, {"-m", "0.5", "-g", "100", kExampleMotifs, kExampleGenes});
+    EXPECT_EQ(pvalue.status, 0);
+    EXPECT_EQ(pvalue.err.rfind("Score cutoff of M0001: ", 0), 0u);
+}

@@ -1,0 +1,136 @@
+// Sequence reader, scanning and overlap removal of the hit stage of rekul.
+#include <gtest/gtest.h>
+
+#include "TestUtil.hpp"
+#include "hits/HitA.hpp"
+#include "hits/SeqReader.hpp"
+
+namespace {
+
+MHit hit(int32_t motif, int32_t start, float score, char strand = '+') {
+    return MHit{motif, start, start + 5, strand, score};
+}
+
+std::vector<std::pair<int32_t, int32_t>> motifStarts(const std::vector<MHit>& hits) {
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (const MHit& h : hits) out.emplace_back(h.motif, h.start);
+    return out;
+}
+
+using Starts = std::vector<std::pair<int32_t, int32_t>>;
+
+// Runs the hit stage of rekul on the two texts with a fixed cutoff.
+struct Stage {
+    TempFile motifFile, seqFile;
+    Args settings;
+    Stage(const std::string& motifs, const std::string& seqs, float cutoff = 1.0f)
+        : motifFile(motifs), seqFile(seqs) {
+        settings.motifFile = motifFile.path();
+        settings.seqFile = seqFile.path();
+        settings.scoreThreshold = cutoff;
+    }
+    HitA run() {
+        MotifA library(settings);
+        return HitA(settings, library, 1);
+    }
+};
+
+const std::string kAG = ">M1\tV$AG\n1 0 0 0\n0 0 1 0\n";
+
+}  // namespace
+
+TEST(Overlap, KeptHitsDropWeakerNeighbours) {
+    std::vector<MHit> hits{hit(0, 10, 7.5f), hit(1, 12, 8.1f), hit(0, 20, 6.0f)};
+    EXPECT_EQ(motifStarts(delHitOverlap(hits, 4)), (Starts{{1, 12}, {0, 20}}));
+    EXPECT_EQ(motifStarts(delHitOverlap(hits, 2)), (Starts{{0, 10}, {1, 12}, {0, 20}}));
+    std::vector<MHit> chain{hit(0, 0, 9), hit(1, 3, 8), hit(2, 6, 7)};
+    EXPECT_EQ(motifStarts(delHitOverlap(chain, 4)), (Starts{{0, 0}, {2, 6}}));
+}
+
+TEST(Overlap, StrandsTiesZeroScoresAndDistanceZero) {
+    std::vector<MHit> strands{hit(0, 5, 3.1f, '+'), hit(0, 5, 4.2f, '-')};
+    std::vector<MHit> kept = delHitOverlap(strands, 4);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].strand, '-');
+    // Equal scores: the later hit in scan order wins.
+    std::vector<MHit> tie{hit(0, 5, 3.0f), hit(1, 6, 3.0f)};
+    EXPECT_EQ(motifStarts(delHitOverlap(tie, 4)), (Starts{{1, 6}}));
+    std::vector<MHit> zero{hit(0, 0, 0.0f), hit(1, 50, 2.0f), hit(2, 50, 1.0f)};
+    EXPECT_EQ(motifStarts(delHitOverlap(zero, 0)), (Starts{{1, 50}, {2, 50}}));
+    EXPECT_TRUE(delHitOverlap({}, 4).empty());
+}
+
+TEST(SeqReader, TitleNames) {
+    EXPECT_EQ(geneNameFromTitle(">geneA annotation"), "geneA");
+    EXPECT_EQ(geneNameFromTitle(">geneA"), "geneA");
+    EXPECT_EQ(geneNameFromTitle(">geneA\tx"), "geneA");
+    EXPECT_EQ(geneNameFromTitle("> geneA"), "");
+    EXPECT_EQ(geneNameFromTitle("xgeneB y"), "geneB");
+    EXPECT_EQ(geneNameFromTitle(" whole rest"), "whole rest");
+}
+
+TEST(HitStage, ReadsGenesCompositionAndMasking) {
+    Stage stage(kAG, ">g1 a\r\nACGT\r\n\r\nacgn\r\n>g2\n>g3\nAACG");
+    HitA plain = stage.run();
+    ASSERT_EQ(plain.seqHits.size(), 3u);
+    EXPECT_EQ(plain.seqHits[0].length, 8);
+    EXPECT_EQ(plain.seqHits[1].length, 0);
+    EXPECT_TRUE(plain.seqs.empty());  // released after scanning
+    // A 4, C 3, G 3, T 1 once upper-cased, plus 0.375 each.
+    EXPECT_NEAR(plain.baseFreq[0], 4.375 / 12.5, 1e-6);
+    EXPECT_NEAR(plain.baseFreq[3], 1.375 / 12.5, 1e-6);
+    stage.settings.maskLowercase = true;
+    HitA masked = stage.run();
+    EXPECT_NEAR(masked.baseFreq[0], 3.375 / 9.5, 1e-6);
+
+    Stage single(kAG, ">only\nAACG\n");
+    HitA one = single.run();
+    EXPECT_NEAR(one.baseFreq[0], 2.375 / 5.5, 1e-6);
+    EXPECT_NEAR(one.baseFreq[3], 0.375 / 5.5, 1e-6);
+}
+
+TEST(HitStage, EveryPlacementThatFitsIsScanned) {
+    // AG at the very end, and a sequence exactly as long as the motif.
+    Stage stage(kAG, ">g1\nCCCCCCCCAG\n>g2\nAG\n>g3\nA\n");
+    stage.settings.pseudocount = 0;  // the motif matches AG exactly
+    HitA hits = stage.run();
+    ASSERT_EQ(hits.seqHits[0].hits.size(), 1u);
+    EXPECT_EQ(hits.seqHits[0].hits[0].start, 8);
+    EXPECT_EQ(hits.seqHits[0].hits[0].end, 9);
+    EXPECT_EQ(hits.seqHits[1].hits.size(), 1u);
+    EXPECT_TRUE(hits.seqHits[2].hits.empty());
+}
+
+TEST(HitStage, PalindromeHitsBothStrandsThenOverlapKeepsOne) {
+    // ACGT is its own reverse complement; a palindromic motif scores both strands alike.
+    Stage stage(">P\tV$PAL\n9 0 0 0\n0 9 0 0\n0 0 9 0\n0 0 0 9\n",
+                ">g1\nTTACGTTT\n>g2\nGGACGTGGGGGGGGGGACGTGG\n");
+    stage.settings.overlapDistance = 0;
+    HitA hits = stage.run();
+    const std::vector<MHit>& first = hits.seqHits[0].hits;
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].start, 2);
+    EXPECT_EQ(first[1].start, 2);
+    EXPECT_EQ(first[0].score, first[1].score);
+    EXPECT_NE(first[0].strand, first[1].strand);
+    stage.settings.overlapDistance = 4;
+    HitA thinned = stage.run();
+    EXPECT_EQ(thinned.seqHits[0].hits.size(), 1u);
+    EXPECT_EQ(motifStarts(thinned.seqHits[1].hits), (Starts{{0, 2}, {0, 16}}));
+}
+
+TEST(HitStageDeath, RefusesUnusableSequenceFiles) {
+    Stage duplicate(kAG, ">g1\nAG\n>g1 again\nAG\n");
+    EXPECT_EXIT(duplicate.run(), testing::ExitedWithCode(1),
+                "Error: duplicate gene name g1 in sequence file");
+    Stage empty(kAG, "");
+    EXPECT_EXIT(empty.run(), testing::ExitedWithCode(1), "Error: sequence file has no title line");
+    Stage blankFirst(kAG, "\n>g1\nAG\n");
+    EXPECT_EXIT(blankFirst.run(), testing::ExitedWithCode(1),
+                "Error: sequence file has no title line");
+    std::string rows;
+    for (int i = 0; i < 51; ++i) rows += "1 0 0 0\n";
+    Stage longMotif(">L\tV$L\n" + rows, ">g1\nAAA\n", 0.99f);
+    EXPECT_EXIT(longMotif.run(), testing::ExitedWithCode(1),
+                "Error: motif L is longer than the background sample \\(50 letters\\)");
+}

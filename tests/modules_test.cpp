@@ -1,0 +1,228 @@
+// Module discovery: pair table and search order, window scan, shared genes, the search
+// order of modules, the probability and the report format.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "hits/HitStage.hpp"
+#include "modules/Significance.hpp"
+#include "modules/Tree.hpp"
+
+namespace {
+
+constexpr int32_t A = 0, B = 1, C = 2, D = 3;
+
+MHit hit(int32_t motif, int32_t start, int32_t end) {
+    return MHit{motif, start, end, '+', 5.0f};
+}
+
+// A hit stage with given hit lists, standing in for a scanned sequence file.
+struct FakeHits : HitStage {
+    FakeHits(std::vector<SeqHit> genes, std::vector<std::string> names = {"A", "B", "C", "D"})
+        : HitStage(Args()) {
+        seqHits = std::move(genes);
+        motifNames = std::move(names);
+    }
+};
+
+Args settings(int32_t window, int32_t genes, int32_t minMotifs) {
+    Args args;
+    args.windowSize = window;
+    args.geneNumber = genes;
+    args.minMotifNumber = minMotifs;
+    return args;
+}
+
+// Builds the discovery stage and returns what it printed to standard output.
+std::string discover(const Args& args, const FakeHits& hits, std::string* err = nullptr) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    Discovery discovery(args, hits);
+    std::string errText = testing::internal::GetCapturedStderr();
+    if (err) *err = errText;
+    return testing::internal::GetCapturedStdout();
+}
+
+std::vector<std::string> headers(const std::string& report) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while ((pos = report.find('>', pos)) != std::string::npos) {
+        size_t end = report.find(',', pos);
+        lines.push_back(report.substr(pos + 1, end - pos - 1));
+        pos = end;
+    }
+    return lines;
+}
+
+// Instances of module `motifs` as lists of hit starts.
+std::vector<std::vector<int32_t>> instances(const std::vector<MHit>& hits,
+                                            const std::vector<int32_t>& motifs, int32_t window) {
+    ModuleSlots slots(8);
+    slots.assign(motifs);
+    WindowScan scan;
+    scan.run(hits, slots, window, false);
+    std::vector<std::vector<int32_t>> out;
+    for (auto [first, last] : scan.instances) {
+        out.emplace_back();
+        for (size_t k = first; k <= last; ++k) out.back().push_back(scan.filtered[k]->start);
+    }
+    return out;
+}
+
+using Instances = std::vector<std::vector<int32_t>>;
+
+}  // namespace
+
+TEST(MotifPairs, WorkedExampleLeavesOnlyB) {
+    FakeHits hits({{"g0", 200, {hit(A, 10, 19), hit(B, 30, 39), hit(C, 100, 109)}},
+                   {"g1", 200, {hit(A, 5, 14), hit(B, 20, 29), hit(C, 40, 49)}},
+                   {"g2", 100, {hit(B, 0, 9), hit(C, 20, 29)}}},
+                  {"A", "B", "C"});
+    testing::internal::CaptureStderr();
+    Discovery d(settings(50, 2, 2), hits);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(*d.pairGenes.genes(A, B), (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(*d.pairGenes.genes(C, A), (std::vector<int32_t>{1}));
+    EXPECT_EQ(*d.pairGenes.genes(B, C), (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(d.motifs, (std::vector<int32_t>{B}));
+    EXPECT_EQ(d.avgSeqLength, 166);
+    EXPECT_FLOAT_EQ(d.motifRate[B], 3.0f / 500);
+    EXPECT_EQ(err.rfind("Gene 0:\tg0\nGene 1:\tg1\nGene 2:\tg2\nmotif 0 of 1\n", 0), 0u);
+}
+
+TEST(MotifPairs, WindowEdgeAndRepeats) {
+    // B ends exactly windowSize after A starts: a pair. C ends one further and stops A's scan.
+    FakeHits hits({{"g0", 300, {hit(A, 0, 9), hit(B, 91, 100), hit(C, 92, 101)}},
+                   {"g1", 300, {hit(A, 0, 9), hit(A, 5, 14), hit(B, 50, 59), hit(B, 70, 79)}}},
+                  {"A", "B", "C"});
+    testing::internal::CaptureStderr();
+    Discovery d(settings(100, 2, 1), hits);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(*d.pairGenes.genes(A, B), (std::vector<int32_t>{0, 1}));  // g1 listed once
+    EXPECT_EQ(*d.pairGenes.genes(B, C), (std::vector<int32_t>{0}));
+    EXPECT_FALSE(d.pairGenes.contains(A, C));
+    EXPECT_FALSE(d.pairGenes.contains(A, A));
+    // A and B each have one frequent partner (A-B in 2 genes): retained with -k 1, A first.
+    EXPECT_EQ(d.motifs, (std::vector<int32_t>{A, B}));
+}
+
+TEST(WindowScanTest, WindowLimits) {
+    std::vector<MHit> hits{hit(A, 0, 9), hit(B, 20, 29), hit(C, 95, 104)};
+    EXPECT_TRUE(instances(hits, {A, B, C}, 100).empty());
+    EXPECT_EQ(instances(hits, {A, B, C}, 104), (Instances{{0, 20, 95}}));
+    hits.insert(hits.begin() + 2, hit(D, 50, 59));
+    EXPECT_EQ(instances(hits, {A, B, C}, 104), (Instances{{0, 20, 95}}));
+}
+
+TEST(WindowScanTest, RepeatsSharedHitsAndLongFirstMotif) {
+    EXPECT_EQ(
+        instances({hit(A, 0, 9), hit(B, 10, 19), hit(A, 30, 39), hit(C, 40, 49)}, {A, B, C}, 100),
+        (Instances{{0, 10, 30, 40}}));
+    std::vector<MHit> twice{hit(A, 0, 9),     hit(B, 10, 19),   hit(C, 20, 29),
+                            hit(A, 200, 209), hit(B, 210, 219), hit(C, 220, 229)};
+    EXPECT_EQ(instances(twice, {A, B, C}, 100), (Instances{{0, 10, 20}, {200, 210, 220}}));
+    EXPECT_EQ(instances(twice, {A, B, C}, 1000), (Instances{{0, 10, 20, 200, 210, 220}}));
+    std::vector<MHit> shared{hit(A, 0, 9), hit(B, 40, 49), hit(C, 90, 99), hit(A, 120, 129),
+                             hit(B, 150, 159)};
+    EXPECT_EQ(instances(shared, {A, B, C}, 100), (Instances{{0, 40, 90}, {90, 120, 150}}));
+    EXPECT_EQ(instances({hit(A, 0, 49), hit(B, 10, 17)}, {A, B}, 30), (Instances{{0, 10}}));
+    EXPECT_TRUE(instances({hit(A, 0, 9), hit(B, 10, 500), hit(C, 20, 29)}, {A, B, C}, 100).empty());
+}
+
+TEST(WindowScanTest, OneMotifModuleAdvances) {
+    EXPECT_EQ(instances({hit(A, 0, 9), hit(A, 500, 509)}, {A}, 100), (Instances{{0}, {500}}));
+    // An instance ending on a later hit resumes there, which alone is an instance again.
+    EXPECT_EQ(instances({hit(A, 0, 9), hit(A, 50, 59)}, {A}, 100), (Instances{{0, 50}, {50}}));
+}
+
+TEST(SharedGenes, SortedByNameAndFittingOneWindow) {
+    // Genes in input order zeta, alpha, mid; every gene pairs A-B and A-C and B-C, but in
+    // mid the three motifs never share one window.
+    std::vector<MHit> close{hit(A, 0, 9), hit(B, 20, 29), hit(C, 40, 49)};
+    FakeHits hits({{"zeta", 500, close},
+                   {"alpha", 500, close},
+                   {"mid", 500, {hit(A, 0, 9), hit(B, 50, 59), hit(C, 120, 129)}}});
+    testing::internal::CaptureStderr();
+    Discovery d(settings(100, 100, 3), hits);  // a gene threshold that searches nothing
+    testing::internal::GetCapturedStderr();
+    Node root{{A}, {}, {0, 1, 2}, 1};
+    EXPECT_EQ(d.FindGeneShared(B, root, hits), (std::vector<int32_t>{1, 2, 0}));
+    Node pair{{A, B}, {}, {0, 1, 2}, 2};
+    EXPECT_EQ(d.FindGeneShared(C, pair, hits), (std::vector<int32_t>{1, 0}));
+    std::vector<Crm> crms = d.TestCRM({C, A, B}, {2, 0, 1}, hits);
+    ASSERT_EQ(crms.size(), 2u);
+    EXPECT_EQ(crms[0].gene, 0);
+    EXPECT_EQ(crms[1].hits.size(), 3u);
+}
+
+TEST(ModuleSearch, DeeperModulesFirstAndEachSetOnce) {
+    std::vector<MHit> all{hit(A, 0, 9), hit(B, 10, 19), hit(C, 20, 29), hit(D, 30, 39)};
+    FakeHits hits({{"g0", 100, all}, {"g1", 100, all}, {"g2", 100, all}});
+    std::string err;
+    std::string out = discover(settings(200, 2, 3), hits, &err);
+    EXPECT_EQ(headers(out), (std::vector<std::string>{"A\tB\tC\tD\t3", "A\tC\tD\t3", "A\tB\tD\t3",
+                                                      "A\tB\tC\t3", "B\tC\tD\t3"}));
+    std::string left;
+    for (size_t pos = 0; (pos = err.find("left: ", pos)) != std::string::npos; pos += 6)
+        left += err[pos + 6];
+    EXPECT_EQ(left, "3210210100");
+}
+
+TEST(ModuleSearch, GeneThresholdCutsAndSmallModulesNeedLowMinimum) {
+    std::vector<MHit> ab{hit(A, 0, 9), hit(B, 10, 19)};
+    FakeHits hits({{"g0", 100, ab}, {"g1", 100, ab}, {"g2", 100, {hit(A, 0, 9)}}}, {"A", "B"});
+    EXPECT_EQ(headers(discover(settings(200, 2, 3), hits)), std::vector<std::string>{});
+    // A motif needs at least -k frequent partners: A and B have one each.
+    EXPECT_EQ(headers(discover(settings(200, 2, 2), hits)), std::vector<std::string>{});
+    EXPECT_EQ(headers(discover(settings(200, 3, 1), hits)), std::vector<std::string>{});
+    // With -k 1 the pair is a module, and each root is tested alone on all genes.
+    EXPECT_EQ(headers(discover(settings(200, 2, 1), hits)),
+              (std::vector<std::string>{"A\tB\t2", "A\t3", "B\t2"}));
+}
+
+TEST(Significance, BinomialCoefficientLogarithm) {
+    EXPECT_NEAR(LogCnm(5, 2), std::log(10.0), 1e-12);
+    EXPECT_EQ(LogCnm(7, 0), 0.0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LogCnm(3, 4), -INFINITY);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: 3 must be no less than 4\n");
+}
+
+TEST(Significance, ModuleProbability) {
+    double P = geneChance({0.001, 0.001}, 100, 1000);
+    EXPECT_NEAR(P, 0.173325, 1e-6);
+    EXPECT_NEAR(upperTail(P, 10, 2), 0.538426, 5e-7);
+    EXPECT_EQ(upperTail(P, 10, 0), 1.0);
+    EXPECT_NEAR(upperTail(P, 10, 1), 1 - std::pow(1 - P, 10), 1e-15);
+    EXPECT_EQ(upperTail(1.0, 10, 4), 1.0);
+    EXPECT_EQ(upperTail(0.0, 10, 1), 0.0);
+    EXPECT_EQ(geneChance({0.001, 0.001}, 0, 1000), 0.0);
+}
+
+TEST(Significance, TinyUpperTailKeepsItsPrecision) {
+    // P(X >= 50) for Binomial(100, 0.01), summed independently in long double.
+    long double expected = 0;
+    for (int j = 50; j <= 100; ++j)
+        expected += std::exp(std::lgamma(101.0L) - std::lgamma(j + 1.0L) - std::lgamma(101.0L - j) +
+                             j * std::log(0.01L) + (100 - j) * std::log(0.99L));
+    double tail = upperTail(0.01, 100, 50);
+    EXPECT_GT(tail, 0);
+    EXPECT_NEAR(tail / static_cast<double>(expected), 1.0, 1e-10);
+}
+
+TEST(Report, BlockFormat) {
+    std::vector<std::string> motifNames{"A", "B", "C"}, geneNames{"g1", "g2"};
+    auto h = [](int32_t motif, int32_t start, int32_t end, char strand, float score) {
+        return MHit{motif, start, end, strand, score};
+    };
+    std::vector<Crm> crms{
+        {0, {h(A, 10, 17, '+', 7.43f), h(B, 40, 51, '-', 9.1f), h(C, 90, 99, '+', 6.02f)}},
+        {1, {h(B, 5, 16, '+', 8.5f), h(A, 30, 37, '-', 7.9f), h(C, 60, 69, '+', 6.75f)}}};
+    EXPECT_EQ(formatModule({A, B, C}, crms, 0.00123, motifNames, geneNames),
+              ">A\tB\tC\t2,0.00123\n"
+              "g1\n\tA\t10\t17\t+\t7.43\n\tB\t40\t51\t-\t9.1\n\tC\t90\t99\t+\t6.02\n"
+              "g2\n\tB\t5\t16\t+\t8.5\n\tA\t30\t37\t-\t7.9\n\tC\t60\t69\t+\t6.75\n");
+    EXPECT_EQ(formatModule({A}, {crms[0]}, 1.0, motifNames, geneNames).substr(0, 7), ">A\t1,1\n");
+    EXPECT_EQ(formatModule({A}, {crms[0]}, 1.5e-7, motifNames, geneNames).substr(0, 13),
+              ">A\t1,1.5e-07\n");
+}

@@ -1,0 +1,172 @@
+// Motif library: reader rules, the window score on both strands, and p-value cutoffs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "TestUtil.hpp"
+#include "hits/Hit.hpp"
+#include "motif/Cutoff.hpp"
+#include "motif/MotifA.hpp"
+#include "motif/WindowScore.hpp"
+
+namespace {
+
+MotifA readMotifs(const std::string& content, bool useTfName = false, float pseudocount = 0.375f) {
+    TempFile file(content);
+    Args settings;
+    settings.motifFile = file.path();
+    settings.useTfName = useTfName;
+    settings.pseudocount = pseudocount;
+    return MotifA(settings);
+}
+
+Motif motifOf(const std::vector<float>& freq) {
+    Motif motif;
+    motif.freq = freq;
+    motif.length = static_cast<int32_t>(freq.size() / 4);
+    return motif;
+}
+
+// The score as defined, with a logarithm at every position.
+void naiveScore(const Motif& m, const float f[4], const uint8_t* c, float& fwd, float& rev) {
+    fwd = rev = 0;
+    for (int i = 0; i < m.length; ++i) {
+        fwd += std::log(static_cast<double>(m.freq[4 * i + c[i]] / f[c[i]]));
+        int j = m.length - 1 - i, b = 3 - c[i];
+        rev += std::log(static_cast<double>(m.freq[4 * j + b] / f[b]));
+    }
+}
+
+const float kUniform[4] = {0.25f, 0.25f, 0.25f, 0.25f};
+
+}  // namespace
+
+TEST(MotifReader, TitlesRowsAndLineEnds) {
+    MotifA lib = readMotifs(
+        "M00039\tV$CREB_01\tchick human mouse\r\n"
+        "2 2 0 5\r\n"
+        "1 2 3\r\n"
+        "1 2 3 4 5\r\n"
+        "\r\n"
+        "A C G T\r\n"
+        ">M2 V$X\r\n"
+        ">M3\tV\r\n"
+        "\t1\t0  0 0\t\r\n"
+        "1 0 0 0");
+    ASSERT_EQ(lib.motifs.size(), 3u);
+    const Motif& first = lib.motifs[0];
+    EXPECT_EQ(first.name, "00039");  // first character dropped even without '>'
+    EXPECT_EQ(first.label, "CREB_01");
+    ASSERT_EQ(first.length, 2);
+    EXPECT_NEAR(first.freq[0], 2.375 / 10.5, 1e-6);
+    EXPECT_NEAR(first.freq[2], 0.375 / 10.5, 1e-6);
+    EXPECT_NEAR(first.freq[3], 5.375 / 10.5, 1e-6);
+    for (int b = 4; b < 8; ++b) EXPECT_FLOAT_EQ(first.freq[b], 0.25f);  // words read as zeros
+    EXPECT_EQ(lib.motifs[1].name, "M2 V$X");  // a blank does not separate fields
+    EXPECT_EQ(lib.motifs[1].label, "");
+    EXPECT_EQ(lib.motifs[1].length, 0);
+    EXPECT_EQ(lib.motifs[2].label, "");  // second field shorter than two characters
+    EXPECT_EQ(lib.motifs[2].length, 2);  // last line without a line feed counts
+}
+
+TEST(MotifReader, TfNamesAndNameIds) {
+    MotifA lib = readMotifs(">M00039\tV$CREB_01\tmouse\n1 1 1 1\n>M00001\tV$AP1\n1 1 1 1\n", true);
+    EXPECT_EQ(lib.motifs[0].name, "CREB_01");
+    EXPECT_EQ(lib.motifs[0].label, "M00039");
+    MotifNames names = lib.nameTable();
+    EXPECT_EQ(names.names, (std::vector<std::string>{"AP1", "CREB_01"}));
+    EXPECT_EQ(names.idOfMotif, (std::vector<int32_t>{1, 0}));
+}
+
+TEST(MotifReaderDeath, RefusesUnusableFiles) {
+    EXPECT_EXIT(readMotifs(""), testing::ExitedWithCode(1), "Error: motif file has no motifs");
+    EXPECT_EXIT(readMotifs(">M1\tV$A\n>M2\n1 1 1 1\n", true), testing::ExitedWithCode(1),
+                "Error: motif title line 2 has no transcription-factor name");
+    EXPECT_EXIT(readMotifs(">M1\n1 1 1 1\n0 0 0 0\n", false, 0), testing::ExitedWithCode(1),
+                "Error: motif row on line 3 sums to zero");
+}
+
+TEST(WindowScore, TwoPositionExampleAndTruncation) {
+    Motif motif = motifOf({0.7f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.7f, 0.1f});
+    MotifTable table(motif, kUniform);
+    std::vector<uint8_t> codes = encodeBases("AG");
+    float fwd, rev;
+    table.score(codes.data(), fwd, rev);
+    EXPECT_NEAR(fwd, 2.0592, 1e-4);
+    EXPECT_NEAR(rev, -1.8326, 1e-4);
+    EXPECT_FLOAT_EQ(truncateScore(fwd), 2.05f);
+    EXPECT_FLOAT_EQ(truncateScore(rev), -1.83f);
+    EXPECT_FLOAT_EQ(truncateScore(-0.019f), -0.01f);
+    EXPECT_FLOAT_EQ(truncateScore(2.0592f), 2.05f);
+}
+
+TEST(WindowScore, BitIdenticalToLogarithmAtEveryPlacement) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> unit(0.01f, 1.0f);
+    const float background[4] = {0.3f, 0.2f, 0.2f, 0.3f};
+    for (int width : {1, 5, 12, 21}) {
+        std::vector<float> freq;
+        for (int i = 0; i < 4 * width; ++i) freq.push_back(unit(rng));
+        Motif motif = motifOf(freq);
+        MotifTable table(motif, background);
+        std::vector<uint8_t> codes(300);
+        for (uint8_t& c : codes) c = static_cast<uint8_t>(rng() % 4);
+        size_t visited = 0;
+        scanPlacements(table, codes, [&](int64_t q, float fwd, float rev) {
+            float expectFwd, expectRev;
+            naiveScore(motif, background, codes.data() + q, expectFwd, expectRev);
+            EXPECT_EQ(fwd, expectFwd);
+            EXPECT_EQ(rev, expectRev);
+            ++visited;
+        });
+        EXPECT_EQ(visited, codes.size() - width + 1);  // every placement that fits
+    }
+}
+
+TEST(WindowScore, NonBasesVoidEveryWindowCoveringThem) {
+    Motif motif = motifOf(std::vector<float>(12, 0.25f));
+    MotifTable table(motif, kUniform);
+    std::vector<int64_t> starts;
+    scanPlacements(table, encodeBases("ACGTNACGTacgtAC G"),
+                   [&](int64_t q, float, float) { starts.push_back(q); });
+    EXPECT_EQ(starts, (std::vector<int64_t>{0, 1, 5, 6}));
+}
+
+TEST(Cutoff, SampleLengthAndIndex) {
+    EXPECT_EQ(sampleLength(0.0001f), 500000);
+    EXPECT_EQ(sampleLength(0.001f), 49999);
+    EXPECT_EQ(sampleLength(0.0f), 1000000);
+    EXPECT_EQ(cutoffIndex(999982, 0.0001f), 999880);
+    EXPECT_EQ(cutoffIndex(999982, 0.0f), 999981);  // the largest score
+    EXPECT_EQ(cutoffIndex(2, 0.9f), 0);
+}
+
+TEST(Cutoff, SampleDrawsFromTheComposition) {
+    const float skewed[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+    std::vector<uint8_t> sample = FreqToSeq(skewed, 200000, 42);
+    int counts[4] = {0, 0, 0, 0};
+    for (uint8_t c : sample) ++counts[c];
+    for (int b = 0; b < 4; ++b) EXPECT_NEAR(counts[b] / 200000.0, skewed[b], 0.005);
+    EXPECT_EQ(FreqToSeq(skewed, 100, 9), FreqToSeq(skewed, 100, 9));
+    EXPECT_TRUE(FreqToSeq(skewed, 0, 9).empty());
+}
+
+TEST(Cutoff, OrderStatisticOfAllSampleScores) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> unit(0.01f, 1.0f);
+    std::vector<float> freq;
+    for (int i = 0; i < 4 * 6; ++i) freq.push_back(unit(rng));
+    Motif motif = motifOf(freq);
+    MotifTable table(motif, kUniform);
+    std::vector<uint8_t> sample = FreqToSeq(kUniform, 5000, 3);
+    std::vector<float> all;
+    scanPlacements(table, sample, [&](int64_t, float fwd, float rev) {
+        all.push_back(fwd);
+        all.push_back(rev);
+    });
+    std::sort(all.begin(), all.end());
+    for (float t : {0.0f, 0.001f, 0.01f, 0.3f})
+        EXPECT_EQ(sampleCutoff(table, sample, t), all[cutoffIndex(all.size(), t)]) << t;
+}
