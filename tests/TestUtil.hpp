@@ -52,8 +52,9 @@ inline std::string shellQuote(const std::string& arg) {
 inline RunResult runProgram(const std::string& program, const std::vector<std::string>& args) {
     TempFile out(""), err("");
     std::string command = shellQuote(program);
-    for (const std::string& arg : args) command += " " + shellQuote(arg);
-    command += " </dev/null >" + shellQuote(out.path()) + " 2>" + shellQuote(err.path());
+    for (const std::string& arg : args) command.append(" ").append(shellQuote(arg));
+    command.append(" </dev/null >").append(shellQuote(out.path()));
+    command.append(" 2>").append(shellQuote(err.path()));
     int raw = std::system(command.c_str());
     RunResult result{readFile(out.path()), readFile(err.path()), -1};
     if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);

@@ -8,8 +8,8 @@
 
 namespace {
 
-const std::string kExampleMotifs = std::string(EXAMPLES_DIR) + "/example.motifs";
-const std::string kExampleGenes = std::string(EXAMPLES_DIR) + "/example.fa";
+const std::string kExampleMotifs = EXAMPLES_DIR "/example.motifs";
+const std::string kExampleGenes = EXAMPLES_DIR "/example.fa";
 
 Args parse(std::vector<std::string> words) {
     words.insert(words.begin(), "rekul");

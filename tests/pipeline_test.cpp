@@ -1,13 +1,121 @@
-// Whole runs of both programs: golden reports, progress lines and input refusals.
+// Whole runs of both programs: golden reports derived by hand, progress lines, the bundled
+// examples, and refusals of unusable input with status 1 and nothing on standard output.
 #include <gtest/gtest.h>
 
 #include "TestUtil.hpp"
 
 namespace {
-const std::string kGolden = GOLDEN_DIR;
-const std::string kExamples = EXAMPLES_DIR;
+
+const std::string kGolden = GOLDEN_DIR "/";
+const std::string kExamples = EXAMPLES_DIR "/";
+
+std::vector<std::string> headers(const std::string& report) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while ((pos = report.find('>', pos)) != std::string::npos) {
+        size_t end = report.find(',', pos);
+        lines.push_back(report.substr(pos + 1, end - pos - 1));
+        pos = end;
+    }
+    return lines;
+}
+
+bool hasHeaderWith(const std::string& report, const std::string& motifs) {
+    for (const std::string& header : headers(report))
+        if (header.rfind(motifs + "\t", 0) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
-TEST(Pipeline, Placeholder) {
-    SUCCEED();
+// Four exact 3-mer motifs (pseudocount 0) in genes whose sites are separated by N, so that
+// every score is a sum of ln(1 / background frequency) over the site's bases.
+TEST(Golden, RekulReportAndProgress) {
+    RunResult r = runProgram(
+        REKUL_BIN, {"-p", "0", "-m", "1", "-g", "3", kGolden + "four.motifs", kGolden + "four.fa"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, readFile(kGolden + "four.out"));
+    EXPECT_EQ(r.err, readFile(kGolden + "four.err"));
+}
+
+// The same genes as ortholog groups of two identical species: the background is unchanged,
+// every hit with two partners is conserved, and g4's lone hit is not.
+TEST(Golden, RekuloReportAndProgress) {
+    RunResult r = runProgram(REKULO_BIN, {"-p", "0", "-m", "1", "-g", "3", kGolden + "four.motifs",
+                                          kGolden + "four.ortho.fa"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, readFile(kGolden + "four.ortho.out"));
+    EXPECT_EQ(r.err, readFile(kGolden + "four.err"));
+}
+
+TEST(Pipeline, CutoffLinesInLibraryOrderBeforeScanning) {
+    RunResult r = runProgram(
+        REKUL_BIN, {"-t", "-m", "0.01", "-g", "100", kGolden + "four.motifs", kGolden + "four.fa"});
+    EXPECT_EQ(r.status, 0);
+    size_t aac = r.err.find("Score cutoff of AAC: "), gat = r.err.find("Score cutoff of GAT: ");
+    size_t cta = r.err.find("Score cutoff of CTA: "), tgc = r.err.find("Score cutoff of TGC: ");
+    size_t scan = r.err.find("motifHit for gene g1\n");
+    EXPECT_EQ(aac, 0u);
+    EXPECT_LT(aac, gat);
+    EXPECT_LT(gat, cta);
+    EXPECT_LT(cta, tgc);
+    EXPECT_LT(tgc, scan);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(Pipeline, ExampleFindsThePlantedModule) {
+    RunResult r = runProgram(REKUL_BIN, {kExamples + "example.motifs", kExamples + "example.fa"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(hasHeaderWith(r.out, "M0001\tM0002\tM0003\tM0004")) << r.out;
+}
+
+TEST(Pipeline, OrthologExampleKeepsOnlyConservedModules) {
+    const std::vector<std::string> files{kExamples + "example.motifs",
+                                         kExamples + "example.ortho.fa"};
+    RunResult ortho = runProgram(REKULO_BIN, files);
+    EXPECT_EQ(ortho.status, 0);
+    EXPECT_TRUE(hasHeaderWith(ortho.out, "M0001\tM0002\tM0003\tM0004")) << ortho.out;
+    EXPECT_EQ(ortho.out.find("M0005\tM0006"), std::string::npos) << ortho.out;
+    // Read as one sequence per gene, the reference-only module is there.
+    RunResult plain = runProgram(REKUL_BIN, files);
+    EXPECT_TRUE(hasHeaderWith(plain.out, "M0005\tM0006\tM0007\tM0008")) << plain.out;
+}
+
+TEST(Pipeline, RefusedInputs) {
+    std::string longRows;
+    for (int i = 0; i < 52; ++i) longRows += "1 0 0 0\n";
+    const std::vector<std::tuple<std::string, std::string, std::vector<std::string>, std::string>>
+        cases{
+            {"", ">g1\nAAC\n", {}, "Error: motif file has no motifs\n"},
+            {">X1\n1 0 0 0\n",
+             ">g1\nAAC\n",
+             {"-t"},
+             "Error: motif title line 1 has no transcription-factor name\n"},
+            {">X1\tV$A\n1 0 0 0\n0 0 0 0\n",
+             ">g1\nAAC\n",
+             {"-p", "0"},
+             "Error: motif row on line 3 sums to zero\n"},
+            {">X1\tV$A\n1 0 0 0\n",
+             ">g1\nAAC\n>g2\nA\n>g1\nC\n",
+             {},
+             "Error: duplicate gene name g1 in sequence file\n"},
+            {">X1\tV$A\n1 0 0 0\n", "", {}, "Error: sequence file has no title line\n"},
+            {">X1\tV$A\n" + longRows,
+             ">g1\nAAC\n",
+             {"-m", "0.97"},
+             "Error: motif X1 is longer than the background sample (51 letters)\n"},
+        };
+    for (const std::string& program : bothPrograms()) {
+        for (const auto& [motifText, seqText, options, message] : cases) {
+            TempFile motifFile(motifText), seqFile(seqText);
+            std::vector<std::string> args = options;
+            args.push_back(motifFile.path());
+            args.push_back(seqFile.path());
+            RunResult r = runProgram(program, args);
+            EXPECT_EQ(r.status, 1) << message;
+            EXPECT_EQ(r.out, "");
+            ASSERT_GE(r.err.size(), message.size());
+            EXPECT_EQ(r.err.substr(r.err.size() - message.size()), message);
+        }
+    }
 }
