@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Whole-program timing and peak memory on the Drosophila upstream regions (26,454 x 2 kb)
+# shipped in Debian's r-bioc-biostrings package, with the insect motif library.
+#   bench/run_scale.sh [build-dir]
+# Prints one line per run: records, options, wall seconds, peak resident MB, modules.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+data=$build/bench-data
+motifs=${REKUL_BENCH_MOTIFS:-$root/../shared/data/insect.motifs}
+mkdir -p "$data"
+if [ ! -s "$data/dm3_upstream2000.fa" ]; then
+  (cd "$data" && apt-get download r-bioc-biostrings >/dev/null &&
+   dpkg-deb -x r-bioc-biostrings_*.deb pkg &&
+   gunzip -c pkg/usr/lib/R/site-library/Biostrings/extdata/dm3_upstream2000.fa.gz > dm3_upstream2000.fa)
+fi
+full=$data/dm3_upstream2000.fa
+
+first() {  # first N records of the full file
+  awk -v n="$1" '/^>/ { if (++k > n) exit } { print }' "$full" > "$data/first$1.fa"
+  echo "$data/first$1.fa"
+}
+
+run() {  # label, then rekul arguments
+  local label=$1; shift
+  /usr/bin/time -f '%e %M' -o "$data/time.txt" "$build/rekul" "$@" > "$data/out.txt" 2>/dev/null
+  read -r secs kb < "$data/time.txt"
+  printf '%-34s %8.1f s %8.0f MB %6d modules\n' "$label" "$secs" "$((kb / 1024))" \
+    "$(grep -c '^>' "$data/out.txt" || true)"
+}
+
+run "26454 genes, -g 100000 (no search)" -g 100000 "$motifs" "$full"
+for n in ${REKUL_SCALE_SIZES:-500 2000 5000}; do
+  g=$((n / 10))
+  run "$n genes, -m 0.0001 -g $g" -m 0.0001 -g "$g" "$motifs" "$(first "$n")"
+done
