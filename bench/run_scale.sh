@@ -3,6 +3,7 @@
 # shipped in Debian's r-bioc-biostrings package, with the insect motif library.
 #   bench/run_scale.sh [build-dir]
 # Prints one line per run: records, options, wall seconds, peak resident MB, modules.
+# REKUL_SCALE_RUNS (records:gene-threshold pairs) and REKUL_DEFAULT_SIZES choose the runs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -30,7 +31,11 @@ run() {  # label, then rekul arguments
 }
 
 run "26454 genes, -g 100000 (no search)" -g 100000 "$motifs" "$full"
-for n in ${REKUL_SCALE_SIZES:-500 2000 5000}; do
-  g=$((n / 10))
+for pair in ${REKUL_SCALE_RUNS:-500:20 2000:40 5000:60 26454:200}; do
+  n=${pair%:*} g=${pair#*:}
   run "$n genes, -m 0.0001 -g $g" -m 0.0001 -g "$g" "$motifs" "$(first "$n")"
+done
+# Default settings (-m 5 -g 15): the search grows steeply with the number of genes.
+for n in ${REKUL_DEFAULT_SIZES:-50 100 200}; do
+  run "$n genes, default settings" "$motifs" "$(first "$n")"
 done

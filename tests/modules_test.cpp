@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "hits/HitStage.hpp"
 #include "modules/Significance.hpp"
@@ -225,4 +226,17 @@ TEST(Report, BlockFormat) {
     EXPECT_EQ(formatModule({A}, {crms[0]}, 1.0, motifNames, geneNames).substr(0, 7), ">A\t1,1\n");
     EXPECT_EQ(formatModule({A}, {crms[0]}, 1.5e-7, motifNames, geneNames).substr(0, 13),
               ">A\t1,1.5e-07\n");
+}
+
+TEST(Report, NumbersAsADefaultFormattedStream) {
+    std::vector<std::string> names{"A"}, genes{"g"};
+    for (double p : {1.0, 0.538426, 0.000123457, 1e-05, 1.5e-07, -2e-18, 7e-14, 123456789.0, 0.1,
+                     1e-300, 0.999999951}) {
+        for (float score : {7.43f, -0.01f, 10.0f, 123456.78f, 2.05f, -1.83f}) {
+            std::vector<Crm> crms{{0, {MHit{0, -1, 2147483647, '-', score}}}};
+            std::ostringstream expected;
+            expected << ">A\t1," << p << "\ng\n\tA\t-1\t2147483647\t-\t" << score << "\n";
+            EXPECT_EQ(formatModule({0}, crms, p, names, genes), expected.str());
+        }
+    }
 }

@@ -2,8 +2,9 @@
 // The probability uses the number of distinct genes holding an instance; the header's count
 // is the number of instances.
 #include <algorithm>
+#include <charconv>
 #include <iostream>
-#include <sstream>
+#include <type_traits>
 
 #include "modules/Significance.hpp"
 #include "modules/Tree.hpp"
@@ -25,19 +26,47 @@ void Discovery::PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& cr
     std::cout << formatModule(module, crms, probability, hits.motifNames, genes);
 }
 
+namespace {
+
+// Appends a number as a default-formatted stream would write it: integers in decimal,
+// floating-point values like printf("%g"), six significant digits.
+template <typename T>
+void append(std::string& out, T value) {
+    char text[64];
+    std::to_chars_result written;
+    if constexpr (std::is_floating_point_v<T>)
+        written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+    else
+        written = std::to_chars(text, text + sizeof text, value);
+    out.append(text, written.ptr);
+}
+
+}  // namespace
+
 std::string formatModule(const std::vector<int32_t>& sortedModule, const std::vector<Crm>& crms,
                          double probability, const std::vector<std::string>& motifNames,
                          const std::vector<std::string>& geneNames) {
-    std::ostringstream out;
-    out << '>';
-    for (size_t i = 0; i < sortedModule.size(); ++i)
-        out << (i ? "\t" : "") << motifNames[sortedModule[i]];
-    out << '\t' << crms.size() << ',' << probability << '\n';
-    for (const Crm& crm : crms) {
-        out << geneNames[crm.gene] << '\n';
-        for (const MHit& hit : crm.hits)
-            out << '\t' << motifNames[hit.motif] << '\t' << hit.start << '\t' << hit.end << '\t'
-                << hit.strand << '\t' << hit.score << '\n';
+    std::string out = ">";
+    for (size_t i = 0; i < sortedModule.size(); ++i) {
+        if (i) out += '\t';
+        out += motifNames[sortedModule[i]];
     }
-    return out.str();
+    out += '\t';
+    append(out, crms.size());
+    out += ',';
+    append(out, probability);
+    out += '\n';
+    for (const Crm& crm : crms) {
+        out.append(geneNames[crm.gene]).append("\n");
+        for (const MHit& hit : crm.hits) {
+            out.append("\t").append(motifNames[hit.motif]).append("\t");
+            append(out, hit.start);
+            out += '\t';
+            append(out, hit.end);
+            out.append("\t").append(1, hit.strand).append("\t");
+            append(out, hit.score);
+            out += '\n';
+        }
+    }
+    return out;
 }

@@ -1,7 +1,5 @@
 #include "modules/WindowScan.hpp"
 
-#include <bit>
-
 void ModuleSlots::assign(const std::vector<int32_t>& module) {
     for (int32_t motif : module_) slot_[motif] = -1;
     module_ = module;
@@ -11,9 +9,9 @@ void ModuleSlots::assign(const std::vector<int32_t>& module) {
 void WindowScan::run(const std::vector<MHit>& hits, const ModuleSlots& module, int32_t windowSize,
                      bool firstOnly) {
     filtered.clear();
-    instances.clear();
     for (const MHit& hit : hits)
         if (module.slot(hit.motif) >= 0) filtered.push_back(&hit);
+    instances.clear();
     size_t i = 0;
     while (i < filtered.size()) {
         uint32_t present = 1u << module.slot(filtered[i]->motif);
@@ -23,7 +21,7 @@ void WindowScan::run(const std::vector<MHit>& hits, const ModuleSlots& module, i
             present |= 1u << module.slot(filtered[k]->motif);
             last = k;
         }
-        if (std::popcount(present) != module.size()) {
+        if (present != module.fullMask()) {
             ++i;
             continue;
         }

@@ -11,7 +11,7 @@
 
 #include "hits/Hit.hpp"
 
-// Maps the motif ids of one module (at most 32 motifs) to bit positions.
+// Maps the motif ids of one module (at most 31 motifs) to bit positions.
 class ModuleSlots {
   public:
     explicit ModuleSlots(size_t motifCount) : slot_(motifCount, -1) {}
@@ -19,6 +19,8 @@ class ModuleSlots {
     void assign(const std::vector<int32_t>& module);
     int slot(int32_t motif) const { return slot_[motif]; }
     int size() const { return static_cast<int>(module_.size()); }
+    // The bits of all module motifs: a window holding every motif has exactly these.
+    uint32_t fullMask() const { return (1u << module_.size()) - 1; }
 
   private:
     std::vector<int8_t> slot_;
