@@ -32,6 +32,7 @@ TEST(ArgsParse, ReadsValuesAsAtoiAndKeepsTheLast) {
     EXPECT_EQ(parse({"-w200", "m"}).windowSize, 200);
     EXPECT_FLOAT_EQ(parse({"-m", "1", "m"}).scoreThreshold, 1.0f);
     EXPECT_FLOAT_EQ(parse({"-p", "0", "m"}).pseudocount, 0.0f);
+    EXPECT_FLOAT_EQ(parse({"-m", "5e-07", "m"}).scoreThreshold, 5e-7f);  // the smallest p-value
 }
 
 TEST(ArgsParse, DefaultsSwitchesAndFileArguments) {

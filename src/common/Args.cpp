@@ -217,12 +217,13 @@ void setIntOption(char option, const char* text, int32_t& field, const char* neg
     if (field < 0) die(negativeMessage);
 }
 
-// Samples longer than this many letters are refused when turning a p-value into cutoffs.
-constexpr double kMaxSampleLength = 100000000.0;
+// The smallest p-value accepted: its background sample of 50 / t letters is 100,000,000
+// letters long (a few more for the float nearest 5e-7).
+constexpr float kMinPValue = 5e-7f;
 
 void checkScoreThreshold(float threshold) {
     if (!(threshold >= 0)) die("motif score threshold should be >= zero");  // NaN too
-    if (threshold > 0 && threshold < 1 && 50.0 / threshold > kMaxSampleLength)
+    if (threshold > 0 && threshold < kMinPValue)
         die("motif score threshold p-value must be >= 5e-07");
 }
 
