@@ -36,6 +36,18 @@ class TempFile {
     std::string dir_, path_;
 };
 
+// The header lines of a report, without '>' and without the probability.
+inline std::vector<std::string> headers(const std::string& report) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while ((pos = report.find('>', pos)) != std::string::npos) {
+        size_t end = report.find(',', pos);
+        lines.push_back(report.substr(pos + 1, end - pos - 1));
+        pos = end;
+    }
+    return lines;
+}
+
 struct RunResult {
     std::string out, err;
     int status = -1;

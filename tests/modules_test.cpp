@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "TestUtil.hpp"
 #include "hits/HitStage.hpp"
 #include "modules/Significance.hpp"
 #include "modules/Tree.hpp"
@@ -42,17 +43,6 @@ std::string discover(const Args& args, const FakeHits& hits, std::string* err = 
     std::string errText = testing::internal::GetCapturedStderr();
     if (err) *err = errText;
     return testing::internal::GetCapturedStdout();
-}
-
-std::vector<std::string> headers(const std::string& report) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while ((pos = report.find('>', pos)) != std::string::npos) {
-        size_t end = report.find(',', pos);
-        lines.push_back(report.substr(pos + 1, end - pos - 1));
-        pos = end;
-    }
-    return lines;
 }
 
 // Instances of module `motifs` as lists of hit starts.

@@ -9,17 +9,6 @@ namespace {
 const std::string kGolden = GOLDEN_DIR "/";
 const std::string kExamples = EXAMPLES_DIR "/";
 
-std::vector<std::string> headers(const std::string& report) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while ((pos = report.find('>', pos)) != std::string::npos) {
-        size_t end = report.find(',', pos);
-        lines.push_back(report.substr(pos + 1, end - pos - 1));
-        pos = end;
-    }
-    return lines;
-}
-
 bool hasHeaderWith(const std::string& report, const std::string& motifs) {
     for (const std::string& header : headers(report))
         if (header.rfind(motifs + "\t", 0) == 0) return true;

@@ -2,9 +2,7 @@
 // whatever it holds); the lines up to the next title are joined unchanged into its sequence.
 #include "hits/HitA.hpp"
 
-#include "common/LineReader.hpp"
 #include "common/die.hpp"
-#include "hits/SeqReader.hpp"
 
 HitA::HitA(Args settings, MotifA& motifs, uint32_t seed) : HitStage(settings) {
     ReadSeq();
@@ -15,33 +13,15 @@ HitA::HitA(Args settings, MotifA& motifs, uint32_t seed) : HitStage(settings) {
 }
 
 void HitA::ReadSeq() {
-    LineReader reader(seqFile);
-    if (!reader.isOpen()) die("Can't open sequence file!!!");
-    std::string title;
-    if (!reader.next(title) || title.empty()) die("Error: sequence file has no title line");
-    BaseCounts counts;
-    UniqueNames names;
-    bool anotherGene = true;
-    while (anotherGene) {
-        Seq gene{geneNameFromTitle(title), ""};
-        names.add(gene.name);
-        anotherGene = false;
-        std::string line;
-        while (reader.next(line)) {
-            if (!line.empty() && line[0] == '>') {
-                title = line;
-                anotherGene = true;
-                break;
-            }
-            gene.seq += line;
-        }
-        checkSequenceLength(gene.name, gene.seq.size());
-        if (!maskLowercase) upperCase(gene.seq);
-        counts.add(gene.seq);
+    SeqEntries entries(seqFile);
+    std::string name, line;
+    while (entries.nextEntry(name)) {
+        Seq gene{name, ""};
+        while (entries.nextLine(line)) gene.seq += line;
+        takeSequence(gene.name, gene.seq);
         seqs.push_back(std::move(gene));
     }
-    auto freq = counts.frequencies(pseudocount);
-    baseFreq.assign(freq.begin(), freq.end());
+    setBackground();
 }
 
 void HitA::SeqMotifHit(MotifA& motifs) {

@@ -5,10 +5,8 @@
 
 #include <algorithm>
 
-#include "common/LineReader.hpp"
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
-#include "hits/SeqReader.hpp"
 
 HitAO::HitAO(Args settings, MotifA& motifs, uint32_t seed)
     : HitStage(settings), minMotifNumber(settings.minMotifNumber), windowSize(settings.windowSize) {
@@ -35,37 +33,16 @@ std::vector<std::string> splitSpecies(const std::vector<std::string>& body) {
 }
 
 void HitAO::ReadSeq() {
-    LineReader reader(seqFile);
-    if (!reader.isOpen()) die("Can't open sequence file!!!");
-    std::string title;
-    if (!reader.next(title) || title.empty()) die("Error: sequence file has no title line");
-    BaseCounts counts;
-    UniqueNames names;
-    bool anotherGroup = true;
-    while (anotherGroup) {
-        SeqO group{geneNameFromTitle(title), {}};
-        names.add(group.name);
-        anotherGroup = false;
+    SeqEntries entries(seqFile);
+    std::string name, line;
+    while (entries.nextEntry(name)) {
         std::vector<std::string> body;
-        std::string line;
-        while (reader.next(line)) {
-            if (!line.empty() && line[0] == '>') {
-                title = line;
-                anotherGroup = true;
-                break;
-            }
-            body.push_back(line);
-        }
-        group.species = splitSpecies(body);
-        for (std::string& species : group.species) {
-            checkSequenceLength(group.name, species.size());
-            if (!maskLowercase) upperCase(species);
-            counts.add(species);
-        }
+        while (entries.nextLine(line)) body.push_back(line);
+        SeqO group{name, splitSpecies(body)};
+        for (std::string& species : group.species) takeSequence(group.name, species);
         seqs.push_back(std::move(group));
     }
-    auto freq = counts.frequencies(pseudocount);
-    baseFreq.assign(freq.begin(), freq.end());
+    setBackground();
 }
 
 void HitAO::SeqMotifHit(MotifA& motifs) {

@@ -18,6 +18,17 @@ uint32_t HitStage::timeSeed() {
     return static_cast<uint32_t>(std::time(nullptr));
 }
 
+void HitStage::takeSequence(const std::string& name, std::string& text) {
+    checkSequenceLength(name, text.size());
+    if (!maskLowercase) upperCase(text);
+    counts_.add(text);
+}
+
+void HitStage::setBackground() {
+    auto freq = counts_.frequencies(pseudocount);
+    baseFreq.assign(freq.begin(), freq.end());
+}
+
 void HitStage::MotifScore(MotifA& motifs, uint32_t seed) {
     const float t = scoreThreshold;
     if (t >= 1) {

@@ -8,6 +8,7 @@
 
 #include "common/Args.hpp"
 #include "hits/Hit.hpp"
+#include "hits/SeqReader.hpp"
 #include "motif/MotifA.hpp"
 #include "motif/WindowScore.hpp"
 
@@ -28,6 +29,10 @@ class HitStage {
   protected:
     explicit HitStage(const Args& settings);
 
+    // Checks, upper-cases unless masking, and counts the bases of one sequence text.
+    void takeSequence(const std::string& name, std::string& text);
+    // Turns the base counts of all sequences into the background frequencies.
+    void setBackground();
     // Sets every motif's cutoff: the fixed threshold, or one read off a background sample.
     void MotifScore(MotifA& motifs, uint32_t seed);
     // Builds the score tables of the motifs; call after the cutoffs are set.
@@ -36,6 +41,7 @@ class HitStage {
     std::vector<MHit> scanSequence(const std::string& text) const;
 
   private:
+    BaseCounts counts_;
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;
     std::vector<int32_t> idOfMotif_;

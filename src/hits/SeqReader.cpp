@@ -47,8 +47,27 @@ std::array<float, 4> BaseCounts::frequencies(float pseudocount) const {
     return freq;
 }
 
-void UniqueNames::add(const std::string& name) {
-    if (!seen_.insert(name).second) die("Error: duplicate gene name " + name + " in sequence file");
+SeqEntries::SeqEntries(const std::string& path) : reader_(path) {
+    if (!reader_.isOpen()) die("Can't open sequence file!!!");
+    if (!reader_.next(title_) || title_.empty()) die("Error: sequence file has no title line");
+}
+
+bool SeqEntries::nextEntry(std::string& name) {
+    if (!titleWaiting_) return false;
+    name = geneNameFromTitle(title_);
+    if (!names_.insert(name).second)
+        die("Error: duplicate gene name " + name + " in sequence file");
+    titleWaiting_ = false;
+    inBody_ = true;
+    return true;
+}
+
+bool SeqEntries::nextLine(std::string& line) {
+    if (!inBody_ || !reader_.next(line)) return inBody_ = false;
+    if (line.empty() || line[0] != '>') return true;
+    title_ = line;
+    titleWaiting_ = true;
+    return inBody_ = false;
 }
 
 void checkSequenceLength(const std::string& name, size_t length) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "common/LineReader.hpp"
+
 // The name of a title line: from its second character to the first blank or tab.
 std::string geneNameFromTitle(const std::string& title);
 
@@ -22,13 +24,24 @@ class BaseCounts {
     std::array<int64_t, 4> counts_{};
 };
 
-// Refuses a repeated gene name, so that every later lookup by name is unambiguous.
-class UniqueNames {
+// Reads a sequence file entry by entry: a title line (the file's first line whatever it
+// holds, then every line starting with '>') and the body lines up to the next title.
+// Refuses a file that cannot be opened, one without a title line, and a repeated entry name,
+// so that every later lookup by gene name is unambiguous.
+class SeqEntries {
   public:
-    void add(const std::string& name);
+    explicit SeqEntries(const std::string& path);
+    // Starts the next entry; false at the end of the file.
+    bool nextEntry(std::string& name);
+    // The next body line of the current entry; false at its end.
+    bool nextLine(std::string& line);
 
   private:
-    std::unordered_set<std::string> seen_;
+    LineReader reader_;
+    std::string title_;
+    bool titleWaiting_ = true;
+    bool inBody_ = false;
+    std::unordered_set<std::string> names_;
 };
 
 // Refuses a sequence whose positions do not fit 32-bit hit coordinates.
