@@ -77,5 +77,6 @@ std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     // Motif-major collection; a stable sort by start restores scan order (start, motif, strand).
     std::stable_sort(hits.begin(), hits.end(), CompHitPos);
     if (hits.size() > 1) hits = delHitOverlap(std::move(hits), overlapDistance);
+    hits.shrink_to_fit();  // the lists of all genes stay in memory until the run ends
     return hits;
 }
