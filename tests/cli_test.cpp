@@ -132,10 +132,14 @@ TEST(Cli, FileArguments) {
         RunResult one = runProgram(program, {kExampleMotifs});
         EXPECT_EQ(one.status, 1);
         EXPECT_EQ(one.err, "Can't open sequence file!!!\n");
-        RunResult noMotifs = runProgram(program, {"/nonexistent/m", kExampleGenes});
-        EXPECT_EQ(noMotifs.status, 1);
-        EXPECT_EQ(noMotifs.err, "Can't open matrix file!!!\n");
-        EXPECT_EQ(noMotifs.out, "");
+        for (std::string missing : {"/nonexistent/m", "/"}) {
+            RunResult noMotifs = runProgram(program, {missing, kExampleGenes});
+            EXPECT_EQ(noMotifs.status, 1);
+            EXPECT_EQ(noMotifs.err, "Can't open matrix file!!!\n");
+            EXPECT_EQ(noMotifs.out, "");
+        }
+        RunResult folder = runProgram(program, {kExampleMotifs, "/"});
+        EXPECT_EQ(folder.err, "Can't open sequence file!!!\n");
     }
     RunResult three = runProgram(REKUL_BIN, {"-g", "100", kExampleMotifs, kExampleGenes, "extra"});
     EXPECT_EQ(three.status, 0);

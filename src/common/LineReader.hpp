@@ -2,12 +2,17 @@
 // line ending. Counts lines from 1 so that errors can name the line they refer to.
 #pragma once
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 class LineReader {
   public:
-    explicit LineReader(const std::string& path) : in_(path, std::ios::binary) {}
+    // A directory counts as a file that cannot be opened.
+    explicit LineReader(const std::string& path) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(path, error)) in_.open(path, std::ios::binary);
+    }
 
     bool isOpen() const { return in_.is_open(); }
 
