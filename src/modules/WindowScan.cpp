@@ -8,9 +8,14 @@ void ModuleSlots::assign(const std::vector<int32_t>& module) {
 
 void WindowScan::run(const std::vector<MHit>& hits, const ModuleSlots& module, int32_t windowSize,
                      bool firstOnly) {
-    filtered.clear();
-    for (const MHit& hit : hits)
-        if (module.slot(hit.motif) >= 0) filtered.push_back(&hit);
+    // Branch-free filter: whether a hit belongs to the module is unpredictable.
+    filtered.resize(hits.size());
+    size_t kept = 0;
+    for (const MHit& hit : hits) {
+        filtered[kept] = &hit;
+        kept += module.slot(hit.motif) >= 0;
+    }
+    filtered.resize(kept);
     instances.clear();
     size_t i = 0;
     while (i < filtered.size()) {
