@@ -22,7 +22,7 @@ void Discovery::PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& cr
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     const double probability = ProbCRM(module, static_cast<int64_t>(distinct.size()));
-    std::sort(module.begin(), module.end());  // ids sort as the names do
+    std::sort(module.begin(), module.end(), CompMotif);
     std::cout << formatModule(module, crms, probability, hits.motifNames, genes);
 }
 
