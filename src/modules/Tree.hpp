@@ -18,9 +18,13 @@ struct MNum {
     int32_t motif;
     int32_t num;
 };
-inline bool CompFreq(const MNum& x, const MNum& y) { return x.num < y.num; }
+inline bool CompFreq(const MNum& x, const MNum& y) {
+    return x.num < y.num;
+}
 // Byte-wise order of motif names: ids are numbered in that order.
-inline bool CompMotif(int32_t a, int32_t b) { return a < b; }
+inline bool CompMotif(int32_t a, int32_t b) {
+    return a < b;
+}
 
 // One state of the module search.
 struct Node {
