@@ -20,16 +20,17 @@ std::vector<int32_t> Discovery::FindGeneShared(int32_t newMotif, const Node& nod
                 return std::binary_search(list->begin(), list->end(), g);
             }))
             shared.push_back(g);
+    if (node.level > 1) {
+        std::vector<int32_t> module = node.motifs;
+        module.push_back(newMotif);
+        slots_.assign(module);
+        std::erase_if(shared, [&](int32_t g) {
+            scan_.run(hits.seqHits[g].hits, slots_, windowSize, true);
+            return scan_.instances.empty();
+        });
+    }
     std::sort(shared.begin(), shared.end(),
               [this](int32_t a, int32_t b) { return geneRank_[a] < geneRank_[b]; });
-    if (node.level <= 1) return shared;
-    std::vector<int32_t> module = node.motifs;
-    module.push_back(newMotif);
-    slots_.assign(module);
-    std::erase_if(shared, [&](int32_t g) {
-        scan_.run(hits.seqHits[g].hits, slots_, windowSize, true);
-        return scan_.instances.empty();
-    });
     return shared;
 }
 
