@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/die.hpp"
+#include "motif/WindowScore.hpp"
 
 std::string geneNameFromTitle(const std::string& title) {
     size_t blank = title.find_first_of(" \t");
@@ -17,22 +18,8 @@ void upperCase(std::string& text) {
 
 void BaseCounts::add(const std::string& text) {
     for (char c : text) {
-        switch (c) {
-            case 'A':
-                ++counts_[0];
-                break;
-            case 'C':
-                ++counts_[1];
-                break;
-            case 'G':
-                ++counts_[2];
-                break;
-            case 'T':
-                ++counts_[3];
-                break;
-            default:
-                break;
-        }
+        uint8_t code = baseCode(c);
+        if (code != kNotBase) ++counts_[code];
     }
 }
 

@@ -17,24 +17,7 @@ inline PairD addRounded(PairD sum, const double* term) {
 
 std::vector<uint8_t> encodeBases(const std::string& text) {
     std::vector<uint8_t> codes(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        switch (text[i]) {
-            case 'A':
-                codes[i] = 0;
-                break;
-            case 'C':
-                codes[i] = 1;
-                break;
-            case 'G':
-                codes[i] = 2;
-                break;
-            case 'T':
-                codes[i] = 3;
-                break;
-            default:
-                codes[i] = kNotBase;
-        }
-    }
+    for (size_t i = 0; i < text.size(); ++i) codes[i] = baseCode(text[i]);
     return codes;
 }
 

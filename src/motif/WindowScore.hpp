@@ -13,6 +13,9 @@
 
 // Base codes: A = 0, C = 1, G = 2, T = 3; every other character is kNotBase.
 constexpr uint8_t kNotBase = 4;
+constexpr uint8_t baseCode(char c) {
+    return c == 'A' ? 0 : c == 'C' ? 1 : c == 'G' ? 2 : c == 'T' ? 3 : kNotBase;
+}
 std::vector<uint8_t> encodeBases(const std::string& text);
 
 class MotifTable {
