@@ -1,6 +1,10 @@
 // Sequence reader, scanning and overlap removal of the hit stage of rekul.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
 #include "TestUtil.hpp"
 #include "hits/HitA.hpp"
 #include "hits/SeqReader.hpp"
@@ -58,6 +62,42 @@ TEST(Overlap, StrandsTiesZeroScoresAndDistanceZero) {
     std::vector<MHit> zero{hit(0, 0, 0.0f), hit(1, 50, 2.0f), hit(2, 50, 1.0f)};
     EXPECT_EQ(motifStarts(delHitOverlap(zero, 0)), (Starts{{1, 50}, {2, 50}}));
     EXPECT_TRUE(delHitOverlap({}, 4).empty());
+}
+
+// The removal as first stated: every kept hit zeroes all weaker hits within the distance.
+std::vector<MHit> literalOverlapRemoval(std::vector<MHit> hits, int32_t distance) {
+    std::stable_sort(hits.begin(), hits.end(), CompHitScore);
+    std::vector<MHit> kept;
+    for (size_t q = hits.size(); q-- > 0;) {
+        if (hits[q].score == 0) continue;
+        for (size_t r = 0; r < q; ++r)
+            if (std::abs(hits[q].start - hits[r].start) < distance) hits[r].score = 0;
+        kept.push_back(hits[q]);
+    }
+    std::stable_sort(kept.begin(), kept.end(), CompHitPos);
+    return kept;
+}
+
+TEST(Overlap, SameAsTheLiteralRemovalOnRandomHits) {
+    std::mt19937 rng(17);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<MHit> hits;
+        const int count = static_cast<int>(rng() % 40);
+        for (int i = 0; i < count; ++i)  // few distinct scores and starts: many ties
+            hits.push_back(hit(static_cast<int32_t>(rng() % 5), static_cast<int32_t>(rng() % 60),
+                               static_cast<float>(rng() % 6) / 2, rng() % 2 ? '+' : '-'));
+        std::stable_sort(hits.begin(), hits.end(), CompHitPos);
+        const int32_t distance = static_cast<int32_t>(rng() % 8);
+        std::vector<MHit> expected = literalOverlapRemoval(hits, distance);
+        std::vector<MHit> kept = delHitOverlap(hits, distance);
+        ASSERT_EQ(kept.size(), expected.size());
+        for (size_t i = 0; i < kept.size(); ++i) {
+            EXPECT_EQ(kept[i].motif, expected[i].motif);
+            EXPECT_EQ(kept[i].start, expected[i].start);
+            EXPECT_EQ(kept[i].strand, expected[i].strand);
+            EXPECT_EQ(kept[i].score, expected[i].score);
+        }
+    }
 }
 
 TEST(SeqReader, TitleNames) {
