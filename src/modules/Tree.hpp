@@ -66,7 +66,12 @@ class Discovery {
                   const HitStage& hits) const;
 
   private:
+    Node rootNode(size_t rootIndex) const;
     void searchFrom(size_t rootIndex, const HitStage& hits);
+    // A node of seven motifs: each one-motif extension with enough genes is tested.
+    void testLastExtensions(const Node& cur, const HitStage& hits);
+    // Takes the node's last candidate; pushes the node back and, with enough genes, the child.
+    void growByLastCandidate(Node cur, std::vector<Node>& stack, const HitStage& hits);
     void testAndPrint(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
                       const HitStage& hits);
     std::vector<int32_t> frequentPartnerCounts() const;
