@@ -2,7 +2,9 @@
 // order of modules, the probability and the report format.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 #include <sstream>
 
 #include "TestUtil.hpp"
@@ -169,6 +171,29 @@ TEST(ModuleSearch, GeneThresholdCutsAndSmallModulesNeedLowMinimum) {
     // With -k 1 the pair is a module, and each root is tested alone on all genes.
     EXPECT_EQ(headers(discover(settings(200, 2, 1), hits)),
               (std::vector<std::string>{"A\tB\t2", "A\t3", "B\t2"}));
+}
+
+TEST(ModuleSearch, EightMotifModulesComeFromSevenMotifNodes) {
+    // Nine motifs together in three genes, each with eight frequent partners. With -k 8 only
+    // the one-motif extensions of seven-motif nodes are tested: each eight-motif set once.
+    std::vector<MHit> all;
+    std::vector<std::string> names;
+    for (int32_t m = 0; m < 9; ++m) {
+        all.push_back(hit(m, 10 * m, 10 * m + 9));
+        names.push_back(std::string(1, static_cast<char>('A' + m)));
+    }
+    FakeHits hits({{"g0", 100, all}, {"g1", 100, all}, {"g2", 100, all}}, names);
+    std::vector<std::string> found = headers(discover(settings(200, 3, 8), hits));
+    ASSERT_EQ(found.size(), 9u);
+    // From A: A I H G F E D is the first seven-motif node; its candidates B, C follow.
+    EXPECT_EQ(found[0], "A\tB\tD\tE\tF\tG\tH\tI\t3");
+    EXPECT_EQ(found[1], "A\tC\tD\tE\tF\tG\tH\tI\t3");
+    EXPECT_EQ(found.back(), "B\tC\tD\tE\tF\tG\tH\tI\t3");
+    EXPECT_EQ(std::set<std::string>(found.begin(), found.end()).size(), 9u);
+    for (const std::string& header : found)
+        EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 8);
+    // Nine would need nine frequent partners per motif.
+    EXPECT_TRUE(headers(discover(settings(200, 3, 9), hits)).empty());
 }
 
 TEST(Significance, BinomialCoefficientLogarithm) {
