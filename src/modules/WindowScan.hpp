@@ -18,7 +18,6 @@ class ModuleSlots {
 
     void assign(const std::vector<int32_t>& module);
     int slot(int32_t motif) const { return slot_[motif]; }
-    int size() const { return static_cast<int>(module_.size()); }
     // The bits of all module motifs: a window holding every motif has exactly these.
     uint32_t fullMask() const { return (1u << module_.size()) - 1; }
 
