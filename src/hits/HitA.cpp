@@ -25,7 +25,7 @@ void HitA::ReadSeq() {
 }
 
 void HitA::SeqMotifHit(MotifA& motifs) {
-    prepareScan(motifs);
+    readCutoffs(motifs);
     for (const Seq& gene : seqs) {
         progress("motifHit for gene " + gene.name);
         seqHits.push_back(

@@ -46,7 +46,7 @@ void HitAO::ReadSeq() {
 }
 
 void HitAO::SeqMotifHit(MotifA& motifs) {
-    prepareScan(motifs);
+    readCutoffs(motifs);
     for (const SeqO& group : seqs) {
         progress("motifHit for gene " + group.name);
         std::vector<SeqHit> speciesHits;

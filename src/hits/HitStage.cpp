@@ -30,6 +30,7 @@ void HitStage::setBackground() {
 }
 
 void HitStage::MotifScore(MotifA& motifs, uint32_t seed) {
+    buildTables(motifs);
     const float t = scoreThreshold;
     if (t >= 1) {
         for (Motif& motif : motifs.motifs) motif.cutoff = t;
@@ -41,20 +42,22 @@ void HitStage::MotifScore(MotifA& motifs, uint32_t seed) {
             die("Error: motif " + motif.name + " is longer than the background sample (" +
                 std::to_string(n) + " letters)");
     const std::vector<uint8_t> sample = FreqToSeq(baseFreq.data(), n, seed);
-    for (Motif& motif : motifs.motifs) {
-        motif.cutoff = sampleCutoff(MotifTable(motif, baseFreq.data()), sample, t);
+    for (size_t m = 0; m < motifs.motifs.size(); ++m) {
+        Motif& motif = motifs.motifs[m];
+        motif.cutoff = sampleCutoff(tables_[m], sample, t);
         progress("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
     }
 }
 
-void HitStage::prepareScan(const MotifA& motifs) {
+void HitStage::buildTables(const MotifA& motifs) {
     MotifNames table = motifs.nameTable();
     motifNames = std::move(table.names);
     idOfMotif_ = std::move(table.idOfMotif);
-    for (const Motif& motif : motifs.motifs) {
-        tables_.emplace_back(motif, baseFreq.data());
-        cutoffs_.push_back(motif.cutoff);
-    }
+    for (const Motif& motif : motifs.motifs) tables_.emplace_back(motif, baseFreq.data());
+}
+
+void HitStage::readCutoffs(const MotifA& motifs) {
+    for (const Motif& motif : motifs.motifs) cutoffs_.push_back(motif.cutoff);
 }
 
 void appendMotifHits(const MotifTable& table, float cutoff, int32_t motifId,

@@ -33,14 +33,17 @@ class HitStage {
     void takeSequence(const std::string& name, std::string& text);
     // Turns the base counts of all sequences into the background frequencies.
     void setBackground();
-    // Sets every motif's cutoff: the fixed threshold, or one read off a background sample.
+    // Builds the motifs' score tables and sets every motif's cutoff: the fixed threshold, or
+    // one read off a background sample. Needs the background frequencies.
     void MotifScore(MotifA& motifs, uint32_t seed);
-    // Builds the score tables of the motifs; call after the cutoffs are set.
-    void prepareScan(const MotifA& motifs);
+    // Takes the cutoffs from the library before scanning.
+    void readCutoffs(const MotifA& motifs);
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
 
   private:
+    void buildTables(const MotifA& motifs);
+
     BaseCounts counts_;
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;
