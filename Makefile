@@ -1,20 +1,30 @@
-# Thin wrapper around CMake. `make demo` runs rekul on the bundled example, `make test` runs
-# every test, `make sanitize` runs them again under AddressSanitizer and UBSan.
+# Thin wrapper around CMake. `make demo` builds rekul and runs it on the bundled example,
+# `make test` builds everything and runs every test, `make sanitize` runs the tests again
+# under AddressSanitizer and UBSan, `make install PREFIX=...` installs programs and manuals.
 JOBS ?= 2
+PREFIX ?= /usr/local
+CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/dev/null
 
-.PHONY: deps build demo demo-ortho test sanitize bench clean
+.PHONY: deps deps-build build demo demo-ortho test sanitize install bench clean
+
+deps-build:
+	@scripts/install-deps.sh build
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh test
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/dev/null
+	$(CONFIGURE)
 	cmake --build build -j $(JOBS)
 
-demo: build
+demo: deps-build
+	$(CONFIGURE)
+	cmake --build build -j $(JOBS) --target rekul
 	./build/rekul examples/example.motifs examples/example.fa
 
-demo-ortho: build
+demo-ortho: deps-build
+	$(CONFIGURE)
+	cmake --build build -j $(JOBS) --target rekulo
 	./build/rekulo examples/example.motifs examples/example.ortho.fa
 
 test: build
@@ -24,6 +34,11 @@ sanitize: deps
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DREKUL_WERROR=ON -DREKUL_SANITIZE=ON >/dev/null
 	cmake --build build-sanitize -j $(JOBS)
 	ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
+
+install: deps-build
+	$(CONFIGURE)
+	cmake --build build -j $(JOBS) --target rekul rekulo
+	cmake --install build --prefix $(PREFIX)
 
 bench: build
 	./build/bench/scan_bench

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and tests need, where the machine lacks them.
+# Installs the Debian packages that the build (`build`) or the build and the tests (`test`,
+# the default) need, where the machine lacks them.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libbenchmark-dev)
+packages=(cmake g++ make)
+[ "${1:-test}" = build ] || packages+=(libgtest-dev libbenchmark-dev groff-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

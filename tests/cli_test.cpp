@@ -19,8 +19,11 @@ Args parse(std::vector<std::string> words) {
     return Args(static_cast<int>(argv.size()), argv.data());
 }
 
-std::string usage() {
-    return Args().usageText() + "\n";
+// The usage text as the program prints it: it names the program.
+std::string usage(const std::string& programPath) {
+    Args initial;
+    initial.program = std::filesystem::path(programPath).filename();
+    return initial.usageText() + "\n";
 }
 
 }  // namespace
@@ -66,15 +69,17 @@ TEST(Cli, UsageWithoutArguments) {
         RunResult r = runProgram(program, {});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, usage());
+        EXPECT_EQ(r.err, usage(program));
         EXPECT_NE(r.err.find("-w windowSize threshold (default = 200)\n"), std::string::npos);
         EXPECT_NE(r.err.find("-p Pseudocount (default = 0.375)\n"), std::string::npos);
     }
 }
 
 TEST(Cli, HelpGoesToStandardOutputInOptionOrder) {
-    const std::string help = Args().helpText() + "\n";
     for (const std::string& program : bothPrograms()) {
+        Args initial;
+        initial.program = std::filesystem::path(program).filename();
+        const std::string help = initial.helpText() + "\n";
         for (auto args : {std::vector<std::string>{"-h"}, {"-w", "100", "-h"}}) {
             RunResult r = runProgram(program, args);
             EXPECT_EQ(r.status, 0);
@@ -86,6 +91,7 @@ TEST(Cli, HelpGoesToStandardOutputInOptionOrder) {
         EXPECT_EQ(refused.out, "");
         EXPECT_EQ(refused.err, "windowSize threshold should be >= zero\n");
     }
+    const std::string help = Args().helpText() + "\n";
     EXPECT_NE(help.find("-w windowSize threshold (default = 200).Print details\n"),
               std::string::npos);
     EXPECT_NE(help.find("-m Motif score threshold (default = 5).\n"), std::string::npos);
@@ -120,9 +126,10 @@ TEST(Cli, ScannerDiagnosticsThenUsage) {
             RunResult r = runProgram(program, args);
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.out, "");
-            ASSERT_GT(r.err.size(), usage().size());
-            EXPECT_EQ(r.err.substr(r.err.size() - usage().size()), usage());
-            EXPECT_EQ(std::count(r.err.begin(), r.err.end() - usage().size(), '\n'), 1);
+            const std::string text = usage(program);
+            ASSERT_GT(r.err.size(), text.size());
+            EXPECT_EQ(r.err.substr(r.err.size() - text.size()), text);
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end() - text.size(), '\n'), 1);
         }
     }
 }
@@ -154,5 +161,65 @@ TEST(Cli, FixedCutoffVersusPValue) {
     RunResult pvalue =
         runProgram(REKUL_BIN, {"-m", "0.5", "-g", "100", kExampleMotifs, kExampleGenes});
     EXPECT_EQ(pvalue.status, 0);
-    EXPECT_EQ(pvalue.err.rfind("Score cutoff of M0001: ", 0), 0u);
+    EXPECT_EQ(pvalue.err.find("\nScore cutoff of M0001: "), pvalue.err.find('\n'));
+}
+
+TEST(Cli, LongOptions) {
+    for (const std::string& program : bothPrograms()) {
+        const std::string name = std::filesystem::path(program).filename();
+        RunResult help = runProgram(program, {"--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.out, runProgram(program, {"-h"}).out);
+        EXPECT_NE(help.out.find("Example usage: " + name + " -w"), std::string::npos);
+        RunResult version = runProgram(program, {"--version"});
+        EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.out, name + " " + REKUL_VERSION + "\n");
+        RunResult unknown = runProgram(program, {"--bogus", "m", "s"});
+        EXPECT_EQ(unknown.status, 1);
+        EXPECT_EQ(unknown.out, "");
+        EXPECT_NE(unknown.err.find("'--bogus'"), std::string::npos);  // getopt's own line
+        EXPECT_EQ(unknown.err.substr(unknown.err.find('\n') + 1), usage(program));
+        EXPECT_EQ(usage(program).rfind("Usage: " + name + " [options]", 0), 0u);
+    }
+}
+
+TEST(Cli, HelpTextStatesWhatTheProgramDoes) {
+    const std::string help = Args().helpText();
+    EXPECT_EQ(help.find("0<=m<=1"), std::string::npos);
+    EXPECT_EQ(help.find("default=0.0001"), std::string::npos);
+    EXPECT_EQ(help.find("converted to 'n'"), std::string::npos);
+    EXPECT_NE(help.find(">motifName1\tV$NFE2_01\t"), std::string::npos);
+    EXPECT_NE(help.find(">M00039\tV$CREB_01"), std::string::npos);
+    EXPECT_NE(help.find("\n--quiet "), std::string::npos);
+    EXPECT_NE(Args().usageText().find("-k Minimum motif"), std::string::npos);
+}
+
+TEST(Cli, SeedValues) {
+    EXPECT_EQ(parse({"--seed", "4294967295", "m"}).seed, 4294967295u);
+    EXPECT_EQ(parse({"--seed=0", "m"}).seed, 0u);
+    EXPECT_FALSE(parse({"m"}).seed.has_value());
+    for (std::string bad : {"4294967296", "-1", "12x", ""}) {
+        RunResult r = runProgram(REKUL_BIN, {"--seed", bad, "m", "s"});
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.err,
+                  "Error: --seed takes a whole number from 0 to 4294967295, not " + bad + "\n");
+    }
+}
+
+TEST(Cli, QuietRunWritesOnlyTheReport) {
+    const std::vector<std::string> files{kExampleMotifs, kExampleGenes};
+    for (const std::string& program : bothPrograms()) {
+        for (auto options : {std::vector<std::string>{"--seed", "3", "-m", "0.01"},
+                             std::vector<std::string>{"-g", "1000"}}) {
+            std::vector<std::string> args = options;
+            args.insert(args.end(), files.begin(), files.end());
+            RunResult loud = runProgram(program, args);
+            args.insert(args.begin(), "--quiet");
+            RunResult quiet = runProgram(program, args);
+            EXPECT_EQ(quiet.status, 0);
+            EXPECT_EQ(quiet.err, "");
+            EXPECT_EQ(quiet.out, loud.out);
+            EXPECT_NE(loud.err, "");
+        }
+    }
 }

@@ -35,7 +35,8 @@ struct Stage {
     }
     HitA run() {
         MotifA library(settings);
-        return HitA(settings, library, 1);
+        settings.seed = 1;
+        return HitA(settings, library);
     }
 };
 

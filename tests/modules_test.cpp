@@ -9,8 +9,8 @@
 
 #include "TestUtil.hpp"
 #include "hits/HitStage.hpp"
+#include "modules/Discovery.hpp"
 #include "modules/Significance.hpp"
-#include "modules/Tree.hpp"
 
 namespace {
 
@@ -23,7 +23,7 @@ MHit hit(int32_t motif, int32_t start, int32_t end) {
 // A hit stage with given hit lists, standing in for a scanned sequence file.
 struct FakeHits : HitStage {
     FakeHits(std::vector<SeqHit> genes, std::vector<std::string> names = {"A", "B", "C", "D"})
-        : HitStage(Args()) {
+        : HitStage(Args(), Progress::silent()) {
         seqHits = std::move(genes);
         motifNames = std::move(names);
     }
@@ -37,14 +37,12 @@ Args settings(int32_t window, int32_t genes, int32_t minMotifs) {
     return args;
 }
 
-// Builds the discovery stage and returns what it printed to standard output.
+// Builds the discovery stage and returns its report; `err` receives its progress lines.
 std::string discover(const Args& args, const FakeHits& hits, std::string* err = nullptr) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    Discovery discovery(args, hits);
-    std::string errText = testing::internal::GetCapturedStderr();
-    if (err) *err = errText;
-    return testing::internal::GetCapturedStdout();
+    std::ostringstream report, progress;
+    Discovery discovery(args, hits, report, Progress(&progress));
+    if (err) *err = progress.str();
+    return report.str();
 }
 
 // Instances of module `motifs` as lists of hit starts.
@@ -71,16 +69,15 @@ TEST(MotifPairs, WorkedExampleLeavesOnlyB) {
                    {"g1", 200, {hit(A, 5, 14), hit(B, 20, 29), hit(C, 40, 49)}},
                    {"g2", 100, {hit(B, 0, 9), hit(C, 20, 29)}}},
                   {"A", "B", "C"});
-    testing::internal::CaptureStderr();
-    Discovery d(settings(50, 2, 2), hits);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::ostringstream err;
+    Discovery d(settings(50, 2, 2), hits, std::cout, Progress(&err));
     EXPECT_EQ(*d.pairGenes.genes(A, B), (std::vector<int32_t>{0, 1}));
     EXPECT_EQ(*d.pairGenes.genes(C, A), (std::vector<int32_t>{1}));
     EXPECT_EQ(*d.pairGenes.genes(B, C), (std::vector<int32_t>{1, 2}));
     EXPECT_EQ(d.motifs, (std::vector<int32_t>{B}));
     EXPECT_EQ(d.avgSeqLength, 166);
     EXPECT_FLOAT_EQ(d.motifRate[B], 3.0f / 500);
-    EXPECT_EQ(err.rfind("Gene 0:\tg0\nGene 1:\tg1\nGene 2:\tg2\nmotif 0 of 1\n", 0), 0u);
+    EXPECT_EQ(err.str().rfind("Gene 0:\tg0\nGene 1:\tg1\nGene 2:\tg2\nmotif 0 of 1\n", 0), 0u);
 }
 
 TEST(MotifPairs, WindowEdgeAndRepeats) {
@@ -88,9 +85,7 @@ TEST(MotifPairs, WindowEdgeAndRepeats) {
     FakeHits hits({{"g0", 300, {hit(A, 0, 9), hit(B, 91, 100), hit(C, 92, 101)}},
                    {"g1", 300, {hit(A, 0, 9), hit(A, 5, 14), hit(B, 50, 59), hit(B, 70, 79)}}},
                   {"A", "B", "C"});
-    testing::internal::CaptureStderr();
-    Discovery d(settings(100, 2, 1), hits);
-    testing::internal::GetCapturedStderr();
+    Discovery d(settings(100, 2, 1), hits, std::cout, Progress::silent());
     EXPECT_EQ(*d.pairGenes.genes(A, B), (std::vector<int32_t>{0, 1}));  // g1 listed once
     EXPECT_EQ(*d.pairGenes.genes(B, C), (std::vector<int32_t>{0}));
     EXPECT_FALSE(d.pairGenes.contains(A, C));
@@ -135,9 +130,8 @@ TEST(SharedGenes, SortedByNameAndFittingOneWindow) {
     FakeHits hits({{"zeta", 500, close},
                    {"alpha", 500, close},
                    {"mid", 500, {hit(A, 0, 9), hit(B, 50, 59), hit(C, 120, 129)}}});
-    testing::internal::CaptureStderr();
-    Discovery d(settings(100, 100, 3), hits);  // a gene threshold that searches nothing
-    testing::internal::GetCapturedStderr();
+    // A gene threshold that searches nothing.
+    Discovery d(settings(100, 100, 3), hits, std::cout, Progress::silent());
     Node root{{A}, {}, {0, 1, 2}, 1};
     EXPECT_EQ(d.FindGeneShared(B, root, hits), (std::vector<int32_t>{1, 2, 0}));
     Node pair{{A, B}, {}, {0, 1, 2}, 2};
@@ -254,4 +248,42 @@ TEST(Report, NumbersAsADefaultFormattedStream) {
             EXPECT_EQ(formatModule({0}, crms, p, names, genes), expected.str());
         }
     }
+}
+
+TEST(NoModule, TheLineNamesTheFirstThresholdThatStoppedTheRun) {
+    std::vector<MHit> ab{hit(A, 0, 9), hit(B, 10, 19)};
+    std::vector<MHit> abc{hit(A, 0, 9), hit(B, 10, 19), hit(C, 20, 29)};
+    auto lastLine = [](const Args& args, const FakeHits& hits) {
+        std::string err;
+        EXPECT_EQ(discover(args, hits, &err), "");
+        err.pop_back();
+        return err.substr(err.rfind('\n') + 1);
+    };
+    FakeHits none({{"g0", 100, {}}, {"g1", 100, {}}});
+    EXPECT_EQ(lastLine(settings(200, 2, 3), none),
+              "No module: no motif hit scores above its cutoff (-m 5)");
+    FakeHits pairs({{"g0", 100, ab}, {"g1", 100, ab}});
+    EXPECT_EQ(lastLine(settings(200, 15, 3), pairs),
+              "No module: no motif pair occurs in 15 or more genes (-g 15)");
+    EXPECT_EQ(lastLine(settings(200, 2, 3), pairs),
+              "No module: no motif has 3 or more frequent partners (-k 3)");
+    EXPECT_EQ(lastLine(settings(200, 2, 9), pairs),
+              "No module: no motif has 9 or more frequent partners (-k 9; a module has at most 8 "
+              "motifs)");
+    // Every pair of four motifs occurs in two genes, so each motif has three frequent
+    // partners, but no three motifs share one gene.
+    std::vector<SeqHit> pairGenesOnly;
+    const char* names[] = {"ab", "AB", "ac", "AC", "ad", "AD", "bc", "BC", "bd", "BD", "cd", "CD"};
+    for (int32_t x = 0; x < 4; ++x)
+        for (int32_t y = x + 1; y < 4; ++y)
+            for (int copy = 0; copy < 2; ++copy)
+                pairGenesOnly.push_back(
+                    {names[pairGenesOnly.size()], 900, {hit(x, 0, 9), hit(y, 10, 19)}});
+    EXPECT_EQ(lastLine(settings(200, 2, 3), FakeHits(pairGenesOnly)),
+              "No module: no set of 3 or more motifs occurs within one window (-w 200) in 2 or "
+              "more genes (-g 2)");
+    pairGenesOnly.push_back({"all", 900, abc});
+    std::string err;
+    EXPECT_NE(discover(settings(200, 1, 3), FakeHits(pairGenesOnly), &err), "");
+    EXPECT_EQ(err.find("No module"), std::string::npos);
 }

@@ -86,7 +86,8 @@ TEST(HitStageO, ScansEverySpeciesWithOneComposition) {
     settings.overlapDistance = 0;
     settings.pseudocount = 0;  // exact motifs: only AG (CT reversed) and CC (GG reversed) hit
     MotifA library(settings);
-    HitAO stage(settings, library, 1);
+    settings.seed = 1;
+    HitAO stage(settings, library);
     ASSERT_EQ(stage.seqHits.size(), 2u);
     EXPECT_EQ(stage.seqHits[0].length, 11);
     // grp1: reference AG+ at 2, CC+ at 7, AG- (CT) at 8; the second species pairs AG with CC

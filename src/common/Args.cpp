@@ -1,12 +1,16 @@
-// Command-line parsing, the usage text and the help text.
+// Command-line parsing, the usage text and the help text. Short options are scanned with
+// getopt_long and the option string "hw:g:m:o:k:tlp:"; each long option is one entry of
+// kLongOptions, whose handler stores its value or ends the run.
 #include "common/Args.hpp"
 
+#include <getopt.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "common/die.hpp"
 
@@ -17,15 +21,15 @@ const char* const kHelpIntro =
 specify a list of motifs (short sequence patterns), the program will then
 look for recurrent motif modules in the sequence.
 
-rekul requires two inputs:  a  file  of  motifs and a file DNA  sequences
-in  the  standard  FASTA  format. Any  non-alphabetic  characters  in the
-sequences  are ignored,  and  any alphabetic characters except A, C, G, T
-(uppercase or lowercase) are converted to 'n' and forbidden from matching
-motifs.
+@PROGRAM@ requires two inputs:  a  file  of  motifs and a file DNA  sequences
+in  the  standard  FASTA  format. Any  character  other than A, C, G, T in
+the sequences  keeps its position  and  no motif hit covers it.  Lowercase
+letters are converted to uppercase first, unless -l is given (then they
+are forbidden from matching motifs).
 
 The motif file should contain matrices in the following format:
 
->motifName1 annotation(such as V$NFE2_01	chick human mouse)
+>motifName1	V$NFE2_01	chick human mouse
 2 2 0 5
 2 0 7 0
 1 8 0 0
@@ -33,7 +37,7 @@ The motif file should contain matrices in the following format:
 0 0 9 0
 9 0 0 0
 0 3 6 0
->motifName2 V$COMP1_01	mouse
+>motifName2	V$COMP1_01	mouse
 1.1 1.7 1.5 3.2
 2.0 2.1 3.3 0.1
 1.8 1.2 1.4 4.1
@@ -46,7 +50,7 @@ from alignments of protein-binding sites.
 
 
 The sequence file have two different format, corresponding to the two
-different programms, rekul and rekulo, respectively.
+different programs, rekul and rekulo, respectively.
 
 Sequence file format for rekul
 Each sequence start with '>'. The first line including '>' is the title
@@ -73,7 +77,7 @@ Sequence file format for rekulo
 '<' and there is no further title for these sequences.
 3).The  number  of  sequences  in different ortholog sequence group can be 
 different,but the first sequence must be the reference sequence of interested
-speci, and the following are its ortholog sequences in other pecies.
+species, and the following are its ortholog sequences in other species.
 
 >seqName1 annotation(this can be ignored)
 <ATGCGATCCGTAGGGGCAGCGCAGTATGCCAAGACTATAGGCACTGTCGCA
@@ -114,16 +118,32 @@ const char* const kHelpClosing =
     R"(The method is described in the publications on recurrent cis-regulatory
 motif modules listed in this program's documentation. Please send questions
 and bug reports through the project's issue tracker.
+
+Long options:
+--help           print this documentation and stop (as -h)
+--version        print the program's name and version and stop
+--quiet          write no progress lines; errors and warnings still appear
+--seed N         seed of the background sample for -m below 1, from 0 to
+                 4294967295 (default: the time in seconds, shown on standard
+                 error as "Random seed: N" so that a run can be repeated)
 )";
+
+std::string withProgram(std::string text, const std::string& program) {
+    const std::string mark = "@PROGRAM@";
+    for (size_t at; (at = text.find(mark)) != std::string::npos;)
+        text.replace(at, mark.size(), program);
+    return text;
+}
 
 }  // namespace
 
-Args::Args(int argc, char** argv) {
+Args::Args(int argc, char** argv, std::string programName) : program(std::move(programName)) {
     Parse(argc, argv);
 }
 
 std::string Args::usageText() const {
-    return "Usage: rekul [options] motifFile seqFile.fa\n"
+    return "Usage: " + program +
+           " [options] motifFile seqFile.fa\n"
            "\n"
            "Options:\n"
            "-h Help: print documentation\n"
@@ -136,14 +156,14 @@ std::string Args::usageText() const {
            "-m Motif score threshold (default = " +
            tostring(scoreThreshold) +
            ")\n"
-           "   0<=m<=1: m is probability. Rekul will compute the score cutoff\n"
-           "            corresponding to this p-value for each motif (default=0.0001)\n"
-           "   m>1:     m is score cutoff. The score cutoff of all motifs equal to m\n"
+           "   0<=m<1:  m is a p-value. Rekul will compute the score cutoff\n"
+           "            corresponding to this p-value for each motif (such as 0.0001)\n"
+           "   m>=1:    m is score cutoff. The score cutoff of all motifs equal to m\n"
            "            (default=5).\n"
            "-o Overlap distance threshold (default = " +
            tostring(overlapDistance) +
            ")\n"
-           "-k Miminum motif number threshold (default = " +
+           "-k Minimum motif number threshold (default = " +
            tostring(minMotifNumber) +
            ")\n"
            "-t Represent motif by TF name like CREB_01 (default by index like M00039)\n"
@@ -153,7 +173,7 @@ std::string Args::usageText() const {
 }
 
 std::string Args::helpText() const {
-    return std::string(kHelpIntro) +
+    return withProgram(kHelpIntro, program) +
            "-h Help: print documentation. You already know this one.\n"
            "-w windowSize threshold (default = " +
            tostring(windowSize) +
@@ -166,9 +186,9 @@ std::string Args::helpText() const {
            "-m Motif score threshold (default = " +
            tostring(scoreThreshold) +
            ").\n"
-           "   0<=m<=1: m  is  probability.  Rekul   will   compute  the  score c utoff\n"
-           "            corresponding to this p-value  for each motif (default=0.0001).\n"
-           "   m>1:     m  is  score  cutoff. The score cutoff of all motifs equal to m\n"
+           "   0<=m<1:  m  is  a  p-value.  Rekul   will   compute  the  score  cutoff\n"
+           "            corresponding to this p-value  for each motif (such as 0.0001).\n"
+           "   m>=1:    m  is  score  cutoff. The score cutoff of all motifs equal to m\n"
            "            (default=5).\n"
            "-o Overlap distance threshold of neighboring motifs(default = " +
            tostring(overlapDistance) +
@@ -181,7 +201,7 @@ std::string Args::helpText() const {
            ").\n"
            "-t Represent motif by TF name (such as CREB_01)(default by index, such as \n"
            "   M00039).If using this parameter, TF name must follow index in the title\n"
-           "   line like this: >M00039 V$CREB_01\n"
+           "   line like this: >M00039\tV$CREB_01\n"
            "-l Mask  lowercase  letters  in  the  sequences  (i.e. forbid  motifs from\n"
            "   matching them). Lowercase letters are often used to indicate repetitive\n"
            "   regions.  Repetitive  regions,  especially  tandem repeats, can produce\n"
@@ -194,9 +214,15 @@ std::string Args::helpText() const {
            "   number of observations.  If  your matrices contain probabilities rather\n"
            "   than counts, you should probably set this parameter to zero.\n"
            "\n"
-           "Example usage: rekul -w 200 -g 10 -m 5 -l test.motifs test.seqs.fa\n"
+           "Example usage: " +
+           program +
+           " -w 200 -g 10 -m 5 -l test.motifs test.seqs.fa\n"
            "\n" +
            kHelpClosing;
+}
+
+std::string Args::versionText() const {
+    return program + " " + REKUL_VERSION;
 }
 
 bool parseIntOption(const char* text, int32_t& value) {
@@ -205,6 +231,18 @@ bool parseIntOption(const char* text, int32_t& value) {
     long long wide = std::strtoll(text, &end, 10);
     if (errno == ERANGE || wide < INT32_MIN || wide > INT32_MAX) return false;
     value = static_cast<int32_t>(wide);
+    return true;
+}
+
+bool parseSeed(const char* text, uint32_t& seed) {
+    if (*text == '\0') return false;
+    uint64_t value = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(*c - '0');
+        if (value > UINT32_MAX) return false;
+    }
+    seed = static_cast<uint32_t>(value);
     return true;
 }
 
@@ -227,16 +265,63 @@ void checkScoreThreshold(float threshold) {
         die("motif score threshold p-value must be >= 5e-07");
 }
 
+// The texts a handler may print; built from the initial values before any option is read.
+struct Texts {
+    std::string usage, help;
+};
+
+// One long option: its name, whether it takes a value, and what it does with it.
+struct LongOption {
+    const char* name;
+    int hasArg;
+    void (*apply)(Args& args, const char* value, const Texts& texts);
+};
+
+const LongOption kLongOptions[] = {
+    {"help", no_argument,
+     [](Args&, const char*, const Texts& texts) {
+         std::cout << texts.help << std::endl;
+         std::exit(0);
+     }},
+    {"version", no_argument,
+     [](Args& args, const char*, const Texts&) {
+         std::cout << args.versionText() << std::endl;
+         std::exit(0);
+     }},
+    {"quiet", no_argument, [](Args& args, const char*, const Texts&) { args.quiet = true; }},
+    {"seed", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         uint32_t seed = 0;
+         if (!parseSeed(value, seed))
+             die(std::string("Error: --seed takes a whole number from 0 to 4294967295, not ") +
+                 value);
+         args.seed = seed;
+     }},
+};
+
+// getopt_long's table: each long option returns kLongBase plus its index in kLongOptions.
+constexpr int kLongBase = 256;
+
+std::vector<option> longOptionTable() {
+    std::vector<option> table;
+    for (const LongOption& entry : kLongOptions)
+        table.push_back(
+            {entry.name, entry.hasArg, nullptr, kLongBase + static_cast<int>(table.size())});
+    table.push_back({nullptr, 0, nullptr, 0});
+    return table;
+}
+
 }  // namespace
 
 void Args::Parse(int argc, char** argv) {
-    const std::string usage = usageText();
-    const std::string help = helpText();
+    const Texts texts{usageText(), helpText()};
+    const std::vector<option> longOptions = longOptionTable();
     int option;
-    while ((option = getopt(argc, argv, "hw:g:m:o:k:tlp:")) != -1) {
+    while ((option = getopt_long(argc, argv, "hw:g:m:o:k:tlp:", longOptions.data(), nullptr)) !=
+           -1) {
         switch (option) {
             case 'h':
-                std::cout << help << std::endl;
+                std::cout << texts.help << std::endl;
                 std::exit(0);
             case 'w':
                 setIntOption('w', optarg, windowSize, "windowSize threshold should be >= zero");
@@ -267,10 +352,11 @@ void Args::Parse(int argc, char** argv) {
                 maskLowercase = true;
                 break;
             default:
-                die(usage);
+                if (option < kLongBase) die(texts.usage);
+                kLongOptions[option - kLongBase].apply(*this, optarg, texts);
         }
     }
-    if (optind >= argc) die(usage);
+    if (optind >= argc) die(texts.usage);
     motifFile = argv[optind];
     if (optind + 1 < argc) seqFile = argv[optind + 1];
 }

@@ -1,12 +1,15 @@
-// Settings of one run, read from the command line with getopt("hw:g:m:o:k:tlp:").
-// Options are handled in command-line order; a refused value ends the run through `die`.
+// Settings of one run, read from the command line: the short options "hw:g:m:o:k:tlp:" and
+// the long options (--help, --version, --quiet, --seed). Options are handled in command-line
+// order; a refused value ends the run through `die`.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class Args {
   public:
+    std::string program = "rekul";  // the name the usage, help and version texts show
     std::string motifFile;
     std::string seqFile;
     int32_t overlapDistance = 4;
@@ -18,15 +21,21 @@ class Args {
     bool maskLowercase = false;
     float pseudocount = 0.375f;
     float scoreThreshold = 5.0f;
+    bool quiet = false;            // --quiet: no progress lines
+    std::optional<uint32_t> seed;  // --seed: seed of the background sample
 
     Args() = default;  // initial values, for stages built without a command line
-    Args(int argc, char** argv);
+    Args(int argc, char** argv, std::string programName = "rekul");
     void Parse(int argc, char** argv);
 
     std::string usageText() const;
     std::string helpText() const;
+    std::string versionText() const;
 };
 
 // Reads an option value as atoi does (leading blanks, sign, digits; none reads as 0), but
 // refuses a number outside the 32-bit signed range instead of overflowing.
 bool parseIntOption(const char* text, int32_t& value);
+
+// Reads a --seed value: decimal digits only, from 0 to 4294967295.
+bool parseSeed(const char* text, uint32_t& seed);

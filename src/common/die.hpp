@@ -21,8 +21,3 @@ std::string tostring(T value) {
     out << value;
     return out.str();
 }
-
-// Writes one progress line to standard error in a single write and flushes it.
-inline void progress(const std::string& line) {
-    std::cerr << line + '\n' << std::flush;
-}

@@ -4,9 +4,9 @@
 
 #include "common/die.hpp"
 
-HitA::HitA(Args settings, MotifA& motifs, uint32_t seed) : HitStage(settings) {
+HitA::HitA(Args settings, MotifA& motifs, Progress progress) : HitStage(settings, progress) {
     ReadSeq();
-    MotifScore(motifs, seed);
+    MotifScore(motifs);
     SeqMotifHit(motifs);
     seqs.clear();
     seqs.shrink_to_fit();
@@ -27,7 +27,7 @@ void HitA::ReadSeq() {
 void HitA::SeqMotifHit(MotifA& motifs) {
     readCutoffs(motifs);
     for (const Seq& gene : seqs) {
-        progress("motifHit for gene " + gene.name);
+        progress_.line("motifHit for gene " + gene.name);
         seqHits.push_back(
             {gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)});
     }

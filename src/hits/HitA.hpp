@@ -16,7 +16,7 @@ class HitA : public HitStage {
   public:
     std::vector<Seq> seqs;
 
-    HitA(Args settings, MotifA& motifs, uint32_t seed = timeSeed());
+    HitA(Args settings, MotifA& motifs, Progress progress = Progress());
     void ReadSeq();
     void SeqMotifHit(MotifA& motifs);
 };

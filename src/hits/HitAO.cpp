@@ -8,10 +8,12 @@
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
 
-HitAO::HitAO(Args settings, MotifA& motifs, uint32_t seed)
-    : HitStage(settings), minMotifNumber(settings.minMotifNumber), windowSize(settings.windowSize) {
+HitAO::HitAO(Args settings, MotifA& motifs, Progress progress)
+    : HitStage(settings, progress),
+      minMotifNumber(settings.minMotifNumber),
+      windowSize(settings.windowSize) {
     ReadSeq();
-    MotifScore(motifs, seed);
+    MotifScore(motifs);
     SeqMotifHit(motifs);
     seqs.clear();
     seqs.shrink_to_fit();
@@ -48,7 +50,7 @@ void HitAO::ReadSeq() {
 void HitAO::SeqMotifHit(MotifA& motifs) {
     readCutoffs(motifs);
     for (const SeqO& group : seqs) {
-        progress("motifHit for gene " + group.name);
+        progress_.line("motifHit for gene " + group.name);
         std::vector<SeqHit> speciesHits;
         for (const std::string& species : group.species)
             speciesHits.push_back(

@@ -19,7 +19,7 @@ class HitAO : public HitStage {
     int32_t windowSize;
     std::vector<SeqO> seqs;
 
-    HitAO(Args settings, MotifA& motifs, uint32_t seed = timeSeed());
+    HitAO(Args settings, MotifA& motifs, Progress progress = Progress());
     void ReadSeq();
     void SeqMotifHit(MotifA& motifs);
     std::vector<MHit> FindHitArray(const std::vector<SeqHit>& speciesHits) const;

@@ -6,17 +6,15 @@
 #include "common/die.hpp"
 #include "motif/Cutoff.hpp"
 
-HitStage::HitStage(const Args& settings)
+HitStage::HitStage(const Args& settings, Progress progress)
     : seqFile(settings.seqFile),
       scoreThreshold(settings.scoreThreshold),
       pseudocount(settings.pseudocount),
       overlapDistance(settings.overlapDistance),
       maskLowercase(settings.maskLowercase),
-      baseFreq(4, 0.0f) {}
-
-uint32_t HitStage::timeSeed() {
-    return static_cast<uint32_t>(std::time(nullptr));
-}
+      baseFreq(4, 0.0f),
+      progress_(progress),
+      seed_(settings.seed) {}
 
 void HitStage::takeSequence(const std::string& name, std::string& text) {
     checkSequenceLength(name, text.size());
@@ -29,7 +27,7 @@ void HitStage::setBackground() {
     baseFreq.assign(freq.begin(), freq.end());
 }
 
-void HitStage::MotifScore(MotifA& motifs, uint32_t seed) {
+void HitStage::MotifScore(MotifA& motifs) {
     buildTables(motifs);
     const float t = scoreThreshold;
     if (t >= 1) {
@@ -41,11 +39,15 @@ void HitStage::MotifScore(MotifA& motifs, uint32_t seed) {
         if (motif.length > n)
             die("Error: motif " + motif.name + " is longer than the background sample (" +
                 std::to_string(n) + " letters)");
+    // Without --seed the seed is the time in seconds; either way it is shown, so that the
+    // run can be repeated.
+    const uint32_t seed = seed_ ? *seed_ : static_cast<uint32_t>(std::time(nullptr));
+    progress_.line("Random seed: " + std::to_string(seed));
     const std::vector<uint8_t> sample = FreqToSeq(baseFreq.data(), n, seed);
     for (size_t m = 0; m < motifs.motifs.size(); ++m) {
         Motif& motif = motifs.motifs[m];
         motif.cutoff = sampleCutoff(tables_[m], sample, t);
-        progress("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
+        progress_.line("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
     }
 }
 

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/Args.hpp"
+#include "common/Progress.hpp"
 #include "hits/Hit.hpp"
 #include "hits/SeqReader.hpp"
 #include "motif/MotifA.hpp"
@@ -23,11 +25,8 @@ class HitStage {
     std::vector<SeqHit> seqHits;          // one entry per gene, in file order
     std::vector<std::string> motifNames;  // name of each motif id, in byte-wise order
 
-    // Seed of the background sample of p-value cutoffs; the time in seconds by default.
-    static uint32_t timeSeed();
-
   protected:
-    explicit HitStage(const Args& settings);
+    HitStage(const Args& settings, Progress progress);
 
     // Checks, upper-cases unless masking, and counts the bases of one sequence text.
     void takeSequence(const std::string& name, std::string& text);
@@ -35,15 +34,18 @@ class HitStage {
     void setBackground();
     // Builds the motifs' score tables and sets every motif's cutoff: the fixed threshold, or
     // one read off a background sample. Needs the background frequencies.
-    void MotifScore(MotifA& motifs, uint32_t seed);
+    void MotifScore(MotifA& motifs);
     // Takes the cutoffs from the library before scanning.
     void readCutoffs(const MotifA& motifs);
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
 
-  private:
     void buildTables(const MotifA& motifs);
 
+    Progress progress_;
+    std::optional<uint32_t> seed_;
+
+  private:
     BaseCounts counts_;
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;

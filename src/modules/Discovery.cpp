@@ -1,23 +1,28 @@
 // Motif rates, motif pairs and the search order. A pair of two different motifs occurs in a
 // gene when the pair scan finds it there; a pair is frequent when at least geneNumber genes
 // hold it. Motifs with at least minMotifNumber frequent partners are searched, fewest first.
+#include "modules/Discovery.hpp"
+
 #include <algorithm>
 #include <numeric>
 
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
-#include "modules/Tree.hpp"
 
-Discovery::Discovery(const Args& settings, const HitStage& hits)
+Discovery::Discovery(const Args& settings, const HitStage& hits, std::ostream& report,
+                     Progress progress)
     : windowSize(settings.windowSize),
       geneNumber(settings.geneNumber),
       minMotifNumber(settings.minMotifNumber),
       maxMotifNumber(settings.maxMotifNumber),
       pairGenes(static_cast<int32_t>(hits.motifNames.size())),
+      report_(report),
+      progress_(progress),
       slots_(hits.motifNames.size()) {
     MotifRate(hits);
     BuildMP(hits);
     FindCRM(hits);
+    if (modulesPrinted_ == 0) progress_.line(noModuleReason(hits));
 }
 
 void Discovery::MotifRate(const HitStage& hits) {
@@ -39,7 +44,7 @@ void Discovery::BuildMP(const HitStage& hits) {
     for (size_t g = 0; g < hits.seqHits.size(); ++g) {
         const SeqHit& gene = hits.seqHits[g];
         genes.push_back(gene.name);
-        progress("Gene " + std::to_string(g) + ":\t" + gene.name);
+        progress_.line("Gene " + std::to_string(g) + ":\t" + gene.name);
         forEachPair(gene.hits, windowSize, [&](size_t a, size_t b) {
             pairGenes.addGene(gene.hits[a].motif, gene.hits[b].motif, static_cast<int32_t>(g));
         });
@@ -67,4 +72,25 @@ std::vector<int32_t> Discovery::frequentPartnerCounts() const {
         ++partners[pairGenes.second(i)];
     }
     return partners;
+}
+
+std::string Discovery::noModuleReason(const HitStage& hits) const {
+    const auto hasHits = [](const SeqHit& gene) { return !gene.hits.empty(); };
+    const std::string g = std::to_string(geneNumber), k = std::to_string(minMotifNumber);
+    if (std::none_of(hits.seqHits.begin(), hits.seqHits.end(), hasHits))
+        return "No module: no motif hit scores above its cutoff (-m " +
+               tostring(hits.scoreThreshold) + ")";
+    bool anyFrequentPair = false;
+    for (size_t i = 0; i < pairGenes.size(); ++i)
+        anyFrequentPair |= static_cast<int64_t>(pairGenes.listAt(i).size()) >= geneNumber;
+    if (!anyFrequentPair)
+        return "No module: no motif pair occurs in " + g + " or more genes (-g " + g + ")";
+    if (motifs.empty())
+        return "No module: no motif has " + k + " or more frequent partners (-k " + k +
+               (minMotifNumber > maxMotifNumber
+                    ? "; a module has at most " + std::to_string(maxMotifNumber) + " motifs)"
+                    : ")");
+    return "No module: no set of " + std::to_string(std::max(minMotifNumber, 1)) +
+           " or more motifs occurs within one window (-w " + std::to_string(windowSize) + ") in " +
+           g + " or more genes (-g " + g + ")";
 }

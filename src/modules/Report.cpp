@@ -6,8 +6,8 @@
 #include <iostream>
 #include <type_traits>
 
+#include "modules/Discovery.hpp"
 #include "modules/Significance.hpp"
-#include "modules/Tree.hpp"
 
 double Discovery::ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal) const {
     std::vector<double> rates;
@@ -23,7 +23,7 @@ void Discovery::PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& cr
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     const double probability = ProbCRM(module, static_cast<int64_t>(distinct.size()));
     std::sort(module.begin(), module.end(), CompMotif);
-    std::cout << formatModule(module, crms, probability, hits.motifNames, genes);
+    report_ << formatModule(module, crms, probability, hits.motifNames, genes);
 }
 
 namespace {

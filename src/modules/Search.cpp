@@ -4,11 +4,11 @@
 // A node is tested when its candidates are used up; at seven motifs its one-motif
 // extensions are tested instead of growing further.
 #include "common/die.hpp"
-#include "modules/Tree.hpp"
+#include "modules/Discovery.hpp"
 
 void Discovery::FindCRM(const HitStage& hits) {
     for (size_t i = 0; i < motifs.size(); ++i) {
-        progress("motif " + std::to_string(i) + " of " + std::to_string(motifs.size()));
+        progress_.line("motif " + std::to_string(i) + " of " + std::to_string(motifs.size()));
         searchFrom(i, hits);
     }
 }
@@ -28,7 +28,8 @@ void Discovery::searchFrom(size_t rootIndex, const HitStage& hits) {
         Node cur = std::move(stack.back());
         stack.pop_back();
         if (stack.empty())  // the root comes back once per candidate
-            progress("\tnumber of paired motifs left: " + std::to_string(cur.pairedMotifs.size()));
+            progress_.line("\tnumber of paired motifs left: " +
+                           std::to_string(cur.pairedMotifs.size()));
         if (cur.pairedMotifs.empty()) {
             if (cur.level >= minMotifNumber) testAndPrint(cur.motifs, cur.genes, hits);
         } else if (cur.level == maxMotifNumber - 1) {
@@ -73,5 +74,7 @@ void Discovery::growByLastCandidate(Node cur, std::vector<Node>& stack, const Hi
 void Discovery::testAndPrint(const std::vector<int32_t>& module,
                              const std::vector<int32_t>& geneList, const HitStage& hits) {
     std::vector<Crm> crms = TestCRM(module, geneList, hits);
-    if (!crms.empty()) PrintCRM(module, crms, hits);
+    if (crms.empty()) return;
+    PrintCRM(module, crms, hits);
+    ++modulesPrinted_;
 }

@@ -3,7 +3,7 @@
 // module fits one window. TestCRM collects every instance of a module in the given genes.
 #include <algorithm>
 
-#include "modules/Tree.hpp"
+#include "modules/Discovery.hpp"
 
 std::vector<int32_t> Discovery::FindGeneShared(int32_t newMotif, const Node& node,
                                                const HitStage& hits) {

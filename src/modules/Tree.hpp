@@ -1,98 +1,21 @@
-// Module discovery, shared by both programs: motif rates, motif pairs and the search order,
-// the depth-first module search, the instance test and the report. Tree reads the hits of
-// rekul, TreeO the conserved hits of rekulo; both run this same code.
+// The discovery stages of the two programs: Tree reads the hits of rekul, TreeO the conserved
+// hits of rekulo; both run the one Discovery.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "common/Args.hpp"
 #include "hits/HitA.hpp"
 #include "hits/HitAO.hpp"
-#include "modules/PairTable.hpp"
-#include "modules/WindowScan.hpp"
-
-// A motif (by id) with its number of frequent partners.
-struct MNum {
-    int32_t motif;
-    int32_t num;
-};
-inline bool CompFreq(const MNum& x, const MNum& y) {
-    return x.num < y.num;
-}
-// Byte-wise order of motif names: ids are numbered in that order.
-inline bool CompMotif(int32_t a, int32_t b) {
-    return a < b;
-}
-
-// One state of the module search.
-struct Node {
-    std::vector<int32_t> motifs;        // root first, then motifs in the order added
-    std::vector<int32_t> pairedMotifs;  // motifs that may still be added, taken from the back
-    std::vector<int32_t> genes;         // supporting genes
-    int32_t level = 0;                  // number of motifs
-};
-
-// One instance of a module in one gene.
-struct Crm {
-    int32_t gene = 0;
-    std::vector<MHit> hits;
-};
-
-class Discovery {
-  public:
-    int32_t windowSize;
-    int32_t geneNumber;
-    int32_t minMotifNumber;
-    int32_t maxMotifNumber;
-    int32_t avgSeqLength = 0;
-    int32_t geneCount = 0;
-    std::vector<int32_t> motifs;     // retained motifs in search order
-    std::vector<std::string> genes;  // gene names in input order
-    std::vector<float> motifRate;    // hits per sequence position, by motif id
-    PairTable pairGenes;
-
-    Discovery(const Args& settings, const HitStage& hits);
-
-    void MotifRate(const HitStage& hits);
-    void BuildMP(const HitStage& hits);
-    void FindCRM(const HitStage& hits);
-    std::vector<Crm> TestCRM(const std::vector<int32_t>& module,
-                             const std::vector<int32_t>& geneList, const HitStage& hits);
-    std::vector<int32_t> FindGeneShared(int32_t newMotif, const Node& node, const HitStage& hits);
-    double ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal) const;
-    void PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& crms,
-                  const HitStage& hits) const;
-
-  private:
-    Node rootNode(size_t rootIndex) const;
-    void searchFrom(size_t rootIndex, const HitStage& hits);
-    // A node of seven motifs: each one-motif extension with enough genes is tested.
-    void testLastExtensions(const Node& cur, const HitStage& hits);
-    // Takes the node's last candidate; pushes the node back and, with enough genes, the child.
-    void growByLastCandidate(Node cur, std::vector<Node>& stack, const HitStage& hits);
-    void testAndPrint(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
-                      const HitStage& hits);
-    std::vector<int32_t> frequentPartnerCounts() const;
-
-    std::vector<int32_t> geneRank_;  // position of each gene in byte-wise name order
-    ModuleSlots slots_;
-    WindowScan scan_;
-};
+#include "modules/Discovery.hpp"
 
 class Tree : public Discovery {
   public:
-    Tree(Args settings, HitA& hits) : Discovery(settings, hits) {}
+    Tree(Args settings, HitA& hits, std::ostream& report = std::cout,
+         Progress progress = Progress())
+        : Discovery(settings, hits, report, progress) {}
 };
 
 class TreeO : public Discovery {
   public:
-    TreeO(Args settings, HitAO& hits) : Discovery(settings, hits) {}
+    TreeO(Args settings, HitAO& hits, std::ostream& report = std::cout,
+          Progress progress = Progress())
+        : Discovery(settings, hits, report, progress) {}
 };
-
-// The report block of one module: header with the sorted motif names, the number of
-// instances and the probability, then each instance's gene and hit lines.
-std::string formatModule(const std::vector<int32_t>& sortedModule, const std::vector<Crm>& crms,
-                         double probability, const std::vector<std::string>& motifNames,
-                         const std::vector<std::string>& geneNames);
