@@ -167,6 +167,17 @@ TEST(ModuleSearch, GeneThresholdCutsAndSmallModulesNeedLowMinimum) {
               (std::vector<std::string>{"A\tB\t2", "A\t3", "B\t2"}));
 }
 
+TEST(ModuleSearch, MotifWithoutFrequentPartnerNeverEntersTheSearch) {
+    // C has hits but no frequent pair, D no hit at all: with -k 0 neither is searched.
+    std::vector<MHit> ab{hit(A, 0, 9), hit(B, 10, 19)};
+    FakeHits hits({{"g0", 100, ab}, {"g1", 100, ab}, {"g2", 100, {hit(C, 0, 9)}}});
+    std::string err;
+    std::string out = discover(settings(200, 2, 0), hits, &err);
+    EXPECT_EQ(headers(out), (std::vector<std::string>{"A\tB\t2", "A\t2", "B\t2"}));
+    EXPECT_NE(err.find("motif 1 of 2\n"), std::string::npos);
+    EXPECT_EQ(err.find(" of 4\n"), std::string::npos);
+}
+
 TEST(ModuleSearch, EightMotifModulesComeFromSevenMotifNodes) {
     // Nine motifs together in three genes, each with eight frequent partners. With -k 8 only
     // the one-motif extensions of seven-motif nodes are tested: each eight-motif set once.

@@ -50,9 +50,11 @@ void Discovery::BuildMP(const HitStage& hits) {
         });
     }
     std::vector<int32_t> partners = frequentPartnerCounts();
+    // Only motifs in some frequent pair have a partner count at all, also with -k 0.
     std::vector<MNum> order;
     for (size_t m = 0; m < partners.size(); ++m)
-        if (partners[m] >= minMotifNumber) order.push_back({static_cast<int32_t>(m), partners[m]});
+        if (partners[m] > 0 && partners[m] >= minMotifNumber)
+            order.push_back({static_cast<int32_t>(m), partners[m]});
     std::stable_sort(order.begin(), order.end(), CompFreq);
     for (const MNum& entry : order) motifs.push_back(entry.motif);
 
