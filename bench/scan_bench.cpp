@@ -14,6 +14,7 @@
 #include "hits/HitStage.hpp"
 #include "hits/SeqReader.hpp"
 #include "motif/Cutoff.hpp"
+#include "motif/ExactCutoff.hpp"
 
 namespace {
 
@@ -120,6 +121,30 @@ void BM_CutoffAtPValue(benchmark::State& state) {
     state.SetLabel("one motif, 500,000-letter sample");
 }
 BENCHMARK(BM_CutoffAtPValue)->Unit(benchmark::kMillisecond);
+
+// Every motif's cutoff from the exact score distribution (--exact-cutoffs) at p-value
+// state.range(0) * 1e-6, against one background sample shared by all (the default).
+void BM_AllCutoffs(benchmark::State& state) {
+    MotifA library = loadMotifs();
+    const float t = static_cast<float>(state.range(0)) * 1e-6f;
+    const bool exact = state.range(1) == 1;
+    std::vector<MotifTable> tables;
+    for (const Motif& motif : library.motifs) tables.emplace_back(motif, kBackground);
+    for (auto _ : state) {
+        std::vector<uint8_t> sample;
+        if (!exact) sample = FreqToSeq(kBackground, sampleLength(t), 1);
+        for (const MotifTable& table : tables)
+            benchmark::DoNotOptimize(exact ? exactCutoff(table, kBackground, t)
+                                           : sampleCutoff(table, sample, t));
+    }
+    state.SetLabel(std::to_string(tables.size()) + " motifs, " + (exact ? "exact" : "sampled"));
+}
+BENCHMARK(BM_AllCutoffs)
+    ->Args({100, 1})
+    ->Args({100, 0})
+    ->Args({1000, 1})
+    ->Args({0, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

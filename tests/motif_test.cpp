@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "TestUtil.hpp"
 #include "hits/Hit.hpp"
 #include "motif/Cutoff.hpp"
+#include "motif/ExactCutoff.hpp"
 #include "motif/MotifA.hpp"
 #include "motif/WindowScore.hpp"
 
@@ -169,4 +171,112 @@ TEST(Cutoff, OrderStatisticOfAllSampleScores) {
     std::sort(all.begin(), all.end());
     for (float t : {0.0f, 0.001f, 0.01f, 0.3f})
         EXPECT_EQ(sampleCutoff(table, sample, t), all[cutoffIndex(all.size(), t)]) << t;
+}
+
+namespace {
+
+// Every word of the motif's width scored by the scanner, each strand with half the word's
+// probability: the exact distribution that the cutoff is defined on.
+std::vector<std::pair<float, double>> allWindowScores(const MotifTable& table, const float f[4]) {
+    std::vector<std::pair<float, double>> scores;
+    const int w = table.width();
+    std::vector<uint8_t> word(w, 0);
+    for (int64_t code = 0; code < (int64_t{1} << (2 * w)); ++code) {
+        double probability = 1;
+        for (int i = 0; i < w; ++i) {
+            word[i] = static_cast<uint8_t>((code >> (2 * i)) & 3);
+            probability *= f[word[i]];
+        }
+        if (probability == 0) continue;
+        float forward = 0, reverse = 0;
+        table.score(word.data(), forward, reverse);
+        scores.emplace_back(forward, probability / 2);
+        scores.emplace_back(reverse, probability / 2);
+    }
+    return scores;
+}
+
+double tailAbove(const std::vector<std::pair<float, double>>& scores, float c) {
+    double mass = 0;
+    for (auto [score, probability] : scores)
+        if (score > c) mass += probability;
+    return mass;
+}
+
+// The smallest achievable score whose tail is at most p, by definition.
+float bruteForceCutoff(const std::vector<std::pair<float, double>>& scores, double p) {
+    float best = std::numeric_limits<float>::infinity();
+    for (auto [score, probability] : scores)
+        if (score < best && tailAbove(scores, score) <= p) best = score;
+    return best;
+}
+
+Motif randomMotif(std::mt19937& rng, int width, bool withZeros) {
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<float> freq;
+    for (int i = 0; i < 4 * width; ++i)
+        freq.push_back(withZeros && unit(rng) < 0.2f ? 0.0f : unit(rng) + 0.01f);
+    return motifOf(freq);
+}
+
+}  // namespace
+
+TEST(ExactCutoff, SmallestScoreWhoseTailIsAtMostP) {
+    std::mt19937 rng(5);
+    const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f}, noG[4] = {0.4f, 0.3f, 0.0f, 0.3f};
+    for (int trial = 0; trial < 24; ++trial) {
+        const int width = 1 + trial % 6;
+        const float* background = trial % 3 == 0 ? kUniform : trial % 3 == 1 ? skewed : noG;
+        MotifTable table(randomMotif(rng, width, trial % 2 == 1), background);
+        std::vector<std::pair<float, double>> scores = allWindowScores(table, background);
+        for (double p : {0.0, 1e-4, 0.01, 0.05, 0.25, 0.5}) {
+            const float cutoff = exactCutoff(table, background, p);
+            ASSERT_EQ(cutoff, bruteForceCutoff(scores, p))
+                << "width " << width << " p " << p << " trial " << trial;
+            // The next lower achievable score lets more than p through.
+            float lower = -std::numeric_limits<float>::infinity();
+            for (auto [score, probability] : scores)
+                if (score < cutoff) lower = std::max(lower, score);
+            if (lower > -std::numeric_limits<float>::infinity()) {
+                EXPECT_GT(tailAbove(scores, lower), p);
+            }
+        }
+    }
+}
+
+TEST(ExactCutoff, GridBracketHoldsTheCutoffAndBoundsWideMotifs) {
+    std::mt19937 rng(8);
+    const float skewed[4] = {0.35f, 0.15f, 0.15f, 0.35f};
+    for (int width : {3, 7, 10, 14}) {
+        MotifTable table(randomMotif(rng, width, false), skewed);
+        for (double p : {0.0, 1e-4, 0.02}) {
+            ScoreBracket bracket = scoreBracket(table, skewed, p);
+            float cutoff = exactCutoff(table, skewed, p);
+            EXPECT_LT(bracket.low, cutoff) << width << " " << p;
+            // At most the bound, or the bound rounded up to a float where the walk gave up.
+            EXPECT_LE(cutoff, std::nextafter(static_cast<float>(bracket.high), 1e30f))
+                << width << " " << p;
+            EXPECT_LT(bracket.high - bracket.low, 0.05 * width + 0.01);
+        }
+    }
+    // A wide, nearly uninformative motif at a large p has far more tail words than the
+    // enumeration may visit: the cutoff is then the bracket's guaranteed bound.
+    std::vector<float> flat;
+    for (int i = 0; i < 4 * 24; ++i) flat.push_back(i % 4 == 0 ? 0.3f : 0.7f / 3);
+    MotifTable wide(motifOf(flat), kUniform);
+    ScoreBracket bracket = scoreBracket(wide, kUniform, 0.3);
+    float cutoff = exactCutoff(wide, kUniform, 0.3);
+    EXPECT_GE(cutoff, bracket.high);
+    EXPECT_LT(cutoff, bracket.high + 1e-5);
+}
+
+TEST(ExactCutoff, LargeSampleLandsNearTheExactCutoff) {
+    std::mt19937 rng(21);
+    const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
+    std::vector<uint8_t> sample = FreqToSeq(skewed, 2000000, 77);
+    for (int width : {6, 9, 12}) {
+        MotifTable table(randomMotif(rng, width, false), skewed);
+        EXPECT_NEAR(sampleCutoff(table, sample, 0.001f), exactCutoff(table, skewed, 0.001f), 0.15)
+            << width;
+    }
 }

@@ -108,3 +108,30 @@ TEST(Pipeline, RefusedInputs) {
         }
     }
 }
+
+TEST(Pipeline, SeededAndExactCutoffsRepeat) {
+    const std::vector<std::string> files{kExamples + "example.motifs", kExamples + "example.fa"};
+    auto run = [&](const std::string& program, std::vector<std::string> options) {
+        options.insert(options.end(), files.begin(), files.end());
+        return runProgram(program, options);
+    };
+    for (const std::string& program : bothPrograms()) {
+        RunResult first = run(program, {"--seed", "7", "-m", "0.001"});
+        RunResult again = run(program, {"-m", "0.001", "--seed=7"});
+        EXPECT_EQ(first.status, 0);
+        EXPECT_EQ(first.out, again.out);
+        EXPECT_EQ(first.err, again.err);
+        EXPECT_EQ(first.err.rfind("Random seed: 7\nScore cutoff of M0001: ", 0), 0u);
+        RunResult other = run(program, {"--seed", "8", "-m", "0.001"});
+        EXPECT_NE(other.err.substr(0, other.err.find("motifHit")),
+                  first.err.substr(0, first.err.find("motifHit")));
+        // No sample, no seed line: fixed cutoffs and exact ones.
+        EXPECT_EQ(run(program, {"-g", "100"}).err.find("Random seed"), std::string::npos);
+        RunResult exact = run(program, {"--exact-cutoffs", "-m", "0.001"});
+        EXPECT_EQ(exact.err.find("Random seed"), std::string::npos);
+        EXPECT_EQ(exact.err.rfind("Score cutoff of M0001: ", 0), 0u);
+        RunResult exactAgain = run(program, {"-m", "0.001", "--exact-cutoffs"});
+        EXPECT_EQ(exact.out, exactAgain.out);
+        EXPECT_EQ(exact.err, exactAgain.err);
+    }
+}

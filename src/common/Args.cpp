@@ -126,6 +126,9 @@ Long options:
 --seed N         seed of the background sample for -m below 1, from 0 to
                  4294967295 (default: the time in seconds, shown on standard
                  error as "Random seed: N" so that a run can be repeated)
+--exact-cutoffs  with -m below 1, compute each motif's cutoff from its exact
+                 score distribution under the background composition instead
+                 of a random sample: the same on every run
 )";
 
 std::string withProgram(std::string text, const std::string& program) {
@@ -297,6 +300,8 @@ const LongOption kLongOptions[] = {
                  value);
          args.seed = seed;
      }},
+    {"exact-cutoffs", no_argument,
+     [](Args& args, const char*, const Texts&) { args.exactCutoffs = true; }},
 };
 
 // getopt_long's table: each long option returns kLongBase plus its index in kLongOptions.

@@ -1,6 +1,6 @@
 // Settings of one run, read from the command line: the short options "hw:g:m:o:k:tlp:" and
-// the long options (--help, --version, --quiet, --seed). Options are handled in command-line
-// order; a refused value ends the run through `die`.
+// the long options (--help, --version, --quiet, --seed, --exact-cutoffs). Options are handled in
+// command-line order; a refused value ends the run through `die`.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,7 @@ class Args {
     float scoreThreshold = 5.0f;
     bool quiet = false;            // --quiet: no progress lines
     std::optional<uint32_t> seed;  // --seed: seed of the background sample
+    bool exactCutoffs = false;     // --exact-cutoffs: p-value cutoffs without a sample
 
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");

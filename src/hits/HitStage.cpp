@@ -5,6 +5,7 @@
 
 #include "common/die.hpp"
 #include "motif/Cutoff.hpp"
+#include "motif/ExactCutoff.hpp"
 
 HitStage::HitStage(const Args& settings, Progress progress)
     : seqFile(settings.seqFile),
@@ -14,7 +15,8 @@ HitStage::HitStage(const Args& settings, Progress progress)
       maskLowercase(settings.maskLowercase),
       baseFreq(4, 0.0f),
       progress_(progress),
-      seed_(settings.seed) {}
+      seed_(settings.seed),
+      exactCutoffs_(settings.exactCutoffs) {}
 
 void HitStage::takeSequence(const std::string& name, std::string& text) {
     checkSequenceLength(name, text.size());
@@ -34,7 +36,18 @@ void HitStage::MotifScore(MotifA& motifs) {
         for (Motif& motif : motifs.motifs) motif.cutoff = t;
         return;
     }
-    const int64_t n = sampleLength(t);
+    if (exactCutoffs_) {
+        for (size_t m = 0; m < motifs.motifs.size(); ++m)
+            motifs.motifs[m].cutoff = exactCutoff(tables_[m], baseFreq.data(), t);
+    } else {
+        sampleCutoffs(motifs);
+    }
+    for (const Motif& motif : motifs.motifs)
+        progress_.line("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
+}
+
+void HitStage::sampleCutoffs(MotifA& motifs) const {
+    const int64_t n = sampleLength(scoreThreshold);
     for (const Motif& motif : motifs.motifs)
         if (motif.length > n)
             die("Error: motif " + motif.name + " is longer than the background sample (" +
@@ -44,11 +57,8 @@ void HitStage::MotifScore(MotifA& motifs) {
     const uint32_t seed = seed_ ? *seed_ : static_cast<uint32_t>(std::time(nullptr));
     progress_.line("Random seed: " + std::to_string(seed));
     const std::vector<uint8_t> sample = FreqToSeq(baseFreq.data(), n, seed);
-    for (size_t m = 0; m < motifs.motifs.size(); ++m) {
-        Motif& motif = motifs.motifs[m];
-        motif.cutoff = sampleCutoff(tables_[m], sample, t);
-        progress_.line("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
-    }
+    for (size_t m = 0; m < motifs.motifs.size(); ++m)
+        motifs.motifs[m].cutoff = sampleCutoff(tables_[m], sample, scoreThreshold);
 }
 
 void HitStage::buildTables(const MotifA& motifs) {

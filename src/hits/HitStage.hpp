@@ -41,9 +41,12 @@ class HitStage {
     std::vector<MHit> scanSequence(const std::string& text) const;
 
     void buildTables(const MotifA& motifs);
+    // Cutoffs read off one background sample drawn from the composition.
+    void sampleCutoffs(MotifA& motifs) const;
 
     Progress progress_;
     std::optional<uint32_t> seed_;
+    bool exactCutoffs_;
 
   private:
     BaseCounts counts_;

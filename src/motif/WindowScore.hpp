@@ -23,6 +23,9 @@ class MotifTable {
     MotifTable(const Motif& motif, const float baseFreq[4]);
 
     int32_t width() const { return width_; }
+    // The term of base b at motif position i on a strand (0 forward, 1 reverse): the
+    // reverse term of window position i is that of the complement at position w - 1 - i.
+    double term(int32_t i, int b, int strand) const { return terms_[2 * (4 * i + b) + strand]; }
     // Scores the window whose first base code is codes[0]; all w codes must be bases.
     void score(const uint8_t* codes, float& forward, float& reverse) const;
     // Scores four consecutive windows starting at codes[0..3].

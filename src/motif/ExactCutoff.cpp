@@ -1,0 +1,250 @@
+#include "motif/ExactCutoff.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Each float addition of the scan, fl(s + t), is off by at most 2^-24 |s + t| (plus 2^-53
+// for the double sum before it); every partial sum of the rest of a window is at most
+// |s| + (sum of the largest |term| per position) times (1 + 2^-24)^w. So after position k,
+// the rest adds rounding error of at most (w - k) * 2^-23 * (|s| + absRest[k]) for any
+// width below 2^23: the factor 2 over 2^-24 covers the growth and the double roundings.
+constexpr double kRoundingBound = 0x1p-23;
+
+// The bases that occur in the background; a word holding another has probability 0.
+struct Alphabet {
+    int count = 0;
+    int bases[4] = {0, 0, 0, 0};
+};
+
+Alphabet alphabetOf(const float baseFreq[4]) {
+    Alphabet alphabet;
+    for (int b = 0; b < 4; ++b)
+        if (baseFreq[b] > 0) alphabet.bases[alphabet.count++] = b;
+    return alphabet;
+}
+
+// Per strand, from each position k to the window's end: the sum of the largest terms and
+// the sum of the largest finite |term|.
+struct RestBounds {
+    std::vector<double> maxRest[2], absRest[2];
+    // A term of plus infinity or NaN: possible only with a background base of frequency 0
+    // (-p 0), where the complement strand divides by it.
+    bool unbounded = false;
+
+    RestBounds(const MotifTable& table, const Alphabet& alphabet) {
+        const int32_t w = table.width();
+        for (int strand = 0; strand < 2; ++strand) {
+            maxRest[strand].assign(w + 1, 0.0);
+            absRest[strand].assign(w + 1, 0.0);
+            for (int32_t k = w - 1; k >= 0; --k) {
+                double largest = -kInf, largestAbs = 0;
+                for (int j = 0; j < alphabet.count; ++j) {
+                    double t = table.term(k, alphabet.bases[j], strand);
+                    largest = std::max(largest, t);
+                    if (std::isfinite(t)) largestAbs = std::max(largestAbs, std::fabs(t));
+                    unbounded |= std::isnan(t) || t == kInf;
+                }
+                maxRest[strand][k] = maxRest[strand][k + 1] + largest;
+                absRest[strand][k] = absRest[strand][k + 1] + largestAbs;
+            }
+        }
+    }
+
+    // An upper bound on every final float sum of a window whose first k terms sum to s.
+    double upper(int strand, int32_t k, float s) const {
+        if (!std::isfinite(s)) return s;  // stays infinite, or turns into NaN
+        const double rest = static_cast<double>(maxRest[strand].size() - 1 - k);
+        return s + maxRest[strand][k] + rest * kRoundingBound * (std::fabs(s) + absRest[strand][k]);
+    }
+
+    // The largest gap between a whole window's float sum and its real sum, plus a margin
+    // for the double arithmetic of the grid.
+    double delta() const {
+        const double w = static_cast<double>(maxRest[0].size() - 1);
+        const double worst = std::max(absRest[0][0], absRest[1][0]);
+        return w * kRoundingBound * worst + 1e-9 * (1 + worst);
+    }
+};
+
+// Distribution of the real sum of one strand with every term rounded to the grid (down or
+// up): mass[j] is the probability of the value base + j * eps. Words holding a term of
+// minus infinity never score above a finite value and are left out.
+struct GridDistribution {
+    double base = 0, eps = 1;
+    std::vector<double> mass, suffix;  // suffix[j] = mass of bins j and above
+
+    GridDistribution(const MotifTable& table, const float baseFreq[4], const Alphabet& alphabet,
+                     int strand, bool roundUp) {
+        const int32_t w = table.width();
+        std::vector<double> low(w, 0.0);
+        double range = 0;
+        for (int32_t i = 0; i < w; ++i) {
+            double lo = kInf, hi = -kInf;
+            for (int j = 0; j < alphabet.count; ++j) {
+                double t = table.term(i, alphabet.bases[j], strand);
+                if (!std::isfinite(t)) continue;
+                lo = std::min(lo, t);
+                hi = std::max(hi, t);
+            }
+            low[i] = lo == kInf ? 0 : lo;
+            base += low[i];
+            if (lo != kInf) range += hi - lo;
+        }
+        eps = range > 0 ? range / kGridBins : 1;
+        mass.assign(1, 1.0);
+        for (int32_t i = 0; i < w; ++i) {
+            std::vector<double> next(mass.size() + kGridBins + 1, 0.0);
+            for (int j = 0; j < alphabet.count; ++j) {
+                const int b = alphabet.bases[j];
+                const double t = table.term(i, b, strand);
+                if (!std::isfinite(t)) continue;
+                const double steps = (t - low[i]) / eps;
+                const auto shift =
+                    static_cast<size_t>(roundUp ? std::ceil(steps) : std::floor(steps));
+                for (size_t k = 0; k < mass.size(); ++k) next[k + shift] += mass[k] * baseFreq[b];
+            }
+            while (next.size() > 1 && next.back() == 0) next.pop_back();
+            mass = std::move(next);
+        }
+        suffix.assign(mass.size() + 1, 0.0);
+        for (size_t j = mass.size(); j-- > 0;) suffix[j] = suffix[j + 1] + mass[j];
+    }
+
+    double value(size_t j) const { return base + static_cast<double>(j) * eps; }
+    double maxValue() const { return value(mass.size() - 1); }
+
+    // P(value > x).
+    double tailAbove(double x) const {
+        if (x < base) return suffix[0];
+        double steps = std::floor((x - base) / eps) + 1;
+        size_t j =
+            steps >= static_cast<double>(mass.size()) ? mass.size() : static_cast<size_t>(steps);
+        while (j > 0 && value(j - 1) > x) --j;
+        while (j < mass.size() && value(j) <= x) ++j;
+        return suffix[j];
+    }
+};
+
+// The mixture of both strands, half each.
+struct Mixture {
+    GridDistribution forward, reverse;
+    double tailAbove(double x) const {
+        return 0.5 * forward.tailAbove(x) + 0.5 * reverse.tailAbove(x);
+    }
+    double lowest() const { return std::min(forward.base, reverse.base) - 1; }
+    double highest() const { return std::max(forward.maxValue(), reverse.maxValue()); }
+};
+
+// The point of a monotone region nearest its boundary, by bisection between a point inside
+// the region and one outside it (on either side).
+template <typename Inside>
+double bisect(double inside, double outside, Inside&& isInside) {
+    for (int step = 0; step < 200; ++step) {
+        double middle = inside + (outside - inside) / 2;
+        if (middle == inside || middle == outside) break;
+        (isInside(middle) ? inside : outside) = middle;
+    }
+    return inside;
+}
+
+// Every window score above `low`, each with half its word's probability, or nothing when
+// the walk exceeds the budget.
+struct TailEnumeration {
+    const MotifTable& table;
+    const float* baseFreq;
+    const Alphabet& alphabet;
+    const RestBounds& rest;
+    double low;
+    int64_t visits = 0;
+    bool overBudget = false;
+    std::vector<std::pair<float, double>> scores;
+
+    void walk(int32_t k, float forward, float reverse, double probability) {
+        if (++visits > kEnumerationBudget) {
+            overBudget = true;
+            return;
+        }
+        if (k == table.width()) {
+            if (forward > low) scores.emplace_back(forward, probability / 2);
+            if (reverse > low) scores.emplace_back(reverse, probability / 2);
+            return;
+        }
+        for (int j = 0; j < alphabet.count && !overBudget; ++j) {
+            const int b = alphabet.bases[j];
+            // The same roundings as the scan: a double sum rounded to float at every step.
+            float f = static_cast<float>(static_cast<double>(forward) + table.term(k, b, 0));
+            float r = static_cast<float>(static_cast<double>(reverse) + table.term(k, b, 1));
+            if (!(rest.upper(0, k + 1, f) > low) && !(rest.upper(1, k + 1, r) > low)) continue;
+            walk(k + 1, f, r, probability * baseFreq[b]);
+        }
+    }
+};
+
+// The smallest collected score whose tail mass is at most p, if the collected scores hold
+// more than p in all (so that every lower score has a tail above p).
+bool cutoffFromTail(std::vector<std::pair<float, double>>& scores, double p, float& cutoff) {
+    std::sort(scores.begin(), scores.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    double above = 0;
+    for (size_t i = 0; i < scores.size();) {
+        if (above > p) return true;
+        cutoff = scores[i].first;
+        for (; i < scores.size() && scores[i].first == cutoff; ++i) above += scores[i].second;
+    }
+    return above > p;
+}
+
+}  // namespace
+
+ScoreBracket scoreBracket(const MotifTable& table, const float baseFreq[4], double p) {
+    const Alphabet alphabet = alphabetOf(baseFreq);
+    const RestBounds rest(table, alphabet);
+    const Mixture down{{table, baseFreq, alphabet, 0, false},
+                       {table, baseFreq, alphabet, 1, false}};
+    const Mixture up{{table, baseFreq, alphabet, 0, true}, {table, baseFreq, alphabet, 1, true}};
+    // Margins over the rounding of the probability sums.
+    const double above = p * (1 + 1e-9), atMost = p * (1 - 1e-9);
+    ScoreBracket bracket{-kInf, kInf};
+    if (down.tailAbove(down.lowest()) > above)
+        bracket.low = bisect(down.lowest(), down.highest(),
+                             [&](double x) { return down.tailAbove(x) > above; }) -
+                      rest.delta();
+    // The grid leaves out words of infinite or NaN score; where they exist, only plus
+    // infinity is a safe upper bound.
+    if (!rest.unbounded)
+        bracket.high =
+            bisect(up.highest(), up.lowest(), [&](double x) { return up.tailAbove(x) <= atMost; }) +
+            rest.delta();
+    return bracket;
+}
+
+float exactCutoff(const MotifTable& table, const float baseFreq[4], double p) {
+    const Alphabet alphabet = alphabetOf(baseFreq);
+    if (alphabet.count == 0) return std::numeric_limits<float>::infinity();
+    const RestBounds rest(table, alphabet);
+    const ScoreBracket bracket = scoreBracket(table, baseFreq, p);
+    // Rounding the guaranteed bound up to a float keeps its guarantee.
+    float fallback = static_cast<float>(bracket.high);
+    if (fallback < bracket.high)
+        fallback = std::nextafter(fallback, std::numeric_limits<float>::infinity());
+    double low = bracket.low;
+    for (;;) {
+        TailEnumeration tail{table, baseFreq, alphabet, rest, low, 0, false, {}};
+        tail.walk(0, 0.0f, 0.0f, 1.0);
+        if (tail.overBudget) return fallback;
+        float cutoff = 0;
+        if (cutoffFromTail(tail.scores, p, cutoff)) return cutoff;
+        // The collected tail holds p or less. After everything above minus infinity, the
+        // rest scores minus infinity; otherwise reach further down (the bracket's sums of
+        // probabilities can only be off by rounding).
+        if (low == -kInf) return -std::numeric_limits<float>::infinity();
+        low = low - (1 + std::fabs(low));
+    }
+}
