@@ -2,7 +2,7 @@
 # Installs the Debian packages that the build (`build`) or the build and the tests (`test`,
 # the default) need, where the machine lacks them.
 set -euo pipefail
-packages=(cmake g++ make)
+packages=(cmake g++ make zlib1g-dev)
 [ "${1:-test}" = build ] || packages+=(libgtest-dev libbenchmark-dev groff-base)
 missing=()
 for p in "${packages[@]}"; do

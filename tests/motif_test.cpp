@@ -260,11 +260,11 @@ TEST(ExactCutoff, GridBracketHoldsTheCutoffAndBoundsWideMotifs) {
         }
     }
     // A wide, nearly uninformative motif at a large p has far more tail words than the
-    // enumeration may visit: the cutoff is then the bracket's guaranteed bound.
+    // enumeration may visit: the cutoff is then the guaranteed bound of the fine grid.
     std::vector<float> flat;
     for (int i = 0; i < 4 * 24; ++i) flat.push_back(i % 4 == 0 ? 0.3f : 0.7f / 3);
     MotifTable wide(motifOf(flat), kUniform);
-    ScoreBracket bracket = scoreBracket(wide, kUniform, 0.3);
+    ScoreBracket bracket = scoreBracket(wide, kUniform, 0.3, kFineGridBins);
     float cutoff = exactCutoff(wide, kUniform, 0.3);
     EXPECT_GE(cutoff, bracket.high);
     EXPECT_LT(cutoff, bracket.high + 1e-5);

@@ -364,4 +364,6 @@ void Args::Parse(int argc, char** argv) {
     if (optind >= argc) die(texts.usage);
     motifFile = argv[optind];
     if (optind + 1 < argc) seqFile = argv[optind + 1];
+    if (motifFile == "-" && seqFile == "-")
+        die("Error: only one of the two files can be standard input (-)");
 }

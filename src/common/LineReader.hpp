@@ -1,32 +1,41 @@
-// Reads a text file line by line; a carriage return before the line feed belongs to the
-// line ending. Counts lines from 1 so that errors can name the line they refer to.
+// Reads a text file line by line: a plain file, a gzip-compressed one (recognised by its
+// magic bytes, through zlib), or standard input for the path "-". A carriage return before
+// the line feed belongs to the line ending. Lines are counted from 1 so that errors can name
+// the line they refer to. A read error (an I/O error, a truncated or corrupt gzip stream)
+// ends the run with the file's name and the reason; it is never taken for the end of file.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
+#include <zlib.h>
+
 #include <string>
+#include <vector>
 
 class LineReader {
   public:
     // A directory counts as a file that cannot be opened.
-    explicit LineReader(const std::string& path) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(path, error)) in_.open(path, std::ios::binary);
-    }
+    explicit LineReader(const std::string& path);
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
 
-    bool isOpen() const { return in_.is_open(); }
+    bool isOpen() const { return file_ != nullptr; }
+    // Why the file could not be opened, in the system's words.
+    const std::string& openError() const { return openError_; }
+    // The path as given, or "standard input".
+    const std::string& displayName() const { return displayName_; }
 
     // Reads the next line into `line`; false at the end of the file.
-    bool next(std::string& line) {
-        if (!std::getline(in_, line)) return false;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        ++lineNumber_;
-        return true;
-    }
+    bool next(std::string& line);
 
     long lineNumber() const { return lineNumber_; }
 
   private:
-    std::ifstream in_;
+    bool refill();
+
+    gzFile file_ = nullptr;
+    std::string displayName_, openError_;
+    std::vector<char> buffer_;
+    size_t begin_ = 0, end_ = 0;
+    bool atEnd_ = false;
     long lineNumber_ = 0;
 };

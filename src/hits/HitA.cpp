@@ -2,6 +2,8 @@
 // whatever it holds); the lines up to the next title are joined unchanged into its sequence.
 #include "hits/HitA.hpp"
 
+#include <iostream>
+
 #include "common/die.hpp"
 
 HitA::HitA(Args settings, MotifA& motifs, Progress progress) : HitStage(settings, progress) {
@@ -15,9 +17,17 @@ HitA::HitA(Args settings, MotifA& motifs, Progress progress) : HitStage(settings
 void HitA::ReadSeq() {
     SeqEntries entries(seqFile);
     std::string name, line;
+    bool warned = false;
     while (entries.nextEntry(name)) {
         Seq gene{name, ""};
-        while (entries.nextLine(line)) gene.seq += line;
+        while (entries.nextLine(line)) {
+            if (!warned && !line.empty() && line[0] == '<') {
+                std::cerr << "Warning: " << entries.displayName()
+                          << " has lines starting with '<': ortholog groups are read by rekulo\n";
+                warned = true;
+            }
+            gene.seq += line;
+        }
         takeSequence(gene.name, gene.seq);
         seqs.push_back(std::move(gene));
     }

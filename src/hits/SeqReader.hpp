@@ -35,6 +35,7 @@ class SeqEntries {
     bool nextEntry(std::string& name);
     // The next body line of the current entry; false at its end.
     bool nextLine(std::string& line);
+    const std::string& displayName() const { return reader_.displayName(); }
 
   private:
     LineReader reader_;

@@ -73,15 +73,24 @@ struct RestBounds {
     }
 };
 
+// How a grid distribution is built: its number of bins over the score range, whether terms
+// are rounded up or down to the grid, and whether it weighs words by their probability or
+// counts them.
+struct Grid {
+    int bins;
+    bool roundUp;
+    bool countWords = false;
+};
+
 // Distribution of the real sum of one strand with every term rounded to the grid (down or
-// up): mass[j] is the probability of the value base + j * eps. Words holding a term of
-// minus infinity never score above a finite value and are left out.
+// up): mass[j] is the probability (or the number) of words of value base + j * eps. Words
+// holding a term of minus infinity never score above a finite value and are left out.
 struct GridDistribution {
     double base = 0, eps = 1;
     std::vector<double> mass, suffix;  // suffix[j] = mass of bins j and above
 
     GridDistribution(const MotifTable& table, const float baseFreq[4], const Alphabet& alphabet,
-                     int strand, bool roundUp) {
+                     int strand, Grid grid) {
         const int32_t w = table.width();
         std::vector<double> low(w, 0.0);
         double range = 0;
@@ -97,18 +106,19 @@ struct GridDistribution {
             base += low[i];
             if (lo != kInf) range += hi - lo;
         }
-        eps = range > 0 ? range / kGridBins : 1;
+        eps = range > 0 ? range / grid.bins : 1;
         mass.assign(1, 1.0);
         for (int32_t i = 0; i < w; ++i) {
-            std::vector<double> next(mass.size() + kGridBins + 1, 0.0);
+            std::vector<double> next(mass.size() + static_cast<size_t>(grid.bins) + 1, 0.0);
             for (int j = 0; j < alphabet.count; ++j) {
                 const int b = alphabet.bases[j];
                 const double t = table.term(i, b, strand);
                 if (!std::isfinite(t)) continue;
                 const double steps = (t - low[i]) / eps;
                 const auto shift =
-                    static_cast<size_t>(roundUp ? std::ceil(steps) : std::floor(steps));
-                for (size_t k = 0; k < mass.size(); ++k) next[k + shift] += mass[k] * baseFreq[b];
+                    static_cast<size_t>(grid.roundUp ? std::ceil(steps) : std::floor(steps));
+                const double weight = grid.countWords ? 1.0 : baseFreq[b];
+                for (size_t k = 0; k < mass.size(); ++k) next[k + shift] += mass[k] * weight;
             }
             while (next.size() > 1 && next.back() == 0) next.pop_back();
             mass = std::move(next);
@@ -135,6 +145,11 @@ struct GridDistribution {
 // The mixture of both strands, half each.
 struct Mixture {
     GridDistribution forward, reverse;
+
+    Mixture(const MotifTable& table, const float baseFreq[4], const Alphabet& alphabet, Grid grid)
+        : forward(table, baseFreq, alphabet, 0, grid),
+          reverse(table, baseFreq, alphabet, 1, grid) {}
+
     double tailAbove(double x) const {
         return 0.5 * forward.tailAbove(x) + 0.5 * reverse.tailAbove(x);
     }
@@ -167,7 +182,7 @@ struct TailEnumeration {
     std::vector<std::pair<float, double>> scores;
 
     void walk(int32_t k, float forward, float reverse, double probability) {
-        if (++visits > kEnumerationBudget) {
+        if (++visits > kEnumerationBudget) {  // only where the word count misled
             overBudget = true;
             return;
         }
@@ -203,42 +218,73 @@ bool cutoffFromTail(std::vector<std::pair<float, double>>& scores, double p, flo
 
 }  // namespace
 
-ScoreBracket scoreBracket(const MotifTable& table, const float baseFreq[4], double p) {
+namespace {
+
+// Margins over the rounding of the probability sums.
+constexpr double kMassMargin = 1e-9;
+
+// A score L with P(score > L) > p, from the grid with every term rounded down.
+double lowerEnd(const MotifTable& table, const float baseFreq[4], double p, int bins) {
+    const Alphabet alphabet = alphabetOf(baseFreq);
+    const Mixture down(table, baseFreq, alphabet, {bins, false});
+    const double above = p * (1 + kMassMargin);
+    if (!(down.tailAbove(down.lowest()) > above)) return -kInf;
+    return bisect(down.lowest(), down.highest(),
+                  [&](double x) { return down.tailAbove(x) > above; }) -
+           RestBounds(table, alphabet).delta();
+}
+
+// A score H with P(score > H) <= p, from the grid with every term rounded up.
+double upperEnd(const MotifTable& table, const float baseFreq[4], double p, int bins) {
     const Alphabet alphabet = alphabetOf(baseFreq);
     const RestBounds rest(table, alphabet);
-    const Mixture down{{table, baseFreq, alphabet, 0, false},
-                       {table, baseFreq, alphabet, 1, false}};
-    const Mixture up{{table, baseFreq, alphabet, 0, true}, {table, baseFreq, alphabet, 1, true}};
-    // Margins over the rounding of the probability sums.
-    const double above = p * (1 + 1e-9), atMost = p * (1 - 1e-9);
-    ScoreBracket bracket{-kInf, kInf};
-    if (down.tailAbove(down.lowest()) > above)
-        bracket.low = bisect(down.lowest(), down.highest(),
-                             [&](double x) { return down.tailAbove(x) > above; }) -
-                      rest.delta();
     // The grid leaves out words of infinite or NaN score; where they exist, only plus
     // infinity is a safe upper bound.
-    if (!rest.unbounded)
-        bracket.high =
-            bisect(up.highest(), up.lowest(), [&](double x) { return up.tailAbove(x) <= atMost; }) +
-            rest.delta();
-    return bracket;
+    if (rest.unbounded) return kInf;
+    const Mixture up(table, baseFreq, alphabet, {bins, true});
+    const double atMost = p * (1 - kMassMargin);
+    return bisect(up.highest(), up.lowest(), [&](double x) { return up.tailAbove(x) <= atMost; }) +
+           rest.delta();
 }
+
+}  // namespace
+
+ScoreBracket scoreBracket(const MotifTable& table, const float baseFreq[4], double p, int bins) {
+    return {lowerEnd(table, baseFreq, p, bins), upperEnd(table, baseFreq, p, bins)};
+}
+
+namespace {
+
+// The number of windows (word and strand) whose score can exceed `low`: an upper bound on
+// what the walk collects.
+double windowsAbove(const MotifTable& table, const float baseFreq[4], double low) {
+    const Alphabet alphabet = alphabetOf(baseFreq);
+    const RestBounds rest(table, alphabet);
+    const Mixture counts(table, baseFreq, alphabet, {kGridBins, true, true});
+    return 2 * counts.tailAbove(low - rest.delta());
+}
+
+// The guaranteed upper end of a fine grid's bracket, rounded up to a float.
+float guaranteedBound(const MotifTable& table, const float baseFreq[4], double p) {
+    const double high = upperEnd(table, baseFreq, p, kFineGridBins);
+    float bound = static_cast<float>(high);
+    if (bound < high) bound = std::nextafter(bound, std::numeric_limits<float>::infinity());
+    return bound;
+}
+
+}  // namespace
 
 float exactCutoff(const MotifTable& table, const float baseFreq[4], double p) {
     const Alphabet alphabet = alphabetOf(baseFreq);
     if (alphabet.count == 0) return std::numeric_limits<float>::infinity();
     const RestBounds rest(table, alphabet);
-    const ScoreBracket bracket = scoreBracket(table, baseFreq, p);
-    // Rounding the guaranteed bound up to a float keeps its guarantee.
-    float fallback = static_cast<float>(bracket.high);
-    if (fallback < bracket.high)
-        fallback = std::nextafter(fallback, std::numeric_limits<float>::infinity());
-    double low = bracket.low;
+    double low = lowerEnd(table, baseFreq, p, kGridBins);
+    if (windowsAbove(table, baseFreq, low) > static_cast<double>(kEnumerationBudget))
+        return guaranteedBound(table, baseFreq, p);
     for (;;) {
         TailEnumeration tail{table, baseFreq, alphabet, rest, low, 0, false, {}};
         tail.walk(0, 0.0f, 0.0f, 1.0);
-        if (tail.overBudget) return fallback;
+        if (tail.overBudget) return guaranteedBound(table, baseFreq, p);
         float cutoff = 0;
         if (cutoffFromTail(tail.scores, p, cutoff)) return cutoff;
         // The collected tail holds p or less. After everything above minus infinity, the

@@ -12,26 +12,30 @@
 //      still score above L (the bound on the rest is exact up to delta), computes the float
 //      sums exactly as the scan does, and reads the cutoff off the collected upper tail.
 // The cutoff is therefore exact at every width. Only when the tail above L holds more words
-// than a fixed budget does the cutoff fall back to H, which never lets the false-positive
-// rate exceed p; the grid then has kGridBins bins over the motif's score range.
+// than a fixed budget (wide motifs at large p) does the cutoff fall back to the H of a grid
+// of kFineGridBins bins, which never lets the false-positive rate exceed p and lies within
+// about one bin per motif position above the exact cutoff.
 #pragma once
 
 #include <cstdint>
 
 #include "motif/WindowScore.hpp"
 
-// Number of grid bins over a motif's range of real-valued scores in the bracketing step.
+// Number of grid bins over a motif's range of real-valued scores in the bracketing step,
+// and in the fallback bound.
 constexpr int kGridBins = 4096;
-// Prefixes the enumeration may visit per motif before it falls back to the bracket's H.
-constexpr int64_t kEnumerationBudget = int64_t{1} << 24;
+constexpr int kFineGridBins = 65536;
+// Windows the enumeration may collect (and prefixes it may visit) per motif.
+constexpr int64_t kEnumerationBudget = int64_t{1} << 20;
 
 struct ScoreBracket {
     double low;   // P(score > low) > p
     double high;  // P(score > high) <= p
 };
 
-// The bracket of step 1 for p-value p.
-ScoreBracket scoreBracket(const MotifTable& table, const float baseFreq[4], double p);
+// The bracket of step 1 for p-value p on a grid of `bins` bins.
+ScoreBracket scoreBracket(const MotifTable& table, const float baseFreq[4], double p,
+                          int bins = kGridBins);
 
 // The exact cutoff for p-value p (0 gives the largest achievable score).
 float exactCutoff(const MotifTable& table, const float baseFreq[4], double p);

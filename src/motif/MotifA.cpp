@@ -1,32 +1,19 @@
-// Motif file reader. A title line (the first line, and every line starting with '>') is split
-// at tabs: field 1 without its first character is the index label, field 2 without its first
-// two characters the transcription-factor name. Lines of exactly four fields are matrix rows;
-// all other lines are skipped.
+// The motif library: the motif file is read whole (plain, gzip or standard input), its
+// format recognised from the content, and every motif named, given the pseudocount and
+// normalised to frequencies in single precision, whatever the format.
 #include "motif/MotifA.hpp"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
+#include <cmath>
+#include <iostream>
 
 #include "common/LineReader.hpp"
 #include "common/die.hpp"
+#include "motif/MotifFormats.hpp"
 
-std::vector<std::string> splitFields(const std::string& line, const char* separators) {
-    std::vector<std::string> fields;
-    size_t pos = line.find_first_not_of(separators);
-    while (pos != std::string::npos) {
-        size_t end = line.find_first_of(separators, pos);
-        fields.push_back(line.substr(pos, end == std::string::npos ? end : end - pos));
-        pos = end == std::string::npos ? end : line.find_first_not_of(separators, end);
-    }
-    return fields;
-}
-
-bool appendRow(const std::vector<std::string>& fields, float pseudocount,
-               std::vector<float>& freq) {
+bool appendRow(const std::array<double, 4>& row, float pseudocount, std::vector<float>& freq) {
     float value[4];
-    for (int b = 0; b < 4; ++b)
-        value[b] = static_cast<float>(std::atof(fields[b].c_str()) + pseudocount);
+    for (int b = 0; b < 4; ++b) value[b] = static_cast<float>(row[b] + pseudocount);
     float sum = value[0];
     sum += value[1];
     sum += value[2];
@@ -38,20 +25,23 @@ bool appendRow(const std::vector<std::string>& fields, float pseudocount,
 
 namespace {
 
-std::string dropPrefix(const std::string& text, size_t count) {
-    return text.size() > count ? text.substr(count) : std::string();
-}
-
-// Fills name and label from a title line; with -t the two labels swap roles.
-void readTitle(const std::string& line, long lineNumber, bool useTfName, Motif& motif) {
-    std::vector<std::string> fields = splitFields(line, "\t");
-    std::string index = fields.empty() ? "" : dropPrefix(fields[0], 1);
-    std::string tfName = fields.size() < 2 ? "" : dropPrefix(fields[1], 2);
-    motif.name = useTfName ? tfName : index;
-    motif.label = useTfName ? index : tfName;
+// Names the motif (with -t the two labels swap roles) and turns its rows into frequencies.
+Motif finishMotif(const RawMotif& raw, bool useTfName, float pseudocount) {
+    Motif motif;
+    motif.name = useTfName ? raw.tfName : raw.index;
+    motif.label = useTfName ? raw.index : raw.tfName;
     if (useTfName && motif.name.empty())
-        die("Error: motif title line " + std::to_string(lineNumber) +
+        die("Error: motif title line " + std::to_string(raw.titleLine) +
             " has no transcription-factor name");
+    for (size_t r = 0; r < raw.rows.size(); ++r) {
+        const std::string where = "Error: motif row on line " + std::to_string(raw.rowLines[r]);
+        for (double value : raw.rows[r])
+            if (!(value >= 0) || std::isinf(value))
+                die(where + " has a negative or non-finite value");
+        if (!appendRow(raw.rows[r], pseudocount, motif.freq)) die(where + " sums to zero");
+        ++motif.length;
+    }
+    return motif;
 }
 
 }  // namespace
@@ -66,29 +56,20 @@ MotifA::MotifA(Args settings)
 void MotifA::ReadMotif() {
     LineReader reader(motifFile);
     if (!reader.isOpen()) die("Can't open matrix file!!!");
-    std::string title;
-    if (!reader.next(title)) die("Error: motif file has no motifs");
-    bool anotherTitle = true;
-    while (anotherTitle) {
-        Motif motif;
-        readTitle(title, reader.lineNumber(), useTfName, motif);
-        anotherTitle = false;
-        std::string line;
-        while (reader.next(line)) {
-            if (!line.empty() && line[0] == '>') {
-                title = line;
-                anotherTitle = true;
-                break;
-            }
-            std::vector<std::string> fields = splitFields(line, " \t");
-            if (fields.size() != 4) continue;
-            if (!appendRow(fields, pseudocount, motif.freq))
-                die("Error: motif row on line " + std::to_string(reader.lineNumber()) +
-                    " sums to zero");
-            ++motif.length;
-        }
-        motifs.push_back(std::move(motif));
+    std::vector<std::string> lines;
+    for (std::string line; reader.next(line);) lines.push_back(std::move(line));
+    if (lines.empty()) die("Error: motif file has no motifs");
+    bool anyRows = false;
+    for (const RawMotif& raw : parseMotifs(lines, detectMotifFormat(lines))) {
+        motifs.push_back(finishMotif(raw, useTfName, pseudocount));
+        anyRows |= !raw.rows.empty();
+        if (raw.rows.empty())
+            std::cerr << "Warning: motif " << motifs.back().name << " (line " << raw.titleLine
+                      << ") has no matrix rows; it cannot match\n";
     }
+    if (!anyRows)
+        die("Error: no motif in " + reader.displayName() +
+            " has matrix rows (lines of four numbers: A C G T)");
 }
 
 MotifNames MotifA::nameTable() const {

@@ -2,6 +2,7 @@
 // Each count row gets the pseudocount and is normalised to frequencies in single precision.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,10 +36,6 @@ class MotifA {
     MotifNames nameTable() const;
 };
 
-// Splits at any of the separator characters; runs of separators count as one and
-// separators at either end are ignored.
-std::vector<std::string> splitFields(const std::string& line, const char* separators);
-
 // Appends the frequencies of one row of four values (A, C, G, T) plus the pseudocount.
 // Returns false when the row sums to zero and so has no frequencies.
-bool appendRow(const std::vector<std::string>& fields, float pseudocount, std::vector<float>& freq);
+bool appendRow(const std::array<double, 4>& row, float pseudocount, std::vector<float>& freq);

@@ -1,0 +1,87 @@
+#include "common/LineReader.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "common/die.hpp"
+
+namespace {
+
+constexpr size_t kBufferSize = size_t{1} << 18;
+
+// Opens through zlib, which reads plain files unchanged and inflates gzip streams.
+gzFile openStream(const std::string& path, std::string& error) {
+    std::error_code code;
+    if (path != "-" && std::filesystem::is_directory(path, code)) {
+        error = std::strerror(EISDIR);
+        return nullptr;
+    }
+    const int fd = path == "-" ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    gzFile file = gzdopen(fd, "rb");
+    if (file == nullptr) {
+        error = "out of memory";
+        close(fd);
+        return nullptr;
+    }
+    gzbuffer(file, kBufferSize);
+    return file;
+}
+
+}  // namespace
+
+LineReader::LineReader(const std::string& path)
+    : displayName_(path == "-" ? "standard input" : path), buffer_(kBufferSize) {
+    file_ = openStream(path, openError_);
+}
+
+LineReader::~LineReader() {
+    if (file_) gzclose(file_);
+}
+
+bool LineReader::refill() {
+    if (atEnd_) return false;
+    const int got = gzread(file_, buffer_.data(), static_cast<unsigned>(buffer_.size()));
+    int code = Z_OK;
+    const char* reason = gzerror(file_, &code);
+    if (got < 0 || (code != Z_OK && code != Z_STREAM_END)) {
+        if (code == Z_ERRNO) reason = std::strerror(errno);
+        // zlib names a stream opened from a descriptor "<fd:N>"; the file's name says more.
+        if (std::strncmp(reason, "<fd:", 4) == 0 && std::strstr(reason, ": "))
+            reason = std::strstr(reason, ": ") + 2;
+        die("Error: cannot read " + displayName_ + ": " + reason);
+    }
+    begin_ = 0;
+    end_ = static_cast<size_t>(got);
+    atEnd_ = got == 0;
+    return got > 0;
+}
+
+bool LineReader::next(std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (begin_ == end_ && !refill()) break;
+        any = true;
+        const char* start = buffer_.data() + begin_;
+        const auto* feed = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+        if (feed) {
+            line.append(start, feed);
+            begin_ += static_cast<size_t>(feed - start) + 1;
+            break;
+        }
+        line.append(start, end_ - begin_);
+        begin_ = end_;
+    }
+    if (!any) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ++lineNumber_;
+    return true;
+}

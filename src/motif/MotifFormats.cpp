@@ -1,0 +1,373 @@
+#include "motif/MotifFormats.hpp"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "common/die.hpp"
+
+std::vector<std::string> splitFields(const std::string& line, const char* separators,
+                                     size_t limit) {
+    std::vector<std::string> fields;
+    size_t pos = line.find_first_not_of(separators);
+    while (pos != std::string::npos && fields.size() < limit) {
+        size_t end = line.find_first_of(separators, pos);
+        fields.push_back(line.substr(pos, end == std::string::npos ? end : end - pos));
+        pos = end == std::string::npos ? end : line.find_first_not_of(separators, end);
+    }
+    return fields;
+}
+
+namespace {
+
+const char* const kBlanks = " \t";
+
+std::string where(long line) {
+    return " on line " + std::to_string(line);
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+bool isBlank(const std::string& line) {
+    return line.find_first_not_of(kBlanks) == std::string::npos;
+}
+
+bool isComment(const std::string& line) {
+    size_t first = line.find_first_not_of(kBlanks);
+    return first != std::string::npos && line[first] == '#';
+}
+
+bool isTitle(const std::string& line) {
+    return !line.empty() && line[0] == '>';
+}
+
+// The numbers of a line whose every field is a number; nothing otherwise.
+std::optional<std::vector<double>> numbersOf(const std::string& line) {
+    std::vector<double> numbers;
+    for (const std::string& field : splitFields(line, kBlanks)) {
+        char* end = nullptr;
+        double value = std::strtod(field.c_str(), &end);
+        if (end == field.c_str() || *end != '\0') return std::nullopt;
+        numbers.push_back(value);
+    }
+    if (numbers.empty()) return std::nullopt;
+    return numbers;
+}
+
+std::string dropPrefix(const std::string& text, size_t count) {
+    return text.size() > count ? text.substr(count) : std::string();
+}
+
+// ---- Native: title lines split at tabs, rows of exactly four fields read with atof ----
+
+std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
+    std::vector<RawMotif> motifs;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNumber = static_cast<long>(i) + 1;
+        if (i == 0 || isTitle(lines[i])) {  // the first line is a title whatever it holds
+            std::vector<std::string> fields = splitFields(lines[i], "\t", 2);
+            RawMotif motif;
+            motif.index = fields.empty() ? "" : dropPrefix(fields[0], 1);
+            motif.tfName = fields.size() < 2 ? "" : dropPrefix(fields[1], 2);
+            motif.titleLine = lineNumber;
+            motifs.push_back(std::move(motif));
+            continue;
+        }
+        // Five fields are enough to tell that a line is not a row.
+        std::vector<std::string> fields = splitFields(lines[i], kBlanks, 5);
+        if (fields.size() != 4) continue;
+        std::array<double, 4> row;
+        for (int b = 0; b < 4; ++b) row[b] = std::atof(fields[b].c_str());
+        motifs.back().rows.push_back(row);
+        motifs.back().rowLines.push_back(lineNumber);
+    }
+    return motifs;
+}
+
+// ---- JASPAR: ">ID name" titles, matrices given as four rows (one per base) ----
+
+// A title ">MA0004.1 Arnt": the first word without '>' and the next word.
+RawMotif jasparTitle(const std::string& line, long lineNumber) {
+    std::vector<std::string> words = splitFields(line.substr(1), kBlanks, 2);
+    RawMotif motif;
+    motif.index = words.empty() ? "" : words[0];
+    motif.tfName = words.size() < 2 ? "" : words[1];
+    motif.titleLine = lineNumber;
+    return motif;
+}
+
+// A base row "A [ 4 19 0 ]" (brackets optional): the base's index and its numbers.
+std::optional<std::pair<int, std::vector<double>>> letterRow(std::string line) {
+    for (char& c : line)
+        if (c == '[' || c == ']') c = ' ';
+    size_t first = line.find_first_not_of(kBlanks);
+    if (first == std::string::npos || first + 1 >= line.size()) return std::nullopt;
+    const char* bases = "ACGT";
+    const char* base = std::strchr(bases, std::toupper(static_cast<unsigned char>(line[first])));
+    if (line[first] == '\0' || base == nullptr || !std::strchr(kBlanks, line[first + 1]))
+        return std::nullopt;
+    auto numbers = numbersOf(line.substr(first + 1));
+    if (!numbers) return std::nullopt;
+    return std::make_pair(static_cast<int>(base - bases), std::move(*numbers));
+}
+
+// One matrix given as four rows of equally many numbers, A, C, G, T in that order.
+struct RowMatrix {
+    RawMotif motif;
+    std::vector<std::vector<double>> baseRows;
+    std::vector<long> lines;
+};
+
+void transpose(RowMatrix& matrix) {
+    const std::vector<std::vector<double>>& rows = matrix.baseRows;
+    for (size_t k = 0; k < rows[0].size(); ++k) {
+        matrix.motif.rows.push_back({rows[0][k], rows[1][k], rows[2][k], rows[3][k]});
+        matrix.motif.rowLines.push_back(matrix.lines[0]);
+    }
+}
+
+bool wellFormed(const RowMatrix& matrix) {
+    if (matrix.baseRows.size() != 4) return false;
+    for (const auto& row : matrix.baseRows)
+        if (row.size() != matrix.baseRows[0].size()) return false;
+    return true;
+}
+
+std::vector<RawMotif> parseJasparBrackets(const std::vector<std::string>& lines) {
+    std::vector<RowMatrix> matrices;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNumber = static_cast<long>(i) + 1;
+        if (isTitle(lines[i])) {
+            matrices.push_back({jasparTitle(lines[i], lineNumber), {}, {}});
+            continue;
+        }
+        auto row = letterRow(lines[i]);
+        if (!row) continue;  // blank lines and comments
+        if (matrices.empty() || matrices.back().baseRows.size() == 4)
+            matrices.push_back(
+                {{"matrix" + std::to_string(matrices.size() + 1), "", lineNumber, {}, {}}, {}, {}});
+        RowMatrix& matrix = matrices.back();
+        if (row->first != static_cast<int>(matrix.baseRows.size()))
+            die("Error: JASPAR matrix row" + where(lineNumber) +
+                " is out of order: the rows must be A, C, G and T");
+        matrix.baseRows.push_back(std::move(row->second));
+        matrix.lines.push_back(lineNumber);
+    }
+    std::vector<RawMotif> motifs;
+    for (RowMatrix& matrix : matrices) {
+        if (!matrix.baseRows.empty()) {
+            if (!wellFormed(matrix))
+                die("Error: JASPAR matrix" + where(matrix.motif.titleLine) +
+                    " needs rows A, C, G and T of equal length");
+            transpose(matrix);
+        }
+        motifs.push_back(std::move(matrix.motif));
+    }
+    return motifs;
+}
+
+// The matrices of a file of four number rows per matrix, each after a '>' title or, in an
+// untitled file, four consecutive rows; nothing when a line or a matrix does not fit.
+std::optional<std::vector<RowMatrix>> rowMatrices(const std::vector<std::string>& lines) {
+    std::vector<RowMatrix> matrices;
+    bool titled = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNumber = static_cast<long>(i) + 1;
+        if (isTitle(lines[i])) {
+            titled = true;
+            matrices.push_back({jasparTitle(lines[i], lineNumber), {}, {}});
+            continue;
+        }
+        if (isBlank(lines[i]) || isComment(lines[i])) continue;
+        auto numbers = numbersOf(lines[i]);
+        if (!numbers) return std::nullopt;
+        if (matrices.empty() || (!titled && matrices.back().baseRows.size() == 4))
+            matrices.push_back(
+                {{"matrix" + std::to_string(matrices.size() + 1), "", lineNumber, {}, {}}, {}, {}});
+        matrices.back().baseRows.push_back(std::move(*numbers));
+        matrices.back().lines.push_back(lineNumber);
+    }
+    bool notFourWide = false;
+    for (const RowMatrix& matrix : matrices) {
+        if (!wellFormed(matrix)) return std::nullopt;
+        notFourWide |= matrix.baseRows[0].size() != 4;
+    }
+    if (!notFourWide) return std::nullopt;  // four-wide matrices read as the native format
+    return matrices;
+}
+
+std::vector<RawMotif> parseJasparRows(const std::vector<std::string>& lines) {
+    std::vector<RawMotif> motifs;
+    std::vector<RowMatrix> matrices = rowMatrices(lines).value();
+    for (RowMatrix& matrix : matrices) {
+        transpose(matrix);
+        motifs.push_back(std::move(matrix.motif));
+    }
+    return motifs;
+}
+
+// ---- MEME: "MOTIF id [alt]" and its "letter-probability matrix:" block ----
+
+// The number after "key=" on a line, or the fallback when the key is absent.
+double keyValue(const std::string& line, const char* key, double fallback) {
+    size_t at = line.find(key);
+    if (at == std::string::npos) return fallback;
+    return std::strtod(line.c_str() + at + std::strlen(key), nullptr);
+}
+
+void readMemeMatrix(const std::vector<std::string>& lines, size_t& i, RawMotif& motif) {
+    const long lineNumber = static_cast<long>(i) + 1;
+    const double alength = keyValue(lines[i], "alength=", 4);
+    if (alength != 4)
+        die("Error: MEME motif " + motif.index + where(lineNumber) + " has alength= " +
+            tostring(alength) + "; only DNA motifs (alength= 4: A C G T) can be read");
+    const double width = keyValue(lines[i], "w=", -1);
+    const double sites = keyValue(lines[i], "nsites=", 20);
+    if (!(width >= 0 && width < 1e6))
+        die("Error: MEME matrix" + where(lineNumber) + " has no width (w=)");
+    // Probabilities become counts, so that the pseudocount means what it means for counts.
+    while (motif.rows.size() < static_cast<size_t>(width)) {
+        if (++i == lines.size())
+            die("Error: MEME motif " + motif.index + " ends before its " +
+                tostring(static_cast<int>(width)) + " matrix rows" + where(lineNumber));
+        if (isBlank(lines[i])) continue;
+        auto numbers = numbersOf(lines[i]);
+        if (!numbers || numbers->size() != 4)
+            die("Error: MEME matrix row" + where(static_cast<long>(i) + 1) +
+                " does not hold four numbers");
+        motif.rows.push_back({(*numbers)[0] * sites, (*numbers)[1] * sites, (*numbers)[2] * sites,
+                              (*numbers)[3] * sites});
+        motif.rowLines.push_back(static_cast<long>(i) + 1);
+    }
+}
+
+std::vector<RawMotif> parseMeme(const std::vector<std::string>& lines) {
+    std::vector<RawMotif> motifs;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNumber = static_cast<long>(i) + 1;
+        if (startsWith(lines[i], "MOTIF")) {
+            std::vector<std::string> words = splitFields(lines[i], kBlanks, 3);
+            RawMotif motif;
+            motif.index = words.size() > 1 ? words[1] : "";
+            // The text output of motif finders follows the id with "width = ...".
+            motif.tfName = words.size() > 2 && words[2] != "width" ? words[2] : motif.index;
+            motif.titleLine = lineNumber;
+            motifs.push_back(std::move(motif));
+        } else if (lines[i].find("letter-probability matrix") != std::string::npos) {
+            if (motifs.empty())
+                die("Error: MEME matrix" + where(lineNumber) + " follows no MOTIF line");
+            if (motifs.back().rows.empty()) readMemeMatrix(lines, i, motifs.back());
+        }
+    }
+    return motifs;
+}
+
+// ---- TRANSFAC: two-letter codes, a P0/PO header and numbered rows, entries end at // ----
+
+struct TransfacEntry {
+    std::string accession, id;
+    RawMotif motif;
+    bool empty() const { return accession.empty() && id.empty() && motif.rows.empty(); }
+};
+
+RawMotif finishTransfac(TransfacEntry& entry) {
+    const std::string& id = entry.id;
+    entry.motif.index = entry.accession.empty() ? id : entry.accession;
+    entry.motif.tfName = id.size() > 2 && id[1] == '$' ? id.substr(2) : id;
+    return std::move(entry.motif);
+}
+
+void readTransfacRow(const std::vector<std::string>& words, long lineNumber, RawMotif& motif) {
+    std::array<double, 4> row;
+    for (int b = 0; b < 4; ++b) {
+        auto number =
+            b + 1 < static_cast<int>(words.size()) ? numbersOf(words[b + 1]) : std::nullopt;
+        if (!number)
+            die("Error: TRANSFAC matrix row" + where(lineNumber) +
+                " does not hold four numbers after its position");
+        row[b] = (*number)[0];
+    }
+    motif.rows.push_back(row);
+    motif.rowLines.push_back(lineNumber);
+}
+
+std::vector<RawMotif> parseTransfac(const std::vector<std::string>& lines) {
+    std::vector<RawMotif> motifs;
+    TransfacEntry entry;
+    bool inMatrix = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNumber = static_cast<long>(i) + 1;
+        std::vector<std::string> words = splitFields(lines[i], kBlanks, 6);
+        const std::string code = words.empty() ? "" : words[0];
+        if (inMatrix && !code.empty() && std::isdigit(static_cast<unsigned char>(code[0]))) {
+            readTransfacRow(words, lineNumber, entry.motif);
+            continue;
+        }
+        inMatrix = code == "P0" || code == "PO";
+        if ((code == "AC" || code == "ID") && entry.motif.titleLine == 0)
+            entry.motif.titleLine = lineNumber;
+        if (code == "AC" && words.size() > 1) entry.accession = words[1];
+        if (code == "ID" && words.size() > 1) entry.id = words[1];
+        if (code == "//") {
+            if (!entry.empty()) motifs.push_back(finishTransfac(entry));
+            entry = TransfacEntry();
+        }
+    }
+    if (!entry.empty()) motifs.push_back(finishTransfac(entry));
+    return motifs;
+}
+
+// ---- Detection ----
+
+bool looksLikeTransfac(const std::vector<std::string>& lines) {
+    bool header = false, end = false;
+    for (const std::string& line : lines) {
+        header |= (startsWith(line, "P0") || startsWith(line, "PO")) && line.size() > 2 &&
+                  std::strchr(kBlanks, line[2]);
+        end |= startsWith(line, "//");
+    }
+    return header && end;
+}
+
+// Every body line is a base row, and the rows are not plain four-number rows.
+bool looksLikeJasparBrackets(const std::vector<std::string>& lines) {
+    bool any = false, distinct = false;
+    for (const std::string& line : lines) {
+        if (isTitle(line) || isBlank(line) || isComment(line)) continue;
+        auto row = letterRow(line);
+        if (!row) return false;
+        any = true;
+        distinct |= line.find('[') != std::string::npos || row->second.size() != 3;
+    }
+    return any && distinct;
+}
+
+}  // namespace
+
+MotifFormat detectMotifFormat(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        if (startsWith(line, "MEME version")) return MotifFormat::Meme;
+    if (looksLikeTransfac(lines)) return MotifFormat::Transfac;
+    if (looksLikeJasparBrackets(lines)) return MotifFormat::JasparBrackets;
+    if (rowMatrices(lines)) return MotifFormat::JasparRows;
+    return MotifFormat::Native;
+}
+
+std::vector<RawMotif> parseMotifs(const std::vector<std::string>& lines, MotifFormat format) {
+    switch (format) {
+        case MotifFormat::JasparBrackets:
+            return parseJasparBrackets(lines);
+        case MotifFormat::JasparRows:
+            return parseJasparRows(lines);
+        case MotifFormat::Meme:
+            return parseMeme(lines);
+        case MotifFormat::Transfac:
+            return parseTransfac(lines);
+        case MotifFormat::Native:
+            break;
+    }
+    return parseNative(lines);
+}

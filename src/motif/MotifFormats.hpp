@@ -1,0 +1,37 @@
+// Motif file formats, recognised from the file's content. Each parser yields the motifs as
+// the file gives them: two title labels and rows of four values for A, C, G, T. Naming,
+// the pseudocount and the normalisation are the library's, the same for every format.
+//   Native           title lines split at tabs, rows of exactly four numbers
+//   JasparBrackets   ">ID name" and rows "A [ ... ]", "C [ ... ]", "G [ ... ]", "T [ ... ]"
+//   JasparRows       four rows of equally many numbers per matrix (".pfm"), titled or not
+//   Meme             "MEME version", "MOTIF id [alt]", "letter-probability matrix:" blocks
+//   Transfac         "AC", "ID", a "P0"/"PO" header with numbered rows, "XX", "//"
+// Only an unambiguous file is taken for another format than Native.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+enum class MotifFormat { Native, JasparBrackets, JasparRows, Meme, Transfac };
+
+// One motif as its file gives it.
+struct RawMotif {
+    std::string index;   // the index label or accession (the name without -t)
+    std::string tfName;  // the transcription-factor name (the name with -t)
+    long titleLine = 0;  // the line that names the motif
+    std::vector<std::array<double, 4>> rows;
+    std::vector<long> rowLines;  // the line of each row
+};
+
+MotifFormat detectMotifFormat(const std::vector<std::string>& lines);
+
+// The motifs of the file's lines in file order. Refuses malformed matrices of the formats
+// other than Native with the line they start on.
+std::vector<RawMotif> parseMotifs(const std::vector<std::string>& lines, MotifFormat format);
+
+// Splits at any of the separator characters, keeping at most `limit` fields (the rest of
+// the line is not split); runs of separators count as one, separators at either end are
+// ignored.
+std::vector<std::string> splitFields(const std::string& line, const char* separators,
+                                     size_t limit = SIZE_MAX);

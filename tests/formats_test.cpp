@@ -1,0 +1,256 @@
+// Motif file formats, compressed input and standard input: each format reads to the same
+// matrices and the same report as the native format, ambiguous files stay native, and
+// unusable input is refused with its file and line.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "TestUtil.hpp"
+#include "motif/MotifA.hpp"
+#include "motif/MotifFormats.hpp"
+
+namespace {
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+struct Matrix {
+    std::string id, name;
+    std::vector<std::array<int, 4>> rows;  // every row sums to 50
+};
+
+// Four matrices of widths 5 to 8; rows sum to 50 so that MEME probabilities times
+// nsites= 50 give the counts back.
+std::vector<Matrix> library() {
+    std::vector<Matrix> motifs;
+    const char* consensus[] = {"GATAAG", "TGACGTCA", "CCAAT", "TTGCGCAA"};
+    for (int m = 0; m < 4; ++m) {
+        Matrix motif{std::string("MA000") + std::to_string(m + 1) + ".1",
+                     std::string("TF") + std::to_string(m + 1),
+                     {}};
+        for (const char* c = consensus[m]; *c; ++c) {
+            std::array<int, 4> row{2, 3, 1, 2};
+            row[std::string("ACGT").find(*c)] += 42;
+            motif.rows.push_back(row);
+        }
+        motifs.push_back(motif);
+    }
+    return motifs;
+}
+
+std::string native(const std::vector<Matrix>& motifs) {
+    std::string out;
+    for (const Matrix& m : motifs) {
+        out += ">" + m.id + "\tV$" + m.name + "\tsynthetic\n";
+        for (auto row : m.rows)
+            out += std::to_string(row[0]) + std::string(" ") + std::to_string(row[1]) + " " +
+                   std::to_string(row[2]) + std::string(" ") + std::to_string(row[3]) + "\n";
+    }
+    return out;
+}
+
+std::string jaspar(const std::vector<Matrix>& motifs, bool brackets) {
+    std::string out;
+    for (const Matrix& m : motifs) {
+        out += ">" + m.id + (brackets ? "\t" : " ") + m.name + "\n";
+        for (int b = 0; b < 4; ++b) {
+            if (brackets) out += std::string(1, "ACGT"[b]) + "  [";
+            for (auto row : m.rows) out.append(" ").append(std::to_string(row[b]));
+            out += brackets ? " ]\n" : "\n";
+        }
+    }
+    return out;
+}
+
+std::string meme(const std::vector<Matrix>& motifs) {
+    std::string out =
+        "MEME version 5\n\nALPHABET= ACGT\n\nstrands: + -\n\n"
+        "Background letter frequencies\nA 0.3 C 0.2 G 0.2 T 0.3\n\n";
+    for (const Matrix& m : motifs) {
+        out += "MOTIF " + m.id + " " + m.name +
+               "\n\nletter-probability matrix: alength= 4 w= " + std::to_string(m.rows.size()) +
+               " nsites= 50 E= 0\n";
+        char text[64];
+        for (auto row : m.rows) {
+            std::snprintf(text, sizeof text, " %.2f %.2f %.2f %.2f\n", row[0] / 50.0, row[1] / 50.0,
+                          row[2] / 50.0, row[3] / 50.0);
+            out += text;
+        }
+        out += "\nURL http://example.org/" + m.id + "\n\n";
+    }
+    return out;
+}
+
+std::string transfac(const std::vector<Matrix>& motifs) {
+    std::string out;
+    for (const Matrix& m : motifs) {
+        out += "AC  " + m.id + "\nXX\nID  V$" + m.name + "\nXX\nP0      A      C      G      T\n";
+        int position = 1;
+        for (auto row : m.rows) {
+            char text[96];
+            std::snprintf(text, sizeof text, "%02d %6d %6d %6d %6d      N\n", position++, row[0],
+                          row[1], row[2], row[3]);
+            out += text;
+        }
+        out += "XX\n//\n";
+    }
+    return out;
+}
+
+// Genes holding all four consensus sites close together, and some holding two.
+std::string genes() {
+    std::string out;
+    const std::string filler = "ACCTGTTACCGTTAGCTCAGGTTTCA";
+    for (int g = 0; g < 12; ++g) {
+        out += std::string(">gene") + std::to_string(g) + "\n" + filler + "GATAAG" +
+               filler.substr(g % 5) + "TGACGTCA" + filler;
+        if (g % 3) out += "CCAATAC" + filler.substr(3) + "TTGCGCAA";
+        out += filler + "\n";
+    }
+    return out;
+}
+
+RunResult runRekul(const std::vector<std::string>& options, const std::string& motifs,
+                   const std::string& seqs) {
+    std::vector<std::string> args = options;
+    args.push_back(motifs);
+    args.push_back(seqs);
+    return runProgram(REKUL_BIN, args);
+}
+
+}  // namespace
+
+TEST(MotifFormats, EveryFormatReadsToTheSameReport) {
+    const std::vector<Matrix> motifs = library();
+    TempFile seqs(genes());
+    TempFile reference(native(motifs));
+    const std::vector<std::pair<std::string, std::string>> formats{
+        {"JASPAR brackets", jaspar(motifs, true)},
+        {"JASPAR rows", jaspar(motifs, false)},
+        {"MEME", meme(motifs)},
+        {"TRANSFAC", transfac(motifs)}};
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"-g", "4", "-k", "2"}, {"-t", "-g", "4", "-k", "2"}}) {
+        RunResult expected = runRekul(options, reference.path(), seqs.path());
+        ASSERT_EQ(expected.status, 0);
+        ASSERT_NE(expected.out, "");
+        for (const auto& [format, text] : formats) {
+            TempFile file(text);
+            RunResult r = runRekul(options, file.path(), seqs.path());
+            EXPECT_EQ(r.status, 0) << format;
+            EXPECT_EQ(r.out, expected.out) << format << " " << options[0];
+        }
+    }
+}
+
+TEST(MotifFormats, DetectionAndNaming) {
+    // Four-wide matrices in rows read as the native format (rows of four numbers).
+    EXPECT_EQ(detectMotifFormat(linesOf(">M1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n")),
+              MotifFormat::Native);
+    // With one matrix of another width, every matrix of the file is read by columns.
+    auto rows = linesOf(">M1 a\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n>M2 b\n1 2\n3 4\n5 6\n7 8\n");
+    ASSERT_EQ(detectMotifFormat(rows), MotifFormat::JasparRows);
+    std::vector<RawMotif> read = parseMotifs(rows, MotifFormat::JasparRows);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].rows[1], (std::array<double, 4>{0, 1, 0, 0}));
+    EXPECT_EQ(read[1].rows[1], (std::array<double, 4>{2, 4, 6, 8}));
+    EXPECT_EQ(read[1].tfName, "b");
+    // Untitled matrices get numbered names and no factor name.
+    auto untitled = linesOf("1 2 3\n4 5 6\n7 8 9\n1 1 1\n");
+    ASSERT_EQ(detectMotifFormat(untitled), MotifFormat::JasparRows);
+    EXPECT_EQ(parseMotifs(untitled, MotifFormat::JasparRows)[0].index, "matrix1");
+    // A TRANSFAC identifier of the X$ form loses its prefix; an entry without AC is named
+    // by its ID.
+    auto tf = linesOf(
+        "ID  motif1\nP0 A C G T\n01 1 2 3 4 S\n02 4 3 2 1 W\nXX\n//\n"
+        "AC  M9\nID  V$AP1_Q2\nPO A C G T\n01 1 1 1 1\n//\n");
+    ASSERT_EQ(detectMotifFormat(tf), MotifFormat::Transfac);
+    read = parseMotifs(tf, MotifFormat::Transfac);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].index, "motif1");
+    EXPECT_EQ(read[0].rows.size(), 2u);
+    EXPECT_EQ(read[1].index, "M9");
+    EXPECT_EQ(read[1].tfName, "AP1_Q2");
+    // MEME: the alternative name is the label; nsites defaults to 20.
+    auto memeLines = linesOf(
+        "MEME version 4\nMOTIF A1\nletter-probability matrix: w= 1\n"
+        "0.5 0.25 0.25 0\n");
+    read = parseMotifs(memeLines, detectMotifFormat(memeLines));
+    EXPECT_EQ(read[0].tfName, "A1");
+    EXPECT_EQ(read[0].rows[0], (std::array<double, 4>{10, 5, 5, 0}));
+}
+
+TEST(MotifFormats, RefusalsAndWarnings) {
+    TempFile seqs(">g1\nACGTACGTAC\n");
+    auto run = [&](const std::string& motifText, std::vector<std::string> options = {}) {
+        TempFile motifs(motifText);
+        return runRekul(options, motifs.path(), seqs.path());
+    };
+    RunResult dna = run("MEME version 4\nMOTIF P1\nletter-probability matrix: alength= 20 w= 1\n");
+    EXPECT_EQ(dna.status, 1);
+    EXPECT_NE(dna.err.find("Error: MEME motif P1 on line 3 has alength= 20"), std::string::npos);
+    RunResult none = run(">M1\tV$A\n>M2\tV$B\n1 2 3\n");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("Warning: motif M1 (line 1) has no matrix rows; it cannot match\n"),
+              std::string::npos);
+    EXPECT_NE(none.err.find("has matrix rows (lines of four numbers: A C G T)\n"),
+              std::string::npos);
+    RunResult some = run(">M1\tV$A\n>M2\tV$B\n1 0 0 0\n");
+    EXPECT_EQ(some.status, 0);
+    EXPECT_EQ(some.err.rfind("Warning: motif M1 (line 1) has no matrix rows", 0), 0u);
+    RunResult negative = run(">M1\tV$A\n1 0 0 0\n1 -5 0 0\n");
+    EXPECT_EQ(negative.status, 1);
+    EXPECT_EQ(negative.err, "Error: motif row on line 3 has a negative or non-finite value\n");
+    for (const char* value : {"nan", "inf", "1e400"}) {
+        RunResult bad = run(std::string(">M1\tV$A\n1 0 ") + value + " 0\n");
+        EXPECT_EQ(bad.err, "Error: motif row on line 2 has a negative or non-finite value\n")
+            << value;
+    }
+    RunResult unordered = run(">MA1 x\nC [ 1 2 ]\nA [ 1 2 ]\nG [ 1 2 ]\nT [ 1 2 ]\n");
+    EXPECT_EQ(unordered.status, 1);
+    EXPECT_NE(unordered.err.find("line 2"), std::string::npos);
+}
+
+TEST(CompressedInput, GzipAndStandardInputReadAsPlainFiles) {
+    const std::string motifs = EXAMPLES_DIR "/example.motifs", fasta = EXAMPLES_DIR "/example.fa";
+    TempFile folder("");  // its folder, removed with it, holds the compressed copies
+    const std::string gz = folder.path() + ".fa.gz", motifsGz = folder.path() + ".motifs.gz";
+    ASSERT_EQ(std::system(("gzip -c " + fasta + " > " + gz).c_str()), 0);
+    ASSERT_EQ(std::system(("gzip -c " + motifs + " > " + motifsGz).c_str()), 0);
+    RunResult plain = runProgram(REKUL_BIN, {motifs, fasta});
+    ASSERT_NE(plain.out, "");
+    EXPECT_EQ(runProgram(REKUL_BIN, {motifsGz, gz}).out, plain.out);
+    RunResult piped =
+        runProgram("sh", {"-c", std::string("\"$0\" \"$1\" - < \"$2\""), REKUL_BIN, motifs, gz});
+    EXPECT_EQ(piped.out, plain.out);
+    EXPECT_EQ(piped.err, plain.err);
+    RunResult twice = runProgram(REKUL_BIN, {"-", "-"});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_EQ(twice.err, "Error: only one of the two files can be standard input (-)\n");
+    // A gzip file cut short is an error that names the file, never a shorter input.
+    ASSERT_EQ(std::system(("head -c 2000 " + gz + " > " + gz + ".cut").c_str()), 0);
+    RunResult cut = runProgram(REKUL_BIN, {motifs, gz + ".cut"});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.out, "");
+    EXPECT_NE(cut.err.find("Error: cannot read " + gz + ".cut: unexpected end of file\n"),
+              std::string::npos);
+}
+
+TEST(CompressedInput, OrthologFileGivenToRekulIsNamed) {
+    TempFile motifs(">M1\tV$A\n1 0 0 0\n");
+    TempFile groups(">g1\n<AAAA\n<AAAC\n>g2\n<CCCC\n");
+    RunResult r = runProgram(REKUL_BIN, {motifs.path(), groups.path()});
+    EXPECT_EQ(r.status, 0);
+    const std::string warning =
+        "Warning: " + groups.path() +
+        " has lines starting with '<': ortholog groups are read by rekulo\n";
+    EXPECT_EQ(r.err.rfind(warning, 0), 0u);
+    EXPECT_EQ(r.err.find(warning, 1), std::string::npos);  // once
+    EXPECT_EQ(runProgram(REKULO_BIN, {motifs.path(), groups.path()}).err.find("Warning"),
+              std::string::npos);
+}
