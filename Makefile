@@ -37,7 +37,7 @@ sanitize: deps
 
 install: deps-build
 	$(CONFIGURE)
-	cmake --build build -j $(JOBS) --target rekul rekulo
+	cmake --build build -j $(JOBS) --target rekul rekulo rekul-report
 	cmake --install build --prefix $(PREFIX)
 
 bench: build

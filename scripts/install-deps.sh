@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build (`build`) or the build and the tests (`test`,
-# the default) need, where the machine lacks them.
+# Installs the Debian packages that the build (`build`), the build and the tests (`test`, the
+# default) or the browser test of the HTML report (`browser`) need, where the machine lacks
+# them.
 set -euo pipefail
-packages=(cmake g++ make zlib1g-dev)
-[ "${1:-test}" = build ] || packages+=(libgtest-dev libbenchmark-dev groff-base)
+case "${1:-test}" in
+  build) packages=(cmake g++ make zlib1g-dev) ;;
+  browser) packages=(chromium) ;;
+  *) packages=(cmake g++ make zlib1g-dev libgtest-dev libbenchmark-dev groff-base) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

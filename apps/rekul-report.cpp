@@ -1,0 +1,6 @@
+// rekul-report: a module report as TSV, hit rows, BED, GFF3 or an HTML page.
+#include "report/ReportMain.hpp"
+
+int main(int argc, char** argv) {
+    return reportMain(argc, argv);
+}

@@ -1,0 +1,157 @@
+#include "report/Coordinates.hpp"
+
+#include <cctype>
+#include <ostream>
+#include <vector>
+
+#include "common/LineReader.hpp"
+#include "common/die.hpp"
+#include "hits/SeqReader.hpp"
+
+namespace {
+
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    size_t pos = text.find_first_not_of(" \t");
+    while (pos != std::string::npos) {
+        size_t end = text.find_first_of(" \t", pos);
+        out.push_back(text.substr(pos, end == std::string::npos ? end : end - pos));
+        pos = end == std::string::npos ? end : text.find_first_not_of(" \t", end);
+    }
+    return out;
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool readPosition(const std::string& text, int64_t& value) {
+    if (text.empty() || text.size() > 15) return false;
+    value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+// "chrom:start-end", with an optional "range=" prefix, "name::" prefix and "(+)"/"(-)".
+std::optional<TitleRegion> regionInWord(std::string word) {
+    if (word.rfind("range=", 0) == 0) word = word.substr(6);
+    if (size_t names = word.rfind("::"); names != std::string::npos) word = word.substr(names + 2);
+    TitleRegion region;
+    bool strandGiven = endsWith(word, "(+)") || endsWith(word, "(-)");
+    if (strandGiven) {
+        region.minus = endsWith(word, "(-)");
+        word.resize(word.size() - 3);
+    }
+    const size_t colon = word.rfind(':');
+    if (colon == std::string::npos || colon == 0) return std::nullopt;
+    const size_t dash = word.find('-', colon);
+    if (dash == std::string::npos ||
+        !readPosition(word.substr(colon + 1, dash - colon - 1), region.start) ||
+        !readPosition(word.substr(dash + 1), region.end) || region.end < region.start)
+        return std::nullopt;
+    region.chrom = word.substr(0, colon);
+    return region;
+}
+
+}  // namespace
+
+std::optional<TitleRegion> regionInTitle(const std::string& title) {
+    std::vector<std::string> all =
+        words(!title.empty() && title[0] == '>' ? title.substr(1) : title);
+    if (all.empty()) return std::nullopt;
+    std::optional<TitleRegion> region;
+    for (size_t i = 1; i < all.size() && !region; ++i) region = regionInWord(all[i]);
+    if (!region) region = regionInWord(all[0]);
+    if (!region) return std::nullopt;
+    const std::string& name = all[0];
+    // UCSC upstream and downstream files mark the strand in the name: ..._up_2000_chr2L_..._r.
+    const bool ucscName =
+        name.find("_up_") != std::string::npos || name.find("_down_") != std::string::npos;
+    if (ucscName && endsWith(name, "_r")) region->minus = true;
+    for (const std::string& word : all) {
+        if (word == "strand=-") region->minus = true;
+        if (word == "strand=+") region->minus = false;
+    }
+    return region;
+}
+
+GeneCoordinates::GeneCoordinates(const std::string& fastaPath, std::ostream& warnings) {
+    LineReader reader(fastaPath);
+    if (!reader.isOpen())
+        die("Error: cannot open sequence file " + reader.displayName() + ": " + reader.openError());
+    std::string line, title;
+    bool haveTitle = reader.next(title);
+    while (haveTitle) {
+        // The length of the gene, or of an ortholog group's reference species: lines before
+        // the first '<' line, or else the text of the first '<' line and its continuation.
+        int64_t length = 0;
+        bool speciesStarted = false, referenceDone = false;
+        haveTitle = false;
+        while (reader.next(line)) {
+            if (!line.empty() && line[0] == '>') {
+                haveTitle = true;
+                break;
+            }
+            if (!line.empty() && line[0] == '<') {
+                if (!speciesStarted && length == 0)
+                    length = static_cast<int64_t>(line.size()) - 1;
+                else
+                    referenceDone = true;
+                speciesStarted = true;
+            } else if (!referenceDone) {
+                length += static_cast<int64_t>(line.size());
+            }
+        }
+        addGene(title, length, warnings);
+        if (haveTitle) title = line;
+    }
+}
+
+void GeneCoordinates::addGene(const std::string& title, int64_t length, std::ostream& warnings) {
+    Gene gene{length, regionInTitle(title)};
+    if (gene.region) {
+        TitleRegion& region = *gene.region;
+        if (region.end - region.start == length) {
+            // bedtools: 0-based start, exclusive end
+        } else if (region.end - region.start + 1 == length && region.start >= 1) {
+            region.start -= 1;  // UCSC: 1-based start, inclusive end
+        } else {
+            if (!warned_)
+                warnings << "Warning: the region " << region.chrom << ":" << region.start << "-"
+                         << region.end << " in the title of " << geneNameFromTitle(title)
+                         << " does not fit its length " << length
+                         << "; positions stay relative to the genes\n";
+            warned_ = true;
+            gene.region.reset();
+        }
+    }
+    genes_[geneNameFromTitle(title)] = gene;
+}
+
+std::optional<int64_t> GeneCoordinates::length(const std::string& gene) const {
+    auto it = genes_.find(gene);
+    if (it == genes_.end()) return std::nullopt;
+    return it->second.length;
+}
+
+Placement GeneCoordinates::place(const std::string& gene, int64_t start, int64_t end,
+                                 char strand) const {
+    if (genes_.empty()) return {gene, start, end + 1, strand};
+    auto it = genes_.find(gene);
+    if (it == genes_.end())
+        die("Error: gene " + gene + " of the report is not in the sequence file");
+    const Gene& info = it->second;
+    if (end >= info.length)
+        die("Error: positions " + std::to_string(start) + "-" + std::to_string(end) + " of gene " +
+            gene + " lie beyond its length " + std::to_string(info.length));
+    if (!info.region) return {gene, start, end + 1, strand};
+    const TitleRegion& region = *info.region;
+    if (!region.minus) return {region.chrom, region.start + start, region.start + end + 1, strand};
+    const char flipped = strand == '+' ? '-' : strand == '-' ? '+' : strand;
+    return {region.chrom, region.start + info.length - 1 - end, region.start + info.length - start,
+            flipped};
+}

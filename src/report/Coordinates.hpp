@@ -1,0 +1,57 @@
+// Gene coordinates for BED and GFF3 output. Without a sequence file, a hit is placed on the
+// gene itself (the gene name is the sequence name, positions as in the report). With one,
+// each gene's title line may give its genomic region, "chrom:start-end" as bedtools
+// getfasta (0-based start, exclusive end) or the UCSC browser (1-based start, inclusive end)
+// write it, optionally with a "range=" prefix, a "(+)" or "(-)" suffix, a "strand=+" or
+// "strand=-" word, or the "_f"/"_r" name suffix of UCSC upstream files. Which convention a
+// title uses is decided from the sequence's length; a minus-strand region maps positions and
+// strands in reverse. Where neither convention fits, positions stay relative (with one
+// warning for the file).
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+// A genomic region as a title states it, before its convention is known.
+struct TitleRegion {
+    std::string chrom;
+    int64_t start = 0, end = 0;
+    bool minus = false;
+};
+
+// The region stated in a title line (with or without its '>'), if any.
+std::optional<TitleRegion> regionInTitle(const std::string& title);
+
+// Where a stretch of a gene lies: sequence name, 0-based start, exclusive end, strand.
+struct Placement {
+    std::string seqid;
+    int64_t start = 0, end = 0;
+    char strand = '+';
+};
+
+class GeneCoordinates {
+  public:
+    GeneCoordinates() = default;  // relative positions
+    // Reads the titles and sequence lengths of a rekul or rekulo sequence file; warnings go
+    // to `warnings`.
+    GeneCoordinates(const std::string& fastaPath, std::ostream& warnings);
+
+    // Places the gene's positions start..end (0-based, inclusive) on strand + or - (or '.').
+    // Refuses positions beyond the end of a gene whose length is known.
+    Placement place(const std::string& gene, int64_t start, int64_t end, char strand) const;
+    // The gene's sequence length, where a sequence file gave it.
+    std::optional<int64_t> length(const std::string& gene) const;
+
+  private:
+    struct Gene {
+        int64_t length = 0;
+        std::optional<TitleRegion> region;  // start converted to 0-based
+    };
+    void addGene(const std::string& title, int64_t length, std::ostream& warnings);
+
+    std::unordered_map<std::string, Gene> genes_;
+    bool warned_ = false;
+};

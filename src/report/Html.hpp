@@ -1,0 +1,48 @@
+// A self-contained HTML view of a module report: no network access, no external scripts or
+// fonts. A table of the modules, sortable by probability, genes and motif count, and per
+// module a drawing of its instances: each instance's gene as a line (at the gene's length
+// where a sequence file gives it, else the span of its hits) with each hit as a box coloured
+// by motif, forward hits above the line and reverse hits below, and a legend. The data sit
+// in the page as JSON and each module is drawn as an inline SVG when it is opened, so that a
+// report of many thousand modules stays usable; only the first instances of a module are
+// kept for drawing, at most a set number of modules are kept (the first, or the most
+// significant), and the page says how many of each were left out.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "report/Coordinates.hpp"
+#include "report/ReportReader.hpp"
+
+struct PageLimits {
+    size_t instancesPerModule = 20;
+    size_t modules = 10000;
+    bool mostSignificant = false;  // keep the most significant modules, in that order
+};
+
+class HtmlPage {
+  public:
+    HtmlPage(PageLimits limits, const GeneCoordinates& coordinates)
+        : limits_(limits), coordinates_(coordinates) {}
+
+    void add(const ReportModule& module);
+    void write(std::ostream& out, const std::string& title);
+
+  private:
+    struct Kept {
+        double probability;
+        int64_t number;
+        std::string json;
+    };
+    static bool before(const Kept& a, const Kept& b);
+
+    PageLimits limits_;
+    const GeneCoordinates& coordinates_;
+    std::vector<Kept> kept_;  // a heap, worst on top, while the most significant are kept
+    int64_t total_ = 0;
+};
+
+// A JSON string literal that is also safe inside an HTML script element.
+std::string jsonString(const std::string& text);

@@ -1,0 +1,196 @@
+// rekul-report: reads a report of rekul or rekulo (a file, or standard input) and writes it
+// as TSV, hit rows, BED, GFF3 or an HTML page on standard output. Without sorting, modules
+// stream through one at a time; sorting by probability holds the report's modules in memory.
+#include "report/ReportMain.hpp"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "common/die.hpp"
+#include "report/Html.hpp"
+#include "report/Writers.hpp"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: rekul-report [--tsv | --hits | --bed | --gff | --html] [--fasta SEQFILE]\n"
+    "                    [--sort probability] [--html-instances N] [--html-modules N]\n"
+    "                    [REPORT | -]\n";
+
+const char* const kHelp = R"(
+rekul-report reads a module report of rekul or rekulo (a file, gzip-compressed or not, or
+standard input when REPORT is - or absent) and writes it to standard output in the form
+that other tools take. Modules are numbered M1, M2, ... in report order; the number stays
+with the module whatever the sort.
+
+--tsv              one row per module (the default): module, motifs (comma-separated),
+                   motif_count, instances, genes (distinct genes with an instance),
+                   probability
+--hits             one row per hit: module, instance (1-based within the module), gene,
+                   motif, start, end (0-based inclusive, as in the report), strand, score
+--bed              BED6, one line per instance: the span of its hits, name M<n>:<motifs>,
+                   score 0, strand '.'; with --hits, one line per hit, named by its motif
+                   and on its strand
+--gff              GFF3: a motif_module feature per instance and a TF_binding_site child per
+                   hit (1-based inclusive positions)
+--html             one self-contained page: a sortable table of the modules and a drawing of
+                   each module's instances
+--fasta SEQFILE    the sequence file of the run: genes whose titles hold a region
+                   (chrom:start-end, as bedtools getfasta or the UCSC browser write them,
+                   with an optional (+) or (-), strand= word or UCSC _f/_r name suffix) are
+                   placed on the chromosome in BED and GFF3; the page draws genes at their
+                   true length
+--sort probability modules by increasing probability (the most significant first)
+--html-instances N instances drawn per module in the page (default 20)
+--html-modules N   modules the page holds (default 10000): the first in report order, or
+                   with --sort probability the most significant
+--help, --version  this text; the program's name and version
+)";
+
+struct Options {
+    OutputForm form = OutputForm::Tsv;
+    std::string report = "-", fasta;
+    bool sortByProbability = false;
+    size_t instancesDrawn = 20, modulesDrawn = 10000;
+};
+
+[[noreturn]] void usageError(const std::string& message) {
+    die(message + "\n" + kUsage);
+}
+
+size_t countOption(const char* name, const char* text) {
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (*end != '\0' || value < 1 || value > 10000000)
+        usageError(std::string("Error: ") + name + " takes a number from 1 to 10000000, not " +
+                   text);
+    return static_cast<size_t>(value);
+}
+
+Options parseOptions(int argc, char** argv) {
+    enum {
+        kTsv = 256,
+        kHits,
+        kBed,
+        kGff,
+        kHtml,
+        kFasta,
+        kSort,
+        kDrawn,
+        kModules,
+        kHelpOption,
+        kVersion
+    };
+    const option table[] = {{"tsv", no_argument, nullptr, kTsv},
+                            {"hits", no_argument, nullptr, kHits},
+                            {"bed", no_argument, nullptr, kBed},
+                            {"gff", no_argument, nullptr, kGff},
+                            {"html", no_argument, nullptr, kHtml},
+                            {"fasta", required_argument, nullptr, kFasta},
+                            {"sort", required_argument, nullptr, kSort},
+                            {"html-instances", required_argument, nullptr, kDrawn},
+                            {"html-modules", required_argument, nullptr, kModules},
+                            {"help", no_argument, nullptr, kHelpOption},
+                            {"version", no_argument, nullptr, kVersion},
+                            {nullptr, 0, nullptr, 0}};
+    Options options;
+    int forms = 0;
+    bool hits = false;
+    int option;
+    while ((option = getopt_long(argc, argv, "", table, nullptr)) != -1) {
+        switch (option) {
+            case kTsv:
+            case kBed:
+            case kGff:
+            case kHtml:
+                ++forms;
+                options.form = option == kTsv   ? OutputForm::Tsv
+                               : option == kBed ? OutputForm::BedInstances
+                               : option == kGff ? OutputForm::Gff
+                                                : OutputForm::Html;
+                break;
+            case kHits:
+                hits = true;
+                break;
+            case kFasta:
+                options.fasta = optarg;
+                break;
+            case kSort:
+                if (std::strcmp(optarg, "probability") != 0)
+                    usageError(std::string("Error: --sort takes probability, not ") + optarg);
+                options.sortByProbability = true;
+                break;
+            case kDrawn:
+                options.instancesDrawn = countOption("--html-instances", optarg);
+                break;
+            case kModules:
+                options.modulesDrawn = countOption("--html-modules", optarg);
+                break;
+            case kHelpOption:
+                std::cout << kUsage << kHelp << std::flush;
+                std::exit(0);
+            case kVersion:
+                std::cout << "rekul-report " << REKUL_VERSION << std::endl;
+                std::exit(0);
+            default:
+                die(kUsage);
+        }
+    }
+    if (forms > 1) usageError("Error: choose one of --tsv, --bed, --gff and --html");
+    if (hits) {
+        if (forms == 0)
+            options.form = OutputForm::Hits;
+        else if (options.form == OutputForm::BedInstances)
+            options.form = OutputForm::BedHits;
+        else
+            usageError("Error: --hits goes alone or with --bed");
+    }
+    if (argc - optind > 1) usageError("Error: give one report (or - for standard input)");
+    if (optind < argc) options.report = argv[optind];
+    return options;
+}
+
+void finish(std::ostream& out) {
+    out.flush();
+    if (!out) die("Error: cannot write the output");
+}
+
+}  // namespace
+
+int reportMain(int argc, char** argv) {
+    const Options options = parseOptions(argc, argv);
+    const auto coordinates = options.fasta.empty()
+                                 ? std::make_unique<GeneCoordinates>()
+                                 : std::make_unique<GeneCoordinates>(options.fasta, std::cerr);
+    ReportReader reader(options.report);
+    std::ostream& out = std::cout;
+    ReportModule module;
+    if (options.form == OutputForm::Html) {
+        HtmlPage page({options.instancesDrawn, options.modulesDrawn, options.sortByProbability},
+                      *coordinates);
+        while (reader.next(module)) page.add(module);
+        page.write(out, "Motif modules");
+        finish(out);
+        return 0;
+    }
+    out << formHeader(options.form);
+    if (!options.sortByProbability) {
+        while (reader.next(module)) out << formatModuleAs(options.form, module, *coordinates);
+        finish(out);
+        return 0;
+    }
+    std::vector<ReportModule> modules;
+    while (reader.next(module)) modules.push_back(std::move(module));
+    std::stable_sort(modules.begin(), modules.end(), [](const auto& a, const auto& b) {
+        return moreSignificant(a.probability, b.probability);
+    });
+    for (const ReportModule& each : modules)
+        out << formatModuleAs(options.form, each, *coordinates);
+    finish(out);
+    return 0;
+}

@@ -1,0 +1,272 @@
+// rekul-report: every form agrees with the report it was made from, genomic placement puts
+// each hit on the chromosome letters it matched (both conventions, both strands), GFF3 keeps
+// the rules validators check, malformed reports are refused, and the page draws in Chromium.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "TestUtil.hpp"
+#include "report/Coordinates.hpp"
+
+namespace {
+
+const std::string kGolden = GOLDEN_DIR "/";
+const std::string kExamples = EXAMPLES_DIR "/";
+
+std::vector<std::vector<std::string>> rows(const std::string& text) {
+    std::vector<std::vector<std::string>> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.emplace_back();
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '\t');) out.back().push_back(field);
+    }
+    return out;
+}
+
+RunResult report(std::vector<std::string> args) {
+    return runProgram(REKUL_REPORT_BIN, args);
+}
+
+// What a report holds, counted from its text: per module the instances, distinct genes and
+// hit lines.
+struct Counts {
+    std::vector<int> instances, genes, hits;
+};
+
+Counts countReport(const std::string& text) {
+    Counts counts;
+    std::set<std::string> genes;
+    for (const auto& fields : rows(text)) {
+        const std::string& first = fields[0];
+        if (!first.empty() && first[0] == '>') {
+            if (!counts.instances.empty()) counts.genes.push_back(static_cast<int>(genes.size()));
+            genes.clear();
+            counts.instances.push_back(0);
+            counts.hits.push_back(0);
+        } else if (first.empty()) {
+            ++counts.hits.back();
+        } else {
+            ++counts.instances.back();
+            genes.insert(first);
+        }
+    }
+    counts.genes.push_back(static_cast<int>(genes.size()));
+    return counts;
+}
+
+std::map<std::string, std::string> readFasta(const std::string& path) {
+    std::map<std::string, std::string> genes;
+    std::string name;
+    for (const auto& fields : rows(readFile(path))) {
+        const std::string line = fields.empty() ? "" : fields[0];
+        if (!line.empty() && line[0] == '>')
+            name = line.substr(
+                1, line.find(' ') == std::string::npos ? std::string::npos : line.find(' ') - 1);
+        else
+            genes[name] += line;
+    }
+    return genes;
+}
+
+std::string reverseComplement(const std::string& text) {
+    std::string out(text.rbegin(), text.rend());
+    for (char& c : out) c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : c == 'T' ? 'A' : c;
+    return out;
+}
+
+const std::map<std::string, std::string> kWords{
+    {"X1", "AAC"}, {"X2", "GAT"}, {"X3", "CTA"}, {"X4", "TGC"}};
+
+}  // namespace
+
+TEST(ReportForms, AgreeWithTheReport) {
+    RunResult example =
+        runProgram(REKUL_BIN, {"--quiet", kExamples + "example.motifs", kExamples + "example.fa"});
+    for (const std::string& text :
+         {example.out, readFile(kGolden + "four.out"), readFile(kGolden + "four.ortho.out")}) {
+        TempFile file(text);
+        const Counts counts = countReport(text);
+        auto tsv = rows(report({file.path()}).out);
+        ASSERT_EQ(tsv.size(), counts.instances.size() + 1);
+        EXPECT_EQ(tsv[0][0], "module");
+        for (size_t m = 0; m < counts.instances.size(); ++m) {
+            EXPECT_EQ(tsv[m + 1][0], "M" + std::to_string(m + 1));
+            EXPECT_EQ(tsv[m + 1][3], std::to_string(counts.instances[m]));
+            EXPECT_EQ(tsv[m + 1][4], std::to_string(counts.genes[m]));
+        }
+        int hits = 0, instances = 0;
+        for (size_t m = 0; m < counts.hits.size(); ++m) {
+            hits += counts.hits[m];
+            instances += counts.instances[m];
+        }
+        EXPECT_EQ(rows(report({"--hits", file.path()}).out).size(), hits + 1u);
+        EXPECT_EQ(rows(report({"--bed", file.path()}).out).size(), static_cast<size_t>(instances));
+        EXPECT_EQ(rows(report({"--bed", "--hits", file.path()}).out).size(),
+                  static_cast<size_t>(hits));
+    }
+}
+
+TEST(ReportForms, BedHitsHoldTheMotifSites) {
+    auto genes = readFasta(kGolden + "four.fa");
+    RunResult bed =
+        report({"--bed", "--hits", "--fasta", kGolden + "four.fa", kGolden + "four.out"});
+    ASSERT_EQ(bed.status, 0) << bed.err;
+    for (const auto& f : rows(bed.out)) {
+        ASSERT_EQ(f.size(), 6u);
+        std::string site =
+            genes.at(f[0]).substr(std::stoul(f[1]), std::stoul(f[2]) - std::stoul(f[1]));
+        EXPECT_EQ(f[5] == "+" ? site : reverseComplement(site), kWords.at(f[3]))
+            << f[0] << " " << f[1];
+    }
+}
+
+// Genes cut from a known chromosome, titled as bedtools (0-based, exclusive end, (+)/(-))
+// and the UCSC browser (1-based, inclusive end, strand= or _r) write them: every hit placed
+// on the chromosome covers the motif's word on its strand.
+TEST(ReportForms, GenomicPlacementInBothConventionsAndStrands) {
+    std::string chromosome;
+    const std::string filler = "TTTGGGTTTGGGTTTGGGTTTGGGTTTGGGTT";
+    for (int block = 0; block < 8; ++block)
+        chromosome += filler + "AACNGATNCTANTGC" + filler.substr(block);
+    auto cut = [&](int64_t start0, int64_t length, bool minus) {
+        std::string text = chromosome.substr(start0, length);
+        return minus ? reverseComplement(text) : text;
+    };
+    const int64_t L = 120;
+    std::string fasta = ">g1 chr9:10-130(+)\n" + cut(10, L, false) + "\n" +
+                        ">g2 chr9:140-260(-)\n" + cut(140, L, true) + "\n" +
+                        ">g3 range=chr9:281-400 strand=+\n" + cut(280, L, false) + "\n" +
+                        ">NM_1_up_120_chr9_401_r chr9:401-520\n" + cut(400, L, true) + "\n";
+    TempFile seqs(fasta, "genes.fa");
+    RunResult run = runProgram(REKUL_BIN, {"--quiet", "-p", "0", "-m", "1", "-g", "4", "-k", "2",
+                                           kGolden + "four.motifs", seqs.path()});
+    ASSERT_NE(run.out, "") << run.err;
+    TempFile out(run.out);
+    RunResult bed = report({"--bed", "--hits", "--fasta", seqs.path(), out.path()});
+    ASSERT_EQ(bed.status, 0) << bed.err;
+    std::set<std::string> placed;
+    for (const auto& f : rows(bed.out)) {
+        EXPECT_EQ(f[0], "chr9");
+        const int64_t start = std::stol(f[1]), end = std::stol(f[2]);
+        std::string site = chromosome.substr(start, end - start);
+        EXPECT_EQ(f[5] == "+" ? site : reverseComplement(site), kWords.at(f[3]))
+            << f[1] << " " << f[5];
+        placed.insert(f[5]);
+    }
+    EXPECT_EQ(placed.size(), 2u);  // hits on both strands of the chromosome
+    // A title whose region fits neither convention keeps relative positions, with a warning.
+    TempFile odd(">g1 chr9:10-200\n" + cut(10, L, false) + "\n", "odd.fa");
+    RunResult relative = report({"--bed", "--fasta", odd.path(), out.path()});
+    EXPECT_NE(relative.err.find("Warning: the region chr9:10-200 in the title of g1"),
+              std::string::npos);
+}
+
+TEST(ReportForms, TitleRegions) {
+    auto region = regionInTitle(">NM_078863_up_2000_chr2L_16764737_r chr2L:16764737-16766736");
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region->chrom, "chr2L");
+    EXPECT_EQ(region->start, 16764737);
+    EXPECT_TRUE(region->minus);
+    region = regionInTitle(">peak1::chrX:5-25(-)");
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region->chrom, "chrX");
+    EXPECT_TRUE(region->minus);
+    EXPECT_FALSE(regionInTitle(">gene12 some annotation"));
+}
+
+TEST(ReportForms, GffKeepsTheRulesValidatorsCheck) {
+    RunResult gff = report({"--gff", "--fasta", kGolden + "four.fa", kGolden + "four.out"});
+    ASSERT_EQ(gff.status, 0);
+    auto lines = rows(gff.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0][0], "##gff-version 3");
+    std::set<std::string> ids;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const auto& f = lines[i];
+        ASSERT_EQ(f.size(), 9u);
+        EXPECT_GE(std::stol(f[3]), 1);
+        EXPECT_LE(std::stol(f[3]), std::stol(f[4]));
+        std::string id = f[8].substr(3, f[8].find(';') - 3);
+        EXPECT_TRUE(ids.insert(id).second) << id;
+        size_t parent = f[8].find("Parent=");
+        if (f[2] == "TF_binding_site") {
+            ASSERT_NE(parent, std::string::npos);
+            std::string p = f[8].substr(parent + 7, f[8].find(';', parent) - parent - 7);
+            EXPECT_TRUE(ids.count(p)) << p;  // the parent came before
+        } else {
+            EXPECT_EQ(f[2], "motif_module");
+        }
+    }
+}
+
+TEST(ReportForms, SortKeepsModuleNumbers) {
+    RunResult sorted = report({"--sort", "probability", kGolden + "four.out"});
+    auto t = rows(sorted.out);
+    ASSERT_GT(t.size(), 2u);
+    std::set<std::string> numbers;
+    for (size_t i = 2; i < t.size(); ++i) EXPECT_LE(std::stod(t[i - 1][5]), std::stod(t[i][5]));
+    for (size_t i = 1; i < t.size(); ++i) numbers.insert(t[i][0]);
+    EXPECT_EQ(numbers.size(), t.size() - 1);
+}
+
+TEST(ReportForms, MalformedReportsAreRefusedWithTheirLine) {
+    const std::string good = ">A\tB\t1,0.5\ng1\n\tA\t1\t3\t+\t2.5\n\tB\t5\t8\t-\t3\n";
+    // The modules before the malformed one are written whole; nothing of the malformed one.
+    const std::vector<std::tuple<std::string, std::string, size_t>> cases{
+        {good + ">A\tB\t2,0.1\ng1\n\tA\t1\t3\t+\t2\n", "line 5: module M2 announces 2 instances",
+         3},
+        {good + ">A\tB\t1,0.1\n\tA\t1\t3\t+\t2\n", "line 6: hit line before any gene line", 3},
+        {good + ">A\tB\t1,0.1\ng2\n\tC\t1\t3\t+\t2\n", "line 7: hit of motif C is not one of", 3},
+        {good + ">A\tB\t1,0.1\ng2\n\tA\t4\t3\t+\t2\n", "line 7: hit positions must be", 3},
+        {good + ">A\tB\t1;0.1\n", "line 5: module header needs", 3},
+        {good + "g7\n", "line 5: module M1 ends without an instance with hits", 1},
+        {"g7\n" + good, "line 1: expected a module header", 1},
+    };
+    for (const auto& [text, message, written] : cases) {
+        TempFile file(text, "bad.txt");
+        RunResult r = report({"--hits", file.path()});
+        EXPECT_EQ(r.status, 1) << message;
+        EXPECT_NE(r.err.find("Error: " + file.path() + " " + message), std::string::npos) << r.err;
+        EXPECT_EQ(rows(r.out).size(), written) << message;
+    }
+}
+
+TEST(ReportHtml, DrawsInHeadlessChromium) {
+    const char* chromium = "/usr/bin/chromium";
+    if (!std::filesystem::exists(chromium)) GTEST_SKIP() << "Chromium is not installed";
+    RunResult example =
+        runProgram(REKUL_BIN, {"--quiet", kExamples + "example.motifs", kExamples + "example.fa"});
+    TempFile out(example.out);
+    const std::string page = std::string(BUILD_DIR) + "/report-example.html";
+    const std::string shot = std::string(BUILD_DIR) + "/report-example.png";
+    ASSERT_EQ(std::system((std::string(REKUL_REPORT_BIN) + " --html --fasta " + kExamples +
+                           "example.fa " + out.path() + " > " + page)
+                              .c_str()),
+              0);
+    const std::string html = readFile(page);
+    // Self-contained: no external script, style sheet, image or font.
+    for (const char* fetch : {"src=", "<link", "url(", "@import"})
+        EXPECT_EQ(html.find(fetch), std::string::npos) << fetch;
+    const std::string flags =
+        " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+        " --disable-background-networking --disable-component-update --disable-sync"
+        " --user-data-dir=" +
+        std::string(BUILD_DIR) + "/chromium-profile";
+    RunResult dom =
+        runProgram("sh", {"-c", std::string(chromium) + flags +
+                                    " --enable-logging=stderr --v=0 --dump-dom file://" + page});
+    ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
+    size_t svgs = 0;
+    for (size_t at = 0; (at = dom.out.find("<svg", at)) != std::string::npos; ++at) ++svgs;
+    EXPECT_EQ(svgs, countReport(example.out).instances.size());  // every module is drawn
+    EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
+    EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
+    runProgram("sh",
+               {"-c", std::string(chromium) + flags +
+                          " --window-size=1200,1400 --screenshot=" + shot + " file://" + page});
+    EXPECT_TRUE(std::filesystem::exists(shot));
+}
