@@ -15,6 +15,7 @@
 #include "hits/SeqReader.hpp"
 #include "motif/Cutoff.hpp"
 #include "motif/ExactCutoff.hpp"
+#include "motif/WindowFilter.hpp"
 
 namespace {
 
@@ -48,28 +49,55 @@ MotifA loadMotifs() {
 
 const float kBackground[4] = {0.29f, 0.21f, 0.21f, 0.29f};
 
-void BM_ScanPlacements(benchmark::State& state) {
-    std::vector<std::string> seqs = readSequences(envOr("REKUL_BENCH_FASTA", ""), 500);
+// The hit scan of 2,000 upstream regions with every motif: state.range(0) 0 at the fixed
+// cutoff of -m 5, 1 at the exact cutoffs of -m 0.0001; state.range(1) 1 through the window
+// filter (the program's scan), 0 scoring every placement (the plain scan).
+void BM_HitScan(benchmark::State& state) {
+    std::vector<std::string> seqs = readSequences(envOr("REKUL_BENCH_FASTA", ""), 2000);
     if (seqs.empty()) return state.SkipWithError("set REKUL_BENCH_FASTA to a FASTA file");
     MotifA library = loadMotifs();
+    const bool pValue = state.range(0) == 1, filtered = state.range(1) == 1;
     std::vector<MotifTable> tables;
-    for (Motif& motif : library.motifs) tables.emplace_back(motif, kBackground);
-    std::vector<std::vector<uint8_t>> codes;
-    for (const std::string& seq : seqs) codes.push_back(encodeBases(seq));
-    int64_t placements = 0;
-    for (auto _ : state) {
-        std::vector<MHit> hits;
-        for (const auto& gene : codes)
-            for (const MotifTable& table : tables) {
-                appendMotifHits(table, 5.0f, 0, gene, hits);
-                placements += static_cast<int64_t>(gene.size()) - table.width() + 1;
-            }
-        benchmark::DoNotOptimize(hits.data());
+    std::vector<WindowFilter> filters;
+    std::vector<float> cutoffs;
+    for (Motif& motif : library.motifs) {
+        tables.emplace_back(motif, kBackground);
+        cutoffs.push_back(pValue ? exactCutoff(tables.back(), kBackground, 1e-4) : 5.0f);
+        filters.emplace_back(tables.back(), cutoffs.back());
     }
-    state.counters["placements/s"] =
-        benchmark::Counter(static_cast<double>(placements), benchmark::Counter::kIsRate);
+    int64_t windows = 0, hitCount = 0;
+    for (auto _ : state) {
+        for (const std::string& seq : seqs) {
+            std::vector<MHit> hits;
+            const SequenceCodes sequence(seq);
+            for (size_t m = 0; m < tables.size(); ++m) {
+                windows += 2 * (sequence.size() - tables[m].width() + 1);
+                if (filtered) {
+                    appendMotifHits(tables[m], filters[m], cutoffs[m], 0, sequence, hits);
+                    continue;
+                }
+                scanPlacements(tables[m], sequence.codes, [&](int64_t q, float f, float r) {
+                    if (f > cutoffs[m]) hits.push_back({0, static_cast<int32_t>(q), 0, '+', f});
+                    if (r > cutoffs[m]) hits.push_back({0, static_cast<int32_t>(q), 0, '-', r});
+                });
+            }
+            hitCount += static_cast<int64_t>(hits.size());
+            benchmark::DoNotOptimize(hits.data());
+        }
+    }
+    state.counters["window scores/s"] =
+        benchmark::Counter(static_cast<double>(windows), benchmark::Counter::kIsRate);
+    state.counters["hits"] =
+        static_cast<double>(hitCount) / static_cast<double>(state.iterations());
+    state.SetLabel(std::string(pValue ? "-m 0.0001" : "-m 5") +
+                   (filtered ? ", filtered" : ", plain"));
 }
-BENCHMARK(BM_ScanPlacements)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HitScan)
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond);
 
 // The same placements scored one window at a time, and with a logarithm at every term:
 // the two simpler ways of computing the identical sums.

@@ -7,6 +7,7 @@
 
 #include "TestUtil.hpp"
 #include "hits/HitA.hpp"
+#include "hits/HitStage.hpp"
 #include "hits/SeqReader.hpp"
 
 namespace {
@@ -174,4 +175,63 @@ TEST(HitStageDeath, RefusesUnusableSequenceFiles) {
     Stage longMotif(">L\tV$L\n" + rows, ">g1\nAAA\n", 0.99f);
     EXPECT_EXIT(longMotif.run(), testing::ExitedWithCode(1),
                 "Error: motif L is longer than the background sample \\(50 letters\\)");
+}
+
+namespace {
+
+// Hits from scoring every placement, for comparison with the filtered scan.
+std::vector<MHit> plainHits(const MotifTable& table, float cutoff, const std::string& text) {
+    std::vector<MHit> hits;
+    const int32_t w = table.width();
+    scanPlacements(table, encodeBases(text), [&](int64_t q, float f, float r) {
+        const auto s = static_cast<int32_t>(q);
+        if (f > cutoff) hits.push_back({0, s, s + w - 1, '+', truncateScore(f)});
+        if (r > cutoff) hits.push_back({0, s, s + w - 1, '-', truncateScore(r)});
+    });
+    return hits;
+}
+
+bool sameHits(const std::vector<MHit>& a, const std::vector<MHit>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const MHit& x, const MHit& y) {
+               return x.start == y.start && x.end == y.end && x.strand == y.strand &&
+                      x.score == y.score;
+           });
+}
+
+}  // namespace
+
+// The window filter decides most windows from a table of prefix sums and a bound on the
+// rest; it must let through every window that passes, including one that scores exactly the
+// cutoff's neighbour, and the hits must be bit-identical to scoring every placement.
+TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "ACGTACGTACGTACGTNacg"[rng() % 20];
+    const std::string real = readFile(EXAMPLES_DIR "/example.fa").substr(0, 20000);
+    for (int trial = 0; trial < 40; ++trial) {
+        Motif motif;
+        motif.length = 1 + trial % 14;
+        for (int i = 0; i < 4 * motif.length; ++i)
+            motif.freq.push_back(trial % 5 == 0 && unit(rng) < 0.2f ? 0.0f : unit(rng) + 0.02f);
+        MotifTable table(motif, skewed);
+        const std::string& seq = trial % 2 ? text : real;
+        // Cutoffs just below, at and just above scores that occur, so ties are tested.
+        std::vector<float> scores;
+        scanPlacements(table, encodeBases(seq), [&](int64_t, float f, float r) {
+            scores.push_back(f);
+            scores.push_back(r);
+        });
+        std::sort(scores.begin(), scores.end());
+        const float at = scores[scores.size() - 1 - scores.size() / (10 + trial)];
+        for (float cutoff : {at, std::nextafter(at, -1e9f), std::nextafter(at, 1e9f), 1.0f}) {
+            WindowFilter filter(table, cutoff);
+            std::vector<MHit> filtered;
+            appendMotifHits(table, filter, cutoff, 0, SequenceCodes(seq), filtered);
+            ASSERT_TRUE(sameHits(filtered, plainHits(table, cutoff, seq)))
+                << "width " << motif.length << " cutoff " << cutoff;
+        }
+    }
 }

@@ -69,26 +69,34 @@ void HitStage::buildTables(const MotifA& motifs) {
 }
 
 void HitStage::readCutoffs(const MotifA& motifs) {
-    for (const Motif& motif : motifs.motifs) cutoffs_.push_back(motif.cutoff);
+    for (size_t m = 0; m < motifs.motifs.size(); ++m) {
+        cutoffs_.push_back(motifs.motifs[m].cutoff);
+        filters_.emplace_back(tables_[m], cutoffs_[m]);
+    }
 }
 
-void appendMotifHits(const MotifTable& table, float cutoff, int32_t motifId,
-                     const std::vector<uint8_t>& codes, std::vector<MHit>& hits) {
-    const int32_t width = table.width();
-    scanPlacements(table, codes, [&](int64_t q, float forward, float reverse) {
-        const auto start = static_cast<int32_t>(q);
-        if (forward > cutoff)
-            hits.push_back({motifId, start, start + width - 1, '+', truncateScore(forward)});
-        if (reverse > cutoff)
-            hits.push_back({motifId, start, start + width - 1, '-', truncateScore(reverse)});
-    });
+void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
+                     int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits) {
+    const int64_t width = table.width(), last = sequence.size() - width;
+    const uint64_t* bits = filter.bits();
+    const int shift = filter.shift();
+    const uint16_t* kmers = sequence.kmers.data();
+    for (int64_t q = 0; q <= last; ++q) {
+        const uint32_t code = kmers[q] >> shift;
+        if (!((bits[code >> 6] >> (code & 63)) & 1) || !sequence.allBases(q, width)) continue;
+        float forward, reverse;
+        table.score(sequence.codes.data() + q, forward, reverse);
+        const auto start = static_cast<int32_t>(q), end = static_cast<int32_t>(q + width - 1);
+        if (forward > cutoff) hits.push_back({motifId, start, end, '+', truncateScore(forward)});
+        if (reverse > cutoff) hits.push_back({motifId, start, end, '-', truncateScore(reverse)});
+    }
 }
 
 std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
-    const std::vector<uint8_t> codes = encodeBases(text);
+    const SequenceCodes sequence(text);
     std::vector<MHit> hits;
     for (size_t m = 0; m < tables_.size(); ++m)
-        appendMotifHits(tables_[m], cutoffs_[m], idOfMotif_[m], codes, hits);
+        appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, hits);
     // Motif-major collection; a stable sort by start restores scan order (start, motif, strand).
     std::stable_sort(hits.begin(), hits.end(), CompHitPos);
     if (hits.size() > 1) hits = delHitOverlap(std::move(hits), overlapDistance);

@@ -12,6 +12,7 @@
 #include "hits/Hit.hpp"
 #include "hits/SeqReader.hpp"
 #include "motif/MotifA.hpp"
+#include "motif/WindowFilter.hpp"
 #include "motif/WindowScore.hpp"
 
 class HitStage {
@@ -52,10 +53,12 @@ class HitStage {
     BaseCounts counts_;
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;
+    std::vector<WindowFilter> filters_;
     std::vector<int32_t> idOfMotif_;
 };
 
-// Every hit of one motif on the base codes: placements whose score exceeds the cutoff,
-// forward before reverse at each start.
-void appendMotifHits(const MotifTable& table, float cutoff, int32_t motifId,
-                     const std::vector<uint8_t>& codes, std::vector<MHit>& hits);
+// Every hit of one motif on a sequence: placements whose score exceeds the cutoff, forward
+// before reverse at each start, in ascending start. Only windows the filter lets through
+// are scored.
+void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
+                     int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits);

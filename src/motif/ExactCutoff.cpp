@@ -6,72 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "motif/ScoreBounds.hpp"
+
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-// Each float addition of the scan, fl(s + t), is off by at most 2^-24 |s + t| (plus 2^-53
-// for the double sum before it); every partial sum of the rest of a window is at most
-// |s| + (sum of the largest |term| per position) times (1 + 2^-24)^w. So after position k,
-// the rest adds rounding error of at most (w - k) * 2^-23 * (|s| + absRest[k]) for any
-// width below 2^23: the factor 2 over 2^-24 covers the growth and the double roundings.
-constexpr double kRoundingBound = 0x1p-23;
-
-// The bases that occur in the background; a word holding another has probability 0.
-struct Alphabet {
-    int count = 0;
-    int bases[4] = {0, 0, 0, 0};
-};
-
-Alphabet alphabetOf(const float baseFreq[4]) {
-    Alphabet alphabet;
-    for (int b = 0; b < 4; ++b)
-        if (baseFreq[b] > 0) alphabet.bases[alphabet.count++] = b;
-    return alphabet;
-}
-
-// Per strand, from each position k to the window's end: the sum of the largest terms and
-// the sum of the largest finite |term|.
-struct RestBounds {
-    std::vector<double> maxRest[2], absRest[2];
-    // A term of plus infinity or NaN: possible only with a background base of frequency 0
-    // (-p 0), where the complement strand divides by it.
-    bool unbounded = false;
-
-    RestBounds(const MotifTable& table, const Alphabet& alphabet) {
-        const int32_t w = table.width();
-        for (int strand = 0; strand < 2; ++strand) {
-            maxRest[strand].assign(w + 1, 0.0);
-            absRest[strand].assign(w + 1, 0.0);
-            for (int32_t k = w - 1; k >= 0; --k) {
-                double largest = -kInf, largestAbs = 0;
-                for (int j = 0; j < alphabet.count; ++j) {
-                    double t = table.term(k, alphabet.bases[j], strand);
-                    largest = std::max(largest, t);
-                    if (std::isfinite(t)) largestAbs = std::max(largestAbs, std::fabs(t));
-                    unbounded |= std::isnan(t) || t == kInf;
-                }
-                maxRest[strand][k] = maxRest[strand][k + 1] + largest;
-                absRest[strand][k] = absRest[strand][k + 1] + largestAbs;
-            }
-        }
-    }
-
-    // An upper bound on every final float sum of a window whose first k terms sum to s.
-    double upper(int strand, int32_t k, float s) const {
-        if (!std::isfinite(s)) return s;  // stays infinite, or turns into NaN
-        const double rest = static_cast<double>(maxRest[strand].size() - 1 - k);
-        return s + maxRest[strand][k] + rest * kRoundingBound * (std::fabs(s) + absRest[strand][k]);
-    }
-
-    // The largest gap between a whole window's float sum and its real sum, plus a margin
-    // for the double arithmetic of the grid.
-    double delta() const {
-        const double w = static_cast<double>(maxRest[0].size() - 1);
-        const double worst = std::max(absRest[0][0], absRest[1][0]);
-        return w * kRoundingBound * worst + 1e-9 * (1 + worst);
-    }
-};
 
 // How a grid distribution is built: its number of bins over the score range, whether terms
 // are rounded up or down to the grid, and whether it weighs words by their probability or

@@ -1,0 +1,61 @@
+#include "motif/WindowFilter.hpp"
+
+#include <algorithm>
+
+#include "motif/ScoreBounds.hpp"
+
+namespace {
+
+// Visits every k-mer with its float partial sums on both strands, adding the terms in the
+// scan's order: each sum rounded to float after every addition.
+template <typename Visit>
+void walkPrefixes(const MotifTable& table, int k, int depth, uint32_t code, float forward,
+                  float reverse, Visit&& visit) {
+    if (depth == k) {
+        visit(code, forward, reverse);
+        return;
+    }
+    for (int b = 0; b < 4; ++b) {
+        float f = static_cast<float>(static_cast<double>(forward) + table.term(depth, b, 0));
+        float r = static_cast<float>(static_cast<double>(reverse) + table.term(depth, b, 1));
+        walkPrefixes(table, k, depth + 1, (code << 2) | static_cast<uint32_t>(b), f, r, visit);
+    }
+}
+
+}  // namespace
+
+WindowFilter::WindowFilter(const MotifTable& table, float cutoff) {
+    const int k = std::min<int>(table.width(), kFilterPrefix);
+    shift_ = 2 * (kFilterPrefix - k);
+    bits_.assign(std::max<size_t>(1, (size_t{1} << (2 * k)) / 64), 0);
+    const RestBounds rest(table, allBases());
+    const bool whole = k == table.width();
+    walkPrefixes(table, k, 0, 0, 0.0f, 0.0f, [&](uint32_t code, float forward, float reverse) {
+        // NaN compares false: such a window is no hit, as in the scan.
+        const bool pass =
+            whole ? forward > cutoff || reverse > cutoff
+                  : rest.upper(0, k, forward) > cutoff || rest.upper(1, k, reverse) > cutoff;
+        if (pass) bits_[code >> 6] |= uint64_t{1} << (code & 63);
+    });
+}
+
+SequenceCodes::SequenceCodes(const std::string& text)
+    : codes(encodeBases(text)), kmers(text.size() + 1, 0), nextNonBase(text.size() + 1) {
+    const int64_t n = size();
+    int64_t next = n;
+    nextNonBase[n] = n;
+    for (int64_t q = n - 1; q >= 0; --q) {
+        if (codes[q] == kNotBase) next = q;
+        nextNonBase[q] = next;
+    }
+    anyNonBase = next < n;
+    // Rolling code of the kFilterPrefix letters from q on.
+    uint32_t code = 0;
+    const uint32_t mask = (uint32_t{1} << (2 * kFilterPrefix)) - 1;
+    for (int64_t i = 0; i < n + kFilterPrefix; ++i) {
+        const uint32_t base = i < n && codes[i] != kNotBase ? codes[i] : 0;
+        code = ((code << 2) | base) & mask;
+        const int64_t q = i - (kFilterPrefix - 1);
+        if (q >= 0 && q <= n) kmers[q] = static_cast<uint16_t>(code);
+    }
+}

@@ -1,0 +1,48 @@
+// A filter that decides most windows of a motif without scoring them. The float partial sum
+// of a window's first k positions depends only on those k bases, so it is tabulated per
+// k-mer (k = the motif's width, at most kFilterPrefix) on both strands, exactly as the scan
+// adds it up. One bit per k-mer says whether a window that starts with it can score above
+// the cutoff on either strand: for a motif no wider than kFilterPrefix the bit is the exact
+// answer; for a wider one it compares the cutoff with the prefix plus the largest sum the
+// rest can add, with the proven rounding margin of RestBounds. A window whose bit is clear
+// cannot be a hit; a window whose bit is set is scored in full, in the scan's exact order.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "motif/WindowScore.hpp"
+
+// Bases in a k-mer code; the first base of the window sits in the code's highest bits.
+constexpr int kFilterPrefix = 8;
+
+class WindowFilter {
+  public:
+    WindowFilter(const MotifTable& table, float cutoff);
+
+    // Right shift that turns an kFilterPrefix-mer code into this motif's k-mer code.
+    int shift() const { return shift_; }
+    bool mayPass(uint32_t code) const { return (bits_[code >> 6] >> (code & 63)) & 1; }
+    const uint64_t* bits() const { return bits_.data(); }
+
+  private:
+    int shift_;
+    std::vector<uint64_t> bits_;
+};
+
+// The base codes of one sequence with what the filtered scan needs: the kFilterPrefix-mer
+// code at every position (bases past the end, and non-bases, count as A) and, for every
+// position, the first non-base at or after it.
+struct SequenceCodes {
+    std::vector<uint8_t> codes;
+    std::vector<uint16_t> kmers;       // size() + 1 entries
+    std::vector<int64_t> nextNonBase;  // size() + 1 entries; size() where there is none
+    bool anyNonBase = false;
+
+    explicit SequenceCodes(const std::string& text);
+    int64_t size() const { return static_cast<int64_t>(codes.size()); }
+    // Whether the window of `width` letters at q holds bases only.
+    bool allBases(int64_t q, int64_t width) const {
+        return !anyNonBase || nextNonBase[q] >= q + width;
+    }
+};
