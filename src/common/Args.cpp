@@ -12,6 +12,7 @@
 #include <iostream>
 #include <vector>
 
+#include "common/Parallel.hpp"
 #include "common/die.hpp"
 
 namespace {
@@ -129,6 +130,8 @@ Long options:
 --exact-cutoffs  with -m below 1, compute each motif's cutoff from its exact
                  score distribution under the background composition instead
                  of a random sample: the same on every run
+--threads N      threads to run on (default: every processor the process may
+                 use); the output is the same for every N
 )";
 
 std::string withProgram(std::string text, const std::string& program) {
@@ -237,7 +240,7 @@ bool parseIntOption(const char* text, int32_t& value) {
     return true;
 }
 
-bool parseSeed(const char* text, uint32_t& seed) {
+bool parseUnsigned32(const char* text, uint32_t& seed) {
     if (*text == '\0') return false;
     uint64_t value = 0;
     for (const char* c = text; *c; ++c) {
@@ -295,13 +298,20 @@ const LongOption kLongOptions[] = {
     {"seed", required_argument,
      [](Args& args, const char* value, const Texts&) {
          uint32_t seed = 0;
-         if (!parseSeed(value, seed))
+         if (!parseUnsigned32(value, seed))
              die(std::string("Error: --seed takes a whole number from 0 to 4294967295, not ") +
                  value);
          args.seed = seed;
      }},
     {"exact-cutoffs", no_argument,
      [](Args& args, const char*, const Texts&) { args.exactCutoffs = true; }},
+    {"threads", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         uint32_t threads = 0;
+         if (!parseUnsigned32(value, threads) || threads < 1 || threads > 4096)
+             die(std::string("Error: --threads takes a whole number from 1 to 4096, not ") + value);
+         args.threads = static_cast<int32_t>(threads);
+     }},
 };
 
 // getopt_long's table: each long option returns kLongBase plus its index in kLongOptions.
@@ -364,6 +374,7 @@ void Args::Parse(int argc, char** argv) {
     if (optind >= argc) die(texts.usage);
     motifFile = argv[optind];
     if (optind + 1 < argc) seqFile = argv[optind + 1];
+    if (threads == 0) threads = availableProcessors();
     if (motifFile == "-" && seqFile == "-")
         die("Error: only one of the two files can be standard input (-)");
 }

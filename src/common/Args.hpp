@@ -1,5 +1,5 @@
 // Settings of one run, read from the command line: the short options "hw:g:m:o:k:tlp:" and
-// the long options (--help, --version, --quiet, --seed, --exact-cutoffs). Options are handled in
+// the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads). Options are handled in
 // command-line order; a refused value ends the run through `die`.
 #pragma once
 
@@ -24,6 +24,7 @@ class Args {
     bool quiet = false;            // --quiet: no progress lines
     std::optional<uint32_t> seed;  // --seed: seed of the background sample
     bool exactCutoffs = false;     // --exact-cutoffs: p-value cutoffs without a sample
+    int32_t threads = 0;           // --threads: 0 until set, then every available processor
 
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");
@@ -38,5 +39,5 @@ class Args {
 // refuses a number outside the 32-bit signed range instead of overflowing.
 bool parseIntOption(const char* text, int32_t& value);
 
-// Reads a --seed value: decimal digits only, from 0 to 4294967295.
-bool parseSeed(const char* text, uint32_t& seed);
+// Reads a --seed or --threads value: decimal digits only, from 0 to 4294967295.
+bool parseUnsigned32(const char* text, uint32_t& seed);

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "common/Parallel.hpp"
 #include "common/die.hpp"
 
 HitA::HitA(Args settings, MotifA& motifs, Progress progress) : HitStage(settings, progress) {
@@ -36,9 +37,13 @@ void HitA::ReadSeq() {
 
 void HitA::SeqMotifHit(MotifA& motifs) {
     readCutoffs(motifs);
-    for (const Seq& gene : seqs) {
-        progress_.line("motifHit for gene " + gene.name);
-        seqHits.push_back(
-            {gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)});
-    }
+    seqHits.resize(seqs.size());
+    // Genes in parallel; their hit lists and progress lines in file order.
+    orderedParallelFor(
+        seqs.size(), threads_,
+        [&](size_t g) {
+            const Seq& gene = seqs[g];
+            seqHits[g] = {gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)};
+        },
+        [&](size_t g) { progress_.line("motifHit for gene " + seqs[g].name); });
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "common/Parallel.hpp"
 #include "common/die.hpp"
 #include "motif/Cutoff.hpp"
 #include "motif/ExactCutoff.hpp"
@@ -16,7 +17,8 @@ HitStage::HitStage(const Args& settings, Progress progress)
       baseFreq(4, 0.0f),
       progress_(progress),
       seed_(settings.seed),
-      exactCutoffs_(settings.exactCutoffs) {}
+      exactCutoffs_(settings.exactCutoffs),
+      threads_(std::max(1, settings.threads)) {}
 
 void HitStage::takeSequence(const std::string& name, std::string& text) {
     checkSequenceLength(name, text.size());
@@ -36,17 +38,22 @@ void HitStage::MotifScore(MotifA& motifs) {
         for (Motif& motif : motifs.motifs) motif.cutoff = t;
         return;
     }
-    if (exactCutoffs_) {
-        for (size_t m = 0; m < motifs.motifs.size(); ++m)
-            motifs.motifs[m].cutoff = exactCutoff(tables_[m], baseFreq.data(), t);
-    } else {
-        sampleCutoffs(motifs);
-    }
-    for (const Motif& motif : motifs.motifs)
-        progress_.line("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
+    std::vector<uint8_t> sample;
+    if (!exactCutoffs_) sample = drawSample(motifs);
+    // Motifs in parallel over the one shared sample; their lines in library order.
+    orderedParallelFor(
+        motifs.motifs.size(), threads_,
+        [&](size_t m) {
+            motifs.motifs[m].cutoff = exactCutoffs_ ? exactCutoff(tables_[m], baseFreq.data(), t)
+                                                    : sampleCutoff(tables_[m], sample, t);
+        },
+        [&](size_t m) {
+            const Motif& motif = motifs.motifs[m];
+            progress_.line("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
+        });
 }
 
-void HitStage::sampleCutoffs(MotifA& motifs) const {
+std::vector<uint8_t> HitStage::drawSample(const MotifA& motifs) const {
     const int64_t n = sampleLength(scoreThreshold);
     for (const Motif& motif : motifs.motifs)
         if (motif.length > n)
@@ -56,9 +63,7 @@ void HitStage::sampleCutoffs(MotifA& motifs) const {
     // run can be repeated.
     const uint32_t seed = seed_ ? *seed_ : static_cast<uint32_t>(std::time(nullptr));
     progress_.line("Random seed: " + std::to_string(seed));
-    const std::vector<uint8_t> sample = FreqToSeq(baseFreq.data(), n, seed);
-    for (size_t m = 0; m < motifs.motifs.size(); ++m)
-        motifs.motifs[m].cutoff = sampleCutoff(tables_[m], sample, scoreThreshold);
+    return FreqToSeq(baseFreq.data(), n, seed);
 }
 
 void HitStage::buildTables(const MotifA& motifs) {

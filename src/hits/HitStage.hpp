@@ -42,12 +42,13 @@ class HitStage {
     std::vector<MHit> scanSequence(const std::string& text) const;
 
     void buildTables(const MotifA& motifs);
-    // Cutoffs read off one background sample drawn from the composition.
-    void sampleCutoffs(MotifA& motifs) const;
+    // The background sample of p-value cutoffs, drawn from the composition.
+    std::vector<uint8_t> drawSample(const MotifA& motifs) const;
 
     Progress progress_;
     std::optional<uint32_t> seed_;
     bool exactCutoffs_;
+    int threads_;
 
   private:
     BaseCounts counts_;

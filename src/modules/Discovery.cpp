@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "common/Parallel.hpp"
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
 
@@ -18,7 +19,8 @@ Discovery::Discovery(const Args& settings, const HitStage& hits, std::ostream& r
       pairGenes(static_cast<int32_t>(hits.motifNames.size())),
       report_(report),
       progress_(progress),
-      slots_(hits.motifNames.size()) {
+      threads_(std::max(1, settings.threads)),
+      scratch_(hits.motifNames.size()) {
     MotifRate(hits);
     BuildMP(hits);
     FindCRM(hits);
@@ -41,14 +43,27 @@ void Discovery::MotifRate(const HitStage& hits) {
 }
 
 void Discovery::BuildMP(const HitStage& hits) {
-    for (size_t g = 0; g < hits.seqHits.size(); ++g) {
-        const SeqHit& gene = hits.seqHits[g];
-        genes.push_back(gene.name);
-        progress_.line("Gene " + std::to_string(g) + ":\t" + gene.name);
-        forEachPair(gene.hits, windowSize, [&](size_t a, size_t b) {
-            pairGenes.addGene(gene.hits[a].motif, gene.hits[b].motif, static_cast<int32_t>(g));
+    // The pair scan of each gene in parallel; the genes enter the pair table in input order.
+    std::vector<std::vector<uint64_t>> keysOfGene(hits.seqHits.size());
+    orderedParallelFor(
+        hits.seqHits.size(), threads_,
+        [&](size_t g) {
+            const std::vector<MHit>& geneHits = hits.seqHits[g].hits;
+            std::vector<uint64_t>& keys = keysOfGene[g];
+            forEachPair(geneHits, windowSize, [&](size_t a, size_t b) {
+                keys.push_back(CompName(geneHits[a].motif, geneHits[b].motif));
+            });
+            std::sort(keys.begin(), keys.end());
+            keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        },
+        [&](size_t g) {
+            genes.push_back(hits.seqHits[g].name);
+            progress_.line("Gene " + std::to_string(g) + ":\t" + genes.back());
+            for (uint64_t key : keysOfGene[g])
+                pairGenes.addGene(static_cast<int32_t>(key >> 32),
+                                  static_cast<int32_t>(key & 0xffffffffu), static_cast<int32_t>(g));
+            std::vector<uint64_t>().swap(keysOfGene[g]);
         });
-    }
     std::vector<int32_t> partners = frequentPartnerCounts();
     // Only motifs in some frequent pair have a partner count at all, also with -k 0.
     std::vector<MNum> order;

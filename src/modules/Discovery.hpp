@@ -3,12 +3,14 @@
 // lists of the shared hit stage; Tree and TreeO (modules/Tree.hpp) type it to each program.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "common/Args.hpp"
+#include "common/OrderedOutput.hpp"
 #include "common/Progress.hpp"
 #include "hits/HitStage.hpp"
 #include "modules/PairTable.hpp"
@@ -33,6 +35,21 @@ struct Node {
     std::vector<int32_t> pairedMotifs;  // motifs that may still be added, taken from the back
     std::vector<int32_t> genes;         // supporting genes
     int32_t level = 0;                  // number of motifs
+};
+
+// The working space of one thread's search.
+struct SearchScratch {
+    explicit SearchScratch(size_t motifCount) : slots(motifCount) {}
+    ModuleSlots slots;
+    WindowScan scan;
+};
+
+// Where one item of the search writes: its place in the ordered output.
+struct RootOutput {
+    OrderedOutput& output;
+    size_t root;
+    void report(std::string text) { output.report(root, std::move(text)); }
+    void progress(std::string line) { output.progress(root, std::move(line)); }
 };
 
 // One instance of a module in one gene.
@@ -69,25 +86,38 @@ class Discovery {
                   const HitStage& hits) const;
 
   private:
-    Node rootNode(size_t rootIndex) const;
-    void searchFrom(size_t rootIndex, const HitStage& hits);
+    struct SearchItem;
+    Node rootNode(size_t rootIndex, bool withGenes) const;
+    void searchItem(const SearchItem& item, const HitStage& hits, SearchScratch& space,
+                    RootOutput& out);
+    void searchSubtree(std::vector<Node>& stack, const HitStage& hits, SearchScratch& space,
+                       RootOutput& out);
     // A node of seven motifs: each one-motif extension with enough genes is tested.
-    void testLastExtensions(const Node& cur, const HitStage& hits);
+    void testLastExtensions(const Node& cur, const HitStage& hits, SearchScratch& space,
+                            RootOutput& out);
     // Takes the node's last candidate; pushes the node back and, with enough genes, the child.
-    void growByLastCandidate(Node cur, std::vector<Node>& stack, const HitStage& hits);
+    void growByLastCandidate(Node cur, std::vector<Node>& stack, const HitStage& hits,
+                             SearchScratch& space);
     void testAndPrint(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
-                      const HitStage& hits);
+                      const HitStage& hits, SearchScratch& space, RootOutput& out);
+    std::vector<int32_t> sharedGenes(int32_t newMotif, const Node& node, const HitStage& hits,
+                                     SearchScratch& space) const;
+    std::vector<Crm> testModule(const std::vector<int32_t>& module,
+                                const std::vector<int32_t>& geneList, const HitStage& hits,
+                                SearchScratch& space) const;
+    std::string formatBlock(std::vector<int32_t> module, const std::vector<Crm>& crms,
+                            const HitStage& hits) const;
     std::vector<int32_t> frequentPartnerCounts() const;
     // When nothing was printed: the line that names the threshold that stopped the run.
     std::string noModuleReason(const HitStage& hits) const;
 
     std::ostream& report_;
     Progress progress_;
-    int64_t modulesPrinted_ = 0;
+    int threads_;
+    std::atomic<int64_t> modulesPrinted_{0};
 
     std::vector<int32_t> geneRank_;  // position of each gene in byte-wise name order
-    ModuleSlots slots_;
-    WindowScan scan_;
+    SearchScratch scratch_;          // for the public single calls
 };
 
 // The report block of one module: header with the sorted motif names, the number of

@@ -17,13 +17,18 @@ double Discovery::ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal)
 
 void Discovery::PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& crms,
                          const HitStage& hits) const {
+    report_ << formatBlock(std::move(module), crms, hits);
+}
+
+std::string Discovery::formatBlock(std::vector<int32_t> module, const std::vector<Crm>& crms,
+                                   const HitStage& hits) const {
     std::vector<int32_t> distinct;
     for (const Crm& crm : crms) distinct.push_back(crm.gene);
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     const double probability = ProbCRM(module, static_cast<int64_t>(distinct.size()));
     std::sort(module.begin(), module.end(), CompMotif);
-    report_ << formatModule(module, crms, probability, hits.motifNames, genes);
+    return formatModule(module, crms, probability, hits.motifNames, genes);
 }
 
 namespace {

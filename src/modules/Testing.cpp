@@ -7,6 +7,16 @@
 
 std::vector<int32_t> Discovery::FindGeneShared(int32_t newMotif, const Node& node,
                                                const HitStage& hits) {
+    return sharedGenes(newMotif, node, hits, scratch_);
+}
+
+std::vector<Crm> Discovery::TestCRM(const std::vector<int32_t>& module,
+                                    const std::vector<int32_t>& geneList, const HitStage& hits) {
+    return testModule(module, geneList, hits, scratch_);
+}
+
+std::vector<int32_t> Discovery::sharedGenes(int32_t newMotif, const Node& node,
+                                            const HitStage& hits, SearchScratch& space) const {
     std::vector<const std::vector<int32_t>*> lists;
     for (int32_t m : node.motifs) {
         const std::vector<int32_t>* list = pairGenes.genes(newMotif, m);
@@ -23,10 +33,10 @@ std::vector<int32_t> Discovery::FindGeneShared(int32_t newMotif, const Node& nod
     if (node.level > 1) {
         std::vector<int32_t> module = node.motifs;
         module.push_back(newMotif);
-        slots_.assign(module);
+        space.slots.assign(module);
         std::erase_if(shared, [&](int32_t g) {
-            scan_.run(hits.seqHits[g].hits, slots_, windowSize, true);
-            return scan_.instances.empty();
+            space.scan.run(hits.seqHits[g].hits, space.slots, windowSize, true);
+            return space.scan.instances.empty();
         });
     }
     std::sort(shared.begin(), shared.end(),
@@ -34,15 +44,16 @@ std::vector<int32_t> Discovery::FindGeneShared(int32_t newMotif, const Node& nod
     return shared;
 }
 
-std::vector<Crm> Discovery::TestCRM(const std::vector<int32_t>& module,
-                                    const std::vector<int32_t>& geneList, const HitStage& hits) {
-    slots_.assign(module);
+std::vector<Crm> Discovery::testModule(const std::vector<int32_t>& module,
+                                       const std::vector<int32_t>& geneList, const HitStage& hits,
+                                       SearchScratch& space) const {
+    space.slots.assign(module);
     std::vector<Crm> crms;
     for (int32_t g : geneList) {
-        scan_.run(hits.seqHits[g].hits, slots_, windowSize, false);
-        for (auto [first, last] : scan_.instances) {
+        space.scan.run(hits.seqHits[g].hits, space.slots, windowSize, false);
+        for (auto [first, last] : space.scan.instances) {
             Crm crm{g, {}};
-            for (size_t k = first; k <= last; ++k) crm.hits.push_back(*scan_.filtered[k]);
+            for (size_t k = first; k <= last; ++k) crm.hits.push_back(*space.scan.filtered[k]);
             crms.push_back(std::move(crm));
         }
     }

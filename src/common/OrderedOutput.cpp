@@ -1,0 +1,54 @@
+#include "common/OrderedOutput.hpp"
+
+OrderedOutput::OrderedOutput(std::ostream& report, Progress progress, size_t budgetBytes)
+    : report_(report), progress_(progress), budget_(budgetBytes) {}
+
+void OrderedOutput::report(size_t item, std::string text) {
+    write(item, {true, std::move(text)});
+}
+
+void OrderedOutput::progress(size_t item, std::string line) {
+    write(item, {false, std::move(line)});
+}
+
+void OrderedOutput::emit(const Piece& piece) {
+    if (piece.isReport)
+        report_ << piece.text;
+    else
+        progress_.line(piece.text);
+}
+
+void OrderedOutput::write(size_t item, Piece piece) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // Over the budget, a later item waits for its turn rather than buffer more.
+    turn_.wait(lock, [&] { return item == current_ || buffered_ + piece.text.size() <= budget_; });
+    if (item == current_) {
+        emit(piece);
+        return;
+    }
+    piece.text.shrink_to_fit();  // the budget counts what the buffers hold
+    buffered_ += piece.text.size();
+    pending_[item].push_back(std::move(piece));
+}
+
+void OrderedOutput::flushCurrent() {
+    auto it = pending_.find(current_);
+    if (it == pending_.end()) return;
+    for (const Piece& piece : it->second) {
+        emit(piece);
+        buffered_ -= piece.text.size();
+    }
+    pending_.erase(it);
+}
+
+void OrderedOutput::finish(size_t item) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_[item] = true;
+    while (finished_.count(current_)) {
+        flushCurrent();
+        finished_.erase(current_);
+        ++current_;
+    }
+    flushCurrent();  // the new earliest item streams from here on
+    turn_.notify_all();
+}
