@@ -3,12 +3,12 @@
 OrderedOutput::OrderedOutput(std::ostream& report, Progress progress, size_t budgetBytes)
     : report_(report), progress_(progress), budget_(budgetBytes) {}
 
-void OrderedOutput::report(size_t item, std::string text) {
-    write(item, {true, std::move(text)});
+void OrderedOutput::report(size_t item, const std::string& text) {
+    write(item, true, text);
 }
 
 void OrderedOutput::progress(size_t item, std::string line) {
-    write(item, {false, std::move(line)});
+    write(item, false, line);
 }
 
 void OrderedOutput::emit(const Piece& piece) {
@@ -18,17 +18,16 @@ void OrderedOutput::emit(const Piece& piece) {
         progress_.line(piece.text);
 }
 
-void OrderedOutput::write(size_t item, Piece piece) {
+void OrderedOutput::write(size_t item, bool isReport, const std::string& text) {
     std::unique_lock<std::mutex> lock(mutex_);
     // Over the budget, a later item waits for its turn rather than buffer more.
-    turn_.wait(lock, [&] { return item == current_ || buffered_ + piece.text.size() <= budget_; });
+    turn_.wait(lock, [&] { return item == current_ || buffered_ + text.size() <= budget_; });
     if (item == current_) {
-        emit(piece);
+        emit({isReport, text});
         return;
     }
-    piece.text.shrink_to_fit();  // the budget counts what the buffers hold
-    buffered_ += piece.text.size();
-    pending_[item].push_back(std::move(piece));
+    buffered_ += text.size();
+    pending_[item].push_back({isReport, text});
 }
 
 void OrderedOutput::flushCurrent() {

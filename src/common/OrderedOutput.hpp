@@ -20,7 +20,8 @@ class OrderedOutput {
   public:
     OrderedOutput(std::ostream& report, Progress progress, size_t budgetBytes);
 
-    void report(size_t item, std::string text);
+    // Written at once for the earliest item; copied into its buffer for a later one.
+    void report(size_t item, const std::string& text);
     void progress(size_t item, std::string line);
     // Marks the item complete; its buffered output, and that of the items after it that
     // are complete too, is written.
@@ -31,7 +32,7 @@ class OrderedOutput {
         bool isReport;
         std::string text;
     };
-    void write(size_t item, Piece piece);
+    void write(size_t item, bool isReport, const std::string& text);
     void emit(const Piece& piece);
     void flushCurrent();  // writes what the earliest item has buffered
 

@@ -37,19 +37,53 @@ struct Node {
     int32_t level = 0;                  // number of motifs
 };
 
+// The instances of one module, without an allocation per instance: for each, its gene and
+// its run of hits in `hits`.
+struct ModuleInstances {
+    struct Run {
+        int32_t gene;
+        uint32_t first, count;
+    };
+    std::vector<Run> runs;
+    std::vector<const MHit*> hits;
+    void clear() {
+        runs.clear();
+        hits.clear();
+    }
+};
+
 // The working space of one thread's search.
 struct SearchScratch {
     explicit SearchScratch(size_t motifCount) : slots(motifCount) {}
     ModuleSlots slots;
     WindowScan scan;
+    ModuleInstances found;
+    std::vector<int32_t> genes, narrowed;
 };
 
-// Where one item of the search writes: its place in the ordered output.
-struct RootOutput {
-    OrderedOutput& output;
-    size_t root;
-    void report(std::string text) { output.report(root, std::move(text)); }
-    void progress(std::string line) { output.progress(root, std::move(line)); }
+// Where one item of the search writes: its place in the ordered output. Report blocks are
+// gathered into large pieces, each handed on (and written) at once.
+class RootOutput {
+  public:
+    RootOutput(OrderedOutput& output, size_t item, std::string& buffer)
+        : output_(output), item_(item), pending_(buffer) {}
+    ~RootOutput() { flush(); }
+    // Report text is appended here; afterAppend hands it on once it is large.
+    std::string& reportBuffer() { return pending_; }
+    void afterAppend() {
+        if (pending_.size() >= kPieceBytes) flush();
+    }
+    void progress(std::string line) { output_.progress(item_, std::move(line)); }
+    void flush() {
+        if (!pending_.empty()) output_.report(item_, pending_);
+        pending_.clear();  // keeps its capacity for the next piece
+    }
+
+  private:
+    static constexpr size_t kPieceBytes = size_t{1} << 20;
+    OrderedOutput& output_;
+    size_t item_;
+    std::string& pending_;  // the thread's buffer
 };
 
 // One instance of a module in one gene.
@@ -100,13 +134,19 @@ class Discovery {
                              SearchScratch& space);
     void testAndPrint(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
                       const HitStage& hits, SearchScratch& space, RootOutput& out);
+    // The node's genes (ascending index) that keep newMotif too; empty when fewer than
+    // `enough`.
     std::vector<int32_t> sharedGenes(int32_t newMotif, const Node& node, const HitStage& hits,
-                                     SearchScratch& space) const;
-    std::vector<Crm> testModule(const std::vector<int32_t>& module,
-                                const std::vector<int32_t>& geneList, const HitStage& hits,
-                                SearchScratch& space) const;
-    std::string formatBlock(std::vector<int32_t> module, const std::vector<Crm>& crms,
-                            const HitStage& hits) const;
+                                     SearchScratch& space, size_t enough) const;
+    void sortByName(std::vector<int32_t>& geneList) const;
+    size_t enoughGenes() const { return static_cast<size_t>(std::max(geneNumber, 0)); }
+    void ensureIndex(const HitStage& hits);
+    // Fills space.found with the module's instances in the genes, in gene-list order.
+    void testModule(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
+                    const HitStage& hits, SearchScratch& space) const;
+    // Appends the report block of the instances to `out`.
+    void appendBlock(std::string& out, std::vector<int32_t> module, const ModuleInstances& found,
+                     const HitStage& hits) const;
     std::vector<int32_t> frequentPartnerCounts() const;
     // When nothing was printed: the line that names the threshold that stopped the run.
     std::string noModuleReason(const HitStage& hits) const;
@@ -118,10 +158,16 @@ class Discovery {
 
     std::vector<int32_t> geneRank_;  // position of each gene in byte-wise name order
     SearchScratch scratch_;          // for the public single calls
+    HitIndex hitIndex_;
+    bool indexed_ = false;
 };
 
 // The report block of one module: header with the sorted motif names, the number of
 // instances and the probability, then each instance's gene and hit lines.
+void appendModule(std::string& out, const std::vector<int32_t>& sortedModule,
+                  const ModuleInstances& found, double probability,
+                  const std::vector<std::string>& motifNames,
+                  const std::vector<std::string>& geneNames);
 std::string formatModule(const std::vector<int32_t>& sortedModule, const std::vector<Crm>& crms,
                          double probability, const std::vector<std::string>& motifNames,
                          const std::vector<std::string>& geneNames);

@@ -17,61 +17,104 @@ double Discovery::ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal)
 
 void Discovery::PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& crms,
                          const HitStage& hits) const {
-    report_ << formatBlock(std::move(module), crms, hits);
-}
-
-std::string Discovery::formatBlock(std::vector<int32_t> module, const std::vector<Crm>& crms,
-                                   const HitStage& hits) const {
     std::vector<int32_t> distinct;
     for (const Crm& crm : crms) distinct.push_back(crm.gene);
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     const double probability = ProbCRM(module, static_cast<int64_t>(distinct.size()));
     std::sort(module.begin(), module.end(), CompMotif);
-    return formatModule(module, crms, probability, hits.motifNames, genes);
+    report_ << formatModule(module, crms, probability, hits.motifNames, genes);
+}
+
+void Discovery::appendBlock(std::string& out, std::vector<int32_t> module, const ModuleInstances& found,
+                            const HitStage& hits) const {
+    // ModuleInstances come gene by gene, each gene of the tested list once.
+    int64_t distinct = 0;
+    for (size_t r = 0; r < found.runs.size(); ++r)
+        distinct += r == 0 || found.runs[r].gene != found.runs[r - 1].gene;
+    const double probability = ProbCRM(module, distinct);
+    std::sort(module.begin(), module.end(), CompMotif);
+    appendModule(out, module, found, probability, hits.motifNames, genes);
 }
 
 namespace {
 
-// Appends a number as a default-formatted stream would write it: integers in decimal,
-// floating-point values like printf("%g"), six significant digits.
+// Writes a number as a default-formatted stream would: integers in decimal, floating-point
+// values like printf("%g"), six significant digits. 32 characters always suffice.
 template <typename T>
-void append(std::string& out, T value) {
-    char text[64];
-    std::to_chars_result written;
+char* put(char* at, T value) {
     if constexpr (std::is_floating_point_v<T>)
-        written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+        return std::to_chars(at, at + 32, value, std::chars_format::general, 6).ptr;
     else
-        written = std::to_chars(text, text + sizeof text, value);
-    out.append(text, written.ptr);
+        return std::to_chars(at, at + 32, value).ptr;
 }
 
-}  // namespace
-
-std::string formatModule(const std::vector<int32_t>& sortedModule, const std::vector<Crm>& crms,
-                         double probability, const std::vector<std::string>& motifNames,
-                         const std::vector<std::string>& geneNames) {
-    std::string out = ">";
+void appendHeader(std::string& out, const std::vector<int32_t>& sortedModule, size_t instances,
+                  double probability, const std::vector<std::string>& motifNames) {
+    out += '>';
     for (size_t i = 0; i < sortedModule.size(); ++i) {
         if (i) out += '\t';
         out += motifNames[sortedModule[i]];
     }
-    out += '\t';
-    append(out, crms.size());
-    out += ',';
-    append(out, probability);
-    out += '\n';
+    char text[160];
+    char* at = text;
+    *at++ = '\t';
+    at = put(at, instances);
+    *at++ = ',';
+    at = put(at, probability);
+    *at++ = '\n';
+    out.append(text, static_cast<size_t>(at - text));
+}
+
+// One hit line: a tab, then motif, start, end, strand and score, tab-separated, made in a
+// local buffer and appended at once.
+void appendHit(std::string& out, const MHit& hit, const std::vector<std::string>& motifNames) {
+    const std::string& name = motifNames[hit.motif];
+    char text[256];
+    char* at = text;
+    *at++ = '\t';
+    if (name.size() <= 128) {
+        at = std::copy(name.begin(), name.end(), at);
+    } else {
+        out.append(text, static_cast<size_t>(at - text));
+        out += name;
+        at = text;
+    }
+    *at++ = '\t';
+    at = put(at, hit.start);
+    *at++ = '\t';
+    at = put(at, hit.end);
+    *at++ = '\t';
+    *at++ = hit.strand;
+    *at++ = '\t';
+    at = put(at, hit.score);
+    *at++ = '\n';
+    out.append(text, static_cast<size_t>(at - text));
+}
+
+}  // namespace
+
+void appendModule(std::string& out, const std::vector<int32_t>& sortedModule,
+                  const ModuleInstances& found, double probability,
+                  const std::vector<std::string>& motifNames,
+                  const std::vector<std::string>& geneNames) {
+    appendHeader(out, sortedModule, found.runs.size(), probability, motifNames);
+    for (const ModuleInstances::Run& run : found.runs) {
+        out += geneNames[run.gene];
+        out += '\n';
+        for (uint32_t k = 0; k < run.count; ++k) appendHit(out, *found.hits[run.first + k], motifNames);
+    }
+}
+
+std::string formatModule(const std::vector<int32_t>& sortedModule, const std::vector<Crm>& crms,
+                         double probability, const std::vector<std::string>& motifNames,
+                         const std::vector<std::string>& geneNames) {
+    std::string out;
+    appendHeader(out, sortedModule, crms.size(), probability, motifNames);
     for (const Crm& crm : crms) {
-        out.append(geneNames[crm.gene]).append("\n");
-        for (const MHit& hit : crm.hits) {
-            out.append("\t").append(motifNames[hit.motif]).append("\t");
-            append(out, hit.start);
-            out += '\t';
-            append(out, hit.end);
-            out.append("\t").append(1, hit.strand).append("\t");
-            append(out, hit.score);
-            out += '\n';
-        }
+        out += geneNames[crm.gene];
+        out += '\n';
+        for (const MHit& hit : crm.hits) appendHit(out, hit, motifNames);
     }
     return out;
 }

@@ -14,7 +14,7 @@
 
 namespace {
 // Output that later roots may hold while an earlier one is still running.
-constexpr size_t kReorderBudget = size_t{4} << 20;
+constexpr size_t kReorderBudget = size_t{16} << 20;
 }  // namespace
 
 // The search from one root motif, cut into items that run in parallel: each time the root
@@ -26,6 +26,8 @@ struct Discovery::SearchItem {
 };
 
 void Discovery::FindCRM(const HitStage& hits) {
+    if (motifs.empty()) return;
+    ensureIndex(hits);
     std::vector<SearchItem> items;
     for (size_t i = 0; i < motifs.size(); ++i)
         for (size_t left = rootNode(i, false).pairedMotifs.size() + 1; left-- > 0;)
@@ -34,9 +36,11 @@ void Discovery::FindCRM(const HitStage& hits) {
     std::vector<SearchScratch> scratch(std::max(1, threads_), SearchScratch(hits.motifNames.size()));
     std::atomic<size_t> next{0};
     auto worker = [&](SearchScratch& space) {
+        std::string buffer;
         for (size_t k; (k = next.fetch_add(1)) < items.size();) {
-            RootOutput out{output, k};
+            RootOutput out(output, k, buffer);
             searchItem(items[k], hits, space, out);
+            out.flush();
             output.finish(k);
         }
     };
@@ -93,7 +97,7 @@ void Discovery::searchSubtree(std::vector<Node>& stack, const HitStage& hits, Se
 void Discovery::testLastExtensions(const Node& cur, const HitStage& hits, SearchScratch& space,
                                    RootOutput& out) {
     for (int32_t c : cur.pairedMotifs) {
-        std::vector<int32_t> support = sharedGenes(c, cur, hits, space);
+        std::vector<int32_t> support = sharedGenes(c, cur, hits, space, enoughGenes());
         if (static_cast<int64_t>(support.size()) < geneNumber) continue;
         std::vector<int32_t> module = cur.motifs;
         module.push_back(c);
@@ -107,7 +111,7 @@ void Discovery::growByLastCandidate(Node cur, std::vector<Node>& stack, const Hi
     cur.pairedMotifs.pop_back();
     std::vector<int32_t> support;
     if (cur.level > 1) {
-        support = sharedGenes(c, cur, hits, space);
+        support = sharedGenes(c, cur, hits, space, enoughGenes());
     } else if (const auto* list = pairGenes.genes(cur.motifs.back(), c)) {
         support = *list;
     }
@@ -126,8 +130,15 @@ void Discovery::growByLastCandidate(Node cur, std::vector<Node>& stack, const Hi
 void Discovery::testAndPrint(const std::vector<int32_t>& module,
                              const std::vector<int32_t>& geneList, const HitStage& hits,
                              SearchScratch& space, RootOutput& out) {
-    std::vector<Crm> crms = testModule(module, geneList, hits, space);
-    if (crms.empty()) return;
-    out.report(formatBlock(module, crms, hits));
+    if (module.size() >= 3) {  // genes by name, as the narrowing gave them
+        std::vector<int32_t> byName = geneList;
+        sortByName(byName);
+        testModule(module, byName, hits, space);
+    } else {
+        testModule(module, geneList, hits, space);
+    }
+    if (space.found.runs.empty()) return;
+    appendBlock(out.reportBuffer(), module, space.found, hits);
+    out.afterAppend();
     ++modulesPrinted_;
 }

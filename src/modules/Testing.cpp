@@ -1,61 +1,83 @@
 // Module tests on hit positions. FindGeneShared narrows a node's genes to those where the new
 // motif pairs with every motif of the node and, from three motifs on, where the enlarged
 // module fits one window. TestCRM collects every instance of a module in the given genes.
+// Within the search, gene lists are kept in ascending gene index, so that narrowing them is
+// a merge with the pair gene lists; the order by name that the report shows for modules of
+// three or more motifs is made only when a module is tested.
 #include <algorithm>
 
 #include "modules/Discovery.hpp"
 
 std::vector<int32_t> Discovery::FindGeneShared(int32_t newMotif, const Node& node,
                                                const HitStage& hits) {
-    return sharedGenes(newMotif, node, hits, scratch_);
+    ensureIndex(hits);
+    std::vector<int32_t> shared = sharedGenes(newMotif, node, hits, scratch_, 0);
+    sortByName(shared);
+    return shared;
 }
 
 std::vector<Crm> Discovery::TestCRM(const std::vector<int32_t>& module,
                                     const std::vector<int32_t>& geneList, const HitStage& hits) {
-    return testModule(module, geneList, hits, scratch_);
+    ensureIndex(hits);
+    testModule(module, geneList, hits, scratch_);
+    std::vector<Crm> crms;
+    for (const ModuleInstances::Run& run : scratch_.found.runs) {
+        crms.push_back({run.gene, {}});
+        for (uint32_t k = 0; k < run.count; ++k)
+            crms.back().hits.push_back(*scratch_.found.hits[run.first + k]);
+    }
+    return crms;
+}
+
+void Discovery::ensureIndex(const HitStage& hits) {
+    if (!indexed_) hitIndex_ = HitIndex(hits.seqHits, hits.motifNames.size());
+    indexed_ = true;
+}
+
+void Discovery::sortByName(std::vector<int32_t>& geneList) const {
+    std::sort(geneList.begin(), geneList.end(),
+              [this](int32_t a, int32_t b) { return geneRank_[a] < geneRank_[b]; });
 }
 
 std::vector<int32_t> Discovery::sharedGenes(int32_t newMotif, const Node& node,
-                                            const HitStage& hits, SearchScratch& space) const {
-    std::vector<const std::vector<int32_t>*> lists;
+                                            const HitStage& hits, SearchScratch& space,
+                                            size_t enough) const {
+    // A result with fewer than `enough` genes is of no use to the caller: give up early.
+    std::vector<int32_t>& shared = space.genes;
+    shared = node.genes;
     for (int32_t m : node.motifs) {
         const std::vector<int32_t>* list = pairGenes.genes(newMotif, m);
-        if (list == nullptr) return {};
-        lists.push_back(list);
+        if (list == nullptr || list->size() < enough) return {};
+        space.narrowed.clear();
+        std::set_intersection(shared.begin(), shared.end(), list->begin(), list->end(),
+                              std::back_inserter(space.narrowed));
+        shared.swap(space.narrowed);
+        if (shared.size() < enough) return {};
     }
-    // Pair gene lists are ascending, so membership is a binary search.
-    std::vector<int32_t> shared;
-    for (int32_t g : node.genes)
-        if (std::all_of(lists.begin(), lists.end(), [g](const std::vector<int32_t>* list) {
-                return std::binary_search(list->begin(), list->end(), g);
-            }))
-            shared.push_back(g);
     if (node.level > 1) {
         std::vector<int32_t> module = node.motifs;
         module.push_back(newMotif);
         space.slots.assign(module);
         std::erase_if(shared, [&](int32_t g) {
-            space.scan.run(hits.seqHits[g].hits, space.slots, windowSize, true);
+            space.scan.run(hits.seqHits[g].hits, hitIndex_, g, space.slots, windowSize, true);
             return space.scan.instances.empty();
         });
     }
-    std::sort(shared.begin(), shared.end(),
-              [this](int32_t a, int32_t b) { return geneRank_[a] < geneRank_[b]; });
     return shared;
 }
 
-std::vector<Crm> Discovery::testModule(const std::vector<int32_t>& module,
-                                       const std::vector<int32_t>& geneList, const HitStage& hits,
-                                       SearchScratch& space) const {
+void Discovery::testModule(const std::vector<int32_t>& module,
+                           const std::vector<int32_t>& geneList, const HitStage& hits,
+                           SearchScratch& space) const {
     space.slots.assign(module);
-    std::vector<Crm> crms;
+    space.found.clear();
     for (int32_t g : geneList) {
-        space.scan.run(hits.seqHits[g].hits, space.slots, windowSize, false);
+        space.scan.run(hits.seqHits[g].hits, hitIndex_, g, space.slots, windowSize, false);
         for (auto [first, last] : space.scan.instances) {
-            Crm crm{g, {}};
-            for (size_t k = first; k <= last; ++k) crm.hits.push_back(*space.scan.filtered[k]);
-            crms.push_back(std::move(crm));
+            space.found.runs.push_back({g, static_cast<uint32_t>(space.found.hits.size()),
+                                        static_cast<uint32_t>(last - first + 1)});
+            space.found.hits.insert(space.found.hits.end(), space.scan.filtered.begin() + first,
+                                    space.scan.filtered.begin() + last + 1);
         }
     }
-    return crms;
 }

@@ -1,9 +1,66 @@
 #include "modules/WindowScan.hpp"
 
+#include <algorithm>
+
 void ModuleSlots::assign(const std::vector<int32_t>& module) {
     for (int32_t motif : module_) slot_[motif] = -1;
     module_ = module;
     for (size_t i = 0; i < module_.size(); ++i) slot_[module_[i]] = static_cast<int8_t>(i);
+}
+
+HitIndex::HitIndex(const std::vector<SeqHit>& genes, size_t motifCount) : motifCount_(motifCount) {
+    std::vector<std::pair<int32_t, int32_t>> byMotif;  // (motif, position) of one gene
+    for (const SeqHit& gene : genes) {
+        geneEntries_.push_back(entryMotif_.size());
+        byMotif.clear();
+        for (size_t h = 0; h < gene.hits.size(); ++h)
+            byMotif.emplace_back(gene.hits[h].motif, static_cast<int32_t>(h));
+        std::sort(byMotif.begin(), byMotif.end());
+        for (size_t k = 0; k < byMotif.size(); ++k) {
+            if (k == 0 || byMotif[k].first != byMotif[k - 1].first) {
+                entryMotif_.push_back(byMotif[k].first);
+                entryBegin_.push_back(positions_.size());
+            }
+            positions_.push_back(byMotif[k].second);
+        }
+    }
+    geneEntries_.push_back(entryMotif_.size());
+    entryBegin_.push_back(positions_.size());
+    // A direct table where it takes no more than a few bytes per hit.
+    const size_t cells = genes.size() * motifCount;
+    if (cells > 4 * positions_.size() + 4096) return;
+    dense_.assign(cells, -1);
+    for (size_t g = 0; g < genes.size(); ++g)
+        for (size_t e = geneEntries_[g]; e < geneEntries_[g + 1]; ++e)
+            dense_[g * motifCount + static_cast<size_t>(entryMotif_[e])] = static_cast<int32_t>(e);
+}
+
+int64_t HitIndex::entryOf(int32_t gene, int32_t motif) const {
+    if (!dense_.empty()) return dense_[static_cast<size_t>(gene) * motifCount_ + motif];
+    const auto first = entryMotif_.begin() + static_cast<std::ptrdiff_t>(geneEntries_[gene]);
+    const auto last = entryMotif_.begin() + static_cast<std::ptrdiff_t>(geneEntries_[gene + 1]);
+    auto it = std::lower_bound(first, last, motif);
+    return it == last || *it != motif ? -1 : it - entryMotif_.begin();
+}
+
+void HitIndex::gather(int32_t gene, const std::vector<int32_t>& motifs,
+                      std::vector<int32_t>& out) const {
+    out.clear();
+    for (int32_t motif : motifs) {
+        const int64_t entry = entryOf(gene, motif);
+        if (entry < 0) continue;
+        out.insert(out.end(), positions_.begin() + static_cast<std::ptrdiff_t>(entryBegin_[entry]),
+                   positions_.begin() + static_cast<std::ptrdiff_t>(entryBegin_[entry + 1]));
+    }
+    std::sort(out.begin(), out.end());
+}
+
+void WindowScan::run(const std::vector<MHit>& hits, const HitIndex& index, int32_t gene,
+                     const ModuleSlots& module, int32_t windowSize, bool firstOnly) {
+    index.gather(gene, module.motifs(), positions_);
+    filtered.resize(positions_.size());
+    for (size_t k = 0; k < positions_.size(); ++k) filtered[k] = &hits[positions_[k]];
+    findInstances(module, windowSize, firstOnly);
 }
 
 void WindowScan::run(const std::vector<MHit>& hits, const ModuleSlots& module, int32_t windowSize,
@@ -16,6 +73,10 @@ void WindowScan::run(const std::vector<MHit>& hits, const ModuleSlots& module, i
         kept += module.slot(hit.motif) >= 0;
     }
     filtered.resize(kept);
+    findInstances(module, windowSize, firstOnly);
+}
+
+void WindowScan::findInstances(const ModuleSlots& module, int32_t windowSize, bool firstOnly) {
     instances.clear();
     size_t i = 0;
     while (i < filtered.size()) {

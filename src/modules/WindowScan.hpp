@@ -18,12 +18,35 @@ class ModuleSlots {
 
     void assign(const std::vector<int32_t>& module);
     int slot(int32_t motif) const { return slot_[motif]; }
+    const std::vector<int32_t>& motifs() const { return module_; }
     // The bits of all module motifs: a window holding every motif has exactly these.
     uint32_t fullMask() const { return (1u << module_.size()) - 1; }
 
   private:
     std::vector<int8_t> slot_;
     std::vector<int32_t> module_;
+};
+
+// Each gene's hits grouped by motif: for a module, a gene's hits of its motifs are found
+// without a pass over all of the gene's hits.
+class HitIndex {
+  public:
+    HitIndex() = default;
+    HitIndex(const std::vector<SeqHit>& genes, size_t motifCount);
+
+    // Appends the positions in gene g's hit list of its hits of the given motifs, ascending.
+    void gather(int32_t gene, const std::vector<int32_t>& motifs, std::vector<int32_t>& out) const;
+
+  private:
+    // The directory entry of a motif in a gene, or -1.
+    int64_t entryOf(int32_t gene, int32_t motif) const;
+
+    size_t motifCount_ = 0;
+    std::vector<int32_t> dense_;       // gene * motifCount + motif -> entry, where small enough
+    std::vector<size_t> geneEntries_;  // per gene, its first directory entry (and one more)
+    std::vector<int32_t> entryMotif_;  // directory: a motif present in the gene ...
+    std::vector<size_t> entryBegin_;   // ... and where its positions start (and one more)
+    std::vector<int32_t> positions_;   // hit positions, grouped by gene, then motif
 };
 
 struct WindowScan {
@@ -33,4 +56,11 @@ struct WindowScan {
     // Finds the instances in one hit list; with firstOnly, stops at the first one.
     void run(const std::vector<MHit>& hits, const ModuleSlots& module, int32_t windowSize,
              bool firstOnly);
+    // The same for gene g, its module hits found through the index.
+    void run(const std::vector<MHit>& hits, const HitIndex& index, int32_t gene,
+             const ModuleSlots& module, int32_t windowSize, bool firstOnly);
+
+  private:
+    void findInstances(const ModuleSlots& module, int32_t windowSize, bool firstOnly);
+    std::vector<int32_t> positions_;
 };
