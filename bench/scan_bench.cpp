@@ -66,6 +66,7 @@ void BM_HitScan(benchmark::State& state) {
         filters.emplace_back(tables.back(), cutoffs.back());
     }
     int64_t windows = 0, hitCount = 0;
+    std::vector<int32_t> starts;
     for (auto _ : state) {
         for (const std::string& seq : seqs) {
             std::vector<MHit> hits;
@@ -73,7 +74,7 @@ void BM_HitScan(benchmark::State& state) {
             for (size_t m = 0; m < tables.size(); ++m) {
                 windows += 2 * (sequence.size() - tables[m].width() + 1);
                 if (filtered) {
-                    appendMotifHits(tables[m], filters[m], cutoffs[m], 0, sequence, hits);
+                    appendMotifHits(tables[m], filters[m], cutoffs[m], 0, sequence, hits, starts);
                     continue;
                 }
                 scanPlacements(tables[m], sequence.codes, [&](int64_t q, float f, float r) {

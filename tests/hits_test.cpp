@@ -229,7 +229,8 @@ TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
         for (float cutoff : {at, std::nextafter(at, -1e9f), std::nextafter(at, 1e9f), 1.0f}) {
             WindowFilter filter(table, cutoff);
             std::vector<MHit> filtered;
-            appendMotifHits(table, filter, cutoff, 0, SequenceCodes(seq), filtered);
+            std::vector<int32_t> starts;
+            appendMotifHits(table, filter, cutoff, 0, SequenceCodes(seq), filtered, starts);
             ASSERT_TRUE(sameHits(filtered, plainHits(table, cutoff, seq)))
                 << "width " << motif.length << " cutoff " << cutoff;
         }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -297,4 +298,30 @@ TEST(NoModule, TheLineNamesTheFirstThresholdThatStoppedTheRun) {
     std::string err;
     EXPECT_NE(discover(settings(200, 1, 3), FakeHits(pairGenesOnly), &err), "");
     EXPECT_EQ(err.find("No module"), std::string::npos);
+}
+
+TEST(WindowScanTest, IndexedHitsGiveTheSameInstances) {
+    std::mt19937 rng(4);
+    std::vector<SeqHit> genes;
+    for (int g = 0; g < 20; ++g) {
+        SeqHit gene{"g", 3000, {}};
+        for (int32_t start = 0; start < 2900; start += 1 + static_cast<int32_t>(rng() % 12)) {
+            const int32_t motif = static_cast<int32_t>(rng() % 9);
+            gene.hits.push_back(hit(motif, start, start + 5 + motif));
+        }
+        genes.push_back(gene);
+    }
+    HitIndex index(genes, 9);
+    ModuleSlots slots(9);
+    WindowScan plain, indexed;
+    for (const std::vector<int32_t>& module :
+         {std::vector<int32_t>{0, 4}, {1, 2, 3}, {8, 0, 5, 6}, {7}}) {
+        slots.assign(module);
+        for (int32_t g = 0; g < 20; ++g) {
+            plain.run(genes[g].hits, slots, 60, false);
+            indexed.run(genes[g].hits, index, g, slots, 60, false);
+            ASSERT_EQ(plain.instances, indexed.instances);
+            ASSERT_EQ(plain.filtered, indexed.filtered);
+        }
+    }
 }

@@ -22,6 +22,7 @@ HitStage::HitStage(const Args& settings, Progress progress)
 
 void HitStage::takeSequence(const std::string& name, std::string& text) {
     checkSequenceLength(name, text.size());
+    text.shrink_to_fit();  // text grown line by line holds up to twice its length
     if (!maskLowercase) upperCase(text);
     counts_.add(text);
 }
@@ -81,14 +82,15 @@ void HitStage::readCutoffs(const MotifA& motifs) {
 }
 
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
-                     int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits) {
-    const int64_t width = table.width(), last = sequence.size() - width;
-    const uint64_t* bits = filter.bits();
-    const int shift = filter.shift();
-    const uint16_t* kmers = sequence.kmers.data();
-    for (int64_t q = 0; q <= last; ++q) {
-        const uint32_t code = kmers[q] >> shift;
-        if (!((bits[code >> 6] >> (code & 63)) & 1) || !sequence.allBases(q, width)) continue;
+                     int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits,
+                     std::vector<int32_t>& starts) {
+    const int64_t width = table.width(), count = sequence.size() - width + 1;
+    if (count <= 0) return;
+    starts.resize(static_cast<size_t>(count));
+    const size_t passed = filter.candidates(sequence.kmers.data(), count, starts.data());
+    for (size_t k = 0; k < passed; ++k) {
+        const int64_t q = starts[k];
+        if (!sequence.allBases(q, width)) continue;
         float forward, reverse;
         table.score(sequence.codes.data() + q, forward, reverse);
         const auto start = static_cast<int32_t>(q), end = static_cast<int32_t>(q + width - 1);
@@ -100,8 +102,9 @@ void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float 
 std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     const SequenceCodes sequence(text);
     std::vector<MHit> hits;
+    std::vector<int32_t> starts;
     for (size_t m = 0; m < tables_.size(); ++m)
-        appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, hits);
+        appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, hits, starts);
     // Motif-major collection; a stable sort by start restores scan order (start, motif, strand).
     std::stable_sort(hits.begin(), hits.end(), CompHitPos);
     if (hits.size() > 1) hits = delHitOverlap(std::move(hits), overlapDistance);

@@ -61,5 +61,7 @@ class HitStage {
 // Every hit of one motif on a sequence: placements whose score exceeds the cutoff, forward
 // before reverse at each start, in ascending start. Only windows the filter lets through
 // are scored.
+// `starts` is working space.
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
-                     int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits);
+                     int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits,
+                     std::vector<int32_t>& starts);

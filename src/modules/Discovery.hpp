@@ -80,7 +80,7 @@ class RootOutput {
     }
 
   private:
-    static constexpr size_t kPieceBytes = size_t{1} << 20;
+    static constexpr size_t kPieceBytes = size_t{256} << 10;
     OrderedOutput& output_;
     size_t item_;
     std::string& pending_;  // the thread's buffer
@@ -141,6 +141,9 @@ class Discovery {
     void sortByName(std::vector<int32_t>& geneList) const;
     size_t enoughGenes() const { return static_cast<size_t>(std::max(geneNumber, 0)); }
     void ensureIndex(const HitStage& hits);
+    // The window scan of one gene for the module in space.slots.
+    void scanGene(const HitStage& hits, int32_t gene, SearchScratch& space, bool firstOnly) const;
+    static constexpr size_t kIndexedHitsPerGene = 64;
     // Fills space.found with the module's instances in the genes, in gene-list order.
     void testModule(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
                     const HitStage& hits, SearchScratch& space) const;
@@ -159,7 +162,7 @@ class Discovery {
     std::vector<int32_t> geneRank_;  // position of each gene in byte-wise name order
     SearchScratch scratch_;          // for the public single calls
     HitIndex hitIndex_;
-    bool indexed_ = false;
+    bool indexed_ = false, useIndex_ = false;
 };
 
 // The report block of one module: header with the sorted motif names, the number of

@@ -14,7 +14,7 @@
 
 namespace {
 // Output that later roots may hold while an earlier one is still running.
-constexpr size_t kReorderBudget = size_t{16} << 20;
+constexpr size_t kReorderBudget = size_t{8} << 20;
 }  // namespace
 
 // The search from one root motif, cut into items that run in parallel: each time the root

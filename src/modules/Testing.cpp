@@ -29,9 +29,23 @@ std::vector<Crm> Discovery::TestCRM(const std::vector<int32_t>& module,
     return crms;
 }
 
+// The index pays where genes hold many hits (low cutoffs); where they hold few, a pass over
+// a gene's hits is as fast and the index's memory is saved.
 void Discovery::ensureIndex(const HitStage& hits) {
-    if (!indexed_) hitIndex_ = HitIndex(hits.seqHits, hits.motifNames.size());
+    if (indexed_) return;
     indexed_ = true;
+    size_t total = 0;
+    for (const SeqHit& gene : hits.seqHits) total += gene.hits.size();
+    useIndex_ = total >= kIndexedHitsPerGene * hits.seqHits.size();
+    if (useIndex_) hitIndex_ = HitIndex(hits.seqHits, hits.motifNames.size());
+}
+
+void Discovery::scanGene(const HitStage& hits, int32_t gene, SearchScratch& space,
+                         bool firstOnly) const {
+    if (useIndex_)
+        space.scan.run(hits.seqHits[gene].hits, hitIndex_, gene, space.slots, windowSize, firstOnly);
+    else
+        space.scan.run(hits.seqHits[gene].hits, space.slots, windowSize, firstOnly);
 }
 
 void Discovery::sortByName(std::vector<int32_t>& geneList) const {
@@ -59,7 +73,7 @@ std::vector<int32_t> Discovery::sharedGenes(int32_t newMotif, const Node& node,
         module.push_back(newMotif);
         space.slots.assign(module);
         std::erase_if(shared, [&](int32_t g) {
-            space.scan.run(hits.seqHits[g].hits, hitIndex_, g, space.slots, windowSize, true);
+            scanGene(hits, g, space, true);
             return space.scan.instances.empty();
         });
     }
@@ -72,7 +86,7 @@ void Discovery::testModule(const std::vector<int32_t>& module,
     space.slots.assign(module);
     space.found.clear();
     for (int32_t g : geneList) {
-        space.scan.run(hits.seqHits[g].hits, hitIndex_, g, space.slots, windowSize, false);
+        scanGene(hits, g, space, false);
         for (auto [first, last] : space.scan.instances) {
             space.found.runs.push_back({g, static_cast<uint32_t>(space.found.hits.size()),
                                         static_cast<uint32_t>(last - first + 1)});

@@ -59,3 +59,24 @@ SequenceCodes::SequenceCodes(const std::string& text)
         if (q >= 0 && q <= n) kmers[q] = static_cast<uint16_t>(code);
     }
 }
+
+namespace {
+
+size_t candidatesPortable(const uint64_t* bits, int shift, const uint16_t* kmers, int64_t from,
+                          int64_t count, int32_t* out) {
+    size_t n = 0;
+    for (int64_t q = from; q < count; ++q) {  // branch-free: a pass is rare and unpredictable
+        const uint32_t code = kmers[q] >> shift;
+        out[n] = static_cast<int32_t>(q);
+        n += (bits[code >> 6] >> (code & 63)) & 1;
+    }
+    return n;
+}
+
+}  // namespace
+
+// An AVX2 form that gathers eight codes' table words at once measured no faster than this
+// loop on the machines it was tried on (the gather is the bottleneck), so there is one form.
+size_t WindowFilter::candidates(const uint16_t* kmers, int64_t count, int32_t* out) const {
+    return candidatesPortable(bits_.data(), shift_, kmers, 0, count, out);
+}
