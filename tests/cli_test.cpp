@@ -101,6 +101,9 @@ TEST(Cli, HelpGoesToStandardOutputInOptionOrder) {
 TEST(Cli, RefusedValues) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"-p", "-0.1", "m", "s"}, "Pseudocount should be >= zero\n"},
+        {{"-p", "inf", "m", "s"}, "Pseudocount should be finite\n"},
+        {{"-p", "1e39", "m", "s"}, "Pseudocount should be finite\n"},
+        {{"-m", "1e-300", "m", "s"}, "motif score threshold p-value must be >= 5e-07\n"},
         {{"-m", "-1", "m", "s"}, "motif score threshold should be >= zero\n"},
         {{"-m", "nan", "m", "s"}, "motif score threshold should be >= zero\n"},
         {{"-m", "1e-7", "m", "s"}, "motif score threshold p-value must be >= 5e-07\n"},
@@ -136,17 +139,20 @@ TEST(Cli, ScannerDiagnosticsThenUsage) {
 
 TEST(Cli, FileArguments) {
     for (const std::string& program : bothPrograms()) {
+        const std::string name = std::filesystem::path(program).filename();
         RunResult one = runProgram(program, {kExampleMotifs});
         EXPECT_EQ(one.status, 1);
-        EXPECT_EQ(one.err, "Can't open sequence file!!!\n");
-        for (std::string missing : {"/nonexistent/m", "/"}) {
-            RunResult noMotifs = runProgram(program, {missing, kExampleGenes});
-            EXPECT_EQ(noMotifs.status, 1);
-            EXPECT_EQ(noMotifs.err, "Can't open matrix file!!!\n");
-            EXPECT_EQ(noMotifs.out, "");
-        }
+        EXPECT_EQ(one.err,
+                  "Can't open sequence file!!!\n" + name + ": : No such file or directory\n");
+        RunResult noMotifs = runProgram(program, {"/nonexistent/m", kExampleGenes});
+        EXPECT_EQ(noMotifs.status, 1);
+        EXPECT_EQ(noMotifs.err, "Can't open matrix file!!!\n" + name +
+                                    ": /nonexistent/m: No such file or directory\n");
+        EXPECT_EQ(noMotifs.out, "");
+        EXPECT_EQ(runProgram(program, {"/", kExampleGenes}).err,
+                  "Can't open matrix file!!!\n" + name + ": /: Is a directory\n");
         RunResult folder = runProgram(program, {kExampleMotifs, "/"});
-        EXPECT_EQ(folder.err, "Can't open sequence file!!!\n");
+        EXPECT_EQ(folder.err, "Can't open sequence file!!!\n" + name + ": /: Is a directory\n");
     }
     RunResult three = runProgram(REKUL_BIN, {"-g", "100", kExampleMotifs, kExampleGenes, "extra"});
     EXPECT_EQ(three.status, 0);

@@ -42,6 +42,7 @@ struct Stage {
 };
 
 const std::string kAG = ">M1\tV$AG\n1 0 0 0\n0 0 1 0\n";
+const float kUniformFreq[4] = {0.25f, 0.25f, 0.25f, 0.25f};
 
 }  // namespace
 
@@ -235,4 +236,40 @@ TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
                 << "width " << motif.length << " cutoff " << cutoff;
         }
     }
+}
+
+TEST(HitStage, NonBaseNearTheStartAndScoresOnTheCutoff) {
+    // A 3-wide exact motif: the N at position 1 voids the windows at 0 and 1 only.
+    Stage stage(">M1\tV$AAA\n1 0 0 0\n1 0 0 0\n1 0 0 0\n", ">g1\nANAAAAC\n>g2\nCCCACCGTTT\n");
+    stage.settings.pseudocount = 0;
+    stage.settings.overlapDistance = 0;
+    EXPECT_EQ(motifStarts(stage.run().seqHits[0].hits), (Starts{{0, 2}, {0, 3}}));
+    // A score exactly on the cutoff is no hit; just below it is.
+    Motif motif;
+    motif.length = 2;
+    motif.freq = {0.7f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.7f, 0.1f};
+    MotifTable table(motif, kUniformFreq);
+    float forward, reverse;
+    const std::vector<uint8_t> ag = encodeBases("AG");
+    table.score(ag.data(), forward, reverse);
+    std::vector<int32_t> starts;
+    for (float cutoff : {forward, std::nextafter(forward, -1e9f)}) {
+        std::vector<MHit> hits;
+        appendMotifHits(table, WindowFilter(table, cutoff), cutoff, 0, SequenceCodes("AG"), hits,
+                        starts);
+        EXPECT_EQ(hits.size(), cutoff == forward ? 0u : 1u);
+    }
+}
+
+TEST(HitStage, EqualScoresResolveByScanOrderNotMotifName) {
+    // Two identical motifs, Z before A in the library, hit the same site with equal scores:
+    // the later hit in scan order (A, later in the library) stays, although Z's name is the
+    // larger.
+    Stage stage(">Z\tV$Z\n1 0 0 0\n0 0 1 0\n>A\tV$A\n1 0 0 0\n0 0 1 0\n", ">g1\nCCAGCC\n");
+    stage.settings.pseudocount = 0;
+    MotifA library(stage.settings);
+    stage.settings.seed = 1;
+    HitA hits(stage.settings, library);
+    ASSERT_EQ(hits.seqHits[0].hits.size(), 1u);
+    EXPECT_EQ(hits.motifNames[hits.seqHits[0].hits[0].motif], "A");
 }

@@ -126,13 +126,17 @@ TEST(WindowScanTest, OneMotifModuleAdvances) {
 
 TEST(SharedGenes, SortedByNameAndFittingOneWindow) {
     // Genes in input order zeta, alpha, mid; every gene pairs A-B and A-C and B-C, but in
-    // mid the three motifs never share one window.
+    // mid the three motifs never share one window: A-B from the first A, B-C, and C with the
+    // second A.
     std::vector<MHit> close{hit(A, 0, 9), hit(B, 20, 29), hit(C, 40, 49)};
-    FakeHits hits({{"zeta", 500, close},
-                   {"alpha", 500, close},
-                   {"mid", 500, {hit(A, 0, 9), hit(B, 50, 59), hit(C, 120, 129)}}});
+    FakeHits hits(
+        {{"zeta", 500, close},
+         {"alpha", 500, close},
+         {"mid", 500, {hit(A, 0, 9), hit(B, 50, 59), hit(C, 130, 139), hit(A, 200, 209)}}});
     // A gene threshold that searches nothing.
     Discovery d(settings(100, 100, 3), hits, std::cout, Progress::silent());
+    for (auto [x, y] : {std::pair{A, B}, {A, C}, {B, C}})
+        EXPECT_EQ(d.pairGenes.genes(x, y)->size(), 3u);
     Node root{{A}, {}, {0, 1, 2}, 1};
     EXPECT_EQ(d.FindGeneShared(B, root, hits), (std::vector<int32_t>{1, 2, 0}));
     Node pair{{A, B}, {}, {0, 1, 2}, 2};
@@ -324,4 +328,34 @@ TEST(WindowScanTest, IndexedHitsGiveTheSameInstances) {
             ASSERT_EQ(plain.filtered, indexed.filtered);
         }
     }
+}
+
+TEST(ModuleSearch, FewestFrequentPartnersFirst) {
+    // Frequent pairs A-B, A-C, A-D and B-C: A has 3 partners, B and C 2, D 1. The search runs
+    // from D, then B and C, then A, and its blocks come in that order.
+    std::vector<MHit> abc{hit(A, 0, 9), hit(B, 10, 19), hit(C, 20, 29)},
+        ad{hit(A, 0, 9), hit(D, 10, 19)};
+    FakeHits hits({{"g0", 100, abc}, {"g1", 100, abc}, {"g2", 100, ad}, {"g3", 100, ad}});
+    Discovery d(settings(200, 2, 1), hits, std::cout, Progress::silent());
+    EXPECT_EQ(d.motifs, (std::vector<int32_t>{D, B, C, A}));
+    std::vector<std::string> blocks = headers(discover(settings(200, 2, 1), hits));
+    ASSERT_FALSE(blocks.empty());
+    EXPECT_EQ(blocks.front(), "A\tD\t2");  // from root D
+    EXPECT_EQ(blocks.back(), "A\t4");      // root A alone, last
+}
+
+TEST(Report, TwoInstancesInOneGeneCountTheGeneOnce) {
+    std::vector<MHit> twice{hit(A, 0, 9),     hit(B, 10, 19),   hit(C, 20, 29),
+                            hit(A, 300, 309), hit(B, 310, 319), hit(C, 320, 329)};
+    FakeHits hits(
+        {{"g0", 1000, twice}, {"g1", 1000, {hit(A, 0, 9), hit(B, 10, 19), hit(C, 20, 29)}}});
+    std::ostringstream report;
+    Discovery d(settings(100, 2, 2), hits, report, Progress::silent());
+    const std::string text = report.str();
+    ASSERT_EQ(text.rfind(">A\tB\tC\t3,", 0), 0u);  // three instances ...
+    std::ostringstream twoGenes, threeGenes;
+    twoGenes << d.ProbCRM({A, B, C}, 2);
+    threeGenes << d.ProbCRM({A, B, C}, 3);
+    ASSERT_NE(twoGenes.str(), threeGenes.str());
+    EXPECT_EQ(text.substr(10, text.find('\n') - 10), twoGenes.str());  // ... in two genes
 }

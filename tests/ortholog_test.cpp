@@ -96,3 +96,11 @@ TEST(HitStageO, ScansEverySpeciesWithOneComposition) {
     EXPECT_TRUE(stage.seqHits[1].hits.empty());
     EXPECT_TRUE(stage.seqs.empty());
 }
+
+TEST(ConservedHits, APairMissingFromOneOfThreeSpeciesIsNotConserved) {
+    std::vector<MHit> pair{hit(1, 10, 19), hit(2, 30, 39)};
+    std::vector<SeqHit> group{{"", 100, pair}, {"", 100, pair}, {"", 100, {hit(1, 10, 19)}}};
+    EXPECT_TRUE(conservedHits(group, 200, 2).empty());
+    group[2].hits = pair;
+    EXPECT_EQ(conservedHits(group, 200, 2).size(), 2u);
+}

@@ -2,6 +2,8 @@
 // examples, and refusals of unusable input with status 1 and nothing on standard output.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "TestUtil.hpp"
 
 namespace {
@@ -89,6 +91,10 @@ TEST(Pipeline, RefusedInputs) {
              {},
              "Error: duplicate gene name g1 in sequence file\n"},
             {">X1\tV$A\n1 0 0 0\n", "", {}, "Error: sequence file has no title line\n"},
+            {">X1\tV$A\n1 0 0 0\n",
+             ">g1\nAAC\n> annotation only\nAC\n",
+             {},
+             "Error: sequence title on line 3 has no name\n"},
             {">X1\tV$A\n" + longRows,
              ">g1\nAAC\n",
              {"-m", "0.97"},
@@ -134,4 +140,77 @@ TEST(Pipeline, SeededAndExactCutoffsRepeat) {
         EXPECT_EQ(exact.out, exactAgain.out);
         EXPECT_EQ(exact.err, exactAgain.err);
     }
+}
+
+// Every stage runs in parallel; the report and every progress line must be byte-identical
+// for any number of threads.
+TEST(Threads, OutputIsTheSameForEveryThreadCount) {
+    std::mt19937 rng(12);
+    std::string motifs, genes;
+    for (int m = 0; m < 6; ++m) {
+        motifs += ">R" + std::to_string(m) + "\tV$F" + std::to_string(m) + "\n";
+        for (int i = 0; i < 4 + m % 5; ++i)
+            motifs += std::to_string(rng() % 9) + " " + std::to_string(rng() % 9) + " " +
+                      std::to_string(rng() % 9) + " " + std::to_string(rng() % 9) + "\n";
+    }
+    for (int g = 0; g < 40; ++g) {
+        genes += ">gene" + std::to_string(g) + "\n";
+        for (int i = 0; i < 400; ++i) genes += "ACGTACGTACGTN"[rng() % (g % 4 ? 12 : 13)];
+        genes += "\n";
+    }
+    TempFile randomMotifs(motifs), randomGenes(genes);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> runs{
+        {REKUL_BIN,
+         {"-p", "0", "-m", "1", "-g", "3", kGolden + "four.motifs", kGolden + "four.fa"}},
+        {REKULO_BIN,
+         {"-p", "0", "-m", "1", "-g", "3", kGolden + "four.motifs", kGolden + "four.ortho.fa"}},
+        {REKUL_BIN, {kExamples + "example.motifs", kExamples + "example.fa"}},
+        {REKUL_BIN,
+         {"--seed", "5", "-m", "0.01", kExamples + "example.motifs", kExamples + "example.fa"}},
+        {REKULO_BIN,
+         {"--exact-cutoffs", "-m", "0.01", kExamples + "example.motifs",
+          kExamples + "example.ortho.fa"}},
+        {REKUL_BIN, {"-g", "8", "-k", "2", "-m", "3", randomMotifs.path(), randomGenes.path()}},
+        {REKUL_BIN, {"-g", "4", "-k", "0", "-m", "2", randomMotifs.path(), randomGenes.path()}},
+    };
+    for (const auto& [program, args] : runs) {
+        std::vector<std::string> one = args;
+        one.insert(one.begin(), {"--threads", "1"});
+        RunResult expected = runProgram(program, one);
+        ASSERT_EQ(expected.status, 0) << expected.err;
+        for (const char* threads : {"2", "7"}) {
+            std::vector<std::string> many = args;
+            many.insert(many.begin(), {"--threads", threads});
+            RunResult r = runProgram(program, many);
+            EXPECT_EQ(r.out, expected.out) << threads << " threads, " << args.back();
+            EXPECT_EQ(r.err, expected.err) << threads << " threads, " << args.back();
+        }
+    }
+}
+
+// Failures of the system around a run: a read error in the middle of a file, a report that
+// cannot be written, memory that runs out. Each ends with its message and status 1.
+TEST(Refusals, ReadWriteAndMemoryFailures) {
+    const std::string motifs = kExamples + "example.motifs", genes = kExamples + "example.fa";
+    RunResult unreadable = runProgram(REKUL_BIN, {motifs, "/proc/self/mem"});
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.out, "");
+    EXPECT_NE(unreadable.err.find("Error: cannot read /proc/self/mem: Input/output error\n"),
+              std::string::npos);
+    for (const char* threads : {"1", "2"}) {
+        RunResult full = runProgram("sh", {"-c",
+                                           std::string("\"$0\" --quiet --threads ") + threads +
+                                               " \"$1\" \"$2\" > /dev/full",
+                                           REKUL_BIN, motifs, genes});
+        EXPECT_EQ(full.status, 1);
+        EXPECT_EQ(full.err, "Error: cannot write the report: No space left on device\n");
+    }
+#ifndef REKUL_SANITIZED  // the sanitizers' own memory reservations exceed any such limit
+    TempFile huge(">g\n" + std::string(50000000, 'A') + "\n");
+    RunResult starved =
+        runProgram("sh", {"-c", "ulimit -v 100000; exec \"$0\" --quiet \"$1\" \"$2\"", REKUL_BIN,
+                          motifs, huge.path()});
+    EXPECT_EQ(starved.status, 1);
+    EXPECT_EQ(starved.err, "Error: out of memory\n");
+#endif
 }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <vector>
@@ -265,7 +266,9 @@ void setIntOption(char option, const char* text, int32_t& field, const char* neg
 // letters long (a few more for the float nearest 5e-7).
 constexpr float kMinPValue = 5e-7f;
 
-void checkScoreThreshold(float threshold) {
+// Tested on the value as written, before it is rounded to single precision: a tiny p-value
+// such as 1e-300 rounds to 0, which would select the largest sample score instead.
+void checkScoreThreshold(double threshold) {
     if (!(threshold >= 0)) die("motif score threshold should be >= zero");  // NaN too
     if (threshold > 0 && threshold < kMinPValue)
         die("motif score threshold p-value must be >= 5e-07");
@@ -352,13 +355,16 @@ void Args::Parse(int argc, char** argv) {
                 setIntOption('k', optarg, minMotifNumber,
                              "minimum motif number threshold should be >= zero");
                 break;
-            case 'm':
-                scoreThreshold = static_cast<float>(std::atof(optarg));
-                checkScoreThreshold(scoreThreshold);
+            case 'm': {
+                const double value = std::atof(optarg);
+                scoreThreshold = static_cast<float>(value);
+                checkScoreThreshold(value);
                 break;
+            }
             case 'p':
                 pseudocount = static_cast<float>(std::atof(optarg));
                 if (!(pseudocount >= 0)) die("Pseudocount should be >= zero");
+                if (std::isinf(pseudocount)) die("Pseudocount should be finite");
                 break;
             case 't':
                 useTfName = true;

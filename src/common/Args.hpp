@@ -1,6 +1,6 @@
 // Settings of one run, read from the command line: the short options "hw:g:m:o:k:tlp:" and
-// the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads). Options are handled in
-// command-line order; a refused value ends the run through `die`.
+// the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads). Options are
+// handled in command-line order; a refused value ends the run through `die`.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "common/OrderedOutput.hpp"
 
+#include <cerrno>
+
 OrderedOutput::OrderedOutput(std::ostream& report, Progress progress, size_t budgetBytes)
     : report_(report), progress_(progress), budget_(budgetBytes) {}
 
@@ -12,10 +14,12 @@ void OrderedOutput::progress(size_t item, std::string line) {
 }
 
 void OrderedOutput::emit(const Piece& piece) {
-    if (piece.isReport)
-        report_ << piece.text;
-    else
+    if (!piece.isReport) {
         progress_.line(piece.text);
+        return;
+    }
+    report_ << piece.text;
+    if (!report_ && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
 }
 
 void OrderedOutput::write(size_t item, bool isReport, const std::string& text) {

@@ -6,6 +6,7 @@
 // bounded however much one item writes. Items must be started in ascending order.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <map>
@@ -26,6 +27,9 @@ class OrderedOutput {
     // Marks the item complete; its buffered output, and that of the items after it that
     // are complete too, is written.
     void finish(size_t item);
+    // The report stream failed (the disk is full, the descriptor closed): the system's
+    // reason, or 0 while it has not.
+    int failure() const { return failure_.load(); }
 
   private:
     struct Piece {
@@ -44,4 +48,5 @@ class OrderedOutput {
     size_t current_ = 0, buffered_ = 0;
     std::map<size_t, std::vector<Piece>> pending_;
     std::map<size_t, bool> finished_;
+    std::atomic<int> failure_{0};
 };

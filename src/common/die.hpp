@@ -14,6 +14,9 @@ template <typename T>
     std::exit(1);
 }
 
+// Ends the run when memory runs out: a short message written without allocating, status 1.
+void outOfMemory();
+
 // Text that a default-formatted output stream gives for the value (6 significant digits).
 template <typename T>
 std::string tostring(T value) {

@@ -16,7 +16,7 @@ HitA::HitA(Args settings, MotifA& motifs, Progress progress) : HitStage(settings
 }
 
 void HitA::ReadSeq() {
-    SeqEntries entries(seqFile);
+    SeqEntries entries(seqFile, program_);
     std::string name, line;
     bool warned = false;
     while (entries.nextEntry(name)) {

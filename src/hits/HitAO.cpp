@@ -36,7 +36,7 @@ std::vector<std::string> splitSpecies(const std::vector<std::string>& body) {
 }
 
 void HitAO::ReadSeq() {
-    SeqEntries entries(seqFile);
+    SeqEntries entries(seqFile, program_);
     std::string name, line;
     while (entries.nextEntry(name)) {
         std::vector<std::string> body;
@@ -58,7 +58,8 @@ void HitAO::SeqMotifHit(MotifA& motifs) {
             const SeqO& group = seqs[g];
             std::vector<SeqHit> speciesHits;
             for (const std::string& species : group.species)
-                speciesHits.push_back({"", static_cast<int32_t>(species.size()), scanSequence(species)});
+                speciesHits.push_back(
+                    {"", static_cast<int32_t>(species.size()), scanSequence(species)});
             seqHits[g] = {group.name, static_cast<int32_t>(group.species.front().size()),
                           FindHitArray(speciesHits)};
         },

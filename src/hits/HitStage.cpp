@@ -16,6 +16,7 @@ HitStage::HitStage(const Args& settings, Progress progress)
       maskLowercase(settings.maskLowercase),
       baseFreq(4, 0.0f),
       progress_(progress),
+      program_(settings.program),
       seed_(settings.seed),
       exactCutoffs_(settings.exactCutoffs),
       threads_(std::max(1, settings.threads)) {}
@@ -104,7 +105,8 @@ std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     std::vector<MHit> hits;
     std::vector<int32_t> starts;
     for (size_t m = 0; m < tables_.size(); ++m)
-        appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, hits, starts);
+        appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, hits,
+                        starts);
     // Motif-major collection; a stable sort by start restores scan order (start, motif, strand).
     std::stable_sort(hits.begin(), hits.end(), CompHitPos);
     if (hits.size() > 1) hits = delHitOverlap(std::move(hits), overlapDistance);

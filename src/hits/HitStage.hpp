@@ -46,6 +46,7 @@ class HitStage {
     std::vector<uint8_t> drawSample(const MotifA& motifs) const;
 
     Progress progress_;
+    std::string program_;
     std::optional<uint32_t> seed_;
     bool exactCutoffs_;
     int threads_;

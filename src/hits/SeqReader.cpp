@@ -34,14 +34,17 @@ std::array<float, 4> BaseCounts::frequencies(float pseudocount) const {
     return freq;
 }
 
-SeqEntries::SeqEntries(const std::string& path) : reader_(path) {
-    if (!reader_.isOpen()) die("Can't open sequence file!!!");
+SeqEntries::SeqEntries(const std::string& path, const std::string& program) : reader_(path) {
+    if (!reader_.isOpen())
+        die("Can't open sequence file!!!\n" + program + ": " + path + ": " + reader_.openError());
     if (!reader_.next(title_) || title_.empty()) die("Error: sequence file has no title line");
 }
 
 bool SeqEntries::nextEntry(std::string& name) {
     if (!titleWaiting_) return false;
     name = geneNameFromTitle(title_);
+    if (name.empty())
+        die("Error: sequence title on line " + std::to_string(titleLine_) + " has no name");
     if (!names_.insert(name).second)
         die("Error: duplicate gene name " + name + " in sequence file");
     titleWaiting_ = false;
@@ -53,6 +56,7 @@ bool SeqEntries::nextLine(std::string& line) {
     if (!inBody_ || !reader_.next(line)) return inBody_ = false;
     if (line.empty() || line[0] != '>') return true;
     title_ = line;
+    titleLine_ = reader_.lineNumber();
     titleWaiting_ = true;
     return inBody_ = false;
 }

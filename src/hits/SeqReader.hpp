@@ -30,7 +30,8 @@ class BaseCounts {
 // so that every later lookup by gene name is unambiguous.
 class SeqEntries {
   public:
-    explicit SeqEntries(const std::string& path);
+    // `program` names the program in the message for a file that cannot be opened.
+    SeqEntries(const std::string& path, const std::string& program);
     // Starts the next entry; false at the end of the file.
     bool nextEntry(std::string& name);
     // The next body line of the current entry; false at its end.
@@ -40,6 +41,7 @@ class SeqEntries {
   private:
     LineReader reader_;
     std::string title_;
+    long titleLine_ = 1;
     bool titleWaiting_ = true;
     bool inBody_ = false;
     std::unordered_set<std::string> names_;

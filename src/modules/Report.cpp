@@ -26,8 +26,8 @@ void Discovery::PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& cr
     report_ << formatModule(module, crms, probability, hits.motifNames, genes);
 }
 
-void Discovery::appendBlock(std::string& out, std::vector<int32_t> module, const ModuleInstances& found,
-                            const HitStage& hits) const {
+void Discovery::appendBlock(std::string& out, std::vector<int32_t> module,
+                            const ModuleInstances& found, const HitStage& hits) const {
     // ModuleInstances come gene by gene, each gene of the tested list once.
     int64_t distinct = 0;
     for (size_t r = 0; r < found.runs.size(); ++r)
@@ -102,7 +102,8 @@ void appendModule(std::string& out, const std::vector<int32_t>& sortedModule,
     for (const ModuleInstances::Run& run : found.runs) {
         out += geneNames[run.gene];
         out += '\n';
-        for (uint32_t k = 0; k < run.count; ++k) appendHit(out, *found.hits[run.first + k], motifNames);
+        for (uint32_t k = 0; k < run.count; ++k)
+            appendHit(out, *found.hits[run.first + k], motifNames);
     }
 }
 

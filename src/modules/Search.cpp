@@ -7,6 +7,8 @@
 // blocks and progress lines come out in the order of the one-thread search. (The largest
 // module has eight motifs, so a root, of one motif, always grows; it is never a node of
 // seven.)
+#include <cstring>
+
 #include "common/OrderedOutput.hpp"
 #include "common/Parallel.hpp"
 #include "common/die.hpp"
@@ -33,11 +35,13 @@ void Discovery::FindCRM(const HitStage& hits) {
         for (size_t left = rootNode(i, false).pairedMotifs.size() + 1; left-- > 0;)
             items.push_back({i, left});
     OrderedOutput output(report_, progress_, kReorderBudget);
-    std::vector<SearchScratch> scratch(std::max(1, threads_), SearchScratch(hits.motifNames.size()));
+    std::vector<SearchScratch> scratch(std::max(1, threads_),
+                                       SearchScratch(hits.motifNames.size()));
     std::atomic<size_t> next{0};
     auto worker = [&](SearchScratch& space) {
         std::string buffer;
-        for (size_t k; (k = next.fetch_add(1)) < items.size();) {
+        // Once the report cannot be written, the rest of the search is of no use.
+        for (size_t k; output.failure() == 0 && (k = next.fetch_add(1)) < items.size();) {
             RootOutput out(output, k, buffer);
             searchItem(items[k], hits, space, out);
             out.flush();
@@ -49,6 +53,8 @@ void Discovery::FindCRM(const HitStage& hits) {
         pool.emplace_back(worker, std::ref(scratch[t]));
     worker(scratch[0]);
     for (std::thread& thread : pool) thread.join();
+    if (output.failure() != 0)
+        die(std::string("Error: cannot write the report: ") + std::strerror(output.failure()));
 }
 
 Node Discovery::rootNode(size_t rootIndex, bool withGenes) const {

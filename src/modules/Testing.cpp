@@ -43,7 +43,8 @@ void Discovery::ensureIndex(const HitStage& hits) {
 void Discovery::scanGene(const HitStage& hits, int32_t gene, SearchScratch& space,
                          bool firstOnly) const {
     if (useIndex_)
-        space.scan.run(hits.seqHits[gene].hits, hitIndex_, gene, space.slots, windowSize, firstOnly);
+        space.scan.run(hits.seqHits[gene].hits, hitIndex_, gene, space.slots, windowSize,
+                       firstOnly);
     else
         space.scan.run(hits.seqHits[gene].hits, space.slots, windowSize, firstOnly);
 }
@@ -80,9 +81,8 @@ std::vector<int32_t> Discovery::sharedGenes(int32_t newMotif, const Node& node,
     return shared;
 }
 
-void Discovery::testModule(const std::vector<int32_t>& module,
-                           const std::vector<int32_t>& geneList, const HitStage& hits,
-                           SearchScratch& space) const {
+void Discovery::testModule(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
+                           const HitStage& hits, SearchScratch& space) const {
     space.slots.assign(module);
     space.found.clear();
     for (int32_t g : geneList) {

@@ -49,13 +49,15 @@ Motif finishMotif(const RawMotif& raw, bool useTfName, float pseudocount) {
 MotifA::MotifA(Args settings)
     : useTfName(settings.useTfName),
       motifFile(settings.motifFile),
-      pseudocount(settings.pseudocount) {
+      pseudocount(settings.pseudocount),
+      program(settings.program) {
     ReadMotif();
 }
 
 void MotifA::ReadMotif() {
     LineReader reader(motifFile);
-    if (!reader.isOpen()) die("Can't open matrix file!!!");
+    if (!reader.isOpen())
+        die("Can't open matrix file!!!\n" + program + ": " + motifFile + ": " + reader.openError());
     std::vector<std::string> lines;
     for (std::string line; reader.next(line);) lines.push_back(std::move(line));
     if (lines.empty()) die("Error: motif file has no motifs");

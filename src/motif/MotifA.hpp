@@ -29,6 +29,7 @@ class MotifA {
     bool useTfName;
     std::string motifFile;
     float pseudocount;
+    std::string program;  // names the program in messages
     std::vector<Motif> motifs;
 
     explicit MotifA(Args settings);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
 
 #include "common/die.hpp"
 #include "report/Html.hpp"
@@ -163,6 +164,7 @@ void finish(std::ostream& out) {
 }  // namespace
 
 int reportMain(int argc, char** argv) {
+    std::set_new_handler(outOfMemory);
     const Options options = parseOptions(argc, argv);
     const auto coordinates = options.fasta.empty()
                                  ? std::make_unique<GeneCoordinates>()

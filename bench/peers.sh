@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The hit stage against the tools users would pick instead, on the same data in one run:
+# rekul's scan (-m 5, no module search), Biopython's PSSM search (Bio.motifs, the same
+# matrices, pseudocount and background, both strands, the same cutoff in log2 units) and
+# pscan (pscan-tfbs -q FASTA -M MATRICES). Each line: the tool, seconds, window scores per
+# second per core (a window score = one motif at one start on one strand), and the ratio to
+# rekul.
+#   bench/peers.sh [build-dir]        REKUL_PEER_RECORDS sets the number of regions (500)
+# Needs python3-biopython (run by Debian's /usr/bin/python3) and pscan-tfbs (apt-get install
+# them); fetches the upstream
+# regions as bench/run_scale.sh does.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+data=$build/bench-data
+motifs=${REKUL_BENCH_MOTIFS:-$root/../shared/data/insect.motifs}
+records=${REKUL_PEER_RECORDS:-500}
+mkdir -p "$data"
+if [ ! -s "$data/dm3_upstream2000.fa" ]; then
+  (cd "$data" && apt-get download r-bioc-biostrings >/dev/null &&
+   dpkg-deb -x r-bioc-biostrings_*.deb pkg &&
+   gunzip -c pkg/usr/lib/R/site-library/Biostrings/extdata/dm3_upstream2000.fa.gz > dm3_upstream2000.fa)
+fi
+fasta=$data/peers$records.fa
+awk -v n="$records" '/^>/ { if (++k > n) exit } { print toupper($0) }' "$data/dm3_upstream2000.fa" |
+  sed 's/^>\(.*\)/>\1/' > "$fasta"
+wil=$data/peers.wil
+
+# Window scores of all motifs on all sequences, both strands, and the matrices as pscan reads
+# them (four rows of counts per matrix).
+windows=$(python3 - "$motifs" "$fasta" "$wil" <<'PY'
+import sys
+motifs, fasta, wil = sys.argv[1:4]
+mats, name = [], None
+for line in open(motifs):
+    f = line.split()
+    if line.startswith('>'):
+        mats.append((line[1:].split('\t')[0].strip(), []))
+    elif len(f) == 4 and mats:
+        mats[-1][1].append(f)
+lengths, cur = [], None
+for line in open(fasta):
+    if line.startswith('>'):
+        lengths.append(0)
+    else:
+        lengths[-1] += len(line.strip())
+with open(wil, 'w') as out:
+    for n, rows in mats:
+        out.write('>%s %s\n' % (n, n))
+        for b in range(4):
+            out.write('\t'.join(r[b] for r in rows) + '\n')
+print(sum(2 * max(0, L - len(rows) + 1) for _, rows in mats for L in lengths))
+PY
+)
+
+run() {  # label, then the command; prints seconds
+  local label=$1; shift
+  /usr/bin/time -f '%e' -o "$data/peer-time.txt" "$@" > /dev/null 2>&1
+  cat "$data/peer-time.txt"
+}
+
+rekul=$(run rekul "$build/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")
+biopython=$(run biopython /usr/bin/python3 - "$motifs" "$fasta" <<'PY'
+import math, sys
+from Bio import motifs as bm
+from Bio.Seq import Seq
+motif_file, fasta = sys.argv[1:3]
+mats = []
+for line in open(motif_file):
+    f = line.split()
+    if line.startswith('>'):
+        mats.append([])
+    elif len(f) == 4 and mats:
+        mats[-1].append([float(x) for x in f])
+seqs, counts = [], [0, 0, 0, 0]
+for line in open(fasta):
+    if line.startswith('>'):
+        seqs.append([])
+    else:
+        seqs[-1].append(line.strip())
+seqs = [''.join(s) for s in seqs]
+for s in seqs:
+    for b, c in enumerate('ACGT'):
+        counts[b] += s.count(c)
+total = sum(counts) + 4 * 0.375
+background = {c: (counts[b] + 0.375) / total for b, c in enumerate('ACGT')}
+threshold = 5 / math.log(2)  # the natural-log cutoff 5 in log2 units
+hits = 0
+pssms = []
+for rows in mats:
+    m = bm.Motif(counts={c: [r[b] for r in rows] for b, c in enumerate('ACGT')})
+    pssms.append(m.counts.normalize(pseudocounts=0.375).log_odds(background))
+for s in seqs:
+    seq = Seq(s)
+    for pssm in pssms:
+        hits += sum(1 for _ in pssm.search(seq, threshold=threshold, both=True))
+print(hits)
+PY
+)
+pscan=$( (cd "$data" && run pscan pscan-tfbs -q "$fasta" -M "$wil") )
+
+printf '%-10s %8s %14s %10s\n' tool seconds 'scores/s/core' 'vs rekul'
+for tool in rekul biopython pscan; do
+  secs=${!tool}
+  awk -v t="$tool" -v s="$secs" -v w="$windows" -v r="$rekul" \
+    'BEGIN { printf "%-10s %8.2f %14.3g %9.1fx\n", t, s, w / s, s / r }'
+done
+echo "($records regions, $windows window scores per tool)"
