@@ -357,5 +357,5 @@ TEST(Report, TwoInstancesInOneGeneCountTheGeneOnce) {
     twoGenes << d.ProbCRM({A, B, C}, 2);
     threeGenes << d.ProbCRM({A, B, C}, 3);
     ASSERT_NE(twoGenes.str(), threeGenes.str());
-    EXPECT_EQ(text.substr(10, text.find('\n') - 10), twoGenes.str());  // ... in two genes
+    EXPECT_EQ(text.substr(9, text.find('\n') - 9), twoGenes.str());  // ... in two genes
 }
