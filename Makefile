@@ -5,7 +5,9 @@ JOBS ?= 2
 PREFIX ?= /usr/local
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/dev/null
 
-.PHONY: deps deps-build build demo demo-ortho test sanitize install bench clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke install bench clean
 
 deps-build:
 	@scripts/install-deps.sh build
@@ -35,6 +37,17 @@ sanitize: deps
 	cmake --build build-sanitize -j $(JOBS)
 	ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
 
+# Each fuzz target for FUZZ_SECONDS seconds from its seed corpus (tests/fuzz/corpus).
+fuzz:
+	@scripts/install-deps.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DREKUL_FUZZ=ON -DREKUL_TESTS=OFF >/dev/null
+	cmake --build build-fuzz -j $(JOBS)
+	scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=12
+
 install: deps-build
 	$(CONFIGURE)
 	cmake --build build -j $(JOBS) --target rekul rekulo rekul-report
@@ -44,4 +57,4 @@ bench: build
 	./build/bench/scan_bench
 
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build (`build`), the build and the tests (`test`, the
-# default) or the browser test of the HTML report (`browser`) need, where the machine lacks
-# them.
+# default), the browser test of the HTML report (`browser`) or the fuzz targets (`fuzz`) need,
+# where the machine lacks them.
 set -euo pipefail
 case "${1:-test}" in
   build) packages=(cmake g++ make zlib1g-dev) ;;
   browser) packages=(chromium) ;;
+  fuzz) packages=(cmake make clang libclang-rt-dev zlib1g-dev) ;;
   *) packages=(cmake g++ make zlib1g-dev libgtest-dev libbenchmark-dev groff-base) ;;
 esac
 missing=()

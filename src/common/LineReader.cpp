@@ -1,8 +1,10 @@
 #include "common/LineReader.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -13,8 +15,15 @@ namespace {
 
 constexpr size_t kBufferSize = size_t{1} << 18;
 
+// Buffers no larger than a small file needs.
+size_t bufferSizeFor(int fd) {
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return kBufferSize;
+    return std::clamp<size_t>(static_cast<size_t>(status.st_size) + 1, 4096, kBufferSize);
+}
+
 // Opens through zlib, which reads plain files unchanged and inflates gzip streams.
-gzFile openStream(const std::string& path, std::string& error) {
+gzFile openStream(const std::string& path, std::string& error, size_t& bufferSize) {
     std::error_code code;
     if (path != "-" && std::filesystem::is_directory(path, code)) {
         error = std::strerror(EISDIR);
@@ -25,21 +34,24 @@ gzFile openStream(const std::string& path, std::string& error) {
         error = std::strerror(errno);
         return nullptr;
     }
+    bufferSize = bufferSizeFor(fd);
     gzFile file = gzdopen(fd, "rb");
     if (file == nullptr) {
         error = "out of memory";
         close(fd);
         return nullptr;
     }
-    gzbuffer(file, kBufferSize);
+    gzbuffer(file, static_cast<unsigned>(bufferSize));
     return file;
 }
 
 }  // namespace
 
 LineReader::LineReader(const std::string& path)
-    : displayName_(path == "-" ? "standard input" : path), buffer_(kBufferSize) {
-    file_ = openStream(path, openError_);
+    : displayName_(path == "-" ? "standard input" : path) {
+    size_t bufferSize = kBufferSize;
+    file_ = openStream(path, openError_, bufferSize);
+    buffer_.resize(bufferSize);
 }
 
 LineReader::~LineReader() {

@@ -8,10 +8,15 @@
 #include <sstream>
 #include <string>
 
+// Writes the message and ends the run, or hands it to the installed handler, which must not
+// return (fuzzing harnesses throw, to go on with the next input).
+[[noreturn]] void dieWith(const std::string& message);
+using DieHandler = void (*)(const std::string& message);
+void setDieHandler(DieHandler handler);
+
 template <typename T>
 [[noreturn]] void die(const T& message) {
-    std::cerr << message << std::endl;
-    std::exit(1);
+    dieWith(std::string(message));
 }
 
 // Ends the run when memory runs out: a short message written without allocating, status 1.
