@@ -273,3 +273,71 @@ TEST(HitStage, EqualScoresResolveByScanOrderNotMotifName) {
     ASSERT_EQ(hits.seqHits[0].hits.size(), 1u);
     EXPECT_EQ(hits.motifNames[hits.seqHits[0].hits[0].motif], "A");
 }
+
+namespace {
+
+// The hit stage with chosen cutoffs and scan chunk, for comparison with a reference.
+struct ScanProbe : HitStage {
+    ScanProbe(Args settings, MotifA& library, const std::vector<float>& cutoffs, int64_t chunk)
+        : HitStage(settings, Progress::silent()) {
+        baseFreq = {0.3f, 0.2f, 0.2f, 0.3f};
+        MotifScore(library);
+        for (size_t m = 0; m < cutoffs.size(); ++m) library.motifs[m].cutoff = cutoffs[m];
+        readCutoffs(library);
+        scanChunk_ = chunk;
+    }
+    using HitStage::scanSequence;
+};
+
+}  // namespace
+
+// Hits are reduced chunk by chunk to the strongest at each start as the scan proceeds; the
+// thinned list must be the one that overlap removal gives on every raw hit, also with
+// negative cutoffs (where truncated scores of exactly 0 occur) and across chunk borders.
+TEST(HitStage, ScanningInChunksThinsAsTheWholeListDoes) {
+    std::mt19937 rng(23);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::string motifText;
+    for (int m = 0; m < 5; ++m) {
+        motifText += ">M" + std::to_string(4 - m) + "\tV$X\n";
+        for (int i = 0; i < 2 + m; ++i)
+            motifText += std::to_string(unit(rng)) + " " + std::to_string(unit(rng)) + " " +
+                         std::to_string(unit(rng)) + " " + std::to_string(unit(rng)) + "\n";
+    }
+    TempFile motifs(motifText);
+    Args settings;
+    settings.motifFile = motifs.path();
+    settings.scoreThreshold = 1;
+    MotifA library(settings);
+    const float f[4] = {0.3f, 0.2f, 0.2f, 0.3f};
+    for (int trial = 0; trial < 12; ++trial) {
+        std::string text;
+        for (int i = 0; i < 300 + 50 * trial; ++i)
+            text += "AACGTTTAGN"[rng() % (trial % 3 ? 9 : 10)];
+        std::vector<float> cutoffs;
+        for (int m = 0; m < 5; ++m) cutoffs.push_back(-2.0f + 3.0f * unit(rng));
+        settings.overlapDistance = trial % 6;
+        // Reference: every raw hit in scan order, then overlap removal.
+        std::vector<MHit> raw;
+        std::vector<int32_t> starts;
+        MotifNames names = library.nameTable();
+        for (size_t m = 0; m < library.motifs.size(); ++m) {
+            MotifTable table(library.motifs[m], f);
+            appendMotifHits(table, WindowFilter(table, cutoffs[m]), cutoffs[m], names.idOfMotif[m],
+                            SequenceCodes(text), raw, starts);
+        }
+        std::stable_sort(raw.begin(), raw.end(), CompHitPos);
+        if (raw.size() > 1) raw = delHitOverlap(raw, settings.overlapDistance);
+        for (int64_t chunk : {1, 7, 64, 4096}) {
+            ScanProbe probe(settings, library, cutoffs, chunk);
+            std::vector<MHit> got = probe.scanSequence(text);
+            ASSERT_TRUE(std::equal(got.begin(), got.end(), raw.begin(), raw.end(),
+                                   [](const MHit& a, const MHit& b) {
+                                       return a.motif == b.motif && a.start == b.start &&
+                                              a.strand == b.strand && a.score == b.score;
+                                   }))
+                << "trial " << trial << " chunk " << chunk << ": " << got.size() << " vs "
+                << raw.size();
+        }
+    }
+}

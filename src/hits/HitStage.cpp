@@ -84,13 +84,14 @@ void HitStage::readCutoffs(const MotifA& motifs) {
 
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
                      int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits,
-                     std::vector<int32_t>& starts) {
-    const int64_t width = table.width(), count = sequence.size() - width + 1;
-    if (count <= 0) return;
-    starts.resize(static_cast<size_t>(count));
-    const size_t passed = filter.candidates(sequence.kmers.data(), count, starts.data());
+                     std::vector<int32_t>& starts, int64_t from, int64_t to) {
+    const int64_t width = table.width();
+    to = std::min(to, sequence.size() - width + 1);
+    if (to <= from) return;
+    starts.resize(static_cast<size_t>(to - from));
+    const size_t passed = filter.candidates(sequence.kmers.data() + from, to - from, starts.data());
     for (size_t k = 0; k < passed; ++k) {
-        const int64_t q = starts[k];
+        const int64_t q = from + starts[k];
         if (!sequence.allBases(q, width)) continue;
         float forward, reverse;
         table.score(sequence.codes.data() + q, forward, reverse);
@@ -100,16 +101,53 @@ void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float 
     }
 }
 
+namespace {
+
+// Of the hits at one start (in scan order), only the strongest can be kept: it, or a stronger
+// hit that drops it, drops the others, which are within the overlap distance of both. The
+// strongest is the highest score, the later in scan order among equal scores (the order in
+// which overlap removal visits them). A hit scoring exactly 0 is never kept and drops
+// nothing, so it does not compete.
+void keepStrongestPerStart(const std::vector<MHit>& hits, std::vector<MHit>& strongest) {
+    for (size_t i = 0; i < hits.size();) {
+        const MHit* best = nullptr;
+        size_t j = i;
+        for (; j < hits.size() && hits[j].start == hits[i].start; ++j)
+            if (hits[j].score != 0 && (!best || hits[j].score >= best->score)) best = &hits[j];
+        if (best) strongest.push_back(*best);
+        i = j;
+    }
+}
+
+}  // namespace
+
 std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     const SequenceCodes sequence(text);
-    std::vector<MHit> hits;
     std::vector<int32_t> starts;
-    for (size_t m = 0; m < tables_.size(); ++m)
-        appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, hits,
-                        starts);
-    // Motif-major collection; a stable sort by start restores scan order (start, motif, strand).
-    std::stable_sort(hits.begin(), hits.end(), CompHitPos);
-    if (hits.size() > 1) hits = delHitOverlap(std::move(hits), overlapDistance);
+    std::vector<MHit> chunk, hits;
+    // The starts are scanned in chunks and each chunk's hits reduced at once, so that memory
+    // follows the sequence, not the number of raw hits.
+    const int64_t chunkStarts = overlapDistance > 0 ? scanChunk_ : sequence.size() + 1;
+    int64_t rawCount = 0;
+    MHit onlyHit;
+    for (int64_t from = 0; from <= sequence.size(); from += chunkStarts) {
+        chunk.clear();
+        for (size_t m = 0; m < tables_.size(); ++m)
+            appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, chunk,
+                            starts, from, from + chunkStarts);
+        // Motif-major collection; a stable sort by start restores scan order (start, motif,
+        // strand).
+        std::stable_sort(chunk.begin(), chunk.end(), CompHitPos);
+        if (rawCount == 0 && !chunk.empty()) onlyHit = chunk.front();
+        rawCount += static_cast<int64_t>(chunk.size());
+        if (overlapDistance > 0)
+            keepStrongestPerStart(chunk, hits);
+        else
+            hits.insert(hits.end(), chunk.begin(), chunk.end());
+    }
+    // A gene with a single hit keeps it, whatever its score.
+    if (rawCount == 1) return {onlyHit};
+    if (rawCount > 1) hits = delHitOverlap(std::move(hits), overlapDistance);
     hits.shrink_to_fit();  // the lists of all genes stay in memory until the run ends
     return hits;
 }

@@ -40,6 +40,8 @@ class HitStage {
     void readCutoffs(const MotifA& motifs);
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
+    // Starts scanned at a time before their hits are reduced (see scanSequence).
+    int64_t scanChunk_ = 4096;
 
     void buildTables(const MotifA& motifs);
     // The background sample of p-value cutoffs, drawn from the composition.
@@ -62,7 +64,7 @@ class HitStage {
 // Every hit of one motif on a sequence: placements whose score exceeds the cutoff, forward
 // before reverse at each start, in ascending start. Only windows the filter lets through
 // are scored.
-// `starts` is working space.
+// Only starts from `from` to before `to` are tried; `starts` is working space.
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
                      int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits,
-                     std::vector<int32_t>& starts);
+                     std::vector<int32_t>& starts, int64_t from = 0, int64_t to = INT64_MAX);

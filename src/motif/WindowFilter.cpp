@@ -41,11 +41,12 @@ WindowFilter::WindowFilter(const MotifTable& table, float cutoff) {
 
 SequenceCodes::SequenceCodes(const std::string& text)
     : codes(encodeBases(text)), kmers(text.size() + 1, 0), nextNonBase(text.size() + 1) {
+    // Sequences are refused beyond 2^31 - 1 letters, so positions fit 32 bits.
     const int64_t n = size();
-    int64_t next = n;
-    nextNonBase[n] = n;
+    int32_t next = static_cast<int32_t>(n);
+    nextNonBase[n] = next;
     for (int64_t q = n - 1; q >= 0; --q) {
-        if (codes[q] == kNotBase) next = q;
+        if (codes[q] == kNotBase) next = static_cast<int32_t>(q);
         nextNonBase[q] = next;
     }
     anyNonBase = next < n;

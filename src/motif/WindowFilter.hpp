@@ -40,7 +40,7 @@ class WindowFilter {
 struct SequenceCodes {
     std::vector<uint8_t> codes;
     std::vector<uint16_t> kmers;       // size() + 1 entries
-    std::vector<int64_t> nextNonBase;  // size() + 1 entries; size() where there is none
+    std::vector<int32_t> nextNonBase;  // size() + 1 entries; size() where there is none
     bool anyNonBase = false;
 
     explicit SequenceCodes(const std::string& text);

@@ -8,7 +8,8 @@
 namespace {
 
 MotifA& library() {
-    static const char text[] = ">M1\tV$AG\n1 0 0 0\n0 0 1 0\n>M2\tV$CCA\n0 1 0 0\n0 1 0 0\n1 0 0 0\n";
+    static const char text[] =
+        ">M1\tV$AG\n1 0 0 0\n0 0 1 0\n>M2\tV$CCA\n0 1 0 0\n0 1 0 0\n1 0 0 0\n";
     static MemoryFile file(reinterpret_cast<const uint8_t*>(text), sizeof text - 1);
     static MotifA motifs = [] {
         Args settings;
