@@ -228,7 +228,7 @@ TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
         std::sort(scores.begin(), scores.end());
         const float at = scores[scores.size() - 1 - scores.size() / (10 + trial)];
         for (float cutoff : {at, std::nextafter(at, -1e9f), std::nextafter(at, 1e9f), 1.0f}) {
-            WindowFilter filter(table, cutoff);
+            WindowFilter filter(table, cutoff, trial % 3 ? kFilterPrefix : 5);
             std::vector<MHit> filtered;
             std::vector<int32_t> starts;
             appendMotifHits(table, filter, cutoff, 0, SequenceCodes(seq), filtered, starts);

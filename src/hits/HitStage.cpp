@@ -76,9 +76,12 @@ void HitStage::buildTables(const MotifA& motifs) {
 }
 
 void HitStage::readCutoffs(const MotifA& motifs) {
+    // Tables of 8 KB per motif stay in cache for a library of hundreds of motifs; for a
+    // library of tens of thousands, tables over six bases keep memory to 512 bytes each.
+    const int prefix = motifs.motifs.size() <= 4096 ? kFilterPrefix : 6;
     for (size_t m = 0; m < motifs.motifs.size(); ++m) {
         cutoffs_.push_back(motifs.motifs[m].cutoff);
-        filters_.emplace_back(tables_[m], cutoffs_[m]);
+        filters_.emplace_back(tables_[m], cutoffs_[m], prefix);
     }
 }
 

@@ -7,6 +7,10 @@
 #include <numeric>
 
 #include "common/Parallel.hpp"
+
+namespace {
+constexpr size_t kPairBatch = size_t{1} << 20;
+}
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
 
@@ -50,11 +54,21 @@ void Discovery::BuildMP(const HitStage& hits) {
         [&](size_t g) {
             const std::vector<MHit>& geneHits = hits.seqHits[g].hits;
             std::vector<uint64_t>& keys = keysOfGene[g];
+            // Repeats are squeezed out as they pile up, so that a long gene holds no more
+            // than its distinct pairs and one batch.
+            auto squeeze = [&keys] {
+                std::sort(keys.begin(), keys.end());
+                keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+            };
+            size_t squeezeAt = kPairBatch;
             forEachPair(geneHits, windowSize, [&](size_t a, size_t b) {
                 keys.push_back(CompName(geneHits[a].motif, geneHits[b].motif));
+                if (keys.size() < squeezeAt) return;
+                squeeze();
+                squeezeAt = keys.size() + kPairBatch;
             });
-            std::sort(keys.begin(), keys.end());
-            keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+            squeeze();
+            keys.shrink_to_fit();
         },
         [&](size_t g) {
             genes.push_back(hits.seqHits[g].name);

@@ -24,8 +24,8 @@ void walkPrefixes(const MotifTable& table, int k, int depth, uint32_t code, floa
 
 }  // namespace
 
-WindowFilter::WindowFilter(const MotifTable& table, float cutoff) {
-    const int k = std::min<int>(table.width(), kFilterPrefix);
+WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) {
+    const int k = std::min<int>(table.width(), std::min(prefix, kFilterPrefix));
     shift_ = 2 * (kFilterPrefix - k);
     bits_.assign(std::max<size_t>(1, (size_t{1} << (2 * k)) / 64), 0);
     const RestBounds rest(table, allBases());

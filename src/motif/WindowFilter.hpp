@@ -18,7 +18,8 @@ constexpr int kFilterPrefix = 8;
 
 class WindowFilter {
   public:
-    WindowFilter(const MotifTable& table, float cutoff);
+    // Tabulates the first min(width, prefix) bases; prefix is at most kFilterPrefix.
+    WindowFilter(const MotifTable& table, float cutoff, int prefix = kFilterPrefix);
 
     // Right shift that turns an kFilterPrefix-mer code into this motif's k-mer code.
     int shift() const { return shift_; }
