@@ -1,6 +1,9 @@
 // Whole runs of both programs: golden reports derived by hand, progress lines, the bundled
 // examples, and refusals of unusable input with status 1 and nothing on standard output.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <random>
 
@@ -214,3 +217,51 @@ TEST(Refusals, ReadWriteAndMemoryFailures) {
     EXPECT_EQ(starved.err, "Error: out of memory\n");
 #endif
 }
+
+#ifndef REKUL_SANITIZED  // the sanitizers' shadow memory would swamp these figures
+namespace {
+
+// Runs the program and returns its peak resident memory in MB.
+long peakMegabytes(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return usage.ru_maxrss / 1024;
+}
+
+}  // namespace
+
+// Memory follows the input, not the number of raw hits or of species: each of these took
+// several times the limit before.
+TEST(Memory, FollowsTheInputNotTheHitDensity) {
+    const std::string motifs = kExamples + "example.motifs";
+    // One group of 2,000 species under a 100,000-letter name (the name was copied per species).
+    std::string group = ">" + std::string(100000, 'g') + "\n";
+    for (int s = 0; s < 2000; ++s) group += "<ACGTTGCAAGCT\n";
+    TempFile groups(group);
+    EXPECT_LT(peakMegabytes(REKULO_BIN, {"--quiet", motifs, groups.path()}), 60);
+    // One 1 Mb poly-A gene: hits at every start (every raw hit was held).
+    TempFile polyA(">polyA\n" + std::string(1000000, 'A') + "\n");
+    EXPECT_LT(peakMegabytes(REKUL_BIN, {"--quiet", "-m", "1", "-g", "2", motifs, polyA.path()}),
+              120);
+    // A motif-file line of two million fields (the whole line was split).
+    std::string wide = ">M1\tV$A\n1 0 0 0\n";
+    for (int f = 0; f < 2000000; ++f) wide += "1 ";
+    TempFile wideMotifs(wide + "\n");
+    EXPECT_LT(peakMegabytes(REKUL_BIN, {"--quiet", wideMotifs.path(), kExamples + "example.fa"}),
+              60);
+}
+#endif

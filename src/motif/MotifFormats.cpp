@@ -44,14 +44,19 @@ bool isTitle(const std::string& line) {
     return !line.empty() && line[0] == '>';
 }
 
-// The numbers of a line whose every field is a number; nothing otherwise.
+// The numbers of a line whose every field is a number; nothing otherwise. Read in place,
+// without splitting the line into strings.
 std::optional<std::vector<double>> numbersOf(const std::string& line) {
     std::vector<double> numbers;
-    for (const std::string& field : splitFields(line, kBlanks)) {
+    const char* at = line.c_str();
+    for (;;) {
+        while (*at == ' ' || *at == '\t') ++at;
+        if (*at == '\0') break;
         char* end = nullptr;
-        double value = std::strtod(field.c_str(), &end);
-        if (end == field.c_str() || *end != '\0') return std::nullopt;
+        const double value = std::strtod(at, &end);
+        if (end == at || (*end != '\0' && *end != ' ' && *end != '\t')) return std::nullopt;
         numbers.push_back(value);
+        at = end;
     }
     if (numbers.empty()) return std::nullopt;
     return numbers;
