@@ -287,6 +287,7 @@ struct ScanProbe : HitStage {
         scanChunk_ = chunk;
     }
     using HitStage::scanSequence;
+    using HitStage::takeSequence;
 };
 
 }  // namespace
@@ -340,4 +341,19 @@ TEST(HitStage, ScanningInChunksThinsAsTheWholeListDoes) {
                 << raw.size();
         }
     }
+}
+
+TEST(HitStage, SequenceTextsKeepNoSpareCapacity) {
+    // A text grown line by line holds up to twice its length; the stage keeps only the text.
+    TempFile motifs(kAG);
+    Args settings;
+    settings.motifFile = motifs.path();
+    settings.scoreThreshold = 1;
+    MotifA library(settings);
+    ScanProbe probe(settings, library, {1.0f}, 4096);
+    std::string text;
+    for (int line = 0; line < 1000; ++line) text += "ACGTACGTAC";
+    ASSERT_GT(text.capacity(), text.size() + 1000);
+    probe.takeSequence("g1", text);
+    EXPECT_LT(text.capacity(), text.size() + 64);
 }
