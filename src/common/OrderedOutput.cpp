@@ -46,7 +46,7 @@ void OrderedOutput::flushCurrent() {
 
 void OrderedOutput::finish(size_t item) {
     std::lock_guard<std::mutex> lock(mutex_);
-    finished_[item] = true;
+    finished_.insert(item);
     while (finished_.count(current_)) {
         flushCurrent();
         finished_.erase(current_);

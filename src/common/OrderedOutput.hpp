@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,6 @@ class OrderedOutput {
     std::condition_variable turn_;
     size_t current_ = 0, buffered_ = 0;
     std::map<size_t, std::vector<Piece>> pending_;
-    std::map<size_t, bool> finished_;
+    std::set<size_t> finished_;
     std::atomic<int> failure_{0};
 };

@@ -11,7 +11,6 @@ class Progress {
     explicit Progress(std::ostream* out = &std::cerr) : out_(out) {}
     static Progress silent() { return Progress(nullptr); }
 
-    bool enabled() const { return out_ != nullptr; }
     void line(const std::string& text) const {
         if (out_) *out_ << text + '\n' << std::flush;
     }

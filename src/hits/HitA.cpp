@@ -4,7 +4,6 @@
 
 #include <iostream>
 
-#include "common/Parallel.hpp"
 #include "common/die.hpp"
 
 HitA::HitA(Args settings, MotifA& motifs, Progress progress) : HitStage(settings, progress) {
@@ -37,13 +36,7 @@ void HitA::ReadSeq() {
 
 void HitA::SeqMotifHit(MotifA& motifs) {
     readCutoffs(motifs);
-    seqHits.resize(seqs.size());
-    // Genes in parallel; their hit lists and progress lines in file order.
-    orderedParallelFor(
-        seqs.size(), threads_,
-        [&](size_t g) {
-            const Seq& gene = seqs[g];
-            seqHits[g] = {gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)};
-        },
-        [&](size_t g) { progress_.line("motifHit for gene " + seqs[g].name); });
+    scanGenes(seqs, [this](const Seq& gene) {
+        return SeqHit{gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)};
+    });
 }

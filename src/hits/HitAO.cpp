@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "common/Parallel.hpp"
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
 
@@ -50,20 +49,14 @@ void HitAO::ReadSeq() {
 
 void HitAO::SeqMotifHit(MotifA& motifs) {
     readCutoffs(motifs);
-    seqHits.resize(seqs.size());
-    // Groups in parallel; their hit lists and progress lines in file order.
-    orderedParallelFor(
-        seqs.size(), threads_,
-        [&](size_t g) {
-            const SeqO& group = seqs[g];
-            std::vector<SeqHit> speciesHits;
-            for (const std::string& species : group.species)
-                speciesHits.push_back(
-                    {"", static_cast<int32_t>(species.size()), scanSequence(species)});
-            seqHits[g] = {group.name, static_cast<int32_t>(group.species.front().size()),
-                          FindHitArray(speciesHits)};
-        },
-        [&](size_t g) { progress_.line("motifHit for gene " + seqs[g].name); });
+    scanGenes(seqs, [this](const SeqO& group) {
+        std::vector<SeqHit> speciesHits;
+        for (const std::string& species : group.species)
+            speciesHits.push_back(
+                {"", static_cast<int32_t>(species.size()), scanSequence(species)});
+        return SeqHit{group.name, static_cast<int32_t>(group.species.front().size()),
+                      FindHitArray(speciesHits)};
+    });
 }
 
 std::vector<MHit> HitAO::FindHitArray(const std::vector<SeqHit>& speciesHits) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Args.hpp"
+#include "common/Parallel.hpp"
 #include "common/Progress.hpp"
 #include "hits/Hit.hpp"
 #include "hits/SeqReader.hpp"
@@ -38,6 +39,15 @@ class HitStage {
     void MotifScore(MotifA& motifs);
     // Takes the cutoffs from the library before scanning.
     void readCutoffs(const MotifA& motifs);
+    // Fills seqHits with scanGene(gene) for every gene (anything with a `name`), genes in
+    // parallel, their entries and progress lines in file order.
+    template <typename Genes, typename ScanGene>
+    void scanGenes(const Genes& genes, ScanGene&& scanGene) {
+        seqHits.resize(genes.size());
+        orderedParallelFor(
+            genes.size(), threads_, [&](size_t g) { seqHits[g] = scanGene(genes[g]); },
+            [&](size_t g) { progress_.line("motifHit for gene " + genes[g].name); });
+    }
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
     // Starts scanned at a time before their hits are reduced (see scanSequence).

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ struct SearchScratch {
     ModuleSlots slots;
     WindowScan scan;
     ModuleInstances found;
-    std::vector<int32_t> genes, narrowed;
+    std::vector<int32_t> genes, narrowed, byName, module;
 };
 
 // Where one item of the search writes: its place in the ordered output. Report blocks are
@@ -116,12 +117,18 @@ class Discovery {
                              const std::vector<int32_t>& geneList, const HitStage& hits);
     std::vector<int32_t> FindGeneShared(int32_t newMotif, const Node& node, const HitStage& hits);
     double ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal) const;
-    void PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& crms,
-                  const HitStage& hits) const;
+    // Appends the report block of the module's instances to `out`: the probability of the
+    // motif list as received, then the names sorted.
+    void PrintCRM(std::vector<int32_t> module, const ModuleInstances& found, const HitStage& hits,
+                  std::string& out) const;
 
   private:
     struct SearchItem;
-    Node rootNode(size_t rootIndex, bool withGenes) const;
+    // The motifs after the root in search order that pair with it.
+    std::vector<int32_t> rootCandidates(size_t rootIndex) const;
+    // The node grown by its last candidate, keeping the candidates before it that pair with
+    // it; none when fewer than geneNumber genes hold the grown module.
+    std::optional<Node> grow(const Node& cur, const HitStage& hits, SearchScratch& space) const;
     void searchItem(const SearchItem& item, const HitStage& hits, SearchScratch& space,
                     RootOutput& out);
     void searchSubtree(std::vector<Node>& stack, const HitStage& hits, SearchScratch& space,
@@ -147,9 +154,6 @@ class Discovery {
     // Fills space.found with the module's instances in the genes, in gene-list order.
     void testModule(const std::vector<int32_t>& module, const std::vector<int32_t>& geneList,
                     const HitStage& hits, SearchScratch& space) const;
-    // Appends the report block of the instances to `out`.
-    void appendBlock(std::string& out, std::vector<int32_t> module, const ModuleInstances& found,
-                     const HitStage& hits) const;
     std::vector<int32_t> frequentPartnerCounts() const;
     // When nothing was printed: the line that names the threshold that stopped the run.
     std::string noModuleReason(const HitStage& hits) const;

@@ -15,19 +15,8 @@ double Discovery::ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal)
     return upperTail(geneChance(rates, windowSize, avgSeqLength), geneCount, geneTotal);
 }
 
-void Discovery::PrintCRM(std::vector<int32_t> module, const std::vector<Crm>& crms,
-                         const HitStage& hits) const {
-    std::vector<int32_t> distinct;
-    for (const Crm& crm : crms) distinct.push_back(crm.gene);
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    const double probability = ProbCRM(module, static_cast<int64_t>(distinct.size()));
-    std::sort(module.begin(), module.end(), CompMotif);
-    report_ << formatModule(module, crms, probability, hits.motifNames, genes);
-}
-
-void Discovery::appendBlock(std::string& out, std::vector<int32_t> module,
-                            const ModuleInstances& found, const HitStage& hits) const {
+void Discovery::PrintCRM(std::vector<int32_t> module, const ModuleInstances& found,
+                         const HitStage& hits, std::string& out) const {
     // ModuleInstances come gene by gene, each gene of the tested list once.
     int64_t distinct = 0;
     for (size_t r = 0; r < found.runs.size(); ++r)
@@ -110,12 +99,13 @@ void appendModule(std::string& out, const std::vector<int32_t>& sortedModule,
 std::string formatModule(const std::vector<int32_t>& sortedModule, const std::vector<Crm>& crms,
                          double probability, const std::vector<std::string>& motifNames,
                          const std::vector<std::string>& geneNames) {
-    std::string out;
-    appendHeader(out, sortedModule, crms.size(), probability, motifNames);
+    ModuleInstances found;
     for (const Crm& crm : crms) {
-        out += geneNames[crm.gene];
-        out += '\n';
-        for (const MHit& hit : crm.hits) appendHit(out, hit, motifNames);
+        found.runs.push_back({crm.gene, static_cast<uint32_t>(found.hits.size()),
+                              static_cast<uint32_t>(crm.hits.size())});
+        for (const MHit& hit : crm.hits) found.hits.push_back(&hit);
     }
+    std::string out;
+    appendModule(out, sortedModule, found, probability, motifNames, geneNames);
     return out;
 }

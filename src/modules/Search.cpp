@@ -8,6 +8,7 @@
 // module has eight motifs, so a root, of one motif, always grows; it is never a node of
 // seven.)
 #include <cstring>
+#include <optional>
 
 #include "common/OrderedOutput.hpp"
 #include "common/Parallel.hpp"
@@ -25,15 +26,19 @@ constexpr size_t kReorderBudget = size_t{8} << 20;
 struct Discovery::SearchItem {
     size_t root;
     size_t left;
+    const std::vector<int32_t>* candidates;  // all of the root's candidates
 };
 
 void Discovery::FindCRM(const HitStage& hits) {
     if (motifs.empty()) return;
     ensureIndex(hits);
+    std::vector<std::vector<int32_t>> candidates(motifs.size());
     std::vector<SearchItem> items;
-    for (size_t i = 0; i < motifs.size(); ++i)
-        for (size_t left = rootNode(i, false).pairedMotifs.size() + 1; left-- > 0;)
-            items.push_back({i, left});
+    for (size_t i = 0; i < motifs.size(); ++i) {
+        candidates[i] = rootCandidates(i);
+        for (size_t left = candidates[i].size() + 1; left-- > 0;)
+            items.push_back({i, left, &candidates[i]});
+    }
     OrderedOutput output(report_, progress_, kReorderBudget);
     std::vector<SearchScratch> scratch(std::max(1, threads_),
                                        SearchScratch(hits.motifNames.size()));
@@ -57,31 +62,30 @@ void Discovery::FindCRM(const HitStage& hits) {
         die(std::string("Error: cannot write the report: ") + std::strerror(output.failure()));
 }
 
-Node Discovery::rootNode(size_t rootIndex, bool withGenes) const {
-    Node root{{motifs[rootIndex]}, {}, {}, 1};
+std::vector<int32_t> Discovery::rootCandidates(size_t rootIndex) const {
+    std::vector<int32_t> candidates;
     for (size_t j = rootIndex + 1; j < motifs.size(); ++j)
-        if (pairGenes.contains(motifs[rootIndex], motifs[j]))
-            root.pairedMotifs.push_back(motifs[j]);
-    if (withGenes)
-        for (size_t g = 0; g < genes.size(); ++g) root.genes.push_back(static_cast<int32_t>(g));
-    return root;
+        if (pairGenes.contains(motifs[rootIndex], motifs[j])) candidates.push_back(motifs[j]);
+    return candidates;
 }
 
 void Discovery::searchItem(const SearchItem& item, const HitStage& hits, SearchScratch& space,
                            RootOutput& out) {
-    Node root = rootNode(item.root, item.left == 0);
-    if (item.left == root.pairedMotifs.size())
+    if (item.left == item.candidates->size())
         out.progress("motif " + std::to_string(item.root) + " of " + std::to_string(motifs.size()));
     out.progress("\tnumber of paired motifs left: " + std::to_string(item.left));
-    if (item.left == 0) {
-        if (root.level >= minMotifNumber) testAndPrint(root.motifs, root.genes, hits, space, out);
+    Node root{{motifs[item.root]},
+              {item.candidates->begin(), item.candidates->begin() + item.left},
+              {},
+              1};
+    if (item.left == 0) {  // the root alone, on all genes
+        if (root.level < minMotifNumber) return;
+        for (size_t g = 0; g < genes.size(); ++g) root.genes.push_back(static_cast<int32_t>(g));
+        testAndPrint(root.motifs, root.genes, hits, space, out);
         return;
     }
-    root.pairedMotifs.resize(item.left);
-    std::vector<Node> stack;
-    growByLastCandidate(std::move(root), stack, hits, space);
-    if (stack.size() < 2) return;  // too few genes for the extension
-    std::vector<Node> subtree{std::move(stack.back())};
+    std::vector<Node> subtree;
+    if (auto child = grow(root, hits, space)) subtree.push_back(std::move(*child));
     searchSubtree(subtree, hits, space, out);
 }
 
@@ -111,40 +115,44 @@ void Discovery::testLastExtensions(const Node& cur, const HitStage& hits, Search
     }
 }
 
-void Discovery::growByLastCandidate(Node cur, std::vector<Node>& stack, const HitStage& hits,
-                                    SearchScratch& space) {
+std::optional<Node> Discovery::grow(const Node& cur, const HitStage& hits,
+                                    SearchScratch& space) const {
     const int32_t c = cur.pairedMotifs.back();
-    cur.pairedMotifs.pop_back();
     std::vector<int32_t> support;
     if (cur.level > 1) {
         support = sharedGenes(c, cur, hits, space, enoughGenes());
     } else if (const auto* list = pairGenes.genes(cur.motifs.back(), c)) {
         support = *list;
     }
-    if (static_cast<int64_t>(support.size()) < geneNumber) {
-        stack.push_back(std::move(cur));  // too few genes: drop this extension and its subtree
-        return;
-    }
+    if (static_cast<int64_t>(support.size()) < geneNumber) return std::nullopt;
     Node child{cur.motifs, {}, std::move(support), cur.level + 1};
     child.motifs.push_back(c);
-    for (int32_t d : cur.pairedMotifs)
-        if (pairGenes.contains(c, d)) child.pairedMotifs.push_back(d);
+    for (size_t k = 0; k + 1 < cur.pairedMotifs.size(); ++k)
+        if (pairGenes.contains(c, cur.pairedMotifs[k]))
+            child.pairedMotifs.push_back(cur.pairedMotifs[k]);
+    return child;
+}
+
+void Discovery::growByLastCandidate(Node cur, std::vector<Node>& stack, const HitStage& hits,
+                                    SearchScratch& space) {
+    std::optional<Node> child = grow(cur, hits, space);
+    cur.pairedMotifs.pop_back();
     stack.push_back(std::move(cur));
-    stack.push_back(std::move(child));
+    if (child) stack.push_back(std::move(*child));  // none: too few genes, subtree dropped
 }
 
 void Discovery::testAndPrint(const std::vector<int32_t>& module,
                              const std::vector<int32_t>& geneList, const HitStage& hits,
                              SearchScratch& space, RootOutput& out) {
     if (module.size() >= 3) {  // genes by name, as the narrowing gave them
-        std::vector<int32_t> byName = geneList;
-        sortByName(byName);
-        testModule(module, byName, hits, space);
+        space.byName = geneList;
+        sortByName(space.byName);
+        testModule(module, space.byName, hits, space);
     } else {
         testModule(module, geneList, hits, space);
     }
     if (space.found.runs.empty()) return;
-    appendBlock(out.reportBuffer(), module, space.found, hits);
+    PrintCRM(module, space.found, hits, out.reportBuffer());
     out.afterAppend();
     ++modulesPrinted_;
 }

@@ -70,9 +70,9 @@ std::vector<int32_t> Discovery::sharedGenes(int32_t newMotif, const Node& node,
         if (shared.size() < enough) return {};
     }
     if (node.level > 1) {
-        std::vector<int32_t> module = node.motifs;
-        module.push_back(newMotif);
-        space.slots.assign(module);
+        space.module = node.motifs;
+        space.module.push_back(newMotif);
+        space.slots.assign(space.module);
         std::erase_if(shared, [&](int32_t g) {
             scanGene(hits, g, space, true);
             return space.scan.instances.empty();

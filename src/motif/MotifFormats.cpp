@@ -126,6 +126,14 @@ struct RowMatrix {
     std::vector<long> lines;
 };
 
+// A matrix without a title line: named matrix1, matrix2, ..., without a label.
+RowMatrix untitledMatrix(size_t number, long lineNumber) {
+    RowMatrix matrix;
+    matrix.motif.index = "matrix" + std::to_string(number);
+    matrix.motif.titleLine = lineNumber;
+    return matrix;
+}
+
 void transpose(RowMatrix& matrix) {
     const std::vector<std::vector<double>>& rows = matrix.baseRows;
     for (size_t k = 0; k < rows[0].size(); ++k) {
@@ -152,8 +160,7 @@ std::vector<RawMotif> parseJasparBrackets(const std::vector<std::string>& lines)
         auto row = letterRow(lines[i]);
         if (!row) continue;  // blank lines and comments
         if (matrices.empty() || matrices.back().baseRows.size() == 4)
-            matrices.push_back(
-                {{"matrix" + std::to_string(matrices.size() + 1), "", lineNumber, {}, {}}, {}, {}});
+            matrices.push_back(untitledMatrix(matrices.size() + 1, lineNumber));
         RowMatrix& matrix = matrices.back();
         if (row->first != static_cast<int>(matrix.baseRows.size()))
             die("Error: JASPAR matrix row" + where(lineNumber) +
@@ -190,8 +197,7 @@ std::optional<std::vector<RowMatrix>> rowMatrices(const std::vector<std::string>
         auto numbers = numbersOf(lines[i]);
         if (!numbers) return std::nullopt;
         if (matrices.empty() || (!titled && matrices.back().baseRows.size() == 4))
-            matrices.push_back(
-                {{"matrix" + std::to_string(matrices.size() + 1), "", lineNumber, {}, {}}, {}, {}});
+            matrices.push_back(untitledMatrix(matrices.size() + 1, lineNumber));
         matrices.back().baseRows.push_back(std::move(*numbers));
         matrices.back().lines.push_back(lineNumber);
     }

@@ -23,9 +23,6 @@ class WindowFilter {
 
     // Right shift that turns an kFilterPrefix-mer code into this motif's k-mer code.
     int shift() const { return shift_; }
-    bool mayPass(uint32_t code) const { return (bits_[code >> 6] >> (code & 63)) & 1; }
-    const uint64_t* bits() const { return bits_.data(); }
-
     // Writes to `out` (room for `count`) the starts q < count, ascending, whose k-mer passes;
     // returns how many.
     size_t candidates(const uint16_t* kmers, int64_t count, int32_t* out) const;
