@@ -1,29 +1,73 @@
 // The run pipeline shared by both programs: settings, motif library, hit stage and
 // discovery stage, each built from a fresh copy of the settings in this fixed order. The
 // report goes to standard output; progress lines go to standard error unless --quiet.
+// With --stats, a background stage (--background) is scanned with the foreground's tables
+// and cutoffs, and the statistics table is written once the report is complete.
 #pragma once
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <fstream>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "common/Args.hpp"
 #include "common/Progress.hpp"
 #include "common/die.hpp"
+#include "modules/ModuleStats.hpp"
 #include "motif/MotifA.hpp"
+
+// The run draws random numbers for a background sample (-m below 1 without
+// --exact-cutoffs) or for permutations; all come from one seed, the time unless --seed.
+inline std::optional<uint32_t> runSeed(const Args& settings) {
+    const bool sample = settings.scoreThreshold < 1 && !settings.exactCutoffs;
+    if (!sample && settings.permutations == 0) return std::nullopt;
+    return settings.seed ? *settings.seed : static_cast<uint32_t>(std::time(nullptr));
+}
+
+inline void checkWritten(std::ostream& out, const std::string& what) {
+    errno = 0;
+    if (!out.flush())
+        die("Error: cannot write " + what + ": " + std::strerror(errno ? errno : EIO));
+}
 
 template <typename HitStage, typename DiscoveryStage>
 int runPipeline(const char* program, int argc, char** argv) {
     std::set_new_handler(outOfMemory);
     Args settings(argc, argv, program);
     const Progress progress = settings.quiet ? Progress::silent() : Progress(&std::cerr);
+    const std::optional<uint32_t> seed = runSeed(settings);
+    if (seed) settings.seed = seed;  // the sample and the permutations share it
+    std::ofstream stats;
+    if (!settings.statsFile.empty()) {
+        stats.open(settings.statsFile);  // at once, so that a bad path fails before the work
+        if (!stats) die("Error: cannot write " + settings.statsFile + ": " + std::strerror(errno));
+    }
     MotifA motifs(settings);
     HitStage hits(settings, motifs, progress);
-    DiscoveryStage discovery(settings, hits, std::cout, progress);
+    std::optional<HitStage> background;
+    if (!settings.backgroundFile.empty()) {
+        Args backgroundSettings = settings;
+        backgroundSettings.seqFile = settings.backgroundFile;
+        background.emplace(backgroundSettings, motifs, Progress::silent(), &hits);
+        if (background->seqHits.empty())
+            die("Error: background " + settings.backgroundFile + " has no gene to compare with");
+    }
+    const ModuleOutput output =
+        stats.is_open() ? ModuleOutput::ReportAndRecords : ModuleOutput::Report;
+    DiscoveryStage discovery(settings, hits, std::cout, progress, output);
     // Every write of the report is checked, the last ones by this flush.
-    errno = 0;
-    if (!std::cout.flush())
-        die(std::string("Error: cannot write the report: ") + std::strerror(errno ? errno : EIO));
+    checkWritten(std::cout, "the report");
+    if (!stats.is_open()) return 0;
+    const bool sampleDrawn = settings.scoreThreshold < 1 && !settings.exactCutoffs;
+    if (settings.permutations > 0 && !sampleDrawn)
+        progress.line("Random seed: " + std::to_string(*seed));
+    const ModuleStatistics table(settings, discovery, hits, background ? &*background : nullptr,
+                                 seed);
+    table.write(stats, discovery.records, hits.motifNames,
+                {settings.versionText(), settings.commandLine, seed});
+    checkWritten(stats, settings.statsFile);
     return 0;
 }

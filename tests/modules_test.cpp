@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "FakeHits.hpp"
 #include "TestUtil.hpp"
 #include "hits/HitStage.hpp"
 #include "modules/Discovery.hpp"
@@ -20,15 +21,6 @@ constexpr int32_t A = 0, B = 1, C = 2, D = 3;
 MHit hit(int32_t motif, int32_t start, int32_t end) {
     return MHit{motif, start, end, '+', 5.0f};
 }
-
-// A hit stage with given hit lists, standing in for a scanned sequence file.
-struct FakeHits : HitStage {
-    FakeHits(std::vector<SeqHit> genes, std::vector<std::string> names = {"A", "B", "C", "D"})
-        : HitStage(Args(), Progress::silent()) {
-        seqHits = std::move(genes);
-        motifNames = std::move(names);
-    }
-};
 
 Args settings(int32_t window, int32_t genes, int32_t minMotifs) {
     Args args;

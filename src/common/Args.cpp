@@ -6,10 +6,13 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -133,6 +136,18 @@ Long options:
                  of a random sample: the same on every run
 --threads N      threads to run on (default: every processor the process may
                  use); the output is the same for every N
+--stats FILE     write a statistics table of the reported modules to FILE:
+                 genes, background genes, fold enrichment, p, E and q values and
+                 the family-wise error rate; the report is unchanged
+--background FILE  background genes (a file of the same kind as the sequence
+                 file), scanned with the same motif tables and cutoffs; with it
+                 the p-value is a one-sided Fisher exact test of foreground vs
+                 background genes (needs --stats)
+--permutations N permute foreground and background genes N times, repeating
+                 the search each time, for the family-wise error rate (fwer) of
+                 Westfall and Young (needs --background; --seed repeats it)
+--unique         keep only the first gene of each distinct sequence, in the
+                 sequence file and the background alike
 )";
 
 std::string withProgram(std::string text, const std::string& program) {
@@ -308,6 +323,24 @@ const LongOption kLongOptions[] = {
      }},
     {"exact-cutoffs", no_argument,
      [](Args& args, const char*, const Texts&) { args.exactCutoffs = true; }},
+    {"background", required_argument,
+     [](Args& args, const char* value, const Texts&) { args.backgroundFile = value; }},
+    {"unique", no_argument,
+     [](Args& args, const char*, const Texts&) { args.uniqueSequences = true; }},
+    {"stats", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         if (std::string(value).empty() || std::string(value) == "-")
+             die("Error: --stats takes a file name (standard output carries the report)");
+         args.statsFile = value;
+     }},
+    {"permutations", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         uint32_t count = 0;
+         if (!parseUnsigned32(value, count) || count < 1 || count > 1000000)
+             die(std::string("Error: --permutations takes a whole number from 1 to 1000000, not ") +
+                 value);
+         args.permutations = static_cast<int32_t>(count);
+     }},
     {"threads", required_argument,
      [](Args& args, const char* value, const Texts&) {
          uint32_t threads = 0;
@@ -329,9 +362,43 @@ std::vector<option> longOptionTable() {
     return table;
 }
 
+// The statistics options depend on each other: a background or permutations are of use only
+// in the table, and permutations draw from the foreground and background together.
+void checkStatisticsOptions(const Args& args) {
+    if (args.permutations > 0 && args.backgroundFile.empty())
+        die("Error: --permutations needs --background: each permutation draws a foreground "
+            "from the foreground and background genes together");
+    if (!args.backgroundFile.empty() && args.statsFile.empty())
+        die("Error: --background needs --stats FILE, the table that compares the two");
+}
+
+// A command-line word as a shell would need it to read it back: quoted where it holds
+// anything but letters, digits and -_./=:,+@%.
+std::string shellWord(const std::string& word) {
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_./=:,+@%", c);
+    });
+    if (plain) return word;
+    std::string quoted = "'";
+    for (char c : word) {
+        if (c == '\'')
+            quoted.append("'\\''");
+        else
+            quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
+
 }  // namespace
 
 void Args::Parse(int argc, char** argv) {
+    // Taken before the option scanner moves the file arguments behind the options.
+    commandLine.clear();
+    for (int i = 0; i < argc; ++i) {
+        if (i) commandLine += ' ';
+        commandLine += shellWord(argv[i]);
+    }
     const Texts texts{usageText(), helpText()};
     const std::vector<option> longOptions = longOptionTable();
     int option;
@@ -383,4 +450,7 @@ void Args::Parse(int argc, char** argv) {
     if (threads == 0) threads = availableProcessors();
     if (motifFile == "-" && seqFile == "-")
         die("Error: only one of the two files can be standard input (-)");
+    if (backgroundFile == "-" && (motifFile == "-" || seqFile == "-"))
+        die("Error: only one of the files can be standard input (-)");
+    checkStatisticsOptions(*this);
 }

@@ -1,5 +1,6 @@
 // Settings of one run, read from the command line: the short options "hw:g:m:o:k:tlp:" and
-// the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads). Options are
+// the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads, --background,
+// --unique, --stats, --permutations). Options are
 // handled in command-line order; a refused value ends the run through `die`.
 #pragma once
 
@@ -25,6 +26,11 @@ class Args {
     std::optional<uint32_t> seed;  // --seed: seed of the background sample
     bool exactCutoffs = false;     // --exact-cutoffs: p-value cutoffs without a sample
     int32_t threads = 0;           // --threads: 0 until set, then every available processor
+    std::string backgroundFile;    // --background: genes to compare the foreground with
+    bool uniqueSequences = false;  // --unique: keep the first gene of each distinct sequence
+    std::string statsFile;         // --stats: the statistics table of the reported modules
+    int32_t permutations = 0;      // --permutations: pseudo-foregrounds for the fwer column
+    std::string commandLine;       // the words of the command line, for the table's notes
 
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");

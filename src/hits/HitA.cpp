@@ -6,9 +6,10 @@
 
 #include "common/die.hpp"
 
-HitA::HitA(Args settings, MotifA& motifs, Progress progress) : HitStage(settings, progress) {
+HitA::HitA(Args settings, MotifA& motifs, Progress progress, const HitStage* foreground)
+    : HitStage(settings, progress, foreground) {
     ReadSeq();
-    MotifScore(motifs);
+    prepareScan(motifs);
     SeqMotifHit(motifs);
     seqs.clear();
     seqs.shrink_to_fit();
@@ -31,11 +32,11 @@ void HitA::ReadSeq() {
         takeSequence(gene.name, gene.seq);
         seqs.push_back(std::move(gene));
     }
+    settleGenes(seqs, [](const Seq& gene) { return std::vector<std::string_view>{gene.seq}; });
     setBackground();
 }
 
-void HitA::SeqMotifHit(MotifA& motifs) {
-    readCutoffs(motifs);
+void HitA::SeqMotifHit(MotifA&) {
     scanGenes(seqs, [this](const Seq& gene) {
         return SeqHit{gene.name, static_cast<int32_t>(gene.seq.size()), scanSequence(gene.seq)};
     });

@@ -16,7 +16,9 @@ class HitA : public HitStage {
   public:
     std::vector<Seq> seqs;
 
-    HitA(Args settings, MotifA& motifs, Progress progress = Progress());
+    // With a foreground stage: a background, scored with the foreground's tables and cutoffs.
+    HitA(Args settings, MotifA& motifs, Progress progress = Progress(),
+         const HitStage* foreground = nullptr);
     void ReadSeq();
     void SeqMotifHit(MotifA& motifs);
 };

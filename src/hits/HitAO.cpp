@@ -8,12 +8,12 @@
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
 
-HitAO::HitAO(Args settings, MotifA& motifs, Progress progress)
-    : HitStage(settings, progress),
+HitAO::HitAO(Args settings, MotifA& motifs, Progress progress, const HitStage* foreground)
+    : HitStage(settings, progress, foreground),
       minMotifNumber(settings.minMotifNumber),
       windowSize(settings.windowSize) {
     ReadSeq();
-    MotifScore(motifs);
+    prepareScan(motifs);
     SeqMotifHit(motifs);
     seqs.clear();
     seqs.shrink_to_fit();
@@ -44,11 +44,13 @@ void HitAO::ReadSeq() {
         for (std::string& species : group.species) takeSequence(group.name, species);
         seqs.push_back(std::move(group));
     }
+    settleGenes(seqs, [](const SeqO& group) {
+        return std::vector<std::string_view>(group.species.begin(), group.species.end());
+    });
     setBackground();
 }
 
-void HitAO::SeqMotifHit(MotifA& motifs) {
-    readCutoffs(motifs);
+void HitAO::SeqMotifHit(MotifA&) {
     scanGenes(seqs, [this](const SeqO& group) {
         std::vector<SeqHit> speciesHits;
         for (const std::string& species : group.species)

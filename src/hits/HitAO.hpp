@@ -19,7 +19,9 @@ class HitAO : public HitStage {
     int32_t windowSize;
     std::vector<SeqO> seqs;
 
-    HitAO(Args settings, MotifA& motifs, Progress progress = Progress());
+    // With a foreground stage: a background, scored with the foreground's tables and cutoffs.
+    HitAO(Args settings, MotifA& motifs, Progress progress = Progress(),
+          const HitStage* foreground = nullptr);
     void ReadSeq();
     void SeqMotifHit(MotifA& motifs);
     std::vector<MHit> FindHitArray(const std::vector<SeqHit>& speciesHits) const;

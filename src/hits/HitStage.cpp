@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <ctime>
+#include <iostream>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "common/Parallel.hpp"
 #include "common/die.hpp"
 #include "motif/Cutoff.hpp"
 #include "motif/ExactCutoff.hpp"
 
-HitStage::HitStage(const Args& settings, Progress progress)
+HitStage::HitStage(const Args& settings, Progress progress, const HitStage* foreground)
     : seqFile(settings.seqFile),
       scoreThreshold(settings.scoreThreshold),
       pseudocount(settings.pseudocount),
@@ -16,16 +19,99 @@ HitStage::HitStage(const Args& settings, Progress progress)
       maskLowercase(settings.maskLowercase),
       baseFreq(4, 0.0f),
       progress_(progress),
+      foreground_(foreground),
+      uniqueSequences_(settings.uniqueSequences),
       program_(settings.program),
       seed_(settings.seed),
       exactCutoffs_(settings.exactCutoffs),
       threads_(std::max(1, settings.threads)) {}
 
+HitStage::HitStage(const HitStage& like, std::vector<SeqHit> genes)
+    : seqFile(like.seqFile),
+      scoreThreshold(like.scoreThreshold),
+      pseudocount(like.pseudocount),
+      overlapDistance(like.overlapDistance),
+      maskLowercase(like.maskLowercase),
+      baseFreq(like.baseFreq),
+      seqHits(std::move(genes)),
+      motifNames(like.motifNames),
+      progress_(Progress::silent()),
+      foreground_(nullptr),
+      uniqueSequences_(like.uniqueSequences_),
+      program_(like.program_),
+      exactCutoffs_(like.exactCutoffs_),
+      threads_(1) {}
+
 void HitStage::takeSequence(const std::string& name, std::string& text) {
     checkSequenceLength(name, text.size());
     text.shrink_to_fit();  // text grown line by line holds up to twice its length
     if (!maskLowercase) upperCase(text);
-    counts_.add(text);
+}
+
+namespace {
+
+size_t hashTexts(const std::vector<std::string_view>& texts) {
+    size_t hash = texts.size();
+    for (std::string_view text : texts)
+        hash = hash * 1000003u ^ std::hash<std::string_view>{}(text);
+    return hash;
+}
+
+}  // namespace
+
+std::vector<char> HitStage::genesToKeep(
+    const std::vector<const std::string*>& names,
+    const std::vector<std::vector<std::string_view>>& texts) const {
+    std::vector<char> keep(names.size(), 1);
+    if (foreground_) {
+        std::unordered_set<std::string_view> foregroundNames;
+        for (const SeqHit& gene : foreground_->seqHits) foregroundNames.insert(gene.name);
+        int64_t shared = 0;
+        const std::string* first = nullptr;
+        for (size_t g = 0; g < names.size(); ++g) {
+            if (!foregroundNames.count(*names[g])) continue;
+            keep[g] = 0;
+            if (shared++ == 0) first = names[g];
+        }
+        if (shared > 0)
+            std::cerr << "Warning: " << shared << " background genes share a name with a "
+                      << "foreground gene and are left out of the background (first: " << *first
+                      << ")\n";
+    }
+    // Each distinct sequence by its first gene; a later gene with the same texts repeats it.
+    std::unordered_multimap<size_t, size_t> firstOfHash;
+    int64_t repeats = 0;
+    std::string example;
+    for (size_t g = 0; g < names.size(); ++g) {
+        if (!keep[g]) continue;
+        const size_t hash = hashTexts(texts[g]);
+        auto [from, to] = firstOfHash.equal_range(hash);
+        auto same = std::find_if(
+            from, to, [&](const auto& entry) { return texts[entry.second] == texts[g]; });
+        if (same == to) {
+            firstOfHash.emplace(hash, g);
+            continue;
+        }
+        if (repeats++ == 0) example = *names[g] + " repeats " + *names[same->second];
+        if (uniqueSequences_) keep[g] = 0;
+    }
+    if (repeats > 0)
+        std::cerr << "Warning: " << repeats << " genes "
+                  << (foreground_ ? "of the background " : "")
+                  << "repeat the sequence of an earlier gene (first: " << example << ")"
+                  << (uniqueSequences_ ? "; --unique left them out" : "") << "\n";
+    return keep;
+}
+
+void HitStage::prepareScan(MotifA& motifs) {
+    if (foreground_) {
+        // The same tables (they depend on the composition) and the same cutoffs.
+        baseFreq = foreground_->baseFreq;
+        buildTables(motifs);
+    } else {
+        MotifScore(motifs);
+    }
+    readCutoffs(motifs);
 }
 
 void HitStage::setBackground() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Args.hpp"
@@ -27,11 +28,41 @@ class HitStage {
     std::vector<SeqHit> seqHits;          // one entry per gene, in file order
     std::vector<std::string> motifNames;  // name of each motif id, in byte-wise order
 
-  protected:
-    HitStage(const Args& settings, Progress progress);
+    // A copy of `like`'s motif names and of the given hit lists, for a discovery run on a
+    // sample of genes.
+    HitStage(const HitStage& like, std::vector<SeqHit> genes);
 
-    // Checks, upper-cases unless masking, and counts the bases of one sequence text.
+  protected:
+    // A background stage (foreground not null) scores its genes with the foreground's
+    // background frequencies and cutoffs, and leaves out genes named like foreground genes.
+    HitStage(const Args& settings, Progress progress, const HitStage* foreground = nullptr);
+
+    // Checks and upper-cases (unless masking) one sequence text.
     void takeSequence(const std::string& name, std::string& text);
+    // Settles the genes just read (each with a `name`): drops background genes named like a
+    // foreground gene, warns of genes that repeat an earlier gene's sequence texts (dropped
+    // with --unique), and counts the bases of the genes kept.
+    template <typename Genes, typename TextsOf>
+    void settleGenes(Genes& genes, TextsOf&& textsOf) {
+        std::vector<const std::string*> names;
+        std::vector<std::vector<std::string_view>> texts;
+        for (const auto& gene : genes) {
+            names.push_back(&gene.name);
+            texts.push_back(textsOf(gene));
+        }
+        const std::vector<char> keep = genesToKeep(names, texts);
+        size_t kept = 0;
+        for (size_t g = 0; g < genes.size(); ++g) {
+            if (!keep[g]) continue;
+            for (std::string_view text : texts[g]) counts_.add(text);
+            if (kept != g) genes[kept] = std::move(genes[g]);
+            ++kept;
+        }
+        genes.resize(kept);
+    }
+    // Reads the motifs' cutoffs and prepares the scan: a foreground stage sets the cutoffs
+    // (MotifScore), a background stage takes the foreground's composition.
+    void prepareScan(MotifA& motifs);
     // Turns the base counts of all sequences into the background frequencies.
     void setBackground();
     // Builds the motifs' score tables and sets every motif's cutoff: the fixed threshold, or
@@ -58,12 +89,17 @@ class HitStage {
     std::vector<uint8_t> drawSample(const MotifA& motifs) const;
 
     Progress progress_;
+    const HitStage* foreground_;
+    bool uniqueSequences_;
     std::string program_;
     std::optional<uint32_t> seed_;
     bool exactCutoffs_;
     int threads_;
 
   private:
+    std::vector<char> genesToKeep(const std::vector<const std::string*>& names,
+                                  const std::vector<std::vector<std::string_view>>& texts) const;
+
     BaseCounts counts_;
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;

@@ -16,7 +16,7 @@ void upperCase(std::string& text) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
-void BaseCounts::add(const std::string& text) {
+void BaseCounts::add(std::string_view text) {
     for (char c : text) {
         uint8_t code = baseCode(c);
         if (code != kNotBase) ++counts_[code];

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "common/LineReader.hpp"
@@ -16,7 +17,7 @@ void upperCase(std::string& text);
 
 class BaseCounts {
   public:
-    void add(const std::string& text);
+    void add(std::string_view text);
     // Frequencies of A, C, G, T with the pseudocount added once to each count.
     std::array<float, 4> frequencies(float pseudocount) const;
 

@@ -15,7 +15,7 @@ constexpr size_t kPairBatch = size_t{1} << 20;
 #include "hits/PairScan.hpp"
 
 Discovery::Discovery(const Args& settings, const HitStage& hits, std::ostream& report,
-                     Progress progress)
+                     Progress progress, ModuleOutput output)
     : windowSize(settings.windowSize),
       geneNumber(settings.geneNumber),
       minMotifNumber(settings.minMotifNumber),
@@ -24,6 +24,7 @@ Discovery::Discovery(const Args& settings, const HitStage& hits, std::ostream& r
       report_(report),
       progress_(progress),
       threads_(std::max(1, settings.threads)),
+      output_(output),
       scratch_(hits.motifNames.size()) {
     MotifRate(hits);
     BuildMP(hits);

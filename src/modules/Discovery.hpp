@@ -62,12 +62,25 @@ struct SearchScratch {
     std::vector<int32_t> genes, narrowed, byName, module;
 };
 
+// What the statistics need of one reported module.
+struct ModuleRecord {
+    std::vector<int32_t> motifs;  // sorted, as the report's header lists them
+    int64_t instances = 0;
+    int64_t genes = 0;  // distinct genes with an instance
+    double probability = 0;
+};
+
+// What the search does with a confirmed module: writes its report block, keeps its record
+// for the statistics, or both.
+enum class ModuleOutput { Report, ReportAndRecords, RecordsOnly };
+
 // Where one item of the search writes: its place in the ordered output. Report blocks are
 // gathered into large pieces, each handed on (and written) at once.
 class RootOutput {
   public:
-    RootOutput(OrderedOutput& output, size_t item, std::string& buffer)
-        : output_(output), item_(item), pending_(buffer) {}
+    RootOutput(OrderedOutput& output, size_t item, std::string& buffer,
+               std::vector<ModuleRecord>* records)
+        : output_(output), item_(item), pending_(buffer), records_(records) {}
     ~RootOutput() { flush(); }
     // Report text is appended here; afterAppend hands it on once it is large.
     std::string& reportBuffer() { return pending_; }
@@ -75,6 +88,9 @@ class RootOutput {
         if (pending_.size() >= kPieceBytes) flush();
     }
     void progress(std::string line) { output_.progress(item_, std::move(line)); }
+    void record(ModuleRecord module) {
+        if (records_) records_->push_back(std::move(module));
+    }
     void flush() {
         if (!pending_.empty()) output_.report(item_, pending_);
         pending_.clear();  // keeps its capacity for the next piece
@@ -85,6 +101,7 @@ class RootOutput {
     OrderedOutput& output_;
     size_t item_;
     std::string& pending_;  // the thread's buffer
+    std::vector<ModuleRecord>* records_;
 };
 
 // One instance of a module in one gene.
@@ -105,10 +122,18 @@ class Discovery {
     std::vector<std::string> genes;  // gene names in input order
     std::vector<float> motifRate;    // hits per sequence position, by motif id
     PairTable pairGenes;
+    // With ModuleOutput::ReportAndRecords or RecordsOnly: every confirmed module, in report
+    // order.
+    std::vector<ModuleRecord> records;
 
     // Writes the report to `report` and the progress lines to `progress`.
     Discovery(const Args& settings, const HitStage& hits, std::ostream& report = std::cout,
-              Progress progress = Progress());
+              Progress progress = Progress(), ModuleOutput output = ModuleOutput::Report);
+
+    // How many candidate modules the search tested, those without an instance included.
+    int64_t moduleTests() const { return testsRun_.load(); }
+    // How many modules it confirmed.
+    int64_t modulesFound() const { return modulesPrinted_.load(); }
 
     void MotifRate(const HitStage& hits);
     void BuildMP(const HitStage& hits);
@@ -121,6 +146,9 @@ class Discovery {
     // motif list as received, then the names sorted.
     void PrintCRM(std::vector<int32_t> module, const ModuleInstances& found, const HitStage& hits,
                   std::string& out) const;
+    // The record of a confirmed module: its distinct genes, the probability of the motif
+    // list as received, then the motifs sorted.
+    ModuleRecord summarize(std::vector<int32_t> module, const ModuleInstances& found) const;
 
   private:
     struct SearchItem;
@@ -161,7 +189,9 @@ class Discovery {
     std::ostream& report_;
     Progress progress_;
     int threads_;
+    ModuleOutput output_;
     std::atomic<int64_t> modulesPrinted_{0};
+    std::atomic<int64_t> testsRun_{0};
 
     std::vector<int32_t> geneRank_;  // position of each gene in byte-wise name order
     SearchScratch scratch_;          // for the public single calls

@@ -15,15 +15,22 @@ double Discovery::ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal)
     return upperTail(geneChance(rates, windowSize, avgSeqLength), geneCount, geneTotal);
 }
 
+ModuleRecord Discovery::summarize(std::vector<int32_t> module, const ModuleInstances& found) const {
+    // ModuleInstances come gene by gene, each gene of the tested list once.
+    ModuleRecord record;
+    record.instances = static_cast<int64_t>(found.runs.size());
+    for (size_t r = 0; r < found.runs.size(); ++r)
+        record.genes += r == 0 || found.runs[r].gene != found.runs[r - 1].gene;
+    record.probability = ProbCRM(module, record.genes);
+    std::sort(module.begin(), module.end(), CompMotif);
+    record.motifs = std::move(module);
+    return record;
+}
+
 void Discovery::PrintCRM(std::vector<int32_t> module, const ModuleInstances& found,
                          const HitStage& hits, std::string& out) const {
-    // ModuleInstances come gene by gene, each gene of the tested list once.
-    int64_t distinct = 0;
-    for (size_t r = 0; r < found.runs.size(); ++r)
-        distinct += r == 0 || found.runs[r].gene != found.runs[r - 1].gene;
-    const double probability = ProbCRM(module, distinct);
-    std::sort(module.begin(), module.end(), CompMotif);
-    appendModule(out, module, found, probability, hits.motifNames, genes);
+    const ModuleRecord record = summarize(std::move(module), found);
+    appendModule(out, record.motifs, found, record.probability, hits.motifNames, genes);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 // module has eight motifs, so a root, of one motif, always grows; it is never a node of
 // seven.)
 #include <cstring>
+#include <iterator>
 #include <optional>
 
 #include "common/OrderedOutput.hpp"
@@ -42,12 +43,14 @@ void Discovery::FindCRM(const HitStage& hits) {
     OrderedOutput output(report_, progress_, kReorderBudget);
     std::vector<SearchScratch> scratch(std::max(1, threads_),
                                        SearchScratch(hits.motifNames.size()));
+    const bool keepRecords = output_ != ModuleOutput::Report;
+    std::vector<std::vector<ModuleRecord>> recordsOfItem(keepRecords ? items.size() : 0);
     std::atomic<size_t> next{0};
     auto worker = [&](SearchScratch& space) {
         std::string buffer;
         // Once the report cannot be written, the rest of the search is of no use.
         for (size_t k; output.failure() == 0 && (k = next.fetch_add(1)) < items.size();) {
-            RootOutput out(output, k, buffer);
+            RootOutput out(output, k, buffer, keepRecords ? &recordsOfItem[k] : nullptr);
             searchItem(items[k], hits, space, out);
             out.flush();
             output.finish(k);
@@ -60,6 +63,8 @@ void Discovery::FindCRM(const HitStage& hits) {
     for (std::thread& thread : pool) thread.join();
     if (output.failure() != 0)
         die(std::string("Error: cannot write the report: ") + std::strerror(output.failure()));
+    for (std::vector<ModuleRecord>& itemRecords : recordsOfItem)
+        std::move(itemRecords.begin(), itemRecords.end(), std::back_inserter(records));
 }
 
 std::vector<int32_t> Discovery::rootCandidates(size_t rootIndex) const {
@@ -144,6 +149,7 @@ void Discovery::growByLastCandidate(Node cur, std::vector<Node>& stack, const Hi
 void Discovery::testAndPrint(const std::vector<int32_t>& module,
                              const std::vector<int32_t>& geneList, const HitStage& hits,
                              SearchScratch& space, RootOutput& out) {
+    ++testsRun_;
     if (module.size() >= 3) {  // genes by name, as the narrowing gave them
         space.byName = geneList;
         sortByName(space.byName);
@@ -152,7 +158,12 @@ void Discovery::testAndPrint(const std::vector<int32_t>& module,
         testModule(module, geneList, hits, space);
     }
     if (space.found.runs.empty()) return;
-    PrintCRM(module, space.found, hits, out.reportBuffer());
-    out.afterAppend();
+    ModuleRecord record = summarize(module, space.found);
+    if (output_ != ModuleOutput::RecordsOnly) {
+        appendModule(out.reportBuffer(), record.motifs, space.found, record.probability,
+                     hits.motifNames, genes);
+        out.afterAppend();
+    }
+    out.record(std::move(record));
     ++modulesPrinted_;
 }

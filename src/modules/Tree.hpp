@@ -9,13 +9,13 @@
 class Tree : public Discovery {
   public:
     Tree(Args settings, HitA& hits, std::ostream& report = std::cout,
-         Progress progress = Progress())
-        : Discovery(settings, hits, report, progress) {}
+         Progress progress = Progress(), ModuleOutput output = ModuleOutput::Report)
+        : Discovery(settings, hits, report, progress, output) {}
 };
 
 class TreeO : public Discovery {
   public:
     TreeO(Args settings, HitAO& hits, std::ostream& report = std::cout,
-          Progress progress = Progress())
-        : Discovery(settings, hits, report, progress) {}
+          Progress progress = Progress(), ModuleOutput output = ModuleOutput::Report)
+        : Discovery(settings, hits, report, progress, output) {}
 };

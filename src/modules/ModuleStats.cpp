@@ -1,0 +1,224 @@
+#include "modules/ModuleStats.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <mutex>
+#include <numeric>
+#include <shared_mutex>
+#include <streambuf>
+#include <unordered_map>
+
+#include "common/Parallel.hpp"
+#include "common/die.hpp"
+#include "modules/Enrichment.hpp"
+#include "modules/ModuleGenes.hpp"
+
+namespace {
+
+// A stream that takes everything and keeps nothing: the report of a permutation's search.
+class DiscardBuffer : public std::streambuf {
+  protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+std::string number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// Genes of the background with an instance of each module, modules in parallel.
+std::vector<int64_t> backgroundCounts(const std::vector<ModuleRecord>& records,
+                                      const HitStage& background, int32_t windowSize, int threads) {
+    const ModuleGenes genes(background.seqHits, background.motifNames.size(), windowSize);
+    std::vector<int64_t> counts(records.size());
+    std::vector<ModuleGenes::Scratch> scratch(static_cast<size_t>(std::max(1, threads)),
+                                              ModuleGenes::Scratch(background.motifNames.size()));
+    std::atomic<size_t> next{0};
+    auto worker = [&](ModuleGenes::Scratch& space) {
+        for (size_t k; (k = next.fetch_add(1)) < records.size();)
+            counts[k] = genes.count(records[k].motifs, space);
+    };
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < scratch.size() && t < records.size(); ++t)
+        pool.emplace_back(worker, std::ref(scratch[t]));
+    worker(scratch[0]);
+    for (std::thread& thread : pool) thread.join();
+    return counts;
+}
+
+}  // namespace
+
+uint32_t uniformBelow(std::mt19937& generator, uint32_t n) {
+    // Values of the last, incomplete block of n are redrawn.
+    const uint32_t limit = UINT32_MAX - UINT32_MAX % n;
+    uint32_t value;
+    do value = static_cast<uint32_t>(generator());
+    while (value >= limit);
+    return value % n;
+}
+
+ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discovery,
+                                   const HitStage& foreground, const HitStage* background,
+                                   std::optional<uint32_t> seed)
+    : tests(discovery.moduleTests()),
+      genesTotal(static_cast<int64_t>(foreground.seqHits.size())),
+      hasBackground_(background != nullptr) {
+    const std::vector<ModuleRecord>& records = discovery.records;
+    rows.resize(records.size());
+    std::vector<double> p(records.size());
+    if (background) {
+        backgroundTotal = static_cast<int64_t>(background->seqHits.size());
+        const std::vector<int64_t> counts = backgroundCounts(
+            records, *background, settings.windowSize, std::max(1, settings.threads));
+        const LogFactorials logs(genesTotal + backgroundTotal);
+        for (size_t k = 0; k < records.size(); ++k) {
+            const int64_t a = records[k].genes, b = counts[k];
+            rows[k].backgroundGenes = b;
+            rows[k].foldEnrichment =
+                b == 0 ? std::numeric_limits<double>::infinity()
+                       : (static_cast<double>(a) / static_cast<double>(genesTotal)) /
+                             (static_cast<double>(b) / static_cast<double>(backgroundTotal));
+            p[k] = fisherUpperTail(a, genesTotal, a + b, genesTotal + backgroundTotal, logs);
+        }
+    } else {
+        for (size_t k = 0; k < records.size(); ++k) p[k] = records[k].probability;
+    }
+    const std::vector<double> q = benjaminiHochberg(p, tests);
+    for (size_t k = 0; k < records.size(); ++k) {
+        rows[k].pValue = p[k];
+        rows[k].eValue = p[k] * static_cast<double>(tests);
+        rows[k].qValue = q[k];
+    }
+    if (settings.permutations <= 0 || !background || !seed) return;
+    permutationMinima =
+        ::permutationMinima(settings, foreground, *background, settings.permutations, *seed);
+    std::vector<double> sorted = permutationMinima;
+    std::sort(sorted.begin(), sorted.end());
+    const double n = static_cast<double>(sorted.size());
+    for (size_t k = 0; k < records.size(); ++k) {
+        const auto atMost = std::upper_bound(sorted.begin(), sorted.end(), p[k]) - sorted.begin();
+        rows[k].fwer = (1 + static_cast<double>(atMost)) / (n + 1);
+    }
+}
+
+std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
+                                      const HitStage& background, int32_t count, uint32_t seed) {
+    std::vector<SeqHit> pool = foreground.seqHits;
+    pool.insert(pool.end(), background.seqHits.begin(), background.seqHits.end());
+    const auto drawn = static_cast<uint32_t>(foreground.seqHits.size());
+    const auto total = static_cast<uint32_t>(pool.size());
+    const ModuleGenes poolGenes(pool, foreground.motifNames.size(), settings.windowSize);
+    const LogFactorials logs(total);
+
+    // Genes of the pool holding a module, by module: the same in every permutation.
+    std::unordered_map<std::string, int64_t> holdersOf;
+    std::shared_mutex holdersLock;
+    auto holders = [&](const std::vector<int32_t>& motifs, ModuleGenes::Scratch& space) {
+        const std::string key(reinterpret_cast<const char*>(motifs.data()),
+                              motifs.size() * sizeof(int32_t));
+        {
+            std::shared_lock<std::shared_mutex> lock(holdersLock);
+            if (auto it = holdersOf.find(key); it != holdersOf.end()) return it->second;
+        }
+        const int64_t found = poolGenes.count(motifs, space);
+        std::unique_lock<std::shared_mutex> lock(holdersLock);
+        holdersOf.emplace(key, found);
+        return found;
+    };
+
+    Args one = settings;
+    one.threads = 1;  // permutations, not the searches within them, run in parallel
+    DiscardBuffer discard;
+    std::ostream nowhere(&discard);
+    std::vector<double> minima(static_cast<size_t>(count), 1.0);
+    const int threads = std::max(1, settings.threads);
+    std::vector<ModuleGenes::Scratch> scratch(static_cast<size_t>(threads),
+                                              ModuleGenes::Scratch(foreground.motifNames.size()));
+    std::atomic<size_t> next{0};
+    auto worker = [&](ModuleGenes::Scratch& space) {
+        std::vector<uint32_t> order(total);
+        for (size_t k; (k = next.fetch_add(1)) < minima.size();) {
+            std::seed_seq seeds{seed, static_cast<uint32_t>(k)};
+            std::mt19937 generator(seeds);
+            // A partial Fisher-Yates shuffle draws the pseudo-foreground.
+            std::iota(order.begin(), order.end(), 0u);
+            for (uint32_t i = 0; i < drawn; ++i)
+                std::swap(order[i], order[i + uniformBelow(generator, total - i)]);
+            std::vector<uint32_t> chosen(order.begin(), order.begin() + drawn);
+            std::sort(chosen.begin(), chosen.end());  // genes in input order
+            std::vector<SeqHit> sample;
+            for (uint32_t g : chosen) sample.push_back(pool[g]);
+            const HitStage sampleHits(foreground, std::move(sample));
+            const Discovery search(one, sampleHits, nowhere, Progress::silent(),
+                                   ModuleOutput::RecordsOnly);
+            for (const ModuleRecord& record : search.records) {
+                const double p = fisherUpperTail(record.genes, drawn, holders(record.motifs, space),
+                                                 total, logs);
+                minima[k] = std::min(minima[k], p);
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (size_t t = 1; t < scratch.size() && t < minima.size(); ++t)
+        workers.emplace_back(worker, std::ref(scratch[t]));
+    worker(scratch[0]);
+    for (std::thread& thread : workers) thread.join();
+    return minima;
+}
+
+void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>& records,
+                             const std::vector<std::string>& motifNames,
+                             const StatsNotes& notes) const {
+    out << "module\tmotifs\tmotif_count\tinstances\tgenes\tgenes_total\tprobability\t"
+           "background_genes\tbackground_total\tfold_enrichment\tp_value\te_value\tq_value\t"
+           "fwer\n";
+    for (size_t k = 0; k < records.size(); ++k) {
+        const ModuleRecord& record = records[k];
+        const ModuleStatsRow& row = rows[k];
+        std::string line = "M";
+        line += std::to_string(k + 1);
+        line += '\t';
+        for (size_t m = 0; m < record.motifs.size(); ++m) {
+            if (m) line += ',';
+            line += motifNames[static_cast<size_t>(record.motifs[m])];
+        }
+        for (int64_t count : {static_cast<int64_t>(record.motifs.size()), record.instances,
+                              record.genes, genesTotal}) {
+            line += '\t';
+            line += std::to_string(count);
+        }
+        line += '\t';
+        line += number("%.6g", record.probability);
+        if (row.backgroundGenes) {
+            for (const std::string& field :
+                 {std::to_string(*row.backgroundGenes), std::to_string(backgroundTotal),
+                  number("%.4g", row.foldEnrichment)}) {
+                line += '\t';
+                line += field;
+            }
+        } else {
+            line += "\t\t\t";
+        }
+        for (double value : {row.pValue, row.eValue, row.qValue}) {
+            line += '\t';
+            line += number("%.6g", value);
+        }
+        line += '\t';
+        if (row.fwer) line += number("%.6g", *row.fwer);
+        line += '\n';
+        out << line;
+    }
+    out << "# program: " << notes.program << "\n"
+        << "# command: " << notes.commandLine << "\n"
+        << "# random seed: " << (notes.seed ? std::to_string(*notes.seed) : "none") << "\n"
+        << "# test: "
+        << (hasBackground_ ? "one-sided Fisher exact test, foreground vs background genes"
+                           : "binomial probability from the input's own hit rates")
+        << "\n"
+        << "# tests (T): " << tests << "\n"
+        << "# permutations: " << permutationMinima.size() << "\n";
+}

@@ -1,0 +1,116 @@
+// The statistics options as a user runs them: the table beside an unchanged report, the same
+// table at every thread count, repeated sequences, background genes named like foreground
+// genes, and the refusals of options that need each other.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "TestUtil.hpp"
+
+namespace {
+
+const std::string kGolden = GOLDEN_DIR "/";
+const std::string kExamples = EXAMPLES_DIR "/";
+
+// The file with every title's name prefixed, so that its genes can serve as a background.
+std::string renamed(const std::string& path, const std::string& prefix) {
+    std::string text = readFile(path), out;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line[0] == '>') line.insert(1, prefix);
+        out += line + "\n";
+        at = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(StatsCli, ReportUnchangedAndTableTheSameOnAnyNumberOfThreads) {
+    const std::vector<std::pair<std::string, std::string>> runs{
+        {REKUL_BIN, kExamples + "example.fa"}, {REKULO_BIN, kExamples + "example.ortho.fa"}};
+    for (const auto& [program, genes] : runs) {
+        TempFile background(renamed(genes, "bg_")), one("", "one.tsv"), two("", "two.tsv");
+        const std::vector<std::string> plain{"--quiet", kExamples + "example.motifs", genes};
+        RunResult base = runProgram(program, plain);
+        std::vector<std::string> args = plain;
+        args.insert(args.begin(), {"--background", background.path(), "--permutations", "30",
+                                   "--seed", "3", "--stats"});
+        auto withStats = [&](const TempFile& table, const std::string& threads) {
+            std::vector<std::string> all = args;
+            all.insert(all.begin() + 7, table.path());
+            all.insert(all.begin(), {"--threads", threads});
+            return runProgram(program, all);
+        };
+        RunResult r1 = withStats(one, "1"), r2 = withStats(two, "2");
+        EXPECT_EQ(r1.status, 0) << r1.err;
+        EXPECT_EQ(r1.out, base.out);
+        EXPECT_EQ(r2.out, base.out);
+        const std::string table = readFile(one.path());
+        // The notes name the command line, which differs in the thread count and file name.
+        auto rows = [](const std::string& text) { return text.substr(0, text.find("\n#")); };
+        EXPECT_EQ(rows(table), rows(readFile(two.path())));
+        EXPECT_EQ(std::count(table.begin(), table.end(), '\n'),
+                  std::count(base.out.begin(), base.out.end(), '>') + 1 + 6);
+        EXPECT_NE(table.find("# test: one-sided Fisher exact test, foreground vs background "
+                             "genes\n"),
+                  std::string::npos);
+        EXPECT_NE(table.find("# random seed: 3\n# "), std::string::npos);
+        EXPECT_NE(table.find("# permutations: 30\n"), std::string::npos);
+        // Every row: 14 fields, the background the same size as the foreground.
+        EXPECT_TRUE(std::regex_search(table, std::regex("\nM1\t[^\t\n]+(\t[^\t\n]*){12}\n")));
+        EXPECT_TRUE(std::regex_search(table, std::regex("\t([0-9]+)\t[^\t]+\t[0-9]+\t\\1\t")));
+    }
+}
+
+TEST(StatsCli, RepeatedSequencesAreNamedAndDroppedWithUnique) {
+    // g2 repeats g1; g3 does too once upper-cased; g4 is its own.
+    TempFile genes(">g1\nAACTGATCTA\n>g2\nAACTGATCTA\n>g3\naactgatcta\n>g4\nAACTG\n");
+    const std::vector<std::string> args{"-g", "1", kGolden + "four.motifs", genes.path()};
+    RunResult plain = runProgram(REKUL_BIN, args);
+    EXPECT_NE(plain.err.find("Warning: 2 genes repeat the sequence of an earlier gene (first: g2 "
+                             "repeats g1)\n"),
+              std::string::npos);
+    EXPECT_NE(plain.err.find("Gene 2:\tg3\n"), std::string::npos);
+    std::vector<std::string> masked = args;
+    masked.insert(masked.begin(), "-l");
+    EXPECT_NE(runProgram(REKUL_BIN, masked).err.find("Warning: 1 genes repeat"), std::string::npos);
+    std::vector<std::string> unique = args;
+    unique.insert(unique.begin(), "--unique");
+    RunResult dropped = runProgram(REKUL_BIN, unique);
+    EXPECT_NE(dropped.err.find("(first: g2 repeats g1); --unique left them out\n"),
+              std::string::npos);
+    EXPECT_NE(dropped.err.find("Gene 1:\tg4\n"), std::string::npos);
+    EXPECT_EQ(dropped.err.find("g3"), std::string::npos);
+}
+
+TEST(StatsCli, BackgroundGenesNamedLikeForegroundGenesAreLeftOut) {
+    TempFile background(">g1\nAACTGATCTA\n>b1\nAACCTA\n>b2\nGATTGC\n"), table("", "t.tsv");
+    RunResult r = runProgram(
+        REKUL_BIN, {"-p", "0", "-m", "1", "-g", "3", "--stats", table.path(), "--background",
+                    background.path(), kGolden + "four.motifs", kGolden + "four.fa"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, readFile(kGolden + "four.out"));
+    EXPECT_NE(r.err.find("Warning: 1 background genes share a name with a foreground gene and are "
+                         "left out of the background (first: g1)\n"),
+              std::string::npos);
+    EXPECT_NE(readFile(table.path()).find("\t4\t"), std::string::npos);  // genes_total
+    EXPECT_TRUE(std::regex_search(readFile(table.path()), std::regex("\t[0-9]+\t2\t")));
+}
+
+TEST(StatsCli, OptionsThatNeedEachOtherAreRefused) {
+    const std::string motifs = kGolden + "four.motifs", genes = kGolden + "four.fa";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--stats", "t.tsv", "--permutations", "10", motifs, genes},
+          {"--background", genes, motifs, genes},
+          {"--stats", "-", motifs, genes},
+          {"--stats", "/nonexistent/dir/t.tsv", motifs, genes},
+          {"--permutations", "0", "--stats", "t.tsv", motifs, genes}}) {
+        RunResult r = runProgram(REKUL_BIN, args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("Error: ", 0), 0u) << r.err;
+    }
+}

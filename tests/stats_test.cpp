@@ -1,0 +1,207 @@
+// Statistics of the reported modules: Fisher's exact test, Benjamini-Hochberg, background
+// counts, the number of tests, and the permutation (Westfall-Young) family-wise error.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "FakeHits.hpp"
+#include "modules/Discovery.hpp"
+#include "modules/Enrichment.hpp"
+#include "modules/ModuleStats.hpp"
+
+namespace {
+
+Args settings(int32_t window, int32_t genes, int32_t minMotifs, int threads = 1) {
+    Args args;
+    args.windowSize = window;
+    args.geneNumber = genes;
+    args.minMotifNumber = minMotifs;
+    args.threads = threads;
+    return args;
+}
+
+std::string numbered(std::string prefix, int n) {
+    return prefix.append(std::to_string(n));
+}
+
+const std::vector<std::string> kMotifNames{"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"};
+
+// Genes of random hits (width 10) of the first `motifs` motifs, `perGene` hits each; with
+// `planted`, the first `planted` genes also hold A, B and C within 90 letters.
+std::vector<SeqHit> randomGenes(std::mt19937& random, const std::string& prefix, int count,
+                                int perGene, int planted = 0, int motifs = 6) {
+    std::vector<SeqHit> genes;
+    for (int g = 0; g < count; ++g) {
+        SeqHit gene{numbered(prefix, g), 2000, {}};
+        for (int h = 0; h < perGene; ++h) {
+            const auto start = static_cast<int32_t>(random() % 1990);
+            gene.hits.push_back({static_cast<int32_t>(random() % static_cast<uint32_t>(motifs)),
+                                 start, start + 9, '+', 5});
+        }
+        if (g < planted)
+            for (int32_t m = 0; m < 3; ++m)
+                gene.hits.push_back({m, 1000 + 40 * m, 1009 + 40 * m, '+', 5});
+        std::sort(gene.hits.begin(), gene.hits.end(), CompHitPos);
+        genes.push_back(std::move(gene));
+    }
+    return genes;
+}
+
+// Whether a hit list holds the module within one window, read literally: from each hit of a
+// module motif, the later module hits up to the first that ends beyond the window.
+bool holdsModule(const std::vector<MHit>& hits, const std::vector<int32_t>& module,
+                 int32_t window) {
+    std::vector<MHit> f;
+    for (const MHit& h : hits)
+        if (std::find(module.begin(), module.end(), h.motif) != module.end()) f.push_back(h);
+    for (size_t i = 0; i < f.size(); ++i) {
+        std::set<int32_t> seen{f[i].motif};
+        for (size_t k = i + 1; k < f.size() && f[k].end - f[i].start <= window; ++k)
+            seen.insert(f[k].motif);
+        if (seen.size() == module.size()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(Fisher, MatchesExactTails) {
+    // Computed with exact rational arithmetic.
+    struct Case {
+        int64_t a, n1, K, N;
+        double p;
+    } cases[] = {{0, 5, 3, 10, 1},
+                 {5, 5, 5, 10, 0.003968253968253968},
+                 {3, 10, 8, 50, 0.18777290734135171},
+                 {2, 20, 3, 2000, 0.00028343000328993326},
+                 {7, 20, 40, 2020, 4.4438516107860365e-08},
+                 {20, 20, 2020, 2020, 1},
+                 {10, 30, 10, 1030, 8.4760955910479526e-17},
+                 {1, 1, 1, 2, 0.5},
+                 {4, 6, 9, 12, 0.90909090909090906},
+                 {200, 200, 200, 2000, 1.45688792577459949e-281},
+                 {150, 200, 180, 5000, 3.44098877640094769e-210}};
+    for (const Case& c : cases) {
+        const double p = fisherUpperTail(c.a, c.n1, c.K, c.N);
+        EXPECT_NEAR(p / c.p, 1, 1e-10) << c.a << " " << c.n1 << " " << c.K << " " << c.N;
+        EXPECT_LE(p, 1);
+    }
+    EXPECT_EQ(fisherUpperTail(3, 5, 2, 10), 0);  // more than K cannot be drawn
+}
+
+TEST(BenjaminiHochberg, StepUpIsMonotoneAndCapped) {
+    // Over T = 10 tests: raw p*T/rank 0.1, 0.15, 0.133, 1.25; the second takes the third's.
+    const std::vector<double> q = benjaminiHochberg({0.01, 0.04, 0.03, 0.5}, 10);
+    EXPECT_NEAR(q[0], 0.1, 1e-15);
+    EXPECT_NEAR(q[1], 0.4 / 3, 1e-15);
+    EXPECT_NEAR(q[2], 0.4 / 3, 1e-15);
+    EXPECT_EQ(q[3], 1);
+}
+
+TEST(ModuleStatistics, BackgroundCountsAndPValuesMatchABruteForceCount) {
+    std::mt19937 random(7);
+    FakeHits foreground(randomGenes(random, "f", 20, 30, 12), kMotifNames);
+    FakeHits background(randomGenes(random, "b", 200, 30), kMotifNames);
+    Args args = settings(100, 8, 3, 2);
+    std::ostringstream report;
+    Discovery discovery(args, foreground, report, Progress::silent(),
+                        ModuleOutput::ReportAndRecords);
+    ASSERT_GE(discovery.records.size(), 3u);
+    const ModuleStatistics stats(args, discovery, foreground, &background, std::nullopt);
+    for (size_t k = 0; k < discovery.records.size(); ++k) {
+        const ModuleRecord& record = discovery.records[k];
+        int64_t inForeground = 0, inBackground = 0;
+        for (const SeqHit& gene : foreground.seqHits)
+            inForeground += holdsModule(gene.hits, record.motifs, 100);
+        for (const SeqHit& gene : background.seqHits)
+            inBackground += holdsModule(gene.hits, record.motifs, 100);
+        EXPECT_EQ(record.genes, inForeground);
+        EXPECT_EQ(*stats.rows[k].backgroundGenes, inBackground);
+        const double p = fisherUpperTail(inForeground, 20, inForeground + inBackground, 220);
+        EXPECT_DOUBLE_EQ(stats.rows[k].pValue, p);
+        EXPECT_DOUBLE_EQ(stats.rows[k].eValue, p * static_cast<double>(stats.tests));
+    }
+}
+
+TEST(ModuleStatistics, CountsEveryCandidateTheSearchTests) {
+    // Four motifs that all pair, -k 3: the search tests ADCB, ADC, ADB, ACB from A and BDC
+    // from B, five tests; only the four-motif module lies within the window in the genes.
+    std::vector<SeqHit> genes;
+    for (int g = 0; g < 3; ++g)
+        genes.push_back({numbered("g", g),
+                         1000,
+                         {{0, 0, 9, '+', 5},
+                          {1, 30, 39, '+', 5},
+                          {2, 60, 69, '+', 5},
+                          {3, 90, 99, '+', 5},
+                          {0, 500, 509, '+', 5},
+                          {3, 590, 599, '+', 5}}});
+    FakeHits hits(genes);
+    std::ostringstream report;
+    Discovery discovery(settings(100, 2, 3), hits, report, Progress::silent(),
+                        ModuleOutput::ReportAndRecords);
+    EXPECT_EQ(discovery.moduleTests(), 5);
+    const ModuleStatistics stats(settings(100, 2, 3), discovery, hits, nullptr, std::nullopt);
+    ASSERT_EQ(stats.rows.size(), discovery.records.size());
+    EXPECT_EQ(stats.rows[0].pValue, discovery.records[0].probability);
+    EXPECT_DOUBLE_EQ(stats.rows[0].eValue, 5 * discovery.records[0].probability);
+}
+
+TEST(WestfallYoung, SameSeedSameMinimaOnAnyNumberOfThreads) {
+    std::mt19937 random(3);
+    FakeHits foreground(randomGenes(random, "f", 12, 20, 6), kMotifNames);
+    FakeHits background(randomGenes(random, "b", 40, 20), kMotifNames);
+    const auto one = permutationMinima(settings(100, 3, 2, 1), foreground, background, 40, 11);
+    const auto two = permutationMinima(settings(100, 3, 2, 2), foreground, background, 40, 11);
+    const auto other = permutationMinima(settings(100, 3, 2, 2), foreground, background, 40, 12);
+    EXPECT_EQ(one, two);
+    EXPECT_NE(one, other);
+}
+
+TEST(WestfallYoung, PlantedModuleComesFirstWithTheSmallestFwer) {
+    std::mt19937 random(5);
+    FakeHits foreground(randomGenes(random, "f", 30, 24, 25), kMotifNames);
+    FakeHits background(randomGenes(random, "b", 1000, 24), kMotifNames);
+    Args args = settings(100, 10, 3, 2);
+    args.permutations = 99;
+    std::ostringstream report;
+    Discovery discovery(args, foreground, report, Progress::silent(),
+                        ModuleOutput::ReportAndRecords);
+    const ModuleStatistics stats(args, discovery, foreground, &background, 1);
+    size_t best = 0;
+    for (size_t k = 1; k < stats.rows.size(); ++k)
+        if (stats.rows[k].pValue < stats.rows[best].pValue) best = k;
+    ASSERT_FALSE(stats.rows.empty());
+    EXPECT_EQ(discovery.records[best].motifs, (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_LE(*stats.rows[best].fwer, 1.0 / 100);
+    EXPECT_LT(stats.rows[best].qValue, 1e-6);
+}
+
+TEST(WestfallYoung, NullDataRejectAtTheNominalRate) {
+    // Foreground and background from the same random genes: a dataset with any module at
+    // fwer <= 0.05 is a false positive, which a sound procedure makes in about 5 % of the
+    // datasets (39 permutations: fwer <= 0.05 when at most one permutation does as well).
+    // Without the repeated search, the smallest p of the observed modules alone would be
+    // compared, and far more datasets would reject.
+    std::mt19937 random(2024);
+    int rejected = 0, datasets = 300;
+    for (int d = 0; d < datasets; ++d) {
+        FakeHits foreground(randomGenes(random, "f", 12, 40, 0, 10), kMotifNames);
+        FakeHits background(randomGenes(random, "b", 36, 40, 0, 10), kMotifNames);
+        Args args = settings(100, 6, 2, 2);
+        args.permutations = 39;
+        std::ostringstream report;
+        Discovery discovery(args, foreground, report, Progress::silent(),
+                            ModuleOutput::ReportAndRecords);
+        const ModuleStatistics stats(args, discovery, foreground, &background,
+                                     static_cast<uint32_t>(d));
+        rejected += std::any_of(stats.rows.begin(), stats.rows.end(),
+                                [](const ModuleStatsRow& row) { return *row.fwer <= 0.05; });
+    }
+    // Binomial(300, 0.05): 15 expected; 5 to 27 holds with probability above 0.995.
+    EXPECT_GE(rejected, 5);
+    EXPECT_LE(rejected, 27);
+}
