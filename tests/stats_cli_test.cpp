@@ -3,7 +3,13 @@
 // genes, and the refusals of options that need each other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <random>
 #include <regex>
+#include <sstream>
 
 #include "TestUtil.hpp"
 
@@ -113,4 +119,130 @@ TEST(StatsCli, OptionsThatNeedEachOtherAreRefused) {
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.rfind("Error: ", 0), 0u) << r.err;
     }
+}
+
+namespace {
+
+// Random genes that hold none of the example's planted modules.
+std::string randomGenes(int count, int length) {
+    std::mt19937 random(9);
+    std::string text;
+    for (int g = 0; g < count; ++g) {
+        text += ">r" + std::to_string(g) + "\n";
+        for (int i = 0; i < length; ++i) text += "ACGT"[random() % 4];
+        text += "\n";
+    }
+    return text;
+}
+
+std::vector<std::vector<std::string>> rows(const std::string& tsv) {
+    std::vector<std::vector<std::string>> out;
+    std::istringstream in(tsv);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        out.push_back(fields);
+    }
+    return out;
+}
+
+// A report of the example, its statistics table against random genes, and the table's rows.
+struct ExampleStats {
+    TempFile background{randomGenes(150, 600), "bg.fa"};
+    TempFile table{"", "stats.tsv"};
+    TempFile report{""};
+    explicit ExampleStats(bool permute) {
+        std::vector<std::string> args{"--quiet",    "--seed",       "5",
+                                      "-g",         "10",           "--stats",
+                                      table.path(), "--background", background.path()};
+        if (permute) args.insert(args.end(), {"--permutations", "20"});
+        args.insert(args.end(), {kExamples + "example.motifs", kExamples + "example.fa"});
+        std::ofstream(report.path()) << runProgram(REKUL_BIN, args).out;
+    }
+};
+
+}  // namespace
+
+TEST(ReportStats, ColumnsJoinedByModuleFilteredAndSorted) {
+    ExampleStats run(true);
+    const auto table = rows(readFile(run.table.path()));
+    ASSERT_GE(table.size(), 4u);
+    RunResult tsv = runProgram(REKUL_REPORT_BIN, {"--stats", run.table.path(), run.report.path()});
+    const auto joined = rows(tsv.out);
+    ASSERT_EQ(joined.size(), table.size());
+    EXPECT_EQ(joined[0].size(), 13u);
+    for (size_t r = 1; r < joined.size(); ++r) {
+        EXPECT_EQ(joined[r][0], table[r][0]);
+        EXPECT_EQ(std::vector<std::string>(joined[r].begin() + 6, joined[r].end()),
+                  std::vector<std::string>(table[r].begin() + 7, table[r].end()));
+    }
+    // The q value in the middle keeps the modules at or below it, in every form.
+    std::vector<double> q;
+    for (size_t r = 1; r < table.size(); ++r) q.push_back(std::stod(table[r][12]));
+    std::vector<double> sorted = q;
+    std::sort(sorted.begin(), sorted.end());
+    const double middle = sorted[sorted.size() / 2];
+    const auto atMost = std::count_if(q.begin(), q.end(), [&](double v) { return v <= middle; });
+    std::ostringstream limit;
+    limit << std::setprecision(17) << middle;
+    RunResult kept =
+        runProgram(REKUL_REPORT_BIN, {"--stats", run.table.path(), "--max-q", limit.str(), "--sort",
+                                      "q_value", run.report.path()});
+    const auto keptRows = rows(kept.out);
+    ASSERT_EQ(static_cast<long>(keptRows.size()) - 1, atMost);
+    for (size_t r = 2; r < keptRows.size(); ++r)
+        EXPECT_LE(std::stod(keptRows[r - 1][11]), std::stod(keptRows[r][11]));
+    RunResult bed = runProgram(REKUL_REPORT_BIN, {"--bed", "--stats", run.table.path(), "--max-q",
+                                                  limit.str(), run.report.path()});
+    int64_t instances = 0;
+    for (const auto& row : keptRows)
+        if (row[0] != "module") instances += std::stoll(row[3]);
+    EXPECT_EQ(std::count(bed.out.begin(), bed.out.end(), '\n'), instances);
+}
+
+TEST(ReportStats, TablesThatDoNotFitAreRefused) {
+    ExampleStats run(false);
+    const std::string other = kGolden + "four.out";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--stats", run.table.path(), other},
+          {"--max-q", "0.05", run.report.path()},
+          {"--sort", "fwer", run.report.path()},
+          {"--stats", run.table.path(), "--max-fwer", "0.05", run.report.path()},
+          {"--stats", run.table.path(), "--max-q", "2", run.report.path()},
+          {"--stats", run.report.path(), run.report.path()}}) {
+        RunResult r = runProgram(REKUL_REPORT_BIN, args);
+        EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
+    const char* chromium = "/usr/bin/chromium";
+    if (!std::filesystem::exists(chromium)) GTEST_SKIP() << "Chromium is not installed";
+    ExampleStats run(true);
+    int64_t passing = 0;
+    for (const auto& row : rows(readFile(run.table.path())))
+        if (row[0] != "module") passing += std::stod(row[12]) <= 0.05 && std::stod(row[13]) <= 0.05;
+    const std::string page = std::string(BUILD_DIR) + "/report-stats.html";
+    RunResult html = runProgram(REKUL_REPORT_BIN, {"--html", "--stats", run.table.path(), "--sort",
+                                                   "fwer", run.report.path()});
+    std::ofstream(page) << html.out;
+    RunResult dom = runProgram(
+        "sh",
+        {"-c", std::string(chromium) +
+                   " --headless --no-sandbox --disable-gpu --no-first-run"
+                   " --disable-background-networking --disable-component-update"
+                   " --user-data-dir=" +
+                   std::string(BUILD_DIR) +
+                   "/chromium-profile --enable-logging=stderr --v=0 --dump-dom file://" + page});
+    ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
+    EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
+    EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
+    EXPECT_NE(dom.out.find("data-key=\"fwer\">fwer</th>"), std::string::npos);
+    size_t marked = 0;
+    for (size_t at = 0; (at = dom.out.find("class=\"significant\"", at)) != std::string::npos; ++at)
+        ++marked;
+    EXPECT_EQ(static_cast<int64_t>(marked), passing);
 }

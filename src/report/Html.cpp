@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "common/Text.hpp"
+#include "report/StatsTable.hpp"
 #include "report/Writers.hpp"
 
 namespace {
@@ -29,6 +31,8 @@ summary { cursor: pointer; font-weight: bold; }
 .legend span { display: inline-block; margin-right: 1em; }
 .legend i { display: inline-block; width: 0.9em; height: 0.9em; margin-right: 0.3em; vertical-align: middle; }
 .note { color: #555; }
+tr.significant { background: #eef6ee; }
+tr.significant td:first-child::before { content: "\2605 "; color: #2a7; }
 svg text { font: 11px sans-serif; }
 </style>
 </head>
@@ -56,6 +60,23 @@ window.addEventListener("error", function (event) {
 const data = JSON.parse(document.getElementById("report-data").textContent);
 const modules = data.modules;
 const openAtStart = 20;
+// With a statistics table: its columns, sortable; key, heading, text field.
+const statColumns = data.stats ? [["bg", "background genes", null], ["fold", "fold enrichment", "foldt"],
+  ["pv", "p value", "pvt"], ["q", "q value", "qt"], ["fwer", "fwer", "fwert"]] : [];
+statColumns.forEach(function (column) {
+  const heading = document.createElement("th");
+  heading.textContent = column[1];
+  if (column[2] !== null) {
+    heading.className = "sortable";
+    heading.dataset.key = column[0];
+  }
+  document.querySelector("#modules thead tr").appendChild(heading);
+});
+// A module that passes both corrections at 0.05 (fwer where the run permuted).
+function significant(module) {
+  return module.st !== undefined && module.st.q !== null && module.st.q <= 0.05 &&
+    (module.st.fwert === "" || (module.st.fwer !== null && module.st.fwer <= 0.05));
+}
 // Each motif keeps its colour in every module.
 const motifNames = Array.from(new Set([].concat.apply([], modules.map(function (m) {
   return m.motifs; })))).sort();
@@ -165,6 +186,12 @@ function render(order) {
     const probability = row.insertCell();
     probability.className = "number";
     probability.textContent = module.pt;
+    statColumns.forEach(function (column) {
+      const cell = row.insertCell();
+      cell.className = "number";
+      cell.textContent = module.st[column[2] === null ? column[0] : column[2]];
+    });
+    if (significant(module)) row.classList.add("significant");
     views.appendChild(view(module, index < openAtStart));
   });
 }
@@ -173,6 +200,7 @@ function sortBy(key, ascending) {
   const value = function (module) {
     if (key === "motifCount") return module.motifs.length;
     if (key === "p") return module.p === null ? Infinity : module.p;
+    if (module.st !== undefined && key in module.st) return module.st[key] === null ? Infinity : module.st[key];
     return module[key];
   };
   const order = modules.slice().sort(function (a, b) {
@@ -197,7 +225,8 @@ document.getElementById("summary").textContent = (modules.length < data.total
   ? "The page holds " + modules.length + " of the report's " + data.total + " modules; " +
     (data.total - modules.length) + " left out (rekul-report --html-modules sets the number). "
   : modules.length + " modules. ") +
-  "Click a column heading to sort; the first " + openAtStart + " modules are drawn, open any other to draw it.";
+  "Click a column heading to sort; the first " + openAtStart + " modules are drawn, open any other to draw it." +
+  (data.stats ? " \u2605 marks the modules with q \u2264 0.05 and fwer \u2264 0.05." : "");
 render(modules);
 </script>
 </body>
@@ -231,6 +260,13 @@ std::string htmlEscaped(const std::string& text) {
         }
     }
     return out;
+}
+
+// A number as printed ("inf" too), or not a number where the text is none.
+double textNumber(const std::string& text) {
+    double value = std::nan("");
+    parseDouble(text, value);
+    return value;
 }
 
 std::string jsonNumber(double value) {
@@ -271,13 +307,14 @@ void put(std::string& text, const Pieces&... pieces) {
 }  // namespace
 
 bool HtmlPage::before(const Kept& a, const Kept& b) {
-    if (moreSignificant(a.probability, b.probability)) return true;
-    if (moreSignificant(b.probability, a.probability)) return false;
+    if (moreSignificant(a.rank, b.rank)) return true;
+    if (moreSignificant(b.rank, a.rank)) return false;
     return a.number < b.number;
 }
 
-void HtmlPage::add(const ReportModule& module) {
+void HtmlPage::add(const ReportModule& module, double rank) {
     ++total_;
+    statistics_ |= module.significance != nullptr;
     if (!limits_.mostSignificant && kept_.size() >= limits_.modules) return;
     std::string json;
     put(json, "{\"id\":", jsonString(module.id()), ",\"number\":", std::to_string(module.number),
@@ -286,8 +323,15 @@ void HtmlPage::add(const ReportModule& module) {
         put(json, m ? "," : "", jsonString(module.motifs[m]));
     put(json, "],\"instances\":", std::to_string(module.instances.size()),
         ",\"genes\":", std::to_string(module.geneCount()),
-        ",\"p\":", jsonNumber(module.probability), ",\"pt\":", jsonString(module.probabilityText),
-        ",\"shown\":[");
+        ",\"p\":", jsonNumber(module.probability), ",\"pt\":", jsonString(module.probabilityText));
+    if (const ModuleSignificance* s = module.significance)
+        put(json, ",\"st\":{\"bg\":", jsonString(s->backgroundGenes),
+            ",\"fold\":", jsonNumber(textNumber(s->foldEnrichment)),
+            ",\"foldt\":", jsonString(s->foldEnrichment), ",\"pv\":", jsonNumber(s->p),
+            ",\"pvt\":", jsonString(s->pValue), ",\"q\":", jsonNumber(s->q),
+            ",\"qt\":", jsonString(s->qValue), ",\"fwer\":", jsonNumber(s->fwerValue),
+            ",\"fwert\":", jsonString(s->fwer), "}");
+    put(json, ",\"shown\":[");
     const size_t shown = std::min(limits_.instancesPerModule, module.instances.size());
     for (size_t i = 0; i < shown; ++i) {
         const ReportInstance& instance = module.instances[i];
@@ -305,7 +349,7 @@ void HtmlPage::add(const ReportModule& module) {
         put(json, "]}");
     }
     put(json, "]}");
-    kept_.push_back({module.probability, module.number, std::move(json)});
+    kept_.push_back({rank, module.number, std::move(json)});
     if (!limits_.mostSignificant) return;
     std::push_heap(kept_.begin(), kept_.end(), before);
     if (kept_.size() > limits_.modules) {
@@ -317,7 +361,7 @@ void HtmlPage::add(const ReportModule& module) {
 void HtmlPage::write(std::ostream& out, const std::string& title) {
     if (limits_.mostSignificant) std::sort_heap(kept_.begin(), kept_.end(), before);
     out << replaced(kPageStart, "@TITLE@", htmlEscaped(title)) << "{\"total\":" << total_
-        << ",\"modules\":[\n";
+        << ",\"stats\":" << (statistics_ ? "true" : "false") << ",\"modules\":[\n";
     for (size_t m = 0; m < kept_.size(); ++m) out << (m ? ",\n" : "") << kept_[m].json;
     out << "\n]}" << kPageEnd;
 }

@@ -19,7 +19,7 @@
 struct PageLimits {
     size_t instancesPerModule = 20;
     size_t modules = 10000;
-    bool mostSignificant = false;  // keep the most significant modules, in that order
+    bool mostSignificant = false;  // keep the modules of smallest rank, in that order
 };
 
 class HtmlPage {
@@ -27,12 +27,14 @@ class HtmlPage {
     HtmlPage(PageLimits limits, const GeneCoordinates& coordinates)
         : limits_(limits), coordinates_(coordinates) {}
 
-    void add(const ReportModule& module);
+    // `rank` orders the modules when the most significant are kept: the probability, or a
+    // value of the module's statistics.
+    void add(const ReportModule& module, double rank);
     void write(std::ostream& out, const std::string& title);
 
   private:
     struct Kept {
-        double probability;
+        double rank;
         int64_t number;
         std::string json;
     };
@@ -42,6 +44,7 @@ class HtmlPage {
     const GeneCoordinates& coordinates_;
     std::vector<Kept> kept_;  // a heap, worst on top, while the most significant are kept
     int64_t total_ = 0;
+    bool statistics_ = false;  // the modules carry rows of a statistics table
 };
 
 // A JSON string literal that is also safe inside an HTML script element.

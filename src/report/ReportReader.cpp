@@ -4,37 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "common/Text.hpp"
 #include "common/die.hpp"
-
-namespace {
-
-std::vector<std::string> splitAt(const std::string& text, char separator) {
-    std::vector<std::string> fields;
-    size_t from = 0;
-    for (size_t at; (at = text.find(separator, from)) != std::string::npos; from = at + 1)
-        fields.push_back(text.substr(from, at - from));
-    fields.push_back(text.substr(from));
-    return fields;
-}
-
-bool readInteger(const std::string& text, int64_t& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    long long parsed = std::strtoll(text.c_str(), &end, 10);
-    if (*end != '\0' || errno == ERANGE) return false;
-    value = parsed;
-    return true;
-}
-
-bool readNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0';
-}
-
-}  // namespace
 
 int64_t ReportModule::geneCount() const {
     std::vector<std::string> genes;
@@ -99,8 +70,8 @@ int64_t ReportReader::readHeader(ReportModule& module) {
     const size_t comma = last.find(',');
     int64_t announced = 0;
     if (fields.empty() || comma == std::string::npos ||
-        !readInteger(last.substr(0, comma), announced) || announced < 1 ||
-        !readNumber(last.substr(comma + 1), module.probability))
+        !parseInt64(last.substr(0, comma), announced) || announced < 1 ||
+        !parseDouble(last.substr(comma + 1), module.probability))
         fail(
             "module header needs motif names, then the number of instances, a comma and the "
             "probability");
@@ -116,9 +87,9 @@ void ReportReader::readHit(ReportModule& module) {
     std::vector<std::string> fields = splitAt(line_.substr(1), '\t');
     ReportHit hit;
     double score = 0;
-    if (fields.size() != 5 || !readInteger(fields[1], hit.start) ||
-        !readInteger(fields[2], hit.end) || (fields[3] != "+" && fields[3] != "-") ||
-        !readNumber(fields[4], score))
+    if (fields.size() != 5 || !parseInt64(fields[1], hit.start) ||
+        !parseInt64(fields[2], hit.end) || (fields[3] != "+" && fields[3] != "-") ||
+        !parseDouble(fields[4], score))
         fail("hit line needs a tab, then motif, start, end, strand (+ or -) and score");
     if (hit.start < 0 || hit.end < hit.start) fail("hit positions must be 0 <= start <= end");
     if (std::find(module.motifs.begin(), module.motifs.end(), fields[0]) == module.motifs.end())

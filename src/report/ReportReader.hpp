@@ -23,12 +23,15 @@ struct ReportInstance {
     std::vector<ReportHit> hits;
 };
 
+struct ModuleSignificance;  // report/StatsTable.hpp
+
 struct ReportModule {
     int64_t number = 0;  // 1-based position in the report
     std::vector<std::string> motifs;
     std::string probabilityText;  // as printed
     double probability = 0;
     std::vector<ReportInstance> instances;
+    const ModuleSignificance* significance = nullptr;  // its row of a statistics table
 
     std::string id() const { return std::string(1, 'M').append(std::to_string(number)); }
     // The number of distinct genes holding an instance.

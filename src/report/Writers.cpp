@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "report/StatsTable.hpp"
+
 namespace {
 
 std::string joined(const std::vector<std::string>& parts, char separator) {
@@ -43,9 +45,12 @@ std::pair<int64_t, int64_t> span(const ReportInstance& instance) {
 }
 
 std::string tsvRow(const ReportModule& module) {
-    return module.id() + '\t' + joined(module.motifs, ',') + '\t' +
-           std::to_string(module.motifs.size()) + '\t' + std::to_string(module.instances.size()) +
-           '\t' + std::to_string(module.geneCount()) + '\t' + module.probabilityText + '\n';
+    std::string row = module.id() + '\t' + joined(module.motifs, ',') + '\t' +
+                      std::to_string(module.motifs.size()) + '\t' +
+                      std::to_string(module.instances.size()) + '\t' +
+                      std::to_string(module.geneCount()) + '\t' + module.probabilityText;
+    if (module.significance) row.append("\t").append(StatsTable::fields(*module.significance));
+    return row + '\n';
 }
 
 std::string hitRows(const ReportModule& module) {
@@ -127,10 +132,11 @@ std::string gffValue(const std::string& text) {
     return percentEncode(text, [](unsigned char c) { return std::strchr(";=&,%", c) == nullptr; });
 }
 
-std::string formHeader(OutputForm form) {
+std::string formHeader(OutputForm form, bool withStatistics) {
     switch (form) {
         case OutputForm::Tsv:
-            return "module\tmotifs\tmotif_count\tinstances\tgenes\tprobability\n";
+            return std::string("module\tmotifs\tmotif_count\tinstances\tgenes\tprobability") +
+                   (withStatistics ? std::string("\t") + StatsTable::kColumns : "") + "\n";
         case OutputForm::Hits:
             return "module\tinstance\tgene\tmotif\tstart\tend\tstrand\tscore\n";
         case OutputForm::Gff:

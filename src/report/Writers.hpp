@@ -1,5 +1,6 @@
 // Tabular, BED and GFF3 forms of a module report, one module at a time.
-//   TSV     one row per module: module, motifs, motif_count, instances, genes, probability
+//   TSV     one row per module: module, motifs, motif_count, instances, genes, probability,
+//           and the columns of a statistics table where the modules carry its rows
 //   hits    one row per hit: module, instance, gene, motif, start, end, strand, score
 //           (0-based inclusive positions, as in the report)
 //   BED6    one line per instance (the span of its hits, end exclusive, name M<n>:<motifs>),
@@ -17,8 +18,9 @@
 
 enum class OutputForm { Tsv, Hits, BedInstances, BedHits, Gff, Html };
 
-// Lines that precede the first module (header rows, the GFF3 version line).
-std::string formHeader(OutputForm form);
+// Lines that precede the first module (header rows, the GFF3 version line); the TSV header
+// names the statistics columns too when modules carry them.
+std::string formHeader(OutputForm form, bool withStatistics = false);
 
 // The lines of one module in a tabular, BED or GFF3 form.
 std::string formatModuleAs(OutputForm form, const ReportModule& module,

@@ -1,0 +1,32 @@
+#include "common/Text.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+
+std::vector<std::string> splitAt(std::string_view text, char separator) {
+    std::vector<std::string> fields;
+    size_t from = 0;
+    for (size_t at; (at = text.find(separator, from)) != std::string_view::npos; from = at + 1)
+        fields.emplace_back(text.substr(from, at - from));
+    fields.emplace_back(text.substr(from));
+    return fields;
+}
+
+bool parseInt64(std::string_view text, int64_t& value) {
+    const std::string field(text);
+    if (field.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(field.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE) return false;
+    value = parsed;
+    return true;
+}
+
+bool parseDouble(std::string_view text, double& value) {
+    const std::string field(text);
+    if (field.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(field.c_str(), &end);
+    return *end == '\0';
+}

@@ -1,0 +1,17 @@
+// Text helpers shared by the readers: splitting a line at a separator and reading a whole
+// field as a number. A field is a number only when all of it is: "12abc" is not.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The fields of `text` between separators; n separators give n + 1 fields.
+std::vector<std::string> splitAt(std::string_view text, char separator);
+
+// A whole field as a decimal integer, as strtoll reads it, in the 64-bit range.
+bool parseInt64(std::string_view text, int64_t& value);
+
+// A whole field as a floating-point number, as strtod reads it.
+bool parseDouble(std::string_view text, double& value);

@@ -1,0 +1,95 @@
+#include "report/StatsTable.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "common/LineReader.hpp"
+#include "common/Text.hpp"
+#include "common/die.hpp"
+
+const char* const StatsTable::kColumns =
+    "background_genes\tbackground_total\tfold_enrichment\tp_value\te_value\tq_value\tfwer";
+
+namespace {
+
+const char* const kNames[] = {"module",           "motifs",          "background_genes",
+                              "background_total", "fold_enrichment", "p_value",
+                              "e_value",          "q_value",         "fwer"};
+enum Column { kModule, kMotifs, kBackground, kBackgroundTotal, kFold, kP, kE, kQ, kFwer, kCount };
+
+}  // namespace
+
+StatsTable::StatsTable(const std::string& path) : path_(path) {
+    LineReader reader(path);
+    if (!reader.isOpen())
+        die("Error: cannot open statistics table " + path + ": " + reader.openError());
+    auto fail = [&](const std::string& what) {
+        die("Error: " + reader.displayName() + " line " + std::to_string(reader.lineNumber()) +
+            ": " + what);
+    };
+    std::string line;
+    if (!reader.next(line)) fail("empty file; expected the header row of a statistics table");
+    const std::vector<std::string> header = splitAt(line, '\t');
+    size_t at[kCount];
+    for (int c = 0; c < kCount; ++c) {
+        at[c] = static_cast<size_t>(std::find(header.begin(), header.end(), kNames[c]) -
+                                    header.begin());
+        if (at[c] == header.size())
+            fail(std::string("no column ") + kNames[c] + "; is this a table written by --stats?");
+    }
+    while (reader.next(line)) {
+        if (line.empty()) continue;
+        if (line[0] == '#') {
+            notes_.push_back(line);
+            continue;
+        }
+        const std::vector<std::string> f = splitAt(line, '\t');
+        int64_t number = 0;
+        ModuleSignificance row;
+        if (f.size() != header.size() || f[at[kModule]].size() < 2 || f[at[kModule]][0] != 'M' ||
+            !parseInt64(f[at[kModule]].substr(1), number) ||
+            number != static_cast<int64_t>(rows_.size()) + 1 || !parseDouble(f[at[kP]], row.p) ||
+            !parseDouble(f[at[kQ]], row.q))
+            fail("a row needs " + std::to_string(header.size()) + " fields: module M" +
+                 std::to_string(rows_.size() + 1) + ", its motifs and its p and q values");
+        row.motifs = f[at[kMotifs]];
+        row.backgroundGenes = f[at[kBackground]];
+        row.backgroundTotal = f[at[kBackgroundTotal]];
+        row.foldEnrichment = f[at[kFold]];
+        row.pValue = f[at[kP]];
+        row.eValue = f[at[kE]];
+        row.qValue = f[at[kQ]];
+        row.fwer = f[at[kFwer]];
+        row.fwerValue = std::numeric_limits<double>::quiet_NaN();
+        if (!row.fwer.empty() && !parseDouble(row.fwer, row.fwerValue))
+            fail("fwer is not a number");
+        hasFwer_ &= !row.fwer.empty();
+        rows_.push_back(std::move(row));
+    }
+}
+
+const ModuleSignificance& StatsTable::of(const ReportModule& module) const {
+    if (module.number < 1 || module.number > static_cast<int64_t>(rows_.size()))
+        die("Error: statistics table " + path_ + " has no row for module " + module.id() +
+            "; it belongs to another report");
+    const ModuleSignificance& row = rows_[static_cast<size_t>(module.number - 1)];
+    std::string motifs;
+    for (const std::string& motif : module.motifs)
+        motifs.append(motifs.empty() ? "" : ",").append(motif);
+    if (row.motifs != motifs)
+        die("Error: statistics table " + path_ + " names motifs " + row.motifs + " for module " +
+            module.id() + ", the report " + motifs + "; it belongs to another report");
+    return row;
+}
+
+std::string StatsTable::fields(const ModuleSignificance& row) {
+    std::string out;
+    for (const std::string* field :
+         {&row.backgroundGenes, &row.backgroundTotal, &row.foldEnrichment, &row.pValue, &row.eValue,
+          &row.qValue, &row.fwer}) {
+        if (!out.empty() || field != &row.backgroundGenes) out += '\t';
+        out += *field;
+    }
+    return out;
+}
