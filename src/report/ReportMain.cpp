@@ -280,10 +280,11 @@ int reportMain(int argc, char** argv) {
         finish(out);
         return 0;
     }
-    // The first module is read before anything is written, so that a table of another
-    // report is refused with nothing on standard output.
-    bool more = next(module);
+    // With a table, the first module is read before anything is written, so that a table of
+    // another report is refused with nothing on standard output.
+    bool more = stats && next(module);
     out << formHeader(options.form, stats != nullptr);
+    if (!stats) more = next(module);
     if (options.sort == SortKey::None) {
         for (; more; more = next(module)) out << formatModuleAs(options.form, module, *coordinates);
         finish(out);
