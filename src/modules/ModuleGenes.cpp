@@ -1,32 +1,67 @@
 #include "modules/ModuleGenes.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <iterator>
+#include <streambuf>
 
-ModuleGenes::ModuleGenes(const std::vector<SeqHit>& genes, size_t motifCount, int32_t windowSize)
-    : genes_(genes), windowSize_(windowSize), genesOfMotif_(motifCount) {
-    for (size_t g = 0; g < genes.size(); ++g)
-        for (const MHit& hit : genes[g].hits) {
+namespace {
+
+// A stream that takes everything and keeps nothing.
+class DiscardBuffer : public std::streambuf {
+  protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+}  // namespace
+
+ModuleGenes::ModuleGenes(const HitStage& hits, const Args& settings)
+    : hits_(hits),
+      windowSize_(settings.windowSize),
+      genesOfMotif_(hits.motifNames.size()),
+      index_(hits.seqHits, hits.motifNames.size()) {
+    // No pair is frequent at this threshold, so the stage builds its pair table and stops.
+    Args pairsOnly = settings;
+    pairsOnly.geneNumber = INT32_MAX;
+    DiscardBuffer discard;
+    std::ostream nowhere(&discard);
+    pairs_ = std::make_unique<Discovery>(pairsOnly, hits, nowhere, Progress::silent(),
+                                         ModuleOutput::RecordsOnly);
+    for (size_t g = 0; g < hits.seqHits.size(); ++g)
+        for (const MHit& hit : hits.seqHits[g].hits) {
             std::vector<int32_t>& list = genesOfMotif_[static_cast<size_t>(hit.motif)];
             if (list.empty() || list.back() != static_cast<int32_t>(g))
                 list.push_back(static_cast<int32_t>(g));
         }
 }
 
+ModuleGenes::~ModuleGenes() = default;
+
 int64_t ModuleGenes::count(const std::vector<int32_t>& module, Scratch& space) const {
     if (module.empty()) return 0;
-    space.shared = genesOfMotif_[static_cast<size_t>(module.front())];
-    for (size_t i = 1; i < module.size() && !space.shared.empty(); ++i) {
-        const std::vector<int32_t>& list = genesOfMotif_[static_cast<size_t>(module[i])];
-        space.narrowed.clear();
-        std::set_intersection(space.shared.begin(), space.shared.end(), list.begin(), list.end(),
-                              std::back_inserter(space.narrowed));
-        space.shared.swap(space.narrowed);
-    }
+    if (module.size() == 1) return static_cast<int64_t>(genesOfMotif_[module[0]].size());
+    bool first = true;
+    for (size_t i = 0; i < module.size(); ++i)
+        for (size_t j = i + 1; j < module.size(); ++j) {
+            const std::vector<int32_t>* list = pairs_->pairGenes.genes(module[i], module[j]);
+            if (list == nullptr) return 0;
+            if (first) {
+                space.shared = *list;
+                first = false;
+                continue;
+            }
+            space.narrowed.clear();
+            std::set_intersection(space.shared.begin(), space.shared.end(), list->begin(),
+                                  list->end(), std::back_inserter(space.narrowed));
+            space.shared.swap(space.narrowed);
+            if (space.shared.empty()) return 0;
+        }
     space.slots.assign(module);
     int64_t holding = 0;
     for (int32_t g : space.shared) {
-        space.scan.run(genes_[static_cast<size_t>(g)].hits, space.slots, windowSize_, true);
+        space.scan.run(hits_.seqHits[static_cast<size_t>(g)].hits, index_, g, space.slots,
+                       windowSize_, true);
         holding += !space.scan.instances.empty();
     }
     return holding;

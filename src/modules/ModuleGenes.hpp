@@ -1,12 +1,17 @@
-// How many genes of a set of hit lists hold a module: the genes that have a hit of every
-// module motif (an intersection of per-motif gene lists) are window-scanned, each up to its
-// first instance, with the same scan that finds a module's instances in the search.
+// How many genes of a set of hit lists hold a module, by the rule of the search: a gene is a
+// candidate when every two motifs of the module pair within the window there (the pair
+// table of a discovery stage without search, built once), and a candidate holds the module
+// when the window scan finds an instance, read through a per-gene index of the module
+// motifs' hits. A module of one motif is held by every gene with a hit of it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "hits/Hit.hpp"
+#include "common/Args.hpp"
+#include "hits/HitStage.hpp"
+#include "modules/Discovery.hpp"
 #include "modules/WindowScan.hpp"
 
 class ModuleGenes {
@@ -19,14 +24,17 @@ class ModuleGenes {
         std::vector<int32_t> shared, narrowed;
     };
 
-    // `genes` must outlive this object.
-    ModuleGenes(const std::vector<SeqHit>& genes, size_t motifCount, int32_t windowSize);
+    // `hits` must outlive this object; the window is that of `settings`.
+    ModuleGenes(const HitStage& hits, const Args& settings);
+    ~ModuleGenes();
 
     // The number of genes with at least one instance of the module (distinct motif ids).
     int64_t count(const std::vector<int32_t>& module, Scratch& space) const;
 
   private:
-    const std::vector<SeqHit>& genes_;
+    const HitStage& hits_;
     int32_t windowSize_;
+    std::unique_ptr<Discovery> pairs_;                // its pair table: genes of each motif pair
     std::vector<std::vector<int32_t>> genesOfMotif_;  // ascending gene indexes
+    HitIndex index_;
 };

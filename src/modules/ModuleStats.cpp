@@ -32,10 +32,11 @@ std::string number(const char* format, double value) {
 
 // Genes of the background with an instance of each module, modules in parallel.
 std::vector<int64_t> backgroundCounts(const std::vector<ModuleRecord>& records,
-                                      const HitStage& background, int32_t windowSize, int threads) {
-    const ModuleGenes genes(background.seqHits, background.motifNames.size(), windowSize);
+                                      const HitStage& background, const Args& settings) {
+    const int threads = std::max(1, settings.threads);
+    const ModuleGenes genes(background, settings);
     std::vector<int64_t> counts(records.size());
-    std::vector<ModuleGenes::Scratch> scratch(static_cast<size_t>(std::max(1, threads)),
+    std::vector<ModuleGenes::Scratch> scratch(static_cast<size_t>(threads),
                                               ModuleGenes::Scratch(background.motifNames.size()));
     std::atomic<size_t> next{0};
     auto worker = [&](ModuleGenes::Scratch& space) {
@@ -72,8 +73,7 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
     std::vector<double> p(records.size());
     if (background) {
         backgroundTotal = static_cast<int64_t>(background->seqHits.size());
-        const std::vector<int64_t> counts = backgroundCounts(
-            records, *background, settings.windowSize, std::max(1, settings.threads));
+        const std::vector<int64_t> counts = backgroundCounts(records, *background, settings);
         const LogFactorials logs(genesTotal + backgroundTotal);
         for (size_t k = 0; k < records.size(); ++k) {
             const int64_t a = records[k].genes, b = counts[k];
@@ -107,11 +107,12 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
 
 std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed) {
-    std::vector<SeqHit> pool = foreground.seqHits;
-    pool.insert(pool.end(), background.seqHits.begin(), background.seqHits.end());
+    std::vector<SeqHit> genes = foreground.seqHits;
+    genes.insert(genes.end(), background.seqHits.begin(), background.seqHits.end());
+    const HitStage pool(foreground, std::move(genes));
     const auto drawn = static_cast<uint32_t>(foreground.seqHits.size());
-    const auto total = static_cast<uint32_t>(pool.size());
-    const ModuleGenes poolGenes(pool, foreground.motifNames.size(), settings.windowSize);
+    const auto total = static_cast<uint32_t>(pool.seqHits.size());
+    const ModuleGenes poolGenes(pool, settings);
     const LogFactorials logs(total);
 
     // Genes of the pool holding a module, by module: the same in every permutation.
@@ -151,7 +152,7 @@ std::vector<double> permutationMinima(const Args& settings, const HitStage& fore
             std::vector<uint32_t> chosen(order.begin(), order.begin() + drawn);
             std::sort(chosen.begin(), chosen.end());  // genes in input order
             std::vector<SeqHit> sample;
-            for (uint32_t g : chosen) sample.push_back(pool[g]);
+            for (uint32_t g : chosen) sample.push_back(pool.seqHits[g]);
             const HitStage sampleHits(foreground, std::move(sample));
             const Discovery search(one, sampleHits, nowhere, Progress::silent(),
                                    ModuleOutput::RecordsOnly);
