@@ -205,3 +205,19 @@ TEST(WestfallYoung, NullDataRejectAtTheNominalRate) {
     EXPECT_GE(rejected, 5);
     EXPECT_LE(rejected, 27);
 }
+
+TEST(WestfallYoung, PseudoForegroundsAreUniformDraws) {
+    // Every gene is drawn with chance 3/10: 6,000 times in 20,000 draws, sd 65.
+    std::vector<int> drawn(10, 0);
+    std::set<std::vector<uint32_t>> distinct;
+    for (uint32_t k = 0; k < 20000; ++k) {
+        const std::vector<uint32_t> sample = permutedForeground(4, k, 3, 10);
+        ASSERT_TRUE(std::is_sorted(sample.begin(), sample.end()));
+        ASSERT_EQ(std::set<uint32_t>(sample.begin(), sample.end()).size(), 3u);
+        distinct.insert(sample);
+        for (uint32_t g : sample) ++drawn[g];
+    }
+    for (int count : drawn) EXPECT_NEAR(count, 6000, 300);
+    EXPECT_EQ(distinct.size(), 120u);  // every 3 of 10 occurs
+    EXPECT_EQ(permutedForeground(4, 7, 3, 10), permutedForeground(4, 7, 3, 10));
+}

@@ -3,18 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
-#include <streambuf>
 
-namespace {
-
-// A stream that takes everything and keeps nothing.
-class DiscardBuffer : public std::streambuf {
-  protected:
-    int overflow(int c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
-}  // namespace
+#include "common/DiscardStream.hpp"
 
 ModuleGenes::ModuleGenes(const HitStage& hits, const Args& settings)
     : hits_(hits),
@@ -24,8 +14,7 @@ ModuleGenes::ModuleGenes(const HitStage& hits, const Args& settings)
     // No pair is frequent at this threshold, so the stage builds its pair table and stops.
     Args pairsOnly = settings;
     pairsOnly.geneNumber = INT32_MAX;
-    DiscardBuffer discard;
-    std::ostream nowhere(&discard);
+    DiscardStream nowhere;
     pairs_ = std::make_unique<Discovery>(pairsOnly, hits, nowhere, Progress::silent(),
                                          ModuleOutput::RecordsOnly);
     for (size_t g = 0; g < hits.seqHits.size(); ++g)

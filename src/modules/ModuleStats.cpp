@@ -7,22 +7,15 @@
 #include <mutex>
 #include <numeric>
 #include <shared_mutex>
-#include <streambuf>
 #include <unordered_map>
 
+#include "common/DiscardStream.hpp"
 #include "common/Parallel.hpp"
 #include "common/die.hpp"
 #include "modules/Enrichment.hpp"
 #include "modules/ModuleGenes.hpp"
 
 namespace {
-
-// A stream that takes everything and keeps nothing: the report of a permutation's search.
-class DiscardBuffer : public std::streambuf {
-  protected:
-    int overflow(int c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
 
 std::string number(const char* format, double value) {
     char text[64];
@@ -33,21 +26,15 @@ std::string number(const char* format, double value) {
 // Genes of the background with an instance of each module, modules in parallel.
 std::vector<int64_t> backgroundCounts(const std::vector<ModuleRecord>& records,
                                       const HitStage& background, const Args& settings) {
-    const int threads = std::max(1, settings.threads);
     const ModuleGenes genes(background, settings);
     std::vector<int64_t> counts(records.size());
-    std::vector<ModuleGenes::Scratch> scratch(static_cast<size_t>(threads),
-                                              ModuleGenes::Scratch(background.motifNames.size()));
-    std::atomic<size_t> next{0};
-    auto worker = [&](ModuleGenes::Scratch& space) {
-        for (size_t k; (k = next.fetch_add(1)) < records.size();)
+    orderedParallelFor(
+        records.size(), std::max(1, settings.threads),
+        [&](size_t k) {
+            ModuleGenes::Scratch space(background.motifNames.size());
             counts[k] = genes.count(records[k].motifs, space);
-    };
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < scratch.size() && t < records.size(); ++t)
-        pool.emplace_back(worker, std::ref(scratch[t]));
-    worker(scratch[0]);
-    for (std::thread& thread : pool) thread.join();
+        },
+        [](size_t) {});
     return counts;
 }
 
@@ -60,6 +47,20 @@ uint32_t uniformBelow(std::mt19937& generator, uint32_t n) {
     do value = static_cast<uint32_t>(generator());
     while (value >= limit);
     return value % n;
+}
+
+std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,
+                                         uint32_t total) {
+    std::seed_seq seeds{seed, permutation};
+    std::mt19937 generator(seeds);
+    // A partial Fisher-Yates shuffle: the first `drawn` places take a uniform sample.
+    std::vector<uint32_t> order(total);
+    std::iota(order.begin(), order.end(), 0u);
+    for (uint32_t i = 0; i < drawn; ++i)
+        std::swap(order[i], order[i + uniformBelow(generator, total - i)]);
+    order.resize(drawn);
+    std::sort(order.begin(), order.end());  // genes in input order
+    return order;
 }
 
 ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discovery,
@@ -133,41 +134,25 @@ std::vector<double> permutationMinima(const Args& settings, const HitStage& fore
 
     Args one = settings;
     one.threads = 1;  // permutations, not the searches within them, run in parallel
-    DiscardBuffer discard;
-    std::ostream nowhere(&discard);
+    DiscardStream nowhere;
     std::vector<double> minima(static_cast<size_t>(count), 1.0);
-    const int threads = std::max(1, settings.threads);
-    std::vector<ModuleGenes::Scratch> scratch(static_cast<size_t>(threads),
-                                              ModuleGenes::Scratch(foreground.motifNames.size()));
-    std::atomic<size_t> next{0};
-    auto worker = [&](ModuleGenes::Scratch& space) {
-        std::vector<uint32_t> order(total);
-        for (size_t k; (k = next.fetch_add(1)) < minima.size();) {
-            std::seed_seq seeds{seed, static_cast<uint32_t>(k)};
-            std::mt19937 generator(seeds);
-            // A partial Fisher-Yates shuffle draws the pseudo-foreground.
-            std::iota(order.begin(), order.end(), 0u);
-            for (uint32_t i = 0; i < drawn; ++i)
-                std::swap(order[i], order[i + uniformBelow(generator, total - i)]);
-            std::vector<uint32_t> chosen(order.begin(), order.begin() + drawn);
-            std::sort(chosen.begin(), chosen.end());  // genes in input order
+    orderedParallelFor(
+        minima.size(), std::max(1, settings.threads),
+        [&](size_t k) {
             std::vector<SeqHit> sample;
-            for (uint32_t g : chosen) sample.push_back(pool.seqHits[g]);
+            for (uint32_t g : permutedForeground(seed, static_cast<uint32_t>(k), drawn, total))
+                sample.push_back(pool.seqHits[g]);
             const HitStage sampleHits(foreground, std::move(sample));
             const Discovery search(one, sampleHits, nowhere, Progress::silent(),
                                    ModuleOutput::RecordsOnly);
+            ModuleGenes::Scratch space(foreground.motifNames.size());
             for (const ModuleRecord& record : search.records) {
                 const double p = fisherUpperTail(record.genes, drawn, holders(record.motifs, space),
                                                  total, logs);
                 minima[k] = std::min(minima[k], p);
             }
-        }
-    };
-    std::vector<std::thread> workers;
-    for (size_t t = 1; t < scratch.size() && t < minima.size(); ++t)
-        workers.emplace_back(worker, std::ref(scratch[t]));
-    worker(scratch[0]);
-    for (std::thread& thread : workers) thread.join();
+        },
+        [](size_t) {});
     return minima;
 }
 

@@ -63,3 +63,8 @@ std::vector<double> permutationMinima(const Args& settings, const HitStage& fore
 
 // A uniform whole number from 0 to n - 1 (n >= 1), by rejection: the same on every platform.
 uint32_t uniformBelow(std::mt19937& generator, uint32_t n);
+
+// The pseudo-foreground of one permutation: `drawn` of the `total` genes (foreground, then
+// background), ascending, drawn uniformly from the generator seeded with (seed, permutation).
+std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,
+                                         uint32_t total);
