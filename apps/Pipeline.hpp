@@ -45,13 +45,13 @@ int runPipeline(const char* program, int argc, char** argv) {
         stats.open(settings.statsFile);  // at once, so that a bad path fails before the work
         if (!stats) die("Error: cannot write " + settings.statsFile + ": " + std::strerror(errno));
     }
-    MotifA motifs(settings);
+    MotifA motifs(settings, progress);
     HitStage hits(settings, motifs, progress);
     std::optional<HitStage> background;
     if (!settings.backgroundFile.empty()) {
         Args backgroundSettings = settings;
         backgroundSettings.seqFile = settings.backgroundFile;
-        background.emplace(backgroundSettings, motifs, Progress::silent(), &hits);
+        background.emplace(backgroundSettings, motifs, progress, &hits);
         if (background->seqHits.empty())
             die("Error: background " + settings.backgroundFile + " has no gene to compare with");
     }
@@ -60,6 +60,8 @@ int runPipeline(const char* program, int argc, char** argv) {
     DiscoveryStage discovery(settings, hits, std::cout, progress, output);
     // Every write of the report is checked, the last ones by this flush.
     checkWritten(std::cout, "the report");
+    // A quiet run that finds nothing still says so.
+    if (settings.quiet && discovery.modulesFound() == 0) std::cerr << discovery.noModule << '\n';
     if (!stats.is_open()) return 0;
     const bool sampleDrawn = settings.scoreThreshold < 1 && !settings.exactCutoffs;
     if (settings.permutations > 0 && !sampleDrawn)

@@ -48,6 +48,18 @@ inline std::vector<std::string> headers(const std::string& report) {
     return lines;
 }
 
+// Standard error without the "Read:" lines that every run writes first.
+inline std::string withoutReadLines(const std::string& err) {
+    std::string out;
+    for (size_t at = 0; at < err.size();) {
+        size_t end = err.find('\n', at);
+        end = end == std::string::npos ? err.size() : end + 1;
+        if (err.compare(at, 6, "Read: ") != 0) out.append(err, at, end - at);
+        at = end;
+    }
+    return out;
+}
+
 struct RunResult {
     std::string out, err;
     int status = -1;

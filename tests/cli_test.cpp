@@ -142,8 +142,9 @@ TEST(Cli, FileArguments) {
         const std::string name = std::filesystem::path(program).filename();
         RunResult one = runProgram(program, {kExampleMotifs});
         EXPECT_EQ(one.status, 1);
-        EXPECT_EQ(one.err,
-                  "Can't open sequence file!!!\n" + name + ": : No such file or directory\n");
+        EXPECT_EQ(one.err, "Read: 8 motifs (native) from " + kExampleMotifs +
+                               "\nCan't open sequence file!!!\n" + name +
+                               ": no sequence file given: motifs first, then sequences\n");
         RunResult noMotifs = runProgram(program, {"/nonexistent/m", kExampleGenes});
         EXPECT_EQ(noMotifs.status, 1);
         EXPECT_EQ(noMotifs.err, "Can't open matrix file!!!\n" + name +
@@ -152,7 +153,8 @@ TEST(Cli, FileArguments) {
         EXPECT_EQ(runProgram(program, {"/", kExampleGenes}).err,
                   "Can't open matrix file!!!\n" + name + ": /: Is a directory\n");
         RunResult folder = runProgram(program, {kExampleMotifs, "/"});
-        EXPECT_EQ(folder.err, "Can't open sequence file!!!\n" + name + ": /: Is a directory\n");
+        EXPECT_EQ(folder.err.substr(folder.err.find('\n') + 1),
+                  "Can't open sequence file!!!\n" + name + ": /: Is a directory\n");
     }
     RunResult three = runProgram(REKUL_BIN, {"-g", "100", kExampleMotifs, kExampleGenes, "extra"});
     EXPECT_EQ(three.status, 0);
@@ -167,7 +169,9 @@ TEST(Cli, FixedCutoffVersusPValue) {
     RunResult pvalue =
         runProgram(REKUL_BIN, {"-m", "0.5", "-g", "100", kExampleMotifs, kExampleGenes});
     EXPECT_EQ(pvalue.status, 0);
-    EXPECT_EQ(pvalue.err.find("\nScore cutoff of M0001: "), pvalue.err.find('\n'));
+    // Right after the seed line, which follows the Read lines.
+    const size_t seed = pvalue.err.find("Random seed: ");
+    EXPECT_EQ(pvalue.err.find("\nScore cutoff of M0001: "), pvalue.err.find('\n', seed));
 }
 
 TEST(Cli, LongOptions) {
@@ -223,7 +227,12 @@ TEST(Cli, QuietRunWritesOnlyTheReport) {
             args.insert(args.begin(), "--quiet");
             RunResult quiet = runProgram(program, args);
             EXPECT_EQ(quiet.status, 0);
-            EXPECT_EQ(quiet.err, "");
+            // Nothing, but for the line that says why no module was found.
+            const std::string noModule = loud.err.substr(
+                loud.err.rfind("No module: ") == std::string::npos ? loud.err.size()
+                                                                   : loud.err.rfind("No module: "));
+            EXPECT_EQ(quiet.err, loud.out.empty() ? noModule : "");
+            EXPECT_EQ(loud.out.empty(), !noModule.empty());
             EXPECT_EQ(quiet.out, loud.out);
             EXPECT_NE(loud.err, "");
         }

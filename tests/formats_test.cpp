@@ -205,10 +205,13 @@ TEST(MotifFormats, RefusalsAndWarnings) {
     EXPECT_EQ(some.err.rfind("Warning: motif M1 (line 1) has no matrix rows", 0), 0u);
     RunResult negative = run(">M1\tV$A\n1 0 0 0\n1 -5 0 0\n");
     EXPECT_EQ(negative.status, 1);
-    EXPECT_EQ(negative.err, "Error: motif row on line 3 has a negative or non-finite value\n");
+    EXPECT_EQ(
+        negative.err.rfind("Error: motif row on line 3 has a negative or non-finite value\n", 0),
+        0u);
     for (const char* value : {"nan", "inf", "1e400"}) {
         RunResult bad = run(std::string(">M1\tV$A\n1 0 ") + value + " 0\n");
-        EXPECT_EQ(bad.err, "Error: motif row on line 2 has a negative or non-finite value\n")
+        EXPECT_EQ(
+            bad.err.rfind("Error: motif row on line 2 has a negative or non-finite value\n", 0), 0u)
             << value;
     }
     RunResult unordered = run(">MA1 x\nC [ 1 2 ]\nA [ 1 2 ]\nG [ 1 2 ]\nT [ 1 2 ]\n");
@@ -228,7 +231,7 @@ TEST(CompressedInput, GzipAndStandardInputReadAsPlainFiles) {
     RunResult piped =
         runProgram("sh", {"-c", std::string("\"$0\" \"$1\" - < \"$2\""), REKUL_BIN, motifs, gz});
     EXPECT_EQ(piped.out, plain.out);
-    EXPECT_EQ(piped.err, plain.err);
+    EXPECT_EQ(withoutReadLines(piped.err), withoutReadLines(plain.err));
     RunResult twice = runProgram(REKUL_BIN, {"-", "-"});
     EXPECT_EQ(twice.status, 1);
     EXPECT_EQ(twice.err, "Error: only one of the two files can be standard input (-)\n");
@@ -249,8 +252,8 @@ TEST(CompressedInput, OrthologFileGivenToRekulIsNamed) {
     const std::string warning =
         "Warning: " + groups.path() +
         " has lines starting with '<': ortholog groups are read by rekulo\n";
-    EXPECT_EQ(r.err.rfind(warning, 0), 0u);
-    EXPECT_EQ(r.err.find(warning, 1), std::string::npos);  // once
+    EXPECT_EQ(withoutReadLines(r.err).rfind(warning, 0), 0u);
+    EXPECT_EQ(r.err.find(warning, r.err.find(warning) + 1), std::string::npos);  // once
     EXPECT_EQ(runProgram(REKULO_BIN, {motifs.path(), groups.path()}).err.find("Warning"),
               std::string::npos);
 }

@@ -41,3 +41,11 @@ check $bio/meme.out.gz "$(zcount $bio/meme.out.gz 'letter-probability')"
 check $bio/transfac.dat "$(grep -c '^P0' $bio/transfac.dat)"
 check $bio/MA0056.1.transfac "$(grep -c '^P[0O]' $bio/MA0056.1.transfac)"
 check $pscan/transfac.wil "$(grep -c '^>' $pscan/transfac.wil)"
+# With -t the motifs of MEME's text output keep apart: no two share a factor name.
+for file in $tfbs/meme.output $bio/meme.out.gz; do
+  if "$build/rekul" -t --exact-cutoffs -m 0.001 -g 100000 "$file" "$root/examples/example.fa" 2>&1 \
+      >/dev/null | grep -q 'share the factor name'; then
+    echo "FAIL $file: motifs merge under -t"; exit 1
+  fi
+  echo "ok   $(basename "$file") with -t: every motif its own factor"
+done

@@ -236,7 +236,8 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
                    " --disable-background-networking --disable-component-update"
                    " --user-data-dir=" +
                    std::string(BUILD_DIR) +
-                   "/chromium-profile-stats --enable-logging=stderr --v=0 --dump-dom file://" + page});
+                   "/chromium-profile-stats --enable-logging=stderr --v=0 --dump-dom file://" +
+                   page});
     ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 
 #include "common/die.hpp"
 
@@ -45,6 +46,21 @@ gzFile openStream(const std::string& path, std::string& error, size_t& bufferSiz
     return file;
 }
 
+// What the first bytes of a file show it to be when it is no text that can be read: a
+// compression other than gzip, or binary data; nullptr for text.
+const char* unreadableKind(const char* data, size_t size) {
+    const std::string_view head(data, size);
+    if (head.size() > 3 && head.substr(0, 3) == "BZh" && head[3] >= '1' && head[3] <= '9')
+        return "is bzip2-compressed; only gzip is read";
+    if (head.substr(0, 6) == std::string_view("\xFD"
+                                              "7zXZ\0",
+                                              6))
+        return "is xz-compressed; only gzip is read";
+    if (head.substr(0, 4) == "\x28\xB5\x2F\xFD") return "is zstd-compressed; only gzip is read";
+    if (head.find('\0') != std::string_view::npos) return "holds NUL bytes; it is not a text file";
+    return nullptr;
+}
+
 }  // namespace
 
 LineReader::LineReader(const std::string& path)
@@ -73,6 +89,11 @@ bool LineReader::refill() {
     begin_ = 0;
     end_ = static_cast<size_t>(got);
     atEnd_ = got == 0;
+    if (firstBlock_) {
+        firstBlock_ = false;
+        if (const char* kind = unreadableKind(buffer_.data(), end_))
+            die("Error: " + displayName_ + " " + kind);
+    }
     return got > 0;
 }
 

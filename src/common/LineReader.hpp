@@ -3,6 +3,8 @@
 // the line feed belongs to the line ending. Lines are counted from 1 so that errors can name
 // the line they refer to. A read error (an I/O error, a truncated or corrupt gzip stream)
 // ends the run with the file's name and the reason; it is never taken for the end of file.
+// So does a file that shows in its first block that it is no text: bzip2, xz or zstd
+// compressed, or holding NUL bytes.
 #pragma once
 
 #include <zlib.h>
@@ -37,5 +39,6 @@ class LineReader {
     std::vector<char> buffer_;
     size_t begin_ = 0, end_ = 0;
     bool atEnd_ = false;
+    bool firstBlock_ = true;  // a compressed or binary file is refused on its first block
     long lineNumber_ = 0;
 };

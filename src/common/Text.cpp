@@ -30,3 +30,12 @@ bool parseDouble(std::string_view text, double& value) {
     value = std::strtod(field.c_str(), &end);
     return *end == '\0';
 }
+
+std::string withThousands(int64_t value) {
+    std::string digits = std::to_string(value < 0 ? -value : value), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return value < 0 ? "-" + out : out;
+}

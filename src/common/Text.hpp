@@ -15,3 +15,6 @@ bool parseInt64(std::string_view text, int64_t& value);
 
 // A whole field as a floating-point number, as strtod reads it.
 bool parseDouble(std::string_view text, double& value);
+
+// A whole number with commas between groups of three digits: 26,454.
+std::string withThousands(int64_t value);

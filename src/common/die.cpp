@@ -2,15 +2,37 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 DieHandler installedHandler = nullptr;
+thread_local FileContext* innermost = nullptr;
+}  // namespace
+
+FileContext::FileContext(std::string program, std::string file)
+    : program_(std::move(program)), file_(std::move(file)), outer_(innermost) {
+    innermost = this;
+}
+
+FileContext::~FileContext() {
+    innermost = outer_;
+}
+
+std::string FileContext::withFile(const std::string& message) {
+    if (!innermost || innermost->file_.empty() ||
+        message.find(innermost->file_) != std::string::npos)
+        return message;
+    std::string what = message.substr(0, message.find('\n'));
+    if (what.rfind("Error: ", 0) == 0) what.erase(0, 7);
+    return message + "\n" + innermost->program_ + ": " + innermost->file_ + ": " + what;
 }
 
 void setDieHandler(DieHandler handler) {
     installedHandler = handler;
 }
 
-void dieWith(const std::string& message) {
+void dieWith(const std::string& text) {
+    const std::string message = FileContext::withFile(text);
     if (installedHandler) installedHandler(message);
     std::cerr << message << std::endl;
     std::exit(1);

@@ -19,6 +19,24 @@ template <typename T>
     dieWith(std::string(message));
 }
 
+// While an object of this class lives, errors of its thread concern the named file: a
+// message that does not name the file gets a second line "program: file: what", so that
+// every error says where it is.
+class FileContext {
+  public:
+    FileContext(std::string program, std::string file);
+    ~FileContext();
+    FileContext(const FileContext&) = delete;
+    FileContext& operator=(const FileContext&) = delete;
+
+    // The message with the line that names the innermost file, where it needs one.
+    static std::string withFile(const std::string& message);
+
+  private:
+    std::string program_, file_;
+    FileContext* outer_;
+};
+
 // Ends the run when memory runs out: a short message written without allocating, status 1.
 void outOfMemory();
 

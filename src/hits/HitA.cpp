@@ -32,7 +32,8 @@ void HitA::ReadSeq() {
         takeSequence(gene.name, gene.seq);
         seqs.push_back(std::move(gene));
     }
-    settleGenes(seqs, [](const Seq& gene) { return std::vector<std::string_view>{gene.seq}; });
+    settleGenes(
+        seqs, [](const Seq& gene) { return std::vector<std::string_view>{gene.seq}; }, false);
     setBackground();
 }
 

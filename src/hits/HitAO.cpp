@@ -44,9 +44,12 @@ void HitAO::ReadSeq() {
         for (std::string& species : group.species) takeSequence(group.name, species);
         seqs.push_back(std::move(group));
     }
-    settleGenes(seqs, [](const SeqO& group) {
-        return std::vector<std::string_view>(group.species.begin(), group.species.end());
-    });
+    settleGenes(
+        seqs,
+        [](const SeqO& group) {
+            return std::vector<std::string_view>(group.species.begin(), group.species.end());
+        },
+        true);
     setBackground();
 }
 

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "common/Parallel.hpp"
+#include "common/Text.hpp"
 #include "common/die.hpp"
 #include "motif/Cutoff.hpp"
 #include "motif/ExactCutoff.hpp"
@@ -58,6 +59,36 @@ size_t hashTexts(const std::vector<std::string_view>& texts) {
 }
 
 }  // namespace
+
+void HitStage::describeGenes(const std::vector<const std::string*>& names,
+                             const std::vector<std::vector<std::string_view>>& texts,
+                             bool groups) const {
+    const std::string file = seqFile == "-" ? "standard input" : seqFile;
+    int64_t letters = 0, sequences = 0, textLike = 0, masked = 0, nonEmpty = 0;
+    const std::string *firstText = nullptr, *firstMasked = nullptr;
+    for (size_t g = 0; g < names.size(); ++g) {
+        SequenceLetters counts;
+        for (std::string_view text : texts[g]) counts.add(text);
+        letters += counts.total;
+        sequences += static_cast<int64_t>(texts[g].size());
+        if (counts.total == 0) continue;
+        ++nonEmpty;
+        if (counts.looksLikeText() && textLike++ == 0) firstText = names[g];
+        if (maskLowercase && counts.upper == 0 && masked++ == 0) firstMasked = names[g];
+    }
+    if (textLike > 0)
+        std::cerr << "Warning: gene " << *firstText << " looks like protein or text, not DNA ("
+                  << withThousands(textLike) << " of " << withThousands(nonEmpty) << " genes of "
+                  << file << " do)\n";
+    if (masked > 0)
+        std::cerr << "Warning: -l masked every letter of " << withThousands(masked) << " of "
+                  << withThousands(nonEmpty) << " genes (first: " << *firstMasked << ")"
+                  << (masked == nonEmpty ? "; the file is lower case" : "") << "\n";
+    progress_.line("Read: " + withThousands(static_cast<int64_t>(names.size())) +
+                   (groups ? " groups, " + withThousands(sequences) + " species sequences, "
+                           : std::string(" genes, ")) +
+                   withThousands(letters) + " letters from " + file);
+}
 
 std::vector<char> HitStage::genesToKeep(
     const std::vector<const std::string*>& names,

@@ -42,14 +42,16 @@ class HitStage {
     // Settles the genes just read (each with a `name`): drops background genes named like a
     // foreground gene, warns of genes that repeat an earlier gene's sequence texts (dropped
     // with --unique), and counts the bases of the genes kept.
+    // `groups`: each gene is an ortholog group of species texts.
     template <typename Genes, typename TextsOf>
-    void settleGenes(Genes& genes, TextsOf&& textsOf) {
+    void settleGenes(Genes& genes, TextsOf&& textsOf, bool groups) {
         std::vector<const std::string*> names;
         std::vector<std::vector<std::string_view>> texts;
         for (const auto& gene : genes) {
             names.push_back(&gene.name);
             texts.push_back(textsOf(gene));
         }
+        describeGenes(names, texts, groups);
         const std::vector<char> keep = genesToKeep(names, texts);
         size_t kept = 0;
         for (size_t g = 0; g < genes.size(); ++g) {
@@ -75,9 +77,12 @@ class HitStage {
     template <typename Genes, typename ScanGene>
     void scanGenes(const Genes& genes, ScanGene&& scanGene) {
         seqHits.resize(genes.size());
+        // A background's genes are scanned without a line each.
         orderedParallelFor(
             genes.size(), threads_, [&](size_t g) { seqHits[g] = scanGene(genes[g]); },
-            [&](size_t g) { progress_.line("motifHit for gene " + genes[g].name); });
+            [&](size_t g) {
+                if (!foreground_) progress_.line("motifHit for gene " + genes[g].name);
+            });
     }
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
@@ -97,6 +102,10 @@ class HitStage {
     int threads_;
 
   private:
+    // The "Read:" line, and warnings for genes that look like text and for genes that -l
+    // masks whole.
+    void describeGenes(const std::vector<const std::string*>& names,
+                       const std::vector<std::vector<std::string_view>>& texts, bool groups) const;
     std::vector<char> genesToKeep(const std::vector<const std::string*>& names,
                                   const std::vector<std::vector<std::string_view>>& texts) const;
 

@@ -1,6 +1,8 @@
 #include "hits/SeqReader.hpp"
 
 #include <cstdint>
+#include <cstring>
+#include <iostream>
 
 #include "common/die.hpp"
 #include "motif/WindowScore.hpp"
@@ -34,10 +36,25 @@ std::array<float, 4> BaseCounts::frequencies(float pseudocount) const {
     return freq;
 }
 
-SeqEntries::SeqEntries(const std::string& path, const std::string& program) : reader_(path) {
+void SequenceLetters::add(std::string_view text) {
+    total += static_cast<int64_t>(text.size());
+    for (char c : text) {
+        upper += c >= 'A' && c <= 'Z';
+        other += std::strchr("ACGTNacgtn", c) == nullptr || c == '\0';
+    }
+}
+
+SeqEntries::SeqEntries(const std::string& path, const std::string& program)
+    : reader_(path), context_(program, reader_.displayName()) {
+    if (path.empty())
+        die("Can't open sequence file!!!\n" + program +
+            ": no sequence file given: motifs first, then sequences");
     if (!reader_.isOpen())
         die("Can't open sequence file!!!\n" + program + ": " + path + ": " + reader_.openError());
     if (!reader_.next(title_) || title_.empty()) die("Error: sequence file has no title line");
+    if (title_[0] != '>')
+        std::cerr << "Warning: " << reader_.displayName()
+                  << " line 1 does not start with '>'; is it FASTA?\n";
 }
 
 bool SeqEntries::nextEntry(std::string& name) {

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "common/LineReader.hpp"
+#include "common/die.hpp"
 
 // The name of a title line: from its second character to the first blank or tab.
 std::string geneNameFromTitle(const std::string& title);
@@ -23,6 +24,14 @@ class BaseCounts {
 
   private:
     std::array<int64_t, 4> counts_{};
+};
+
+// Letters of a gene: how many, how many upper-case, how many other than A, C, G, T and N.
+struct SequenceLetters {
+    int64_t total = 0, upper = 0, other = 0;
+    void add(std::string_view text);
+    // Mostly letters that are no bases: protein, or a file of text.
+    bool looksLikeText() const { return 2 * other > total; }
 };
 
 // Reads a sequence file entry by entry: a title line (the file's first line whatever it
@@ -41,6 +50,7 @@ class SeqEntries {
 
   private:
     LineReader reader_;
+    FileContext context_;  // errors while reading name the file
     std::string title_;
     long titleLine_ = 1;
     bool titleWaiting_ = true;

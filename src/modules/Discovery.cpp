@@ -29,7 +29,12 @@ Discovery::Discovery(const Args& settings, const HitStage& hits, std::ostream& r
     MotifRate(hits);
     BuildMP(hits);
     FindCRM(hits);
-    if (modulesPrinted_ == 0) progress_.line(noModuleReason(hits));
+    if (modulesPrinted_ == 0) {
+        noModule = noModuleReason(hits);
+        progress_.line(noModule);
+    } else {
+        progress_.line("Done: " + std::to_string(modulesPrinted_.load()) + " modules written");
+    }
 }
 
 void Discovery::MotifRate(const HitStage& hits) {

@@ -125,6 +125,8 @@ class Discovery {
     // With ModuleOutput::ReportAndRecords or RecordsOnly: every confirmed module, in report
     // order.
     std::vector<ModuleRecord> records;
+    // When no module was confirmed: the line that names the threshold that stopped the run.
+    std::string noModule;
 
     // Writes the report to `report` and the progress lines to `progress`.
     Discovery(const Args& settings, const HitStage& hits, std::ostream& report = std::cout,

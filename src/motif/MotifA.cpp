@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iostream>
+#include <map>
 
 #include "common/LineReader.hpp"
 #include "common/die.hpp"
@@ -46,32 +48,108 @@ Motif finishMotif(const RawMotif& raw, bool useTfName, float pseudocount) {
 
 }  // namespace
 
-MotifA::MotifA(Args settings)
+MotifA::MotifA(Args settings, Progress progress)
     : useTfName(settings.useTfName),
       motifFile(settings.motifFile),
       pseudocount(settings.pseudocount),
-      program(settings.program) {
+      program(settings.program),
+      seqFile(settings.seqFile),
+      progress_(progress) {
     ReadMotif();
+}
+
+namespace {
+
+constexpr int kRowlessWarnings = 10;
+
+// Sequence letters: bases, N, and the gaps and masks of alignments.
+bool isSequenceLine(const std::string& line) {
+    return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
+        return std::strchr("ACGTNacgtn-.", c) != nullptr;
+    });
+}
+
+// The first lines of a file, or none when it cannot be read again (standard input).
+std::vector<std::string> firstLines(const std::string& path, size_t count) {
+    std::vector<std::string> lines;
+    if (path.empty() || path == "-") return lines;
+    LineReader reader(path);
+    if (!reader.isOpen()) return lines;
+    for (std::string line; lines.size() < count && reader.next(line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+bool looksLikeFasta(const std::vector<std::string>& lines) {
+    size_t titles = 0, sequence = 0;
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] == '>')
+            ++titles;
+        else if (isSequenceLine(line))
+            ++sequence;
+        else if (!line.empty())
+            return false;
+    }
+    return titles > 0 && sequence > 0;
 }
 
 void MotifA::ReadMotif() {
     LineReader reader(motifFile);
     if (!reader.isOpen())
         die("Can't open matrix file!!!\n" + program + ": " + motifFile + ": " + reader.openError());
+    const FileContext context(program, reader.displayName());
     std::vector<std::string> lines;
     for (std::string line; reader.next(line);) lines.push_back(std::move(line));
     if (lines.empty()) die("Error: motif file has no motifs");
+    const MotifFormat format = detectMotifFormat(lines);
     bool anyRows = false;
-    for (const RawMotif& raw : parseMotifs(lines, detectMotifFormat(lines))) {
+    int rowless = 0;
+    for (const RawMotif& raw : parseMotifs(lines, format)) {
         motifs.push_back(finishMotif(raw, useTfName, pseudocount));
         anyRows |= !raw.rows.empty();
-        if (raw.rows.empty())
-            std::cerr << "Warning: motif " << motifs.back().name << " (line " << raw.titleLine
-                      << ") has no matrix rows; it cannot match\n";
+        if (!raw.rows.empty() || ++rowless > kRowlessWarnings) continue;
+        std::cerr << "Warning: motif " << motifs.back().name << " (line " << raw.titleLine
+                  << ") has no matrix rows; it cannot match\n";
     }
-    if (!anyRows)
-        die("Error: no motif in " + reader.displayName() +
-            " has matrix rows (lines of four numbers: A C G T)");
+    if (rowless > kRowlessWarnings)
+        std::cerr << "Warning: " << rowless - kRowlessWarnings
+                  << " more motifs have no matrix rows\n";
+    if (!anyRows) refuseRowless(reader.displayName(), lines);
+    if (useTfName) warnSharedNames();
+    progress_.line("Read: " + std::to_string(motifs.size()) + " motifs (" +
+                   motifFormatName(format) + ") from " + reader.displayName());
+}
+
+void MotifA::refuseRowless(const std::string& displayName,
+                           const std::vector<std::string>& lines) const {
+    std::string message =
+        "Error: no motif in " + displayName + " has matrix rows (lines of four numbers: A C G T)";
+    // Sequences given first and motifs second: the motif file reads as FASTA, or the
+    // sequence file holds the matrices.
+    const std::vector<std::string> other = firstLines(seqFile, 2000);
+    bool swapped = looksLikeFasta(std::vector<std::string>(
+        lines.begin(),
+        lines.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(lines.size(), 2000))));
+    if (!swapped && !other.empty()) {
+        for (const RawMotif& raw : parseMotifs(other, detectMotifFormat(other)))
+            swapped |= !raw.rows.empty();
+    }
+    if (swapped)
+        message += "\nError: the files may be in the wrong order: motifs first, then sequences";
+    die(message);
+}
+
+void MotifA::warnSharedNames() const {
+    std::map<std::string, int> count;
+    for (const Motif& motif : motifs) ++count[motif.name];
+    for (const Motif& motif : motifs) {
+        auto it = count.find(motif.name);
+        if (it == count.end() || it->second < 2) continue;
+        std::cerr << "Warning: " << it->second << " matrices share the factor name " << motif.name
+                  << "; with -t they act as one factor\n";
+        count.erase(it);  // one line per name, at its first matrix
+    }
 }
 
 MotifNames MotifA::nameTable() const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Args.hpp"
+#include "common/Progress.hpp"
 
 struct Motif {
     std::string name;   // name used in all output: index label, or TF name with -t
@@ -30,12 +31,26 @@ class MotifA {
     std::string motifFile;
     float pseudocount;
     std::string program;  // names the program in messages
+    std::string seqFile;  // looked at only to tell swapped files apart
     std::vector<Motif> motifs;
 
-    explicit MotifA(Args settings);
+    // Writes its "Read:" line to `progress`.
+    explicit MotifA(Args settings, Progress progress = Progress());
     void ReadMotif();
     MotifNames nameTable() const;
+
+  private:
+    // The refusal of a file in which no motif has rows.
+    [[noreturn]] void refuseRowless(const std::string& displayName,
+                                    const std::vector<std::string>& lines) const;
+    // With -t: one warning per factor name that several matrices share.
+    void warnSharedNames() const;
+
+    Progress progress_;
 };
+
+// Whether lines look like a sequence file: a title and then lines of bases only.
+bool looksLikeFasta(const std::vector<std::string>& lines);
 
 // Appends the frequencies of one row of four values (A, C, G, T) plus the pseudocount.
 // Returns false when the row sums to zero and so has no frequencies.

@@ -1,5 +1,6 @@
 #include "motif/MotifFormats.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -255,6 +256,20 @@ void readMemeMatrix(const std::vector<std::string>& lines, size_t& i, RawMotif& 
     }
 }
 
+// The label of a MOTIF line. The text output of motif finders follows the id with
+// "width = ...": newer versions write "MOTIF CONSENSUS MEME-1", older ones "MOTIF 1 MEME",
+// whose label is then the numbered name MEME-1, as the newer ones write it (the bare
+// program name would name every motif alike). A line with only an id is its own label.
+std::string memeLabel(const std::string& line, const std::vector<std::string>& words,
+                      const std::string& id) {
+    if (words.size() < 3 || startsWith(words[2], "width")) return id;
+    const bool textOutput = line.find("width") != std::string::npos;
+    const bool programName = std::none_of(words[2].begin(), words[2].end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    return textOutput && programName ? words[2] + "-" + id : words[2];
+}
+
 std::vector<RawMotif> parseMeme(const std::vector<std::string>& lines) {
     std::vector<RawMotif> motifs;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -263,8 +278,7 @@ std::vector<RawMotif> parseMeme(const std::vector<std::string>& lines) {
             std::vector<std::string> words = splitFields(lines[i], kBlanks, 3);
             RawMotif motif;
             motif.index = words.size() > 1 ? words[1] : "";
-            // The text output of motif finders follows the id with "width = ...".
-            motif.tfName = words.size() > 2 && words[2] != "width" ? words[2] : motif.index;
+            motif.tfName = memeLabel(lines[i], words, motif.index);
             motif.titleLine = lineNumber;
             motifs.push_back(std::move(motif));
         } else if (lines[i].find("letter-probability matrix") != std::string::npos) {
@@ -365,6 +379,22 @@ MotifFormat detectMotifFormat(const std::vector<std::string>& lines) {
     if (looksLikeJasparBrackets(lines)) return MotifFormat::JasparBrackets;
     if (rowMatrices(lines)) return MotifFormat::JasparRows;
     return MotifFormat::Native;
+}
+
+const char* motifFormatName(MotifFormat format) {
+    switch (format) {
+        case MotifFormat::JasparBrackets:
+            return "JASPAR";
+        case MotifFormat::JasparRows:
+            return "JASPAR rows";
+        case MotifFormat::Meme:
+            return "MEME";
+        case MotifFormat::Transfac:
+            return "TRANSFAC";
+        case MotifFormat::Native:
+            break;
+    }
+    return "native";
 }
 
 std::vector<RawMotif> parseMotifs(const std::vector<std::string>& lines, MotifFormat format) {
