@@ -22,7 +22,7 @@
 // The run draws random numbers for a background sample (-m below 1 without
 // --exact-cutoffs) or for permutations; all come from one seed, the time unless --seed.
 inline std::optional<uint32_t> runSeed(const Args& settings) {
-    const bool sample = settings.scoreThreshold < 1 && !settings.exactCutoffs;
+    const bool sample = settings.pValueCutoff() && !settings.exactCutoffs;
     if (!sample && settings.permutations == 0) return std::nullopt;
     return settings.seed ? *settings.seed : static_cast<uint32_t>(std::time(nullptr));
 }
@@ -63,7 +63,7 @@ int runPipeline(const char* program, int argc, char** argv) {
     // A quiet run that finds nothing still says so.
     if (settings.quiet && discovery.modulesFound() == 0) std::cerr << discovery.noModule << '\n';
     if (!stats.is_open()) return 0;
-    const bool sampleDrawn = settings.scoreThreshold < 1 && !settings.exactCutoffs;
+    const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
     if (settings.permutations > 0 && !sampleDrawn)
         progress.line("Random seed: " + std::to_string(*seed));
     const ModuleStatistics table(settings, discovery, hits, background ? &*background : nullptr,

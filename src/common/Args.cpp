@@ -425,13 +425,15 @@ void Args::Parse(int argc, char** argv) {
             case 'm': {
                 const double value = std::atof(optarg);
                 scoreThreshold = static_cast<float>(value);
+                pValueWritten = value < 1;
                 checkScoreThreshold(value);
                 break;
             }
             case 'p':
                 pseudocount = static_cast<float>(std::atof(optarg));
                 if (!(pseudocount >= 0)) die("Pseudocount should be >= zero");
-                if (std::isinf(pseudocount)) die("Pseudocount should be finite");
+                // Four of them are summed in single precision with every matrix row.
+                if (std::isinf(4 * pseudocount)) die("Pseudocount should be finite");
                 break;
             case 't':
                 useTfName = true;

@@ -22,6 +22,7 @@ class Args {
     bool maskLowercase = false;
     float pseudocount = 0.375f;
     float scoreThreshold = 5.0f;
+    bool pValueWritten = false;  // -m below 1 as written (0.99999999 rounds to 1 in float)
     bool quiet = false;            // --quiet: no progress lines
     std::optional<uint32_t> seed;  // --seed: seed of the background sample
     bool exactCutoffs = false;     // --exact-cutoffs: p-value cutoffs without a sample
@@ -35,6 +36,9 @@ class Args {
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");
     void Parse(int argc, char** argv);
+
+    // Whether -m is a p-value: below 1 as written or as stored.
+    bool pValueCutoff() const { return pValueWritten || scoreThreshold < 1; }
 
     std::string usageText() const;
     std::string helpText() const;

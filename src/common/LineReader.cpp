@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -15,6 +16,8 @@
 namespace {
 
 constexpr size_t kBufferSize = size_t{1} << 18;
+// No line of any input can be longer than a sequence may be.
+constexpr size_t kMaxLineLength = INT32_MAX;
 
 // Buffers no larger than a small file needs.
 size_t bufferSizeFor(int fd) {
@@ -93,6 +96,9 @@ bool LineReader::refill() {
         firstBlock_ = false;
         if (const char* kind = unreadableKind(buffer_.data(), end_))
             die("Error: " + displayName_ + " " + kind);
+        // Old Mac files end their lines with a carriage return alone.
+        const char* data = buffer_.data();
+        if (!std::memchr(data, '\n', end_) && std::memchr(data, '\r', end_)) lineEnd_ = '\r';
     }
     return got > 0;
 }
@@ -104,17 +110,19 @@ bool LineReader::next(std::string& line) {
         if (begin_ == end_ && !refill()) break;
         any = true;
         const char* start = buffer_.data() + begin_;
-        const auto* feed = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
-        if (feed) {
-            line.append(start, feed);
-            begin_ += static_cast<size_t>(feed - start) + 1;
-            break;
-        }
-        line.append(start, end_ - begin_);
-        begin_ = end_;
+        const auto* feed = static_cast<const char*>(std::memchr(start, lineEnd_, end_ - begin_));
+        const size_t taken = feed ? static_cast<size_t>(feed - start) : end_ - begin_;
+        if (line.size() + taken > kMaxLineLength)
+            die("Error: " + displayName_ + " line " + std::to_string(lineNumber_ + 1) +
+                " is longer than " + std::to_string(kMaxLineLength) + " characters");
+        line.append(start, taken);
+        begin_ += taken + (feed != nullptr);
+        if (feed) break;
     }
     if (!any) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // A UTF-8 byte-order mark is no part of the first line.
+    if (lineNumber_ == 0 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     ++lineNumber_;
     return true;
 }

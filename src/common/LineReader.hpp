@@ -4,7 +4,9 @@
 // the line they refer to. A read error (an I/O error, a truncated or corrupt gzip stream)
 // ends the run with the file's name and the reason; it is never taken for the end of file.
 // So does a file that shows in its first block that it is no text: bzip2, xz or zstd
-// compressed, or holding NUL bytes.
+// compressed, or holding NUL bytes, and a line longer than any sequence may be. A file whose
+// first block holds carriage returns but no line feed (old Mac) ends lines at them. A UTF-8
+// byte-order mark before the first line is skipped.
 #pragma once
 
 #include <zlib.h>
@@ -39,6 +41,7 @@ class LineReader {
     std::vector<char> buffer_;
     size_t begin_ = 0, end_ = 0;
     bool atEnd_ = false;
-    bool firstBlock_ = true;  // a compressed or binary file is refused on its first block
+    bool firstBlock_ = true;
+    char lineEnd_ = '\n';  // a carriage return where the file has no line feed  // a compressed or binary file is refused on its first block
     long lineNumber_ = 0;
 };

@@ -18,6 +18,10 @@ FileContext::~FileContext() {
     innermost = outer_;
 }
 
+std::string FileContext::currentFile() {
+    return innermost && !innermost->file_.empty() ? innermost->file_ : "the input";
+}
+
 std::string FileContext::withFile(const std::string& message) {
     if (!innermost || innermost->file_.empty() ||
         message.find(innermost->file_) != std::string::npos)

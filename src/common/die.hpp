@@ -31,6 +31,8 @@ class FileContext {
 
     // The message with the line that names the innermost file, where it needs one.
     static std::string withFile(const std::string& message);
+    // The innermost file of this thread, or "the input" where none is set.
+    static std::string currentFile();
 
   private:
     std::string program_, file_;

@@ -27,6 +27,8 @@ void HitA::ReadSeq() {
                           << " has lines starting with '<': ortholog groups are read by rekulo\n";
                 warned = true;
             }
+            // Refused as soon as it passes the limit, not once all of it is in memory.
+            checkSequenceLength(gene.name, gene.seq.size() + line.size());
             gene.seq += line;
         }
         takeSequence(gene.name, gene.seq);

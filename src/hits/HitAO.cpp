@@ -39,7 +39,13 @@ void HitAO::ReadSeq() {
     std::string name, line;
     while (entries.nextEntry(name)) {
         std::vector<std::string> body;
-        while (entries.nextLine(line)) body.push_back(line);
+        size_t letters = 0;  // of the species being read, refused as soon as it is too long
+        while (entries.nextLine(line)) {
+            const bool starts = !line.empty() && line[0] == '<';
+            letters = starts ? line.size() - 1 : letters + line.size();
+            checkSequenceLength(name, letters);
+            body.push_back(line);
+        }
         SeqO group{name, splitSpecies(body)};
         for (std::string& species : group.species) takeSequence(group.name, species);
         seqs.push_back(std::move(group));

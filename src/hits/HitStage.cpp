@@ -15,6 +15,7 @@
 HitStage::HitStage(const Args& settings, Progress progress, const HitStage* foreground)
     : seqFile(settings.seqFile),
       scoreThreshold(settings.scoreThreshold),
+      pValueCutoff(settings.pValueCutoff()),
       pseudocount(settings.pseudocount),
       overlapDistance(settings.overlapDistance),
       maskLowercase(settings.maskLowercase),
@@ -30,6 +31,7 @@ HitStage::HitStage(const Args& settings, Progress progress, const HitStage* fore
 HitStage::HitStage(const HitStage& like, std::vector<SeqHit> genes)
     : seqFile(like.seqFile),
       scoreThreshold(like.scoreThreshold),
+      pValueCutoff(like.pValueCutoff),
       pseudocount(like.pseudocount),
       overlapDistance(like.overlapDistance),
       maskLowercase(like.maskLowercase),
@@ -153,7 +155,7 @@ void HitStage::setBackground() {
 void HitStage::MotifScore(MotifA& motifs) {
     buildTables(motifs);
     const float t = scoreThreshold;
-    if (t >= 1) {
+    if (!pValueCutoff) {
         for (Motif& motif : motifs.motifs) motif.cutoff = t;
         return;
     }

@@ -21,6 +21,7 @@ class HitStage {
   public:
     std::string seqFile;
     float scoreThreshold;
+    bool pValueCutoff;  // scoreThreshold is a p-value
     float pseudocount;
     int32_t overlapDistance;
     bool maskLowercase;

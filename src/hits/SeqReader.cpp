@@ -62,6 +62,10 @@ bool SeqEntries::nextEntry(std::string& name) {
     name = geneNameFromTitle(title_);
     if (name.empty())
         die("Error: sequence title on line " + std::to_string(titleLine_) + " has no name");
+    // A report would show such a gene line as a module header.
+    if (name[0] == '>')
+        die("Error: sequence title on line " + std::to_string(titleLine_) +
+            ": a gene name may not start with '>'");
     if (!names_.insert(name).second)
         die("Error: duplicate gene name " + name + " in sequence file");
     titleWaiting_ = false;

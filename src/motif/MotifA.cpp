@@ -4,12 +4,14 @@
 #include "motif/MotifA.hpp"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <iostream>
 #include <map>
 
 #include "common/LineReader.hpp"
+#include "common/Text.hpp"
 #include "common/die.hpp"
 #include "motif/MotifFormats.hpp"
 
@@ -35,11 +37,19 @@ Motif finishMotif(const RawMotif& raw, bool useTfName, float pseudocount) {
     if (useTfName && motif.name.empty())
         die("Error: motif title line " + std::to_string(raw.titleLine) +
             " has no transcription-factor name");
+    // A nameless motif could not be told apart from others, nor read back from a report.
+    if (motif.name.empty())
+        die("Error: motif on line " + std::to_string(raw.titleLine) + " has no name");
     for (size_t r = 0; r < raw.rows.size(); ++r) {
         const std::string where = "Error: motif row on line " + std::to_string(raw.rowLines[r]);
-        for (double value : raw.rows[r])
-            if (!(value >= 0) || std::isinf(value))
+        // Frequencies are single precision: a value beyond its range is as unusable as inf.
+        float sum = 0;
+        for (double value : raw.rows[r]) {
+            if (!(value >= 0) || !(value <= FLT_MAX))
                 die(where + " has a negative or non-finite value");
+            sum += static_cast<float>(value + pseudocount);
+        }
+        if (std::isinf(sum)) die(where + " sums to more than single precision holds");
         if (!appendRow(raw.rows[r], pseudocount, motif.freq)) die(where + " sums to zero");
         ++motif.length;
     }
@@ -61,6 +71,7 @@ MotifA::MotifA(Args settings, Progress progress)
 namespace {
 
 constexpr int kRowlessWarnings = 10;
+constexpr size_t kMaxMotifFileLines = 10000000;
 
 // Sequence letters: bases, N, and the gaps and masks of alignments.
 bool isSequenceLine(const std::string& line) {
@@ -100,7 +111,13 @@ void MotifA::ReadMotif() {
         die("Can't open matrix file!!!\n" + program + ": " + motifFile + ": " + reader.openError());
     const FileContext context(program, reader.displayName());
     std::vector<std::string> lines;
-    for (std::string line; reader.next(line);) lines.push_back(std::move(line));
+    for (std::string line; reader.next(line);) {
+        // Libraries hold far fewer lines; this keeps a file of blank lines off the memory.
+        if (lines.size() == kMaxMotifFileLines)
+            die("Error: " + reader.displayName() + " has more than " +
+                withThousands(kMaxMotifFileLines) + " lines; is it a motif file?");
+        lines.push_back(std::move(line));
+    }
     if (lines.empty()) die("Error: motif file has no motifs");
     const MotifFormat format = detectMotifFormat(lines);
     bool anyRows = false;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <optional>
 
 #include "common/die.hpp"
@@ -69,8 +70,16 @@ std::string dropPrefix(const std::string& text, size_t count) {
 
 // ---- Native: title lines split at tabs, rows of exactly four fields read with atof ----
 
+// Whether atof reads a number from the start of a field (not 0 for want of one).
+bool startsLikeNumber(const std::string& field) {
+    char* end = nullptr;
+    std::strtod(field.c_str(), &end);
+    return end != field.c_str();
+}
+
 std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
     std::vector<RawMotif> motifs;
+    long wordRowLine = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
         const long lineNumber = static_cast<long>(i) + 1;
         if (i == 0 || isTitle(lines[i])) {  // the first line is a title whatever it holds
@@ -87,9 +96,16 @@ std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
         if (fields.size() != 4) continue;
         std::array<double, 4> row;
         for (int b = 0; b < 4; ++b) row[b] = std::atof(fields[b].c_str());
+        // Four words such as a header "A C G T" read as a row of zeros, which the
+        // pseudocount makes a uniform position; say so, once per file.
+        if (!wordRowLine && std::none_of(fields.begin(), fields.end(), startsLikeNumber))
+            wordRowLine = lineNumber;
         motifs.back().rows.push_back(row);
         motifs.back().rowLines.push_back(lineNumber);
     }
+    if (wordRowLine)
+        std::cerr << "Warning: " << FileContext::currentFile() << " line " << wordRowLine
+                  << " has four words and no number; read as a uniform position\n";
     return motifs;
 }
 
@@ -357,17 +373,22 @@ bool looksLikeTransfac(const std::vector<std::string>& lines) {
     return header && end;
 }
 
-// Every body line is a base row, and the rows are not plain four-number rows.
+// Every body line is a base row, and the rows are not plain four-number rows: they have
+// brackets, or other than three numbers, or their letters run A, C, G, T matrix by matrix.
 bool looksLikeJasparBrackets(const std::vector<std::string>& lines) {
-    bool any = false, distinct = false;
+    bool any = false, distinct = false, inOrder = true;
+    int next = 0;  // the base the next row of a matrix should have
     for (const std::string& line : lines) {
+        if (isTitle(line)) next = 0;
         if (isTitle(line) || isBlank(line) || isComment(line)) continue;
         auto row = letterRow(line);
         if (!row) return false;
         any = true;
         distinct |= line.find('[') != std::string::npos || row->second.size() != 3;
+        inOrder &= row->first == next;
+        next = (next + 1) % 4;
     }
-    return any && distinct;
+    return any && (distinct || inOrder);
 }
 
 }  // namespace
