@@ -270,3 +270,38 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
                           " --window-size=1200,1400 --screenshot=" + shot + " file://" + page});
     EXPECT_TRUE(std::filesystem::exists(shot));
 }
+
+// An instance of 200,000 hits: the page must draw it (spreading the hits into one call's
+// arguments overflowed the stack, and nothing was drawn).
+TEST(ReportHtml, DrawsAnInstanceOfTwoHundredThousandHits) {
+    const char* chromium = "/usr/bin/chromium";
+    if (!std::filesystem::exists(chromium)) GTEST_SKIP() << "Chromium is not installed";
+    std::string text = ">A\tB\t1,0.5\ng1\n";
+    for (int h = 0; h < 200000; ++h)
+        text.append("\t")
+            .append(h % 2 ? "B" : "A")
+            .append("\t")
+            .append(std::to_string(10 * h))
+            .append("\t")
+            .append(std::to_string(10 * h + 5))
+            .append("\t+\t3\n");
+    TempFile report(text);
+    const std::string page = std::string(BUILD_DIR) + "/report-large-instance.html";
+    ASSERT_EQ(
+        std::system(
+            (std::string(REKUL_REPORT_BIN) + " --html " + report.path() + " > " + page).c_str()),
+        0);
+    RunResult dom = runProgram(
+        "sh",
+        {"-c", std::string(chromium) +
+                   " --headless --no-sandbox --disable-gpu --no-first-run"
+                   " --disable-background-networking --disable-component-update"
+                   " --user-data-dir=" +
+                   std::string(BUILD_DIR) +
+                   "/chromium-profile-large --enable-logging=stderr --v=0 --dump-dom file://" +
+                   page});
+    ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
+    EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
+    EXPECT_NE(dom.out.find("<svg"), std::string::npos);
+    EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err.substr(0, 500);
+}

@@ -303,15 +303,9 @@ struct LongOption {
 
 const LongOption kLongOptions[] = {
     {"help", no_argument,
-     [](Args&, const char*, const Texts& texts) {
-         std::cout << texts.help << std::endl;
-         std::exit(0);
-     }},
+     [](Args&, const char*, const Texts& texts) { exitAfterWriting(texts.help + "\n"); }},
     {"version", no_argument,
-     [](Args& args, const char*, const Texts&) {
-         std::cout << args.versionText() << std::endl;
-         std::exit(0);
-     }},
+     [](Args& args, const char*, const Texts&) { exitAfterWriting(args.versionText() + "\n"); }},
     {"quiet", no_argument, [](Args& args, const char*, const Texts&) { args.quiet = true; }},
     {"seed", required_argument,
      [](Args& args, const char* value, const Texts&) {
@@ -406,8 +400,7 @@ void Args::Parse(int argc, char** argv) {
            -1) {
         switch (option) {
             case 'h':
-                std::cout << texts.help << std::endl;
-                std::exit(0);
+                exitAfterWriting(texts.help + "\n");
             case 'w':
                 setIntOption('w', optarg, windowSize, "windowSize threshold should be >= zero");
                 break;

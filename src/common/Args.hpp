@@ -22,7 +22,7 @@ class Args {
     bool maskLowercase = false;
     float pseudocount = 0.375f;
     float scoreThreshold = 5.0f;
-    bool pValueWritten = false;  // -m below 1 as written (0.99999999 rounds to 1 in float)
+    bool pValueWritten = false;    // -m below 1 as written (0.99999999 rounds to 1 in float)
     bool quiet = false;            // --quiet: no progress lines
     std::optional<uint32_t> seed;  // --seed: seed of the background sample
     bool exactCutoffs = false;     // --exact-cutoffs: p-value cutoffs without a sample

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <string_view>
 
 #include "common/die.hpp"
@@ -26,27 +27,19 @@ size_t bufferSizeFor(int fd) {
     return std::clamp<size_t>(static_cast<size_t>(status.st_size) + 1, 4096, kBufferSize);
 }
 
-// Opens through zlib, which reads plain files unchanged and inflates gzip streams.
-gzFile openStream(const std::string& path, std::string& error, size_t& bufferSize) {
+int openFile(const std::string& path, std::string& error) {
     std::error_code code;
     if (path != "-" && std::filesystem::is_directory(path, code)) {
         error = std::strerror(EISDIR);
-        return nullptr;
+        return -1;
     }
     const int fd = path == "-" ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    bufferSize = bufferSizeFor(fd);
-    gzFile file = gzdopen(fd, "rb");
-    if (file == nullptr) {
-        error = "out of memory";
-        close(fd);
-        return nullptr;
-    }
-    gzbuffer(file, static_cast<unsigned>(bufferSize));
-    return file;
+    if (fd < 0) error = std::strerror(errno);
+    return fd;
+}
+
+bool gzipMagic(const unsigned char* data) {
+    return data[0] == 0x1f && data[1] == 0x8b;
 }
 
 // What the first bytes of a file show it to be when it is no text that can be read: a
@@ -68,30 +61,76 @@ const char* unreadableKind(const char* data, size_t size) {
 
 LineReader::LineReader(const std::string& path)
     : displayName_(path == "-" ? "standard input" : path) {
-    size_t bufferSize = kBufferSize;
-    file_ = openStream(path, openError_, bufferSize);
-    buffer_.resize(bufferSize);
+    fd_ = openFile(path, openError_);
+    if (fd_ < 0) return;
+    const size_t size = bufferSizeFor(fd_);
+    raw_.resize(size);
+    buffer_.resize(size);
+    gzip_ = rawInput(2) && gzipMagic(stream_.next_in);
+    if (gzip_ && inflateInit2(&stream_, 15 + 16) != Z_OK)
+        die("Error: cannot read " + displayName_ + ": out of memory");
 }
 
 LineReader::~LineReader() {
-    if (file_) gzclose(file_);
+    if (gzip_) inflateEnd(&stream_);
+    if (fd_ >= 0) close(fd_);
+}
+
+bool LineReader::rawInput(size_t count) {
+    while (stream_.avail_in < count && !rawEnd_) {
+        // Unread bytes move to the front; the rest of the buffer is filled from the file.
+        std::memmove(raw_.data(), stream_.next_in, stream_.avail_in);
+        stream_.next_in = raw_.data();
+        ssize_t got;
+        do got = read(fd_, raw_.data() + stream_.avail_in, raw_.size() - stream_.avail_in);
+        while (got < 0 && errno == EINTR);
+        if (got < 0) die("Error: cannot read " + displayName_ + ": " + std::strerror(errno));
+        rawEnd_ = got == 0;
+        stream_.avail_in += static_cast<uInt>(got);
+    }
+    return stream_.avail_in >= count;
+}
+
+size_t LineReader::produce() {
+    if (!gzip_) {
+        if (!rawInput(1)) return 0;
+        const size_t taken = std::min<size_t>(stream_.avail_in, buffer_.size());
+        std::memcpy(buffer_.data(), stream_.next_in, taken);
+        stream_.next_in += taken;
+        stream_.avail_in -= static_cast<uInt>(taken);
+        return taken;
+    }
+    stream_.next_out = reinterpret_cast<Bytef*>(buffer_.data());
+    stream_.avail_out = static_cast<uInt>(buffer_.size());
+    while (stream_.avail_out == buffer_.size() && !membersDone_) {
+        rawInput(1);  // none at the end of the file, where inflate may still have output
+        const int code = inflate(&stream_, Z_NO_FLUSH);
+        if (code == Z_BUF_ERROR && stream_.avail_in == 0 && rawEnd_)
+            die("Error: cannot read " + displayName_ + ": unexpected end of file");
+        if (code == Z_STREAM_END) {
+            // Another member follows, or data that is none, or the end of the file.
+            if (!rawInput(1)) {
+                membersDone_ = true;
+            } else if (rawInput(2) && gzipMagic(stream_.next_in)) {
+                inflateReset(&stream_);
+            } else {
+                std::cerr << "Warning: " << displayName_
+                          << " has data after the compressed stream; ignored\n";
+                membersDone_ = true;
+            }
+        } else if (code != Z_OK && code != Z_BUF_ERROR) {
+            die("Error: cannot read " + displayName_ + ": " +
+                (stream_.msg ? stream_.msg : "invalid compressed data"));
+        }
+    }
+    return buffer_.size() - stream_.avail_out;
 }
 
 bool LineReader::refill() {
     if (atEnd_) return false;
-    const int got = gzread(file_, buffer_.data(), static_cast<unsigned>(buffer_.size()));
-    int code = Z_OK;
-    const char* reason = gzerror(file_, &code);
-    if (got < 0 || (code != Z_OK && code != Z_STREAM_END)) {
-        if (code == Z_ERRNO) reason = std::strerror(errno);
-        // zlib names a stream opened from a descriptor "<fd:N>"; the file's name says more.
-        if (std::strncmp(reason, "<fd:", 4) == 0 && std::strstr(reason, ": "))
-            reason = std::strstr(reason, ": ") + 2;
-        die("Error: cannot read " + displayName_ + ": " + reason);
-    }
     begin_ = 0;
-    end_ = static_cast<size_t>(got);
-    atEnd_ = got == 0;
+    end_ = produce();
+    atEnd_ = end_ == 0;
     if (firstBlock_) {
         firstBlock_ = false;
         if (const char* kind = unreadableKind(buffer_.data(), end_))
@@ -100,7 +139,7 @@ bool LineReader::refill() {
         const char* data = buffer_.data();
         if (!std::memchr(data, '\n', end_) && std::memchr(data, '\r', end_)) lineEnd_ = '\r';
     }
-    return got > 0;
+    return end_ > 0;
 }
 
 bool LineReader::next(std::string& line) {

@@ -1,12 +1,13 @@
 // Reads a text file line by line: a plain file, a gzip-compressed one (recognised by its
-// magic bytes, through zlib), or standard input for the path "-". A carriage return before
-// the line feed belongs to the line ending. Lines are counted from 1 so that errors can name
-// the line they refer to. A read error (an I/O error, a truncated or corrupt gzip stream)
-// ends the run with the file's name and the reason; it is never taken for the end of file.
-// So does a file that shows in its first block that it is no text: bzip2, xz or zstd
-// compressed, or holding NUL bytes, and a line longer than any sequence may be. A file whose
-// first block holds carriage returns but no line feed (old Mac) ends lines at them. A UTF-8
-// byte-order mark before the first line is skipped.
+// magic bytes and inflated with zlib, member after member), or standard input for the path
+// "-". A carriage return before the line feed belongs to the line ending. Lines are counted
+// from 1 so that errors can name the line they refer to. A read error (an I/O error, a
+// truncated or corrupt gzip stream) ends the run with the file's name and the reason; it is
+// never taken for the end of file. Data after the last gzip member is ignored with a
+// warning, as gzip does. A file that shows in its first block that it is no text (bzip2, xz
+// or zstd compressed, or holding NUL bytes) is refused, and so is a line longer than any
+// sequence may be. A file whose first block holds carriage returns but no line feed (old
+// Mac) ends lines at them. A UTF-8 byte-order mark before the first line is skipped.
 #pragma once
 
 #include <zlib.h>
@@ -22,7 +23,7 @@ class LineReader {
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     // Why the file could not be opened, in the system's words.
     const std::string& openError() const { return openError_; }
     // The path as given, or "standard input".
@@ -35,13 +36,20 @@ class LineReader {
 
   private:
     bool refill();
+    // Text into buffer_: inflated, or copied from a plain file; 0 at the end.
+    size_t produce();
+    // At least `count` unread raw bytes where the file has them; false where it has fewer.
+    bool rawInput(size_t count);
 
-    gzFile file_ = nullptr;
+    int fd_ = -1;
+    bool gzip_ = false, membersDone_ = false, rawEnd_ = false;
+    z_stream stream_{};
+    std::vector<unsigned char> raw_;
     std::string displayName_, openError_;
     std::vector<char> buffer_;
     size_t begin_ = 0, end_ = 0;
     bool atEnd_ = false;
     bool firstBlock_ = true;
-    char lineEnd_ = '\n';  // a carriage return where the file has no line feed  // a compressed or binary file is refused on its first block
+    char lineEnd_ = '\n';  // a carriage return where the file has no line feed
     long lineNumber_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -40,6 +42,15 @@ void dieWith(const std::string& text) {
     if (installedHandler) installedHandler(message);
     std::cerr << message << std::endl;
     std::exit(1);
+}
+
+void exitAfterWriting(const std::string& text) {
+    errno = 0;
+    std::cout << text << std::flush;
+    if (!std::cout)
+        dieWith(std::string("Error: cannot write to standard output: ") +
+                std::strerror(errno ? errno : EIO));
+    std::exit(0);
 }
 
 void outOfMemory() {

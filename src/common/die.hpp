@@ -39,6 +39,10 @@ class FileContext {
     FileContext* outer_;
 };
 
+// Writes the text (help, version) to standard output and ends the run: status 0, or 1 with
+// an error line when the text could not be written (a full disk, a closed descriptor).
+[[noreturn]] void exitAfterWriting(const std::string& text);
+
 // Ends the run when memory runs out: a short message written without allocating, status 1.
 void outOfMemory();
 

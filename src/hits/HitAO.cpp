@@ -74,28 +74,13 @@ std::vector<MHit> HitAO::FindHitArray(const std::vector<SeqHit>& speciesHits) co
     return conservedHits(speciesHits, windowSize, minMotifNumber);
 }
 
-namespace {
-
-// The distinct pair keys of one species' hit list, sorted.
-std::vector<uint64_t> pairKeys(const std::vector<MHit>& hits, int32_t windowSize) {
-    std::vector<uint64_t> keys;
-    forEachPair(hits, windowSize, [&](size_t a, size_t b) {
-        keys.push_back(CompName(hits[a].motif, hits[b].motif));
-    });
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    return keys;
-}
-
-}  // namespace
-
 std::vector<MHit> conservedHits(const std::vector<SeqHit>& speciesHits, int32_t windowSize,
                                 int32_t minMotifNumber) {
     const std::vector<MHit>& reference = speciesHits.front().hits;
     if (speciesHits.size() == 1) return reference;
     std::vector<std::vector<uint64_t>> keysOfSpecies;
     for (size_t i = 1; i < speciesHits.size(); ++i)
-        keysOfSpecies.push_back(pairKeys(speciesHits[i].hits, windowSize));
+        keysOfSpecies.push_back(distinctPairKeys(speciesHits[i].hits, windowSize));
     auto inEverySpecies = [&](uint64_t key) {
         return std::all_of(keysOfSpecies.begin(), keysOfSpecies.end(), [&](const auto& keys) {
             return std::binary_search(keys.begin(), keys.end(), key);

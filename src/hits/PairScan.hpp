@@ -3,6 +3,7 @@
 // `windowSize` past its start; that hit stops the scan even if a later one would fit.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -25,4 +26,26 @@ void forEachPair(const std::vector<MHit>& hits, int32_t windowSize, Visit&& visi
             visit(a, b);
         }
     }
+}
+
+// The distinct pair keys of one hit list, ascending. Repeats are squeezed out whenever a
+// batch of new keys has piled up, so that a long sequence with a wide window holds no more
+// than its distinct pairs and one batch at any time.
+inline std::vector<uint64_t> distinctPairKeys(const std::vector<MHit>& hits, int32_t windowSize) {
+    constexpr size_t kBatch = size_t{1} << 20;
+    std::vector<uint64_t> keys;
+    auto squeeze = [&keys] {
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    };
+    size_t squeezeAt = kBatch;
+    forEachPair(hits, windowSize, [&](size_t a, size_t b) {
+        keys.push_back(CompName(hits[a].motif, hits[b].motif));
+        if (keys.size() < squeezeAt) return;
+        squeeze();
+        squeezeAt = keys.size() + kBatch;
+    });
+    squeeze();
+    keys.shrink_to_fit();
+    return keys;
 }

@@ -36,11 +36,27 @@ std::array<float, 4> BaseCounts::frequencies(float pseudocount) const {
     return freq;
 }
 
+namespace {
+
+// Per character: 1 for an upper-case letter, 2 for anything but A, C, G, T, N in any case.
+struct LetterClasses {
+    uint8_t of[256];
+    LetterClasses() {
+        for (int c = 0; c < 256; ++c)
+            of[c] = static_cast<uint8_t>((c >= 'A' && c <= 'Z') |
+                                         (c == 0 || !std::strchr("ACGTNacgtn", c)) << 1);
+    }
+};
+
+}  // namespace
+
 void SequenceLetters::add(std::string_view text) {
+    static const LetterClasses classes;
     total += static_cast<int64_t>(text.size());
     for (char c : text) {
-        upper += c >= 'A' && c <= 'Z';
-        other += std::strchr("ACGTNacgtn", c) == nullptr || c == '\0';
+        const uint8_t kind = classes.of[static_cast<unsigned char>(c)];
+        upper += kind & 1;
+        other += kind >> 1;
     }
 }
 

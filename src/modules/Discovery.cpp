@@ -7,10 +7,6 @@
 #include <numeric>
 
 #include "common/Parallel.hpp"
-
-namespace {
-constexpr size_t kPairBatch = size_t{1} << 20;
-}
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
 
@@ -57,25 +53,7 @@ void Discovery::BuildMP(const HitStage& hits) {
     std::vector<std::vector<uint64_t>> keysOfGene(hits.seqHits.size());
     orderedParallelFor(
         hits.seqHits.size(), threads_,
-        [&](size_t g) {
-            const std::vector<MHit>& geneHits = hits.seqHits[g].hits;
-            std::vector<uint64_t>& keys = keysOfGene[g];
-            // Repeats are squeezed out as they pile up, so that a long gene holds no more
-            // than its distinct pairs and one batch.
-            auto squeeze = [&keys] {
-                std::sort(keys.begin(), keys.end());
-                keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-            };
-            size_t squeezeAt = kPairBatch;
-            forEachPair(geneHits, windowSize, [&](size_t a, size_t b) {
-                keys.push_back(CompName(geneHits[a].motif, geneHits[b].motif));
-                if (keys.size() < squeezeAt) return;
-                squeeze();
-                squeezeAt = keys.size() + kPairBatch;
-            });
-            squeeze();
-            keys.shrink_to_fit();
-        },
+        [&](size_t g) { keysOfGene[g] = distinctPairKeys(hits.seqHits[g].hits, windowSize); },
         [&](size_t g) {
             genes.push_back(hits.seqHits[g].name);
             progress_.line("Gene " + std::to_string(g) + ":\t" + genes.back());

@@ -348,7 +348,8 @@ std::vector<RawMotif> parseTransfac(const std::vector<std::string>& lines) {
             continue;
         }
         inMatrix = code == "P0" || code == "PO";
-        if ((code == "AC" || code == "ID") && entry.motif.titleLine == 0)
+        // The entry's first AC or ID line names it; without one, its matrix header.
+        if ((code == "AC" || code == "ID" || inMatrix) && entry.motif.titleLine == 0)
             entry.motif.titleLine = lineNumber;
         if (code == "AC" && words.size() > 1) entry.accession = words[1];
         if (code == "ID" && words.size() > 1) entry.id = words[1];

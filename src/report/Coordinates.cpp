@@ -85,6 +85,7 @@ GeneCoordinates::GeneCoordinates(const std::string& fastaPath, std::ostream& war
         die("Error: cannot open sequence file " + reader.displayName() + ": " + reader.openError());
     std::string line, title;
     bool haveTitle = reader.next(title);
+    long titleLine = reader.lineNumber();
     while (haveTitle) {
         // The length of the gene, or of an ortholog group's reference species: lines before
         // the first '<' line, or else the text of the first '<' line and its continuation.
@@ -106,13 +107,15 @@ GeneCoordinates::GeneCoordinates(const std::string& fastaPath, std::ostream& war
                 length += static_cast<int64_t>(line.size());
             }
         }
-        addGene(title, length, warnings);
+        addGene(title, titleLine, length, warnings);
         if (haveTitle) title = line;
+        titleLine = reader.lineNumber();
     }
 }
 
-void GeneCoordinates::addGene(const std::string& title, int64_t length, std::ostream& warnings) {
-    Gene gene{length, regionInTitle(title)};
+void GeneCoordinates::addGene(const std::string& title, long titleLine, int64_t length,
+                              std::ostream& warnings) {
+    Gene gene{length, regionInTitle(title), titleLine};
     if (gene.region) {
         TitleRegion& region = *gene.region;
         if (region.end - region.start == length) {
@@ -129,7 +132,12 @@ void GeneCoordinates::addGene(const std::string& title, int64_t length, std::ost
             gene.region.reset();
         }
     }
-    genes_[geneNameFromTitle(title)] = gene;
+    // Two genes of one name could not be told apart: hits would land on the wrong one.
+    const std::string name = geneNameFromTitle(title);
+    const auto [it, added] = genes_.emplace(name, gene);
+    if (!added)
+        die("Error: FASTA names " + name + " twice (lines " + std::to_string(it->second.titleLine) +
+            " and " + std::to_string(titleLine) + ")");
 }
 
 std::optional<int64_t> GeneCoordinates::length(const std::string& gene) const {

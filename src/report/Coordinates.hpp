@@ -49,8 +49,10 @@ class GeneCoordinates {
     struct Gene {
         int64_t length = 0;
         std::optional<TitleRegion> region;  // start converted to 0-based
+        long titleLine = 0;
     };
-    void addGene(const std::string& title, int64_t length, std::ostream& warnings);
+    // Refuses a name given twice.
+    void addGene(const std::string& title, long titleLine, int64_t length, std::ostream& warnings);
 
     std::unordered_map<std::string, Gene> genes_;
     bool warned_ = false;

@@ -78,8 +78,10 @@ function significant(module) {
     (module.st.fwert === "" || (module.st.fwer !== null && module.st.fwer <= 0.05));
 }
 // Each motif keeps its colour in every module.
-const motifNames = Array.from(new Set([].concat.apply([], modules.map(function (m) {
-  return m.motifs; })))).sort();
+// Loops, not spread or apply, over data: an instance may hold hundreds of thousands of hits.
+const motifSet = new Set();
+modules.forEach(function (m) { m.motifs.forEach(function (name) { motifSet.add(name); }); });
+const motifNames = Array.from(motifSet).sort();
 const motifIndex = new Map(motifNames.map(function (name, index) { return [name, index]; }));
 
 function colour(motif) {
@@ -102,8 +104,12 @@ function drawModule(module) {
     const y = row * rowHeight + rowHeight / 2 + 5;
     let from = 0, to = instance.length;
     if (instance.length === null) {
-      from = Math.min.apply(null, instance.hits.map(function (h) { return h[0]; }));
-      to = Math.max.apply(null, instance.hits.map(function (h) { return h[1] + 1; }));
+      from = Infinity;
+      to = -Infinity;
+      instance.hits.forEach(function (h) {
+        from = Math.min(from, h[0]);
+        to = Math.max(to, h[1] + 1);
+      });
       const pad = Math.max(5, Math.round((to - from) * 0.05));
       from = Math.max(0, from - pad);
       to += pad;

@@ -198,11 +198,9 @@ Options parseOptions(int argc, char** argv) {
                 options.modulesDrawn = countOption("--html-modules", optarg);
                 break;
             case kHelpOption:
-                std::cout << kUsage << kHelp << std::flush;
-                std::exit(0);
+                exitAfterWriting(std::string(kUsage) + kHelp);
             case kVersion:
-                std::cout << "rekul-report " << REKUL_VERSION << std::endl;
-                std::exit(0);
+                exitAfterWriting(std::string("rekul-report ") + REKUL_VERSION + "\n");
             default:
                 die(kUsage);
         }

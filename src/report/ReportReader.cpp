@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 
 #include "common/Text.hpp"
@@ -51,6 +52,10 @@ bool ReportReader::next(ReportModule& module) {
             if (!module.instances.empty() && module.instances.back().hits.empty())
                 fail("gene " + module.instances.back().gene + " of module " + module.id() +
                      " has no hit lines");
+            // A gene name holds no tab; a line with one would misalign every column of the
+            // forms written from it.
+            if (line_.find('\t') != std::string::npos)
+                fail("gene line holds a tab; gene names have none");
             module.instances.push_back({line_, {}});
         }
     }
@@ -92,6 +97,8 @@ void ReportReader::readHit(ReportModule& module) {
         !parseDouble(fields[4], score))
         fail("hit line needs a tab, then motif, start, end, strand (+ or -) and score");
     if (hit.start < 0 || hit.end < hit.start) fail("hit positions must be 0 <= start <= end");
+    // No sequence is longer, and coordinates built from larger ones would overflow.
+    if (hit.end > INT32_MAX) fail("hit positions must be below 2147483648");
     if (std::find(module.motifs.begin(), module.motifs.end(), fields[0]) == module.motifs.end())
         fail("hit of motif " + fields[0] + " is not one of module " + module.id() + "'s motifs");
     hit.motif = fields[0];

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (OutputForm form : {OutputForm::Tsv, OutputForm::Hits, OutputForm::BedInstances,
                                     OutputForm::BedHits, OutputForm::Gff})
                 out += formatModuleAs(form, module, coordinates);
-            page.add(module);
+            page.add(module, module.probability);
         }
         std::ostringstream html;
         page.write(html, "fuzz");
