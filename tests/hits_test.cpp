@@ -238,6 +238,66 @@ TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
     }
 }
 
+// The library scan decides blocks of 64 motifs with one lookup per start: every hit of a
+// library of widths 1 to 30 (zero matrix entries included, as with -p 0), with cutoffs on,
+// just below and just above occurring scores, must be the hit that scoring every placement
+// gives, in scan order (start, motif, strand), through the shared lookup and through each
+// motif's own filter alike.
+TEST(WindowFilterScan, LibraryScanSameHitsAsScoringEveryPlacement) {
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
+    std::string text;
+    for (int i = 0; i < 2500; ++i) text += "ACGTACGTACGTACGTNacg"[rng() % 20];
+    const std::string real = readFile(EXAMPLES_DIR "/example.fa").substr(0, 6000);
+    for (const std::string& seq : {text, real}) {
+        std::vector<MotifTable> tables;
+        std::vector<float> cutoffs;
+        std::vector<WindowFilter> filters;
+        std::vector<int32_t> ids;
+        for (int m = 0; m < 90; ++m) {  // two blocks
+            Motif motif;
+            motif.length = 1 + m % 30;
+            for (int i = 0; i < 4 * motif.length; ++i)
+                motif.freq.push_back(m % 5 == 0 && unit(rng) < 0.2f ? 0.0f : unit(rng) + 0.02f);
+            tables.emplace_back(motif, skewed);
+            std::vector<float> scores;
+            scanPlacements(tables.back(), encodeBases(seq), [&](int64_t, float f, float r) {
+                scores.push_back(f);
+                scores.push_back(r);
+            });
+            std::sort(scores.begin(), scores.end());
+            float cutoff = scores.empty() ? 0 : scores[scores.size() - 1 - scores.size() / (5 + m)];
+            if (m % 3 == 1) cutoff = std::nextafter(cutoff, -1e9f);
+            if (m % 3 == 2) cutoff = std::nextafter(cutoff, 1e9f);
+            cutoffs.push_back(cutoff);
+            filters.emplace_back(tables.back(), cutoff, m % 4 ? kFilterPrefix : 6);
+            ids.push_back(m);
+        }
+        // Reference: each motif's hits from every placement, merged into scan order.
+        std::vector<MHit> expected;
+        for (size_t m = 0; m < tables.size(); ++m)
+            for (MHit hit : plainHits(tables[m], cutoffs[m], seq)) {
+                hit.motif = static_cast<int32_t>(m);
+                expected.push_back(hit);
+            }
+        std::stable_sort(expected.begin(), expected.end(), CompHitPos);
+        for (double dense : {0.0, 1.0}) {  // each motif's own filter; the shared lookup
+            const SharedFilter shared(filters, dense);
+            std::vector<MHit> got;
+            const SequenceCodes codes(seq);
+            for (int64_t from = 0; from <= codes.size(); from += 700)
+                appendLibraryHits({tables, filters, cutoffs, ids, shared}, codes, got, from,
+                                  from + 700);
+            ASSERT_EQ(got.size(), expected.size()) << dense;
+            for (size_t k = 0; k < got.size(); ++k)
+                ASSERT_TRUE(got[k].motif == expected[k].motif && sameHits({got[k]}, {expected[k]}))
+                    << "hit " << k << " of motif " << expected[k].motif << " at "
+                    << expected[k].start;
+        }
+    }
+}
+
 TEST(HitStage, NonBaseNearTheStartAndScoresOnTheCutoff) {
     // A 3-wide exact motif: the N at position 1 voids the windows at 0 and 1 only.
     Stage stage(">M1\tV$AAA\n1 0 0 0\n1 0 0 0\n1 0 0 0\n", ">g1\nANAAAAC\n>g2\nCCCACCGTTT\n");

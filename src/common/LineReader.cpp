@@ -79,7 +79,7 @@ LineReader::~LineReader() {
 bool LineReader::rawInput(size_t count) {
     while (stream_.avail_in < count && !rawEnd_) {
         // Unread bytes move to the front; the rest of the buffer is filled from the file.
-        std::memmove(raw_.data(), stream_.next_in, stream_.avail_in);
+        if (stream_.avail_in > 0) std::memmove(raw_.data(), stream_.next_in, stream_.avail_in);
         stream_.next_in = raw_.data();
         ssize_t got;
         do got = read(fd_, raw_.data() + stream_.avail_in, raw_.size() - stream_.avail_in);

@@ -202,6 +202,49 @@ void HitStage::readCutoffs(const MotifA& motifs) {
         cutoffs_.push_back(motifs.motifs[m].cutoff);
         filters_.emplace_back(tables_[m], cutoffs_[m], prefix);
     }
+    shared_.emplace(filters_);
+}
+
+void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
+                       std::vector<MHit>& hits, int64_t from, int64_t to) {
+    const int64_t n = sequence.size();
+    to = std::min(to, n + 1);  // a motif without rows has a window at the very end
+    // Block by block, so that the tables of one block's motifs stay in cache; each block's
+    // hits come in scan order, and a stable sort by start puts the blocks' hits in order.
+    const size_t blocks = motifs.shared.blocks(), first = hits.size();
+    std::vector<int32_t> starts;
+    for (size_t b = 0; b < blocks; ++b) {
+        if (motifs.shared.dense(b)) {
+            const size_t blockFirst = hits.size();
+            for (size_t m = 64 * b; m < std::min(64 * b + 64, motifs.tables.size()); ++m)
+                appendMotifHits(motifs.tables[m], motifs.filters[m], motifs.cutoffs[m],
+                                motifs.ids[m], sequence, hits, starts, from, to);
+            std::stable_sort(hits.begin() + static_cast<std::ptrdiff_t>(blockFirst), hits.end(),
+                             CompHitPos);
+            continue;
+        }
+        for (int64_t q = from; q < to; ++q) {
+            const uint16_t kmer = sequence.kmers[static_cast<size_t>(q)];
+            for (uint64_t mask = motifs.shared.mask(b, kmer); mask != 0; mask &= mask - 1) {
+                const size_t m = 64 * b + static_cast<size_t>(__builtin_ctzll(mask));
+                const MotifTable& table = motifs.tables[m];
+                const int64_t width = table.width();
+                if (q > n - width || !motifs.filters[m].passes(kmer) ||
+                    !sequence.allBases(q, width))
+                    continue;
+                float forward, reverse;
+                table.score(sequence.codes.data() + q, forward, reverse);
+                const float cutoff = motifs.cutoffs[m];
+                const auto start = static_cast<int32_t>(q);
+                const auto end = static_cast<int32_t>(q + width - 1);
+                const int32_t id = motifs.ids[m];
+                if (forward > cutoff) hits.push_back({id, start, end, '+', truncateScore(forward)});
+                if (reverse > cutoff) hits.push_back({id, start, end, '-', truncateScore(reverse)});
+            }
+        }
+    }
+    if (blocks > 1)
+        std::stable_sort(hits.begin() + static_cast<std::ptrdiff_t>(first), hits.end(), CompHitPos);
 }
 
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
@@ -245,7 +288,6 @@ void keepStrongestPerStart(const std::vector<MHit>& hits, std::vector<MHit>& str
 
 std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     const SequenceCodes sequence(text);
-    std::vector<int32_t> starts;
     std::vector<MHit> chunk, hits;
     // The starts are scanned in chunks and each chunk's hits reduced at once, so that memory
     // follows the sequence, not the number of raw hits.
@@ -254,12 +296,8 @@ std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     MHit onlyHit;
     for (int64_t from = 0; from <= sequence.size(); from += chunkStarts) {
         chunk.clear();
-        for (size_t m = 0; m < tables_.size(); ++m)
-            appendMotifHits(tables_[m], filters_[m], cutoffs_[m], idOfMotif_[m], sequence, chunk,
-                            starts, from, from + chunkStarts);
-        // Motif-major collection; a stable sort by start restores scan order (start, motif,
-        // strand).
-        std::stable_sort(chunk.begin(), chunk.end(), CompHitPos);
+        appendLibraryHits({tables_, filters_, cutoffs_, idOfMotif_, *shared_}, sequence, chunk,
+                          from, from + chunkStarts);
         if (rawCount == 0 && !chunk.empty()) onlyHit = chunk.front();
         rawCount += static_cast<int64_t>(chunk.size());
         if (overlapDistance > 0)

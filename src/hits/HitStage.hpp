@@ -14,6 +14,7 @@
 #include "hits/Hit.hpp"
 #include "hits/SeqReader.hpp"
 #include "motif/MotifA.hpp"
+#include "motif/SharedFilter.hpp"
 #include "motif/WindowFilter.hpp"
 #include "motif/WindowScore.hpp"
 
@@ -115,7 +116,24 @@ class HitStage {
     std::vector<float> cutoffs_;
     std::vector<WindowFilter> filters_;
     std::vector<int32_t> idOfMotif_;
+    std::optional<SharedFilter> shared_;
 };
+
+// The motifs of a scan, by library index: score tables, filters, cutoffs and name ids, and
+// the shared filter over all of them.
+struct ScanMotifs {
+    const std::vector<MotifTable>& tables;
+    const std::vector<WindowFilter>& filters;
+    const std::vector<float>& cutoffs;
+    const std::vector<int32_t>& ids;
+    const SharedFilter& shared;
+};
+
+// Every hit of every motif with a start from `from` to before `to`, in scan order: by start,
+// then by library index, forward before reverse. At each start one lookup per block of 64
+// motifs names the motifs whose own filter and then scoring are tried.
+void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
+                       std::vector<MHit>& hits, int64_t from = 0, int64_t to = INT64_MAX);
 
 // Every hit of one motif on a sequence: placements whose score exceeds the cutoff, forward
 // before reverse at each start, in ascending start. Only windows the filter lets through

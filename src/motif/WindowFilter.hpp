@@ -26,6 +26,11 @@ class WindowFilter {
     // Writes to `out` (room for `count`) the starts q < count, ascending, whose k-mer passes;
     // returns how many.
     size_t candidates(const uint16_t* kmers, int64_t count, int32_t* out) const;
+    // Whether a window whose kFilterPrefix-mer code is `kmer` may pass.
+    bool passes(uint16_t kmer) const {
+        const uint32_t code = static_cast<uint32_t>(kmer) >> shift_;
+        return (bits_[code >> 6] >> (code & 63)) & 1;
+    }
 
   private:
     int shift_;

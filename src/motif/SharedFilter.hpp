@@ -1,0 +1,43 @@
+// One lookup decides many motifs: motifs are taken in blocks of 64, and for each block a
+// table indexed by the k-mer at a position (k = kSharedPrefix) holds a 64-bit mask with the
+// bit of every motif whose window may still score above its cutoff from that k-mer on.
+// Only the motifs whose bit is set go on to their own filter (WindowFilter) and then to
+// scoring, so the work per position follows the candidates, not the library's size.
+//
+// Why no passing window is dropped: a motif's bit at a k-mer is the OR of its own filter's
+// bits over every longer prefix that begins with that k-mer (or its bit at the k-mer's
+// first bases, for a motif whose filter looks at fewer). Its own filter clears a bit only
+// where no window with that prefix can pass (the proven bound of WindowFilter), so a
+// cleared shared bit means every such window was already cleared there.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "motif/WindowFilter.hpp"
+
+// Bases of the shared tables' k-mers: 4^7 masks of 8 bytes, 128 KB a block.
+constexpr int kSharedPrefix = 7;
+
+class SharedFilter {
+  public:
+    // A block whose masks have more than `denseShare` of their bits set is dense.
+    explicit SharedFilter(const std::vector<WindowFilter>& filters, double denseShare = 0.02);
+
+    size_t blocks() const { return blockCount_; }
+    // The mask of block b's motifs (bit j: motif 64 b + j) that may pass at the window whose
+    // kFilterPrefix-mer code is `kmer`.
+    uint64_t mask(size_t block, uint16_t kmer) const {
+        return masks_[block * kEntries + (kmer >> (2 * (kFilterPrefix - kSharedPrefix)))];
+    }
+    size_t bytes() const { return masks_.size() * sizeof(uint64_t); }
+    // Whether block b lets so many motifs through that testing each motif's own filter
+    // over a run of starts is cheaper than a lookup per start.
+    bool dense(size_t block) const { return dense_[block]; }
+
+  private:
+    static constexpr size_t kEntries = size_t{1} << (2 * kSharedPrefix);
+    size_t blockCount_;
+    std::vector<uint64_t> masks_;  // block-major, kEntries per block
+    std::vector<char> dense_;
+};
