@@ -238,3 +238,22 @@ TEST(Cli, QuietRunWritesOnlyTheReport) {
         }
     }
 }
+
+// The edges of the option values: -m 0 is a p-value of zero (the largest score), --threads
+// starts at 1, and a pseudocount that is not a number is no pseudocount.
+TEST(Cli, EdgesOfOptionValues) {
+    const Args zero = parse({"-m", "0", "m"});
+    EXPECT_EQ(zero.scoreThreshold, 0.0f);
+    EXPECT_TRUE(zero.pValueCutoff());
+    EXPECT_FALSE(parse({"-m", "1", "m"}).pValueCutoff());
+    for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--threads", "0"}, "Error: --threads takes a whole number from 1 to 4096, not 0\n"},
+             {{"-p", "nan"}, "Pseudocount should be >= zero\n"},
+             {{"-p", "-0.1"}, "Pseudocount should be >= zero\n"}}) {
+        std::vector<std::string> words = args;
+        words.insert(words.end(), {kExampleMotifs, kExampleGenes});
+        RunResult r = runProgram(REKUL_BIN, words);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.err, message);
+    }
+}
