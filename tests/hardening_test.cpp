@@ -16,12 +16,6 @@ namespace {
 const std::string kExamples = EXAMPLES_DIR "/";
 const std::string kGolden = GOLDEN_DIR "/";
 
-std::string randomBases(std::mt19937& random, size_t count) {
-    std::string text;
-    for (size_t i = 0; i < count; ++i) text += "ACGT"[random() % 4];
-    return text;
-}
-
 // The report of rekul on the golden genes with the given motif file.
 RunResult goldenRun(const std::string& motifs, std::vector<std::string> options = {}) {
     options.insert(options.end(), {"-p", "0", "-m", "1", "-g", "3", motifs, kGolden + "four.fa"});
@@ -164,6 +158,12 @@ TEST(Hardening, HelpAndVersionToAFullDiskFail) {
 
 #ifndef REKUL_SANITIZED  // the sanitizers' shadow memory would swamp these figures
 namespace {
+
+std::string randomBases(std::mt19937& random, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) text += "ACGT"[random() % 4];
+    return text;
+}
 
 long peakMegabytes(const std::string& command, int* status) {
     pid_t child = fork();

@@ -233,7 +233,8 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
                     !sequence.allBases(q, width))
                     continue;
                 float forward, reverse;
-                table.score(sequence.codes.data() + q, forward, reverse);
+                if (!motifs.filters[m].score(table, sequence.codes.data() + q, forward, reverse))
+                    continue;
                 const float cutoff = motifs.cutoffs[m];
                 const auto start = static_cast<int32_t>(q);
                 const auto end = static_cast<int32_t>(q + width - 1);
@@ -259,7 +260,7 @@ void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float 
         const int64_t q = from + starts[k];
         if (!sequence.allBases(q, width)) continue;
         float forward, reverse;
-        table.score(sequence.codes.data() + q, forward, reverse);
+        if (!filter.score(table, sequence.codes.data() + q, forward, reverse)) continue;
         const auto start = static_cast<int32_t>(q), end = static_cast<int32_t>(q + width - 1);
         if (forward > cutoff) hits.push_back({motifId, start, end, '+', truncateScore(forward)});
         if (reverse > cutoff) hits.push_back({motifId, start, end, '-', truncateScore(reverse)});

@@ -1,10 +1,13 @@
 #include "motif/WindowFilter.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include "motif/ScoreBounds.hpp"
 
 namespace {
+
+constexpr int32_t kCheckpointStep = 4;
 
 // Visits every k-mer with its float partial sums on both strands, adding the terms in the
 // scan's order: each sum rounded to float after every addition.
@@ -24,7 +27,7 @@ void walkPrefixes(const MotifTable& table, int k, int depth, uint32_t code, floa
 
 }  // namespace
 
-WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) {
+WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) : cutoff_(cutoff) {
     const int k = std::min<int>(table.width(), std::min(prefix, kFilterPrefix));
     shift_ = 2 * (kFilterPrefix - k);
     bits_.assign(std::max<size_t>(1, (size_t{1} << (2 * k)) / 64), 0);
@@ -37,6 +40,39 @@ WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) {
                   : rest.upper(0, k, forward) > cutoff || rest.upper(1, k, reverse) > cutoff;
         if (pass) bits_[code >> 6] |= uint64_t{1} << (code & 63);
     });
+    // Checkpoints every four positions past the table's, while enough of the motif is left
+    // for one to pay; none where a term can be infinite.
+    if (rest.unbounded) return;
+    for (int32_t at = k + kCheckpointStep; at + kCheckpointStep <= table.width();
+         at += kCheckpointStep) {
+        const double left = static_cast<double>(table.width() - at);
+        checkpoints_.push_back({at,
+                                {rest.maxRest[0][at], rest.maxRest[1][at]},
+                                {rest.absRest[0][at], rest.absRest[1][at]},
+                                left * kRoundingBound});
+    }
+}
+
+bool WindowFilter::beyondReach(const Checkpoint& point, float forward, float reverse) const {
+    // RestBounds::upper at position k, from the stored sums. NaN never counts as beyond reach.
+    const double f = forward, r = reverse;
+    return f + point.maxRest[0] + point.slope * (std::fabs(f) + point.absRest[0]) <= cutoff_ &&
+           r + point.maxRest[1] + point.slope * (std::fabs(r) + point.absRest[1]) <= cutoff_;
+}
+
+bool WindowFilter::score(const MotifTable& table, const uint8_t* codes, float& forward,
+                         float& reverse) const {
+    PairD sum = {0, 0};
+    int32_t i = 0;
+    for (const Checkpoint& point : checkpoints_) {
+        for (; i < point.k; ++i) sum = addRounded(sum, table.terms(i, codes[i] & 3));
+        if (beyondReach(point, static_cast<float>(sum[0]), static_cast<float>(sum[1])))
+            return false;
+    }
+    for (; i < table.width(); ++i) sum = addRounded(sum, table.terms(i, codes[i] & 3));
+    forward = static_cast<float>(sum[0]);
+    reverse = static_cast<float>(sum[1]);
+    return true;
 }
 
 SequenceCodes::SequenceCodes(const std::string& text)

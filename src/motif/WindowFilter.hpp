@@ -26,6 +26,10 @@ class WindowFilter {
     // Writes to `out` (room for `count`) the starts q < count, ascending, whose k-mer passes;
     // returns how many.
     size_t candidates(const uint16_t* kmers, int64_t count, int32_t* out) const;
+    // Scores the window at codes[0] as MotifTable::score does; returns false, without
+    // finishing, where a checkpoint along a wide motif proves that neither strand can end
+    // above the cutoff (the same bound as the k-mer table, at later positions).
+    bool score(const MotifTable& table, const uint8_t* codes, float& forward, float& reverse) const;
     // Whether a window whose kFilterPrefix-mer code is `kmer` may pass.
     bool passes(uint16_t kmer) const {
         const uint32_t code = static_cast<uint32_t>(kmer) >> shift_;
@@ -33,8 +37,18 @@ class WindowFilter {
     }
 
   private:
+    // After position k, a window whose float sums are f and r can end above the cutoff only
+    // if f + maxRest[0] + slope[0] (|f| + absRest[0]) > cutoff, or the same for r.
+    struct Checkpoint {
+        int32_t k;
+        double maxRest[2], absRest[2], slope;
+    };
+    bool beyondReach(const Checkpoint& point, float forward, float reverse) const;
+
     int shift_;
+    float cutoff_;
     std::vector<uint64_t> bits_;
+    std::vector<Checkpoint> checkpoints_;  // ascending k
 };
 
 // The base codes of one sequence with what the filtered scan needs: the kFilterPrefix-mer

@@ -2,19 +2,6 @@
 
 #include <cmath>
 
-namespace {
-
-// Two doubles (forward, reverse) and their single-precision rounding, as one vector.
-typedef double PairD __attribute__((vector_size(16)));
-typedef float PairF __attribute__((vector_size(8)));
-
-inline PairD addRounded(PairD sum, const double* term) {
-    PairD t = {term[0], term[1]};
-    return __builtin_convertvector(__builtin_convertvector(sum + t, PairF), PairD);
-}
-
-}  // namespace
-
 std::vector<uint8_t> encodeBases(const std::string& text) {
     std::vector<uint8_t> codes(text.size());
     for (size_t i = 0; i < text.size(); ++i) codes[i] = baseCode(text[i]);

@@ -18,6 +18,17 @@ constexpr uint8_t baseCode(char c) {
 }
 std::vector<uint8_t> encodeBases(const std::string& text);
 
+// Two window sums (forward, reverse) in double precision, and their single-precision form.
+typedef double PairD __attribute__((vector_size(16)));
+typedef float PairF __attribute__((vector_size(8)));
+
+// One step of both sums of a window: each term is added in double precision and the sum
+// rounded to single precision after every addition, the rule every score follows.
+inline PairD addRounded(PairD sum, const double* term) {
+    PairD t = {term[0], term[1]};
+    return __builtin_convertvector(__builtin_convertvector(sum + t, PairF), PairD);
+}
+
 class MotifTable {
   public:
     MotifTable(const Motif& motif, const float baseFreq[4]);
@@ -26,6 +37,8 @@ class MotifTable {
     // The term of base b at motif position i on a strand (0 forward, 1 reverse): the
     // reverse term of window position i is that of the complement at position w - 1 - i.
     double term(int32_t i, int b, int strand) const { return terms_[2 * (4 * i + b) + strand]; }
+    // The forward and reverse terms of base b at position i, side by side.
+    const double* terms(int32_t i, int b) const { return &terms_[2 * (4 * i + b)]; }
     // Scores the window whose first base code is codes[0]; all w codes must be bases.
     void score(const uint8_t* codes, float& forward, float& reverse) const;
     // Scores four consecutive windows starting at codes[0..3].
