@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/Parallel.hpp"
+#include "common/Text.hpp"
 #include "common/die.hpp"
 
 namespace {
@@ -150,13 +151,6 @@ Long options:
                  sequence file and the background alike
 )";
 
-std::string withProgram(std::string text, const std::string& program) {
-    const std::string mark = "@PROGRAM@";
-    for (size_t at; (at = text.find(mark)) != std::string::npos;)
-        text.replace(at, mark.size(), program);
-    return text;
-}
-
 }  // namespace
 
 Args::Args(int argc, char** argv, std::string programName) : program(std::move(programName)) {
@@ -195,7 +189,7 @@ std::string Args::usageText() const {
 }
 
 std::string Args::helpText() const {
-    return withProgram(kHelpIntro, program) +
+    return replaceAll(kHelpIntro, "@PROGRAM@", program) +
            "-h Help: print documentation. You already know this one.\n"
            "-w windowSize threshold (default = " +
            tostring(windowSize) +

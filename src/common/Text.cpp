@@ -39,3 +39,9 @@ std::string withThousands(int64_t value) {
     }
     return value < 0 ? "-" + out : out;
 }
+
+std::string replaceAll(std::string text, const std::string& mark, const std::string& value) {
+    for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += value.size())
+        text.replace(at, mark.size(), value);
+    return text;
+}

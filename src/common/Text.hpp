@@ -18,3 +18,6 @@ bool parseDouble(std::string_view text, double& value);
 
 // A whole number with commas between groups of three digits: 26,454.
 std::string withThousands(int64_t value);
+
+// The text with every occurrence of `mark` replaced by `value`.
+std::string replaceAll(std::string text, const std::string& mark, const std::string& value);

@@ -133,8 +133,8 @@ struct TailEnumeration {
         for (int j = 0; j < alphabet.count && !overBudget; ++j) {
             const int b = alphabet.bases[j];
             // The same roundings as the scan: a double sum rounded to float at every step.
-            float f = static_cast<float>(static_cast<double>(forward) + table.term(k, b, 0));
-            float r = static_cast<float>(static_cast<double>(reverse) + table.term(k, b, 1));
+            float f = addRounded(forward, table.term(k, b, 0));
+            float r = addRounded(reverse, table.term(k, b, 1));
             if (!(rest.upper(0, k + 1, f) > low) && !(rest.upper(1, k + 1, r) > low)) continue;
             walk(k + 1, f, r, probability * baseFreq[b]);
         }

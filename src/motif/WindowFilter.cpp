@@ -19,8 +19,8 @@ void walkPrefixes(const MotifTable& table, int k, int depth, uint32_t code, floa
         return;
     }
     for (int b = 0; b < 4; ++b) {
-        float f = static_cast<float>(static_cast<double>(forward) + table.term(depth, b, 0));
-        float r = static_cast<float>(static_cast<double>(reverse) + table.term(depth, b, 1));
+        float f = addRounded(forward, table.term(depth, b, 0));
+        float r = addRounded(reverse, table.term(depth, b, 1));
         walkPrefixes(table, k, depth + 1, (code << 2) | static_cast<uint32_t>(b), f, r, visit);
     }
 }

@@ -22,8 +22,14 @@ std::vector<uint8_t> encodeBases(const std::string& text);
 typedef double PairD __attribute__((vector_size(16)));
 typedef float PairF __attribute__((vector_size(8)));
 
-// One step of both sums of a window: each term is added in double precision and the sum
-// rounded to single precision after every addition, the rule every score follows.
+// One step of a window sum: the term is added in double precision and the sum rounded to
+// single precision after every addition, the rule every score follows (and that the proofs
+// of the filter and of the exact cutoffs rest on).
+inline float addRounded(float sum, double term) {
+    return static_cast<float>(static_cast<double>(sum) + term);
+}
+
+// The same step for both strands' sums (forward, reverse) at once.
 inline PairD addRounded(PairD sum, const double* term) {
     PairD t = {term[0], term[1]};
     return __builtin_convertvector(__builtin_convertvector(sum + t, PairF), PairD);

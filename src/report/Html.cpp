@@ -239,12 +239,6 @@ render(modules);
 </html>
 )PAGE";
 
-std::string replaced(std::string text, const std::string& mark, const std::string& value) {
-    for (size_t at; (at = text.find(mark)) != std::string::npos;)
-        text.replace(at, mark.size(), value);
-    return text;
-}
-
 std::string htmlEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -366,7 +360,7 @@ void HtmlPage::add(const ReportModule& module, double rank) {
 
 void HtmlPage::write(std::ostream& out, const std::string& title) {
     if (limits_.mostSignificant) std::sort_heap(kept_.begin(), kept_.end(), before);
-    out << replaced(kPageStart, "@TITLE@", htmlEscaped(title)) << "{\"total\":" << total_
+    out << replaceAll(kPageStart, "@TITLE@", htmlEscaped(title)) << "{\"total\":" << total_
         << ",\"stats\":" << (statistics_ ? "true" : "false") << ",\"modules\":[\n";
     for (size_t m = 0; m < kept_.size(); ++m) out << (m ? ",\n" : "") << kept_[m].json;
     out << "\n]}" << kPageEnd;
