@@ -205,47 +205,60 @@ void HitStage::readCutoffs(const MotifA& motifs) {
     shared_.emplace(filters_);
 }
 
+namespace {
+
+// A hit with the library index of its motif, by which hits at one start are ordered.
+struct IndexedHit {
+    MHit hit;
+    uint32_t motif;
+};
+
+}  // namespace
+
 void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
                        std::vector<MHit>& hits, int64_t from, int64_t to) {
     const int64_t n = sequence.size();
     to = std::min(to, n + 1);  // a motif without rows has a window at the very end
-    // Block by block, so that the tables of one block's motifs stay in cache; each block's
-    // hits come in scan order, and a stable sort by start puts the blocks' hits in order.
-    const size_t blocks = motifs.shared.blocks(), first = hits.size();
-    std::vector<int32_t> starts;
-    for (size_t b = 0; b < blocks; ++b) {
-        if (motifs.shared.dense(b)) {
-            const size_t blockFirst = hits.size();
-            for (size_t m = 64 * b; m < std::min(64 * b + 64, motifs.tables.size()); ++m)
-                appendMotifHits(motifs.tables[m], motifs.filters[m], motifs.cutoffs[m],
-                                motifs.ids[m], sequence, hits, starts, from, to);
-            std::stable_sort(hits.begin() + static_cast<std::ptrdiff_t>(blockFirst), hits.end(),
-                             CompHitPos);
-            continue;
-        }
+    std::vector<IndexedHit> found;
+    auto keep = [&](uint32_t m, int64_t q, float forward, float reverse) {
+        const float cutoff = motifs.cutoffs[m];
+        const auto start = static_cast<int32_t>(q);
+        const auto end = static_cast<int32_t>(q + motifs.tables[m].width() - 1);
+        const int32_t id = motifs.ids[m];
+        if (forward > cutoff) found.push_back({{id, start, end, '+', truncateScore(forward)}, m});
+        if (reverse > cutoff) found.push_back({{id, start, end, '-', truncateScore(reverse)}, m});
+    };
+    // Block by block, so that the tables of one block's motifs stay in cache.
+    for (size_t b = 0; b < motifs.shared.blocks(); ++b) {
+        const std::vector<uint32_t>& members = motifs.shared.members(b);
         for (int64_t q = from; q < to; ++q) {
             const uint16_t kmer = sequence.kmers[static_cast<size_t>(q)];
             for (uint64_t mask = motifs.shared.mask(b, kmer); mask != 0; mask &= mask - 1) {
-                const size_t m = 64 * b + static_cast<size_t>(__builtin_ctzll(mask));
+                const uint32_t m = members[static_cast<size_t>(__builtin_ctzll(mask))];
                 const MotifTable& table = motifs.tables[m];
                 const int64_t width = table.width();
-                if (q > n - width || !motifs.filters[m].passes(kmer) ||
-                    !sequence.allBases(q, width))
-                    continue;
                 float forward, reverse;
-                if (!motifs.filters[m].score(table, sequence.codes.data() + q, forward, reverse))
+                if (q > n - width || !motifs.filters[m].passes(kmer) ||
+                    !sequence.allBases(q, width) ||
+                    !motifs.filters[m].score(table, sequence.codes.data() + q, forward, reverse))
                     continue;
-                const float cutoff = motifs.cutoffs[m];
-                const auto start = static_cast<int32_t>(q);
-                const auto end = static_cast<int32_t>(q + width - 1);
-                const int32_t id = motifs.ids[m];
-                if (forward > cutoff) hits.push_back({id, start, end, '+', truncateScore(forward)});
-                if (reverse > cutoff) hits.push_back({id, start, end, '-', truncateScore(reverse)});
+                keep(m, q, forward, reverse);
             }
         }
     }
-    if (blocks > 1)
-        std::stable_sort(hits.begin() + static_cast<std::ptrdiff_t>(first), hits.end(), CompHitPos);
+    std::vector<int32_t> starts;
+    std::vector<MHit> own;
+    for (uint32_t m : motifs.shared.alone()) {
+        own.clear();
+        appendMotifHits(motifs.tables[m], motifs.filters[m], motifs.cutoffs[m], motifs.ids[m],
+                        sequence, own, starts, from, to);
+        for (const MHit& hit : own) found.push_back({hit, m});
+    }
+    // Scan order: by start, then library index; forward before reverse stays as found.
+    std::stable_sort(found.begin(), found.end(), [](const IndexedHit& a, const IndexedHit& b) {
+        return a.hit.start != b.hit.start ? a.hit.start < b.hit.start : a.motif < b.motif;
+    });
+    for (const IndexedHit& each : found) hits.push_back(each.hit);
 }
 
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
@@ -255,7 +268,8 @@ void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float 
     to = std::min(to, sequence.size() - width + 1);
     if (to <= from) return;
     starts.resize(static_cast<size_t>(to - from));
-    const size_t passed = filter.candidates(sequence.kmers.data() + from, to - from, starts.data());
+    const size_t passed =
+        filter.candidates(sequence.kmers.data() + from + filter.offset(), to - from, starts.data());
     for (size_t k = 0; k < passed; ++k) {
         const int64_t q = from + starts[k];
         if (!sequence.allBases(q, width)) continue;

@@ -131,7 +131,8 @@ struct ScanMotifs {
 
 // Every hit of every motif with a start from `from` to before `to`, in scan order: by start,
 // then by library index, forward before reverse. At each start one lookup per block of 64
-// motifs names the motifs whose own filter and then scoring are tried.
+// motifs names the motifs whose own filter and then scoring are tried; the motifs outside
+// the blocks are scanned one by one through their own filter.
 void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
                        std::vector<MHit>& hits, int64_t from = 0, int64_t to = INT64_MAX);
 

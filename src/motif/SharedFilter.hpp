@@ -21,23 +21,27 @@ constexpr int kSharedPrefix = 7;
 
 class SharedFilter {
   public:
-    // A block whose masks have more than `denseShare` of their bits set is dense.
+    // Motifs decided at the window's start go into blocks in library order; a block whose
+    // masks have more than `denseShare` of their bits set is broken up again.
     explicit SharedFilter(const std::vector<WindowFilter>& filters, double denseShare = 0.02);
 
-    size_t blocks() const { return blockCount_; }
-    // The mask of block b's motifs (bit j: motif 64 b + j) that may pass at the window whose
-    // kFilterPrefix-mer code is `kmer`.
+    size_t blocks() const { return members_.size(); }
+    // The library indexes of block b's motifs: bit j of its masks is members(b)[j].
+    const std::vector<uint32_t>& members(size_t block) const { return members_[block]; }
+    // The mask of block b's motifs that may pass at the window whose kFilterPrefix-mer code
+    // is `kmer`.
     uint64_t mask(size_t block, uint16_t kmer) const {
         return masks_[block * kEntries + (kmer >> (2 * (kFilterPrefix - kSharedPrefix)))];
     }
+    // The motifs left to their own filter, ascending: those decided elsewhere in the window
+    // than at its start, and those of blocks that would let too many through, for which
+    // each motif's own filter run branch-free over the starts is cheaper than a lookup.
+    const std::vector<uint32_t>& alone() const { return alone_; }
     size_t bytes() const { return masks_.size() * sizeof(uint64_t); }
-    // Whether block b lets so many motifs through that testing each motif's own filter
-    // over a run of starts is cheaper than a lookup per start.
-    bool dense(size_t block) const { return dense_[block]; }
 
   private:
     static constexpr size_t kEntries = size_t{1} << (2 * kSharedPrefix);
-    size_t blockCount_;
+    std::vector<std::vector<uint32_t>> members_;
     std::vector<uint64_t> masks_;  // block-major, kEntries per block
-    std::vector<char> dense_;
+    std::vector<uint32_t> alone_;
 };

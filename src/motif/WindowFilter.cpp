@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "motif/ScoreBounds.hpp"
 
 namespace {
 
 constexpr int32_t kCheckpointStep = 4;
+// The share of k-mers a table may let through and still be decided by a shared lookup.
+constexpr double kSparseShare = 0.02;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Visits every k-mer with its float partial sums on both strands, adding the terms in the
 // scan's order: each sum rounded to float after every addition.
@@ -25,21 +29,111 @@ void walkPrefixes(const MotifTable& table, int k, int depth, uint32_t code, floa
     }
 }
 
+// The start of the k positions of a wide motif that tell windows apart best: the largest
+// sum, over both strands, of the spread between the largest and the smallest finite term.
+int32_t mostTellingOffset(const MotifTable& table, int k) {
+    int32_t best = 0;
+    double bestSpread = -1;
+    for (int32_t o = 0; o + k <= table.width(); ++o) {
+        double spread = 0;
+        for (int32_t i = o; i < o + k; ++i)
+            for (int strand = 0; strand < 2; ++strand) {
+                double low = kInfinity, high = -kInfinity;
+                for (int b = 0; b < 4; ++b) {
+                    const double t = table.term(i, b, strand);
+                    if (!std::isfinite(t)) continue;
+                    low = std::min(low, t);
+                    high = std::max(high, t);
+                }
+                if (high >= low) spread += high - low;
+            }
+        if (spread > bestSpread) {
+            bestSpread = spread;
+            best = o;
+        }
+    }
+    return best;
+}
+
+int64_t setBits(const std::vector<uint64_t>& bits) {
+    int64_t count = 0;
+    for (uint64_t word : bits) count += __builtin_popcountll(word);
+    return count;
+}
+
+// The sums of the k terms of every k-mer at positions o..o+k-1, in double precision.
+template <typename Visit>
+void walkRealSums(const MotifTable& table, int32_t o, int k, int depth, uint32_t code,
+                  double forward, double reverse, Visit&& visit) {
+    if (depth == k) {
+        visit(code, forward, reverse);
+        return;
+    }
+    for (int b = 0; b < 4; ++b)
+        walkRealSums(table, o, k, depth + 1, (code << 2) | static_cast<uint32_t>(b),
+                     forward + table.term(o + depth, b, 0), reverse + table.term(o + depth, b, 1),
+                     visit);
+}
+
 }  // namespace
+
+void WindowFilter::tabulatePrefix(const MotifTable& table, const RestBounds& rest, int k) {
+    const bool whole = k == table.width();
+    walkPrefixes(table, k, 0, 0, 0.0f, 0.0f, [&](uint32_t code, float forward, float reverse) {
+        // NaN compares false: such a window is no hit, as in the scan.
+        const bool pass =
+            whole ? forward > cutoff_ || reverse > cutoff_
+                  : rest.upper(0, k, forward) > cutoff_ || rest.upper(1, k, reverse) > cutoff_;
+        if (pass) bits_[code >> 6] |= uint64_t{1} << (code & 63);
+    });
+}
+
+// A window's float sum differs from its real sum by at most delta, and its real sum is at
+// most the real sum of the k terms at the offset plus the largest terms elsewhere: where
+// that bound plus delta is no more than the cutoff on both strands, no window with that
+// k-mer at the offset can pass.
+void WindowFilter::tabulateAtOffset(const MotifTable& table, const RestBounds& rest, int k) {
+    double outside[2];
+    for (int strand = 0; strand < 2; ++strand)
+        outside[strand] = rest.maxRest[strand][0] -
+                          (rest.maxRest[strand][offset_] - rest.maxRest[strand][offset_ + k]);
+    const double delta = rest.delta();
+    walkRealSums(
+        table, offset_, k, 0, 0, 0.0, 0.0, [&](uint32_t code, double forward, double reverse) {
+            const bool pass =
+                forward + outside[0] + delta > cutoff_ || reverse + outside[1] + delta > cutoff_;
+            if (pass) bits_[code >> 6] |= uint64_t{1} << (code & 63);
+        });
+}
 
 WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) : cutoff_(cutoff) {
     const int k = std::min<int>(table.width(), std::min(prefix, kFilterPrefix));
     shift_ = 2 * (kFilterPrefix - k);
     bits_.assign(std::max<size_t>(1, (size_t{1} << (2 * k)) / 64), 0);
     const RestBounds rest(table, allBases());
-    const bool whole = k == table.width();
-    walkPrefixes(table, k, 0, 0, 0.0f, 0.0f, [&](uint32_t code, float forward, float reverse) {
-        // NaN compares false: such a window is no hit, as in the scan.
-        const bool pass =
-            whole ? forward > cutoff || reverse > cutoff
-                  : rest.upper(0, k, forward) > cutoff || rest.upper(1, k, reverse) > cutoff;
-        if (pass) bits_[code >> 6] |= uint64_t{1} << (code & 63);
-    });
+    // A wide motif is told apart at its most telling positions, a bound on real sums that
+    // holds only where every term is finite; otherwise, and for narrow motifs, at its start.
+    const bool finite =
+        !rest.unbounded && std::isfinite(rest.maxRest[0][0]) && std::isfinite(rest.maxRest[1][0]);
+    tabulatePrefix(table, rest, k);
+    // A prefix table that lets few k-mers through is kept: motifs decided at the window's
+    // start share one lookup per block (SharedFilter).
+    const bool fewPass = static_cast<double>(setBits(bits_)) <=
+                         kSparseShare * static_cast<double>(size_t{1} << (2 * k));
+    const int32_t telling =
+        k < table.width() && finite && !fewPass ? mostTellingOffset(table, k) : 0;
+    if (telling > 0) {
+        // The table that lets fewer k-mers through is kept.
+        std::vector<uint64_t> prefixBits;
+        prefixBits.swap(bits_);
+        bits_.assign(prefixBits.size(), 0);
+        offset_ = telling;
+        tabulateAtOffset(table, rest, k);
+        if (setBits(bits_) >= setBits(prefixBits)) {
+            bits_.swap(prefixBits);
+            offset_ = 0;
+        }
+    }
     // Checkpoints every four positions past the table's, while enough of the motif is left
     // for one to pay; none where a term can be infinite.
     if (rest.unbounded) return;

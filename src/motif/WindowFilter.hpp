@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "motif/ScoreBounds.hpp"
 #include "motif/WindowScore.hpp"
 
 // Bases in a k-mer code; the first base of the window sits in the code's highest bits.
@@ -23,8 +24,11 @@ class WindowFilter {
 
     // Right shift that turns an kFilterPrefix-mer code into this motif's k-mer code.
     int shift() const { return shift_; }
-    // Writes to `out` (room for `count`) the starts q < count, ascending, whose k-mer passes;
-    // returns how many.
+    // The window position whose k-mer the table is indexed by: 0, or for a motif wider than
+    // the table the start of its most telling positions.
+    int32_t offset() const { return offset_; }
+    // Writes to `out` (room for `count`) the q < count, ascending, whose k-mer passes (give
+    // the k-mers from the offset on); returns how many.
     size_t candidates(const uint16_t* kmers, int64_t count, int32_t* out) const;
     // Scores the window at codes[0] as MotifTable::score does; returns false, without
     // finishing, where a checkpoint along a wide motif proves that neither strand can end
@@ -44,8 +48,11 @@ class WindowFilter {
         double maxRest[2], absRest[2], slope;
     };
     bool beyondReach(const Checkpoint& point, float forward, float reverse) const;
+    void tabulatePrefix(const MotifTable& table, const RestBounds& rest, int k);
+    void tabulateAtOffset(const MotifTable& table, const RestBounds& rest, int k);
 
     int shift_;
+    int32_t offset_ = 0;
     float cutoff_;
     std::vector<uint64_t> bits_;
     std::vector<Checkpoint> checkpoints_;  // ascending k
