@@ -11,7 +11,7 @@
 # regions as bench/run_scale.sh does.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=$(cd "${1:-$root/build}" && pwd)  # absolute: the runs change folder
 data=$build/bench-data
 motifs=${REKUL_BENCH_MOTIFS:-$root/../shared/data/insect.motifs}
 records=${REKUL_PEER_RECORDS:-500}
