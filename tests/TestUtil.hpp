@@ -85,6 +85,19 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
     return result;
 }
 
+#ifdef BUILD_DIR
+// The DOM of a page after headless Chromium has run its script, with the browser's log on
+// standard error; each caller names its own profile folder, so that tests run in parallel.
+inline RunResult chromiumDom(const std::string& page, const std::string& profile) {
+    return runProgram("sh", {"-c",
+                             "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
+                             " --no-first-run --disable-background-networking"
+                             " --disable-component-update --user-data-dir=" +
+                                 std::string(BUILD_DIR) + "/" + profile +
+                                 " --enable-logging=stderr --v=0 --dump-dom file://" + page});
+}
+#endif
+
 #ifdef REKUL_BIN
 inline const std::vector<std::string>& bothPrograms() {
     static const std::vector<std::string> programs{REKUL_BIN, REKULO_BIN};

@@ -291,15 +291,7 @@ TEST(ReportHtml, DrawsAnInstanceOfTwoHundredThousandHits) {
         std::system(
             (std::string(REKUL_REPORT_BIN) + " --html " + report.path() + " > " + page).c_str()),
         0);
-    RunResult dom = runProgram(
-        "sh",
-        {"-c", std::string(chromium) +
-                   " --headless --no-sandbox --disable-gpu --no-first-run"
-                   " --disable-background-networking --disable-component-update"
-                   " --user-data-dir=" +
-                   std::string(BUILD_DIR) +
-                   "/chromium-profile-large --enable-logging=stderr --v=0 --dump-dom file://" +
-                   page});
+    RunResult dom = chromiumDom(page, "chromium-profile-large");
     ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_NE(dom.out.find("<svg"), std::string::npos);

@@ -229,15 +229,7 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
     RunResult html = runProgram(REKUL_REPORT_BIN, {"--html", "--stats", run.table.path(), "--sort",
                                                    "fwer", run.report.path()});
     std::ofstream(page) << html.out;
-    RunResult dom = runProgram(
-        "sh",
-        {"-c", std::string(chromium) +
-                   " --headless --no-sandbox --disable-gpu --no-first-run"
-                   " --disable-background-networking --disable-component-update"
-                   " --user-data-dir=" +
-                   std::string(BUILD_DIR) +
-                   "/chromium-profile-stats --enable-logging=stderr --v=0 --dump-dom file://" +
-                   page});
+    RunResult dom = chromiumDom(page, "chromium-profile-stats");
     ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
