@@ -128,7 +128,8 @@ and bug reports through the project's issue tracker.
 Long options:
 --help           print this documentation and stop (as -h)
 --version        print the program's name and version and stop
---quiet          write no progress lines; errors and warnings still appear
+--quiet          write no progress lines; errors, warnings and the line that
+                 says why no module was found still appear
 --seed N         seed of the background sample for -m below 1, from 0 to
                  4294967295 (default: the time in seconds, shown on standard
                  error as "Random seed: N" so that a run can be repeated)
