@@ -231,8 +231,10 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
     // Block by block, so that the tables of one block's motifs stay in cache.
     for (size_t b = 0; b < motifs.shared.blocks(); ++b) {
         const std::vector<uint32_t>& members = motifs.shared.members(b);
-        for (int64_t q = from; q < to; ++q) {
-            const uint16_t kmer = sequence.kmers[static_cast<size_t>(q)];
+        const int64_t offset = motifs.shared.offset(b);
+        // A start whose offset lies past the end holds no window of these motifs.
+        for (int64_t q = from; q < std::min(to, n + 1 - offset); ++q) {
+            const uint16_t kmer = sequence.kmers[static_cast<size_t>(q + offset)];
             for (uint64_t mask = motifs.shared.mask(b, kmer); mask != 0; mask &= mask - 1) {
                 const uint32_t m = members[static_cast<size_t>(__builtin_ctzll(mask))];
                 const MotifTable& table = motifs.tables[m];
