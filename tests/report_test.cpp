@@ -94,7 +94,7 @@ TEST(ReportForms, AgreeWithTheReport) {
         ASSERT_EQ(tsv.size(), counts.instances.size() + 1);
         EXPECT_EQ(tsv[0][0], "module");
         for (size_t m = 0; m < counts.instances.size(); ++m) {
-            EXPECT_EQ(tsv[m + 1][0], "M" + std::to_string(m + 1));
+            EXPECT_EQ(tsv[m + 1][0], std::string("M").append(std::to_string(m + 1)));
             EXPECT_EQ(tsv[m + 1][3], std::to_string(counts.instances[m]));
             EXPECT_EQ(tsv[m + 1][4], std::to_string(counts.genes[m]));
         }
@@ -296,4 +296,34 @@ TEST(ReportHtml, DrawsAnInstanceOfTwoHundredThousandHits) {
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_NE(dom.out.find("<svg"), std::string::npos);
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err.substr(0, 500);
+}
+
+// Edges that each writer must keep: the BED span of a lone instance, instances numbered from
+// 1, a page that holds only the modules it is allowed, a one-letter hit, a gene line without
+// hits before the next gene, and a region in a title that does not fit its gene.
+TEST(ReportForms, EdgesTheWritersMustKeep) {
+    const std::string one = ">A\tB\t1,0.5\ng1\n\tA\t1\t3\t+\t2.5\n\tB\t5\t8\t-\t3\n";
+    TempFile single(one),
+        two(std::string(one).append(">A\tB\t1,0.2\ng2\n\tA\t4\t4\t+\t2\n\tB\t6\t9\t+\t3\n"));
+    EXPECT_EQ(report({"--bed", single.path()}).out, "g1\t1\t9\tM1:A,B\t0\t.\n");
+    const auto hits = rows(report({"--hits", single.path()}).out);
+    ASSERT_EQ(hits.size(), 3u);
+    EXPECT_EQ(hits[1][1], "1");
+    EXPECT_EQ(hits[2][1], "1");
+    // One module of two on the page; the one-letter hit (start 4, end 4) is read.
+    const std::string page = report({"--html", "--html-modules", "1", two.path()}).out;
+    EXPECT_NE(page.find("{\"total\":2,"), std::string::npos);
+    EXPECT_EQ(page.find("\"id\":\"M2\""), std::string::npos);
+    EXPECT_NE(page.find("\"id\":\"M1\""), std::string::npos);
+    EXPECT_NE(report({"--hits", two.path()}).out.find("M2\t1\tg2\tA\t4\t4\t+\t2\n"),
+              std::string::npos);
+    TempFile bare(">A\tB\t2,0.5\ng1\ng2\n\tA\t1\t3\t+\t2\n\tB\t5\t8\t-\t3\n");
+    RunResult refused = report({bare.path()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("line 3: gene g1 of module M1 has no hit lines"), std::string::npos)
+        << refused.err;
+    // chr1:0-9 fits a 10-letter gene in neither convention: positions stay on the gene.
+    TempFile fasta(">g1 chr1:0-9\nACGTACGTAC\n");
+    RunResult placed = report({"--bed", "--fasta", fasta.path(), single.path()});
+    EXPECT_EQ(placed.out, "g1\t1\t9\tM1:A,B\t0\t.\n");
 }
