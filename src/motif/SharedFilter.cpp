@@ -3,39 +3,49 @@
 #include <algorithm>
 #include <map>
 
+namespace {
+
+constexpr uint32_t kKmerCount = uint32_t{1} << (2 * kFilterPrefix);
+constexpr int kDrop = 2 * (kFilterPrefix - kSharedPrefix);
+
+// How many kSharedPrefix-mers let a motif through: those that begin a k-mer its filter passes.
+int64_t sharedPasses(const WindowFilter& filter) {
+    std::vector<char> pass(size_t{1} << (2 * kSharedPrefix), 0);
+    for (uint32_t kmer = 0; kmer < kKmerCount; ++kmer)
+        if (filter.passes(static_cast<uint16_t>(kmer))) pass[kmer >> kDrop] = 1;
+    return std::count(pass.begin(), pass.end(), 1);
+}
+
+}  // namespace
+
 SharedFilter::SharedFilter(const std::vector<WindowFilter>& filters, double denseShare) {
-    constexpr uint32_t kmerCount = uint32_t{1} << (2 * kFilterPrefix);
-    constexpr int drop = 2 * (kFilterPrefix - kSharedPrefix);
-    // Motifs decided at the same window position share blocks, in library order.
+    // A motif that more than `denseShare` of the k-mers let through costs more, candidate by
+    // candidate, than its own filter run branch-free over the starts (measured on the insect
+    // and JASPAR 2016 libraries); it is left alone, so that it does not crowd a block.
+    // The others are grouped by the window position they are decided at, in library order.
     std::map<int32_t, std::vector<uint32_t>> byOffset;
-    for (uint32_t m = 0; m < filters.size(); ++m) byOffset[filters[m].offset()].push_back(m);
+    for (uint32_t m = 0; m < filters.size(); ++m) {
+        if (static_cast<double>(sharedPasses(filters[m])) > denseShare * kEntries)
+            alone_.push_back(m);
+        else
+            byOffset[filters[m].offset()].push_back(m);
+    }
     std::vector<uint64_t> block(kEntries);
     for (const auto& [offset, group] : byOffset) {
         for (size_t first = 0; first < group.size(); first += 64) {
-            const std::vector<uint32_t> members(
+            members_.emplace_back(
                 group.begin() + static_cast<std::ptrdiff_t>(first),
                 group.begin() + static_cast<std::ptrdiff_t>(std::min(first + 64, group.size())));
+            const std::vector<uint32_t>& members = members_.back();
             // Every kFilterPrefix-mer sets, for each motif that it lets through, that motif's
             // bit at the k-mer it begins with.
             std::fill(block.begin(), block.end(), 0);
             for (size_t j = 0; j < members.size(); ++j)
-                for (uint32_t kmer = 0; kmer < kmerCount; ++kmer)
+                for (uint32_t kmer = 0; kmer < kKmerCount; ++kmer)
                     if (filters[members[j]].passes(static_cast<uint16_t>(kmer)))
-                        block[kmer >> drop] |= uint64_t{1} << j;
-            int64_t set = 0;
-            for (uint64_t mask : block) set += __builtin_popcountll(mask);
-            // Above about 2 %, the candidates a lookup names cost more, one by one, than each
-            // motif's own filter run branch-free over the starts (measured on the insect and
-            // JASPAR 2016 libraries).
-            if (static_cast<double>(set) >
-                denseShare * static_cast<double>(kEntries * members.size())) {
-                alone_.insert(alone_.end(), members.begin(), members.end());
-                continue;
-            }
-            members_.push_back(members);
+                        block[kmer >> kDrop] |= uint64_t{1} << j;
             offsets_.push_back(offset);
             masks_.insert(masks_.end(), block.begin(), block.end());
         }
     }
-    std::sort(alone_.begin(), alone_.end());
 }

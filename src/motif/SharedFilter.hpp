@@ -22,8 +22,8 @@ constexpr int kSharedPrefix = 7;
 
 class SharedFilter {
   public:
-    // Motifs decided at the same window position go into blocks in library order; a block
-    // whose masks have more than `denseShare` of their bits set is broken up again.
+    // Motifs decided at the same window position go into blocks in library order; a motif
+    // that more than `denseShare` of the k-mers let through is left alone.
     explicit SharedFilter(const std::vector<WindowFilter>& filters, double denseShare = 0.02);
 
     size_t blocks() const { return members_.size(); }
@@ -37,9 +37,9 @@ class SharedFilter {
     uint64_t mask(size_t block, uint16_t kmer) const {
         return masks_[block * kEntries + (kmer >> (2 * (kFilterPrefix - kSharedPrefix)))];
     }
-    // The motifs left to their own filter, ascending: those of blocks that would let too
-    // many through, for which each motif's own filter run branch-free over the starts is
-    // cheaper than a lookup.
+    // The motifs left to their own filter, ascending: those that too many k-mers let
+    // through, for which the motif's own filter run branch-free over the starts is cheaper
+    // than a lookup.
     const std::vector<uint32_t>& alone() const { return alone_; }
     size_t bytes() const { return masks_.size() * sizeof(uint64_t); }
 
