@@ -138,7 +138,9 @@ TEST(Hardening, ReportsAndSequenceFilesTheReportReaderRefuses) {
     TempFile trailing(gzipped(good) + "garbage\n");
     RunResult tail = runProgram(REKUL_REPORT_BIN, {trailing.path()});
     EXPECT_EQ(tail.status, 0);
-    EXPECT_EQ(tail.out, runProgram(REKUL_REPORT_BIN, {report.path()}).out);
+    // The same rows; the lines that say how each was made name their own input.
+    auto rowsOnly = [](const std::string& text) { return text.substr(0, text.find("\n#") + 1); };
+    EXPECT_EQ(rowsOnly(tail.out), rowsOnly(runProgram(REKUL_REPORT_BIN, {report.path()}).out));
     EXPECT_EQ(tail.err,
               "Warning: " + trailing.path() + " has data after the compressed stream; ignored\n");
     TempFile twoMembers(gzipped(">A\tB\t1,0.5\ng1\n") +

@@ -361,33 +361,11 @@ void checkStatisticsOptions(const Args& args) {
         die("Error: --background needs --stats FILE, the table that compares the two");
 }
 
-// A command-line word as a shell would need it to read it back: quoted where it holds
-// anything but letters, digits and -_./=:,+@%.
-std::string shellWord(const std::string& word) {
-    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_./=:,+@%", c);
-    });
-    if (plain) return word;
-    std::string quoted = "'";
-    for (char c : word) {
-        if (c == '\'')
-            quoted.append("'\\''");
-        else
-            quoted += c;
-    }
-    quoted += '\'';
-    return quoted;
-}
-
 }  // namespace
 
 void Args::Parse(int argc, char** argv) {
     // Taken before the option scanner moves the file arguments behind the options.
-    commandLine.clear();
-    for (int i = 0; i < argc; ++i) {
-        if (i) commandLine += ' ';
-        commandLine += shellWord(argv[i]);
-    }
+    commandLine = commandLineOf(argc, argv);
     const Texts texts{usageText(), helpText()};
     const std::vector<option> longOptions = longOptionTable();
     int option;

@@ -59,8 +59,9 @@ const char* unreadableKind(const char* data, size_t size) {
 
 }  // namespace
 
-LineReader::LineReader(const std::string& path)
-    : displayName_(path == "-" ? "standard input" : path) {
+LineReader::LineReader(const std::string& path, const std::string& shownAs, bool warnings)
+    : warnings_(warnings),
+      displayName_(!shownAs.empty() ? shownAs : path == "-" ? "standard input" : path) {
     fd_ = openFile(path, openError_);
     if (fd_ < 0) return;
     const size_t size = bufferSizeFor(fd_);
@@ -114,8 +115,9 @@ size_t LineReader::produce() {
             } else if (rawInput(2) && gzipMagic(stream_.next_in)) {
                 inflateReset(&stream_);
             } else {
-                std::cerr << "Warning: " << displayName_
-                          << " has data after the compressed stream; ignored\n";
+                if (warnings_)
+                    std::cerr << "Warning: " << displayName_
+                              << " has data after the compressed stream; ignored\n";
                 membersDone_ = true;
             }
         } else if (code != Z_OK && code != Z_BUF_ERROR) {

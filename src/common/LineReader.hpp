@@ -17,8 +17,11 @@
 
 class LineReader {
   public:
-    // A directory counts as a file that cannot be opened.
-    explicit LineReader(const std::string& path);
+    // A directory counts as a file that cannot be opened. `shownAs` names the file in
+    // messages instead of its path (for a copy of standard input); without `warnings`, a
+    // second reading of a file keeps quiet about what the first already said.
+    explicit LineReader(const std::string& path, const std::string& shownAs = "",
+                        bool warnings = true);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -42,7 +45,7 @@ class LineReader {
     bool rawInput(size_t count);
 
     int fd_ = -1;
-    bool gzip_ = false, membersDone_ = false, rawEnd_ = false;
+    bool gzip_ = false, membersDone_ = false, rawEnd_ = false, warnings_ = true;
     z_stream stream_{};
     std::vector<unsigned char> raw_;
     std::string displayName_, openError_;

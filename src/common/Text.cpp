@@ -1,7 +1,10 @@
 #include "common/Text.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 std::vector<std::string> splitAt(std::string_view text, char separator) {
     std::vector<std::string> fields;
@@ -44,4 +47,29 @@ std::string replaceAll(std::string text, const std::string& mark, const std::str
     for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += value.size())
         text.replace(at, mark.size(), value);
     return text;
+}
+
+std::string shellWord(const std::string& word) {
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_./=:,+@%", c);
+    });
+    if (plain) return word;
+    std::string quoted = "'";
+    for (char c : word) {
+        if (c == '\'')
+            quoted.append("'\\''");
+        else
+            quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
+
+std::string commandLineOf(int argc, char** argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i) line += ' ';
+        line += shellWord(argv[i]);
+    }
+    return line;
 }

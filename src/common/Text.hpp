@@ -1,5 +1,5 @@
-// Text helpers shared by the readers: splitting a line at a separator and reading a whole
-// field as a number. A field is a number only when all of it is: "12abc" is not.
+// Text helpers shared by the readers and the programs: splitting a line at a separator,
+// reading a whole field as a number, writing a command line back as a shell reads it. A field is a number only when all of it is: "12abc" is not.
 #pragma once
 
 #include <cstdint>
@@ -21,3 +21,10 @@ std::string withThousands(int64_t value);
 
 // The text with every occurrence of `mark` replaced by `value`.
 std::string replaceAll(std::string text, const std::string& mark, const std::string& value);
+
+// A command-line word as a shell would need it to read it back: quoted where it holds
+// anything but letters, digits and -_./=:,+@%.
+std::string shellWord(const std::string& word);
+
+// The words of a command line, each as shellWord gives it, separated by spaces.
+std::string commandLineOf(int argc, char** argv);

@@ -146,6 +146,12 @@ std::optional<int64_t> GeneCoordinates::length(const std::string& gene) const {
     return it->second.length;
 }
 
+std::optional<TitleRegion> GeneCoordinates::region(const std::string& gene) const {
+    auto it = genes_.find(gene);
+    if (it == genes_.end()) return std::nullopt;
+    return it->second.region;
+}
+
 Placement GeneCoordinates::place(const std::string& gene, int64_t start, int64_t end,
                                  char strand) const {
     if (genes_.empty()) return {gene, start, end + 1, strand};

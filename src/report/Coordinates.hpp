@@ -44,6 +44,8 @@ class GeneCoordinates {
     Placement place(const std::string& gene, int64_t start, int64_t end, char strand) const;
     // The gene's sequence length, where a sequence file gave it.
     std::optional<int64_t> length(const std::string& gene) const;
+    // The gene's genomic region (0-based start, exclusive end), where its title places it.
+    std::optional<TitleRegion> region(const std::string& gene) const;
 
   private:
     struct Gene {

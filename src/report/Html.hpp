@@ -13,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include <map>
+
 #include "report/Coordinates.hpp"
+#include "report/ModuleFamilies.hpp"
+#include "report/MotifCatalog.hpp"
 #include "report/ReportReader.hpp"
 
 struct PageLimits {
@@ -24,13 +28,15 @@ struct PageLimits {
 
 class HtmlPage {
   public:
-    HtmlPage(PageLimits limits, const GeneCoordinates& coordinates)
-        : limits_(limits), coordinates_(coordinates) {}
+    HtmlPage(PageLimits limits, const GeneCoordinates& coordinates, const MotifCatalog& motifs)
+        : limits_(limits), coordinates_(coordinates), motifs_(motifs) {}
 
     // `rank` orders the modules when the most significant are kept: the probability, or a
     // value of the module's statistics.
     void add(const ReportModule& module, double rank);
-    void write(std::ostream& out, const std::string& title);
+    // `provenance`: how the page was made, a line each, shown in its footer.
+    void write(std::ostream& out, const std::string& title,
+               const std::vector<std::string>& provenance);
 
   private:
     struct Kept {
@@ -42,6 +48,9 @@ class HtmlPage {
 
     PageLimits limits_;
     const GeneCoordinates& coordinates_;
+    const MotifCatalog& motifs_;
+    std::map<std::string, std::string> logos_;  // JSON of the logo of each motif drawn
+    ModuleFamilies families_;                   // of every module added, for the parents
     std::vector<Kept> kept_;  // a heap, worst on top, while the most significant are kept
     int64_t total_ = 0;
     bool statistics_ = false;  // the modules carry rows of a statistics table

@@ -4,9 +4,11 @@
 #include "report/ReportMain.hpp"
 
 #include <getopt.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -16,13 +18,15 @@
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "report/Html.hpp"
+#include "report/ModuleFamilies.hpp"
 #include "report/StatsTable.hpp"
 #include "report/Writers.hpp"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: rekul-report [--tsv | --hits | --bed | --gff | --html] [--fasta SEQFILE]\n"
+    "Usage: rekul-report [--tsv | --hits | --bed | --bedpe | --gff | --html]\n"
+    "                    [--fasta SEQFILE] [--motifs MOTIFFILE] [--closed]\n"
     "                    [--sort probability] [--html-instances N] [--html-modules N]\n"
     "                    [--stats TABLE [--max-q X] [--max-fwer X]\n"
     "                     [--sort p_value | q_value | fwer]] [REPORT | -]\n";
@@ -35,21 +39,36 @@ with the module whatever the sort.
 
 --tsv              one row per module (the default): module, motifs (comma-separated),
                    motif_count, instances, genes (distinct genes with an instance),
-                   probability
+                   probability, parent (the largest module whose motifs include all of
+                   this module's, empty if none)
 --hits             one row per hit: module, instance (1-based within the module), gene,
                    motif, start, end (0-based inclusive, as in the report), strand, score
---bed              BED6, one line per instance: the span of its hits, name M<n>:<motifs>,
-                   score 0, strand '.'; with --hits, one line per hit, named by its motif
-                   and on its strand
+--bed              BED6, one line per instance: the span of its hits, name M<n>:<gene>,
+                   score min(1000, round(-10 log10 probability)), strand '.'; with --hits,
+                   one line per hit, named M<n>:<gene>:<motif> and on its strand. Lines
+                   are sorted by chromosome and start (sort -k1,1 -k2,2n), each once
+--bedpe            BEDPE, one line per pair of hits of every instance, named
+                   M<n>:<gene>:<motif>:<motif>, scored and sorted as BED
 --gff              GFF3: a motif_module feature per instance and a TF_binding_site child per
                    hit (1-based inclusive positions)
---html             one self-contained page: a sortable table of the modules and a drawing of
-                   each module's instances
+--html             one self-contained page: a sortable table of the modules, each module's
+                   instances drawn (on genomic axes with --fasta), its motifs' logos with
+                   --motifs, modules grouped under the largest module holding their motifs,
+                   a heatmap and a network of the motifs that modules pair, and with --stats
+                   a volcano plot
+Every form records how it was made (program, version, command line, input files): '#'
+lines at the end of TSV, hit rows and GFF3, the track line and '#' lines at the top of
+BED, the page's footer.
 --fasta SEQFILE    the sequence file of the run: genes whose titles hold a region
                    (chrom:start-end, as bedtools getfasta or the UCSC browser write them,
                    with an optional (+) or (-), strand= word or UCSC _f/_r name suffix) are
                    placed on the chromosome in BED and GFF3; the page draws genes at their
-                   true length
+                   true length, on the chromosome's coordinates
+--motifs MOTIFFILE the motif file of the run (any format rekul reads): the TSV gains
+                   motif_labels (each motif's other title field, as the factor name beside
+                   a matrix id), the page shows both and draws each motif's logo
+--closed           keep only closed modules: those that no module with more motifs,
+                   including all of theirs, holds in the same genes
 --sort probability modules by increasing probability (the most significant first)
 --stats TABLE      the statistics table that rekul or rekulo wrote with --stats for
                    this report: the TSV gains its columns (background_genes,
@@ -75,7 +94,8 @@ enum class SortKey { None, Probability, PValue, QValue, Fwer };
 
 struct Options {
     OutputForm form = OutputForm::Tsv;
-    std::string report = "-", fasta, stats;
+    std::string report = "-", fasta, stats, motifs;
+    bool closed = false;
     SortKey sort = SortKey::None;
     double maxQ = 0, maxFwer = 0;
     bool filterQ = false, filterFwer = false;
@@ -138,7 +158,10 @@ Options parseOptions(int argc, char** argv) {
         kVersion,
         kStats,
         kMaxQ,
-        kMaxFwer
+        kMaxFwer,
+        kBedpe,
+        kMotifs,
+        kClosed
     };
     const option table[] = {{"tsv", no_argument, nullptr, kTsv},
                             {"hits", no_argument, nullptr, kHits},
@@ -154,6 +177,9 @@ Options parseOptions(int argc, char** argv) {
                             {"stats", required_argument, nullptr, kStats},
                             {"max-q", required_argument, nullptr, kMaxQ},
                             {"max-fwer", required_argument, nullptr, kMaxFwer},
+                            {"bedpe", no_argument, nullptr, kBedpe},
+                            {"motifs", required_argument, nullptr, kMotifs},
+                            {"closed", no_argument, nullptr, kClosed},
                             {nullptr, 0, nullptr, 0}};
     Options options;
     int forms = 0;
@@ -163,13 +189,21 @@ Options parseOptions(int argc, char** argv) {
         switch (option) {
             case kTsv:
             case kBed:
+            case kBedpe:
             case kGff:
             case kHtml:
                 ++forms;
-                options.form = option == kTsv   ? OutputForm::Tsv
-                               : option == kBed ? OutputForm::BedInstances
-                               : option == kGff ? OutputForm::Gff
-                                                : OutputForm::Html;
+                options.form = option == kTsv     ? OutputForm::Tsv
+                               : option == kBed   ? OutputForm::BedInstances
+                               : option == kBedpe ? OutputForm::Bedpe
+                               : option == kGff   ? OutputForm::Gff
+                                                  : OutputForm::Html;
+                break;
+            case kMotifs:
+                options.motifs = optarg;
+                break;
+            case kClosed:
+                options.closed = true;
                 break;
             case kHits:
                 hits = true;
@@ -205,7 +239,7 @@ Options parseOptions(int argc, char** argv) {
                 die(kUsage);
         }
     }
-    if (forms > 1) usageError("Error: choose one of --tsv, --bed, --gff and --html");
+    if (forms > 1) usageError("Error: choose one of --tsv, --bed, --bedpe, --gff and --html");
     if (hits) {
         if (forms == 0)
             options.form = OutputForm::Hits;
@@ -237,12 +271,101 @@ bool kept(const Options& options, const ReportModule& module) {
     return !options.filterFwer || module.significance->fwerValue <= options.maxFwer;
 }
 
+namespace {
+
+// The report to read, for a report that is read twice: standard input copied to a temporary
+// file (removed when the run ends), named "standard input" in messages.
+class SpooledInput {
+  public:
+    SpooledInput(const std::string& report, bool twice) : path_(report) {
+        if (!twice || report != "-") return;
+        const char* dir = std::getenv("TMPDIR");
+        std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/rekul-report.XXXXXX";
+        const int fd = mkstemp(pattern.data());
+        if (fd < 0) die("Error: cannot make a temporary file for standard input: " + pattern);
+        path_ = temporary_ = pattern;
+        char buffer[1 << 16];
+        ssize_t got;
+        while ((got = read(0, buffer, sizeof buffer)) > 0)
+            if (write(fd, buffer, static_cast<size_t>(got)) != got) {
+                close(fd);
+                die("Error: cannot copy standard input to " + temporary_);
+            }
+        if (close(fd) != 0 || got < 0) die("Error: cannot copy standard input to " + temporary_);
+    }
+    ~SpooledInput() {
+        if (!temporary_.empty()) unlink(temporary_.c_str());
+    }
+    SpooledInput(const SpooledInput&) = delete;
+    SpooledInput& operator=(const SpooledInput&) = delete;
+
+    // A reader of the report; the second reading keeps quiet about what the first said.
+    ReportReader reader(bool warnings) const {
+        return ReportReader(path_, temporary_.empty() ? "" : "standard input", warnings);
+    }
+
+  private:
+    std::string path_, temporary_;
+};
+
+// The modules of a report that pass the filters, each with its row of the statistics table;
+// with `closed`, only the closed modules. Refuses a table of another report at the end.
+class ModuleSource {
+  public:
+    ModuleSource(const SpooledInput& input, bool warnings, const Options& options,
+                 const StatsTable* stats, const ModuleFamilies* closed)
+        : reader_(input.reader(warnings)), options_(options), stats_(stats), closed_(closed) {}
+
+    bool next(ReportModule& module) {
+        while (reader_.next(module)) {
+            ++read_;
+            if (stats_) module.significance = &stats_->of(module);
+            if (kept(options_, module) && (!closed_ || closed_->closed(module.number)))
+                return true;
+        }
+        if (stats_ && read_ != stats_->rows())
+            die("Error: statistics table " + options_.stats + " has " +
+                std::to_string(stats_->rows()) + " rows, the report " + std::to_string(read_) +
+                " modules; it belongs to another report");
+        return false;
+    }
+
+  private:
+    ReportReader reader_;
+    const Options& options_;
+    const StatsTable* stats_;
+    const ModuleFamilies* closed_;
+    int64_t read_ = 0;
+};
+
+// How the output was made, a line each without its "# ".
+std::vector<std::string> provenance(const Options& options, int argc, char** argv,
+                                    const StatsTable* stats) {
+    std::vector<std::string> lines = {
+        std::string("program: rekul-report ") + REKUL_VERSION,
+        std::string("command: ").append(commandLineOf(argc, argv)),
+        std::string("report: ").append(options.report == "-" ? "standard input" : options.report)};
+    if (!options.fasta.empty()) lines.push_back(std::string("fasta: ").append(options.fasta));
+    if (!options.motifs.empty()) lines.push_back(std::string("motifs: ").append(options.motifs));
+    if (!stats) return lines;
+    lines.push_back(std::string("stats: ").append(options.stats));
+    for (const std::string& note : stats->notes()) {
+        const size_t text = note.find_first_not_of("# ");
+        if (text != std::string::npos) lines.push_back(std::string("stats table ").append(note.substr(text)));
+    }
+    return lines;
+}
+
+}  // namespace
+
 int reportMain(int argc, char** argv) {
     std::set_new_handler(outOfMemory);
     const Options options = parseOptions(argc, argv);
     const auto coordinates = options.fasta.empty()
                                  ? std::make_unique<GeneCoordinates>()
                                  : std::make_unique<GeneCoordinates>(options.fasta, std::cerr);
+    const auto motifs = options.motifs.empty() ? std::make_unique<MotifCatalog>()
+                                               : std::make_unique<MotifCatalog>(options.motifs);
     std::unique_ptr<StatsTable> stats;
     if (!options.stats.empty()) {
         stats = std::make_unique<StatsTable>(options.stats);
@@ -253,48 +376,70 @@ int reportMain(int argc, char** argv) {
             die("Error: --sort fwer needs fwer values; the table " + options.stats +
                 " comes from a run without --permutations");
     }
-    // Reads the next module that passes the filters, with its statistics.
-    ReportReader reader(options.report);
-    int64_t read = 0;
-    auto next = [&](ReportModule& module) {
-        while (reader.next(module)) {
-            ++read;
-            if (stats) module.significance = &stats->of(module);
-            if (kept(options, module)) return true;
-        }
-        if (stats && read != stats->rows())
-            die("Error: statistics table " + options.stats + " has " +
-                std::to_string(stats->rows()) + " rows, the report " + std::to_string(read) +
-                " modules; it belongs to another report");
-        return false;
-    };
-    std::ostream& out = std::cout;
+    const FormContext context{*coordinates, options.motifs.empty() ? nullptr : motifs.get(),
+                              stats != nullptr, provenance(options, argc, argv, stats.get())};
+    // --closed needs every module's motifs and genes before the first is written: the report
+    // is read twice.
+    const SpooledInput input(options.report, options.closed);
+    std::unique_ptr<ModuleFamilies> families;
     ReportModule module;
+    if (options.closed) {
+        families = std::make_unique<ModuleFamilies>();
+        ModuleSource first(input, true, options, stats.get(), nullptr);
+        while (first.next(module)) families->add(module);
+        families->resolve();
+    }
+    ModuleSource source(input, !options.closed, options, stats.get(), families.get());
+    std::ostream& out = std::cout;
     if (options.form == OutputForm::Html) {
         HtmlPage page({options.instancesDrawn, options.modulesDrawn, options.sort != SortKey::None},
-                      *coordinates);
-        while (next(module)) page.add(module, sortValue(options.sort, module));
-        page.write(out, "Motif modules");
+                      *coordinates, *motifs);
+        while (source.next(module)) page.add(module, sortValue(options.sort, module));
+        page.write(out, "Motif modules", context.provenance);
         finish(out);
         return 0;
     }
     // With a table, the first module is read before anything is written, so that a table of
     // another report is refused with nothing on standard output.
-    bool more = stats && next(module);
-    out << formHeader(options.form, stats != nullptr);
-    if (!stats) more = next(module);
-    if (options.sort == SortKey::None) {
-        for (; more; more = next(module)) out << formatModuleAs(options.form, module, *coordinates);
-        finish(out);
-        return 0;
-    }
+    bool more = stats && source.next(module);
+    const bool bed = options.form == OutputForm::BedInstances ||
+                     options.form == OutputForm::BedHits || options.form == OutputForm::Bedpe;
+    const std::string header = formHeader(options.form, context);
+    if (!bed) out << header;
+    if (!stats) more = source.next(module);
     std::vector<ReportModule> modules;
-    for (; more; more = next(module)) modules.push_back(std::move(module));
-    std::stable_sort(modules.begin(), modules.end(), [&](const auto& a, const auto& b) {
-        return moreSignificant(sortValue(options.sort, a), sortValue(options.sort, b));
-    });
-    for (const ReportModule& each : modules)
-        out << formatModuleAs(options.form, each, *coordinates);
+    if (options.sort != SortKey::None) {
+        for (; more; more = source.next(module)) modules.push_back(std::move(module));
+        std::stable_sort(modules.begin(), modules.end(), [&](const auto& a, const auto& b) {
+            return moreSignificant(sortValue(options.sort, a), sortValue(options.sort, b));
+        });
+    }
+    // BED lines are gathered and sorted, TSV rows wait for their parents (a module's parent
+    // may come after it), the other forms stream.
+    std::string lines;
+    ModuleFamilies parents;
+    std::vector<std::pair<int64_t, std::string>> rows;
+    auto emit = [&](const ReportModule& each) {
+        if (options.form == OutputForm::Tsv) {
+            parents.add(each);
+            rows.emplace_back(each.number, formatModuleAs(options.form, each, context));
+        } else if (bed) {
+            lines += formatModuleAs(options.form, each, context);
+        } else {
+            out << formatModuleAs(options.form, each, context);
+        }
+    };
+    for (const ReportModule& each : modules) emit(each);
+    for (; more; more = source.next(module)) emit(module);
+    if (bed) out << header << sortedBed(lines);
+    parents.resolve();
+    for (auto& [number, row] : rows) {
+        // The row ends in its empty parent column.
+        if (const int64_t parent = parents.parent(number))
+            row.insert(row.size() - 1, std::string("M").append(std::to_string(parent)));
+        out << row;
+    }
+    out << formFooter(options.form, context);
     finish(out);
     return 0;
 }

@@ -15,7 +15,8 @@ int64_t ReportModule::geneCount() const {
     return std::unique(genes.begin(), genes.end()) - genes.begin();
 }
 
-ReportReader::ReportReader(const std::string& path) : reader_(path) {
+ReportReader::ReportReader(const std::string& path, const std::string& shownAs, bool warnings)
+    : reader_(path, shownAs, warnings) {
     if (!reader_.isOpen())
         die("Error: cannot open report " + reader_.displayName() + ": " + reader_.openError());
 }

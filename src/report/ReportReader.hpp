@@ -32,6 +32,7 @@ struct ReportModule {
     double probability = 0;
     std::vector<ReportInstance> instances;
     const ModuleSignificance* significance = nullptr;  // its row of a statistics table
+    int64_t parent = 0;  // the number of the largest module holding its motifs, 0 for none
 
     std::string id() const { return std::string(1, 'M').append(std::to_string(number)); }
     // The number of distinct genes holding an instance.
@@ -40,7 +41,9 @@ struct ReportModule {
 
 class ReportReader {
   public:
-    explicit ReportReader(const std::string& path);  // "-" reads standard input
+    // "-" reads standard input; `shownAs` and `warnings` as for LineReader.
+    explicit ReportReader(const std::string& path, const std::string& shownAs = "",
+                          bool warnings = true);
 
     // Reads the next module; false at the end of the report.
     bool next(ReportModule& module);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/Text.hpp"
 #include "report/StatsTable.hpp"
 
 namespace {
@@ -44,12 +45,25 @@ std::pair<int64_t, int64_t> span(const ReportInstance& instance) {
     return {first, last};
 }
 
-std::string tsvRow(const ReportModule& module) {
-    std::string row = module.id() + '\t' + joined(module.motifs, ',') + '\t' +
-                      std::to_string(module.motifs.size()) + '\t' +
-                      std::to_string(module.instances.size()) + '\t' +
-                      std::to_string(module.geneCount()) + '\t' + module.probabilityText;
+// The labels of a module's motifs, in its order; a motif the file does not hold has none.
+std::string motifLabels(const ReportModule& module, const MotifCatalog& motifs) {
+    std::vector<std::string> labels;
+    for (const std::string& motif : module.motifs) {
+        const MotifDetails* details = motifs.find(motif);
+        labels.push_back(details ? details->label : "");
+    }
+    return joined(labels, ',');
+}
+
+std::string tsvRow(const ReportModule& module, const FormContext& context) {
+    std::string row = module.id() + '\t' + joined(module.motifs, ',') + '\t';
+    if (context.motifs) row.append(motifLabels(module, *context.motifs)).append("\t");
+    row.append(std::to_string(module.motifs.size()) + '\t' +
+               std::to_string(module.instances.size()) + '\t' +
+               std::to_string(module.geneCount()) + '\t' + module.probabilityText);
     if (module.significance) row.append("\t").append(StatsTable::fields(*module.significance));
+    row.append("\t");
+    if (module.parent) row.append("M").append(std::to_string(module.parent));
     return row + '\n';
 }
 
@@ -63,24 +77,44 @@ std::string hitRows(const ReportModule& module) {
     return out;
 }
 
-std::string bedLine(const Placement& place, const std::string& name, char strand) {
-    return place.seqid + '\t' + std::to_string(place.start) + '\t' + std::to_string(place.end) +
-           '\t' + name + "\t0\t" + strand + '\n';
+std::string bedPlace(const Placement& place) {
+    return place.seqid + '\t' + std::to_string(place.start) + '\t' + std::to_string(place.end);
 }
 
 std::string bedRows(const ReportModule& module, const GeneCoordinates& coordinates, bool hits) {
     std::string out;
-    const std::string name = module.id() + ':' + joined(module.motifs, ',');
+    const std::string score = std::to_string(bedScore(module));
     for (const ReportInstance& instance : module.instances) {
+        const std::string name = module.id() + ':' + instance.gene;
         if (!hits) {
             auto [first, last] = span(instance);
-            out += bedLine(coordinates.place(instance.gene, first, last, '.'), name, '.');
+            out += bedPlace(coordinates.place(instance.gene, first, last, '.')) + '\t' + name +
+                   '\t' + score + "\t.\n";
             continue;
         }
         for (const ReportHit& hit : instance.hits) {
             Placement place = coordinates.place(instance.gene, hit.start, hit.end, hit.strand);
-            out += bedLine(place, hit.motif, place.strand);
+            out += bedPlace(place) + '\t' + name + ':' + hit.motif + '\t' + score + '\t' +
+                   place.strand + '\n';
         }
+    }
+    return out;
+}
+
+// Every pair of an instance's hits, in the instance's order.
+std::string bedpeRows(const ReportModule& module, const GeneCoordinates& coordinates) {
+    std::string out;
+    const std::string score = std::to_string(bedScore(module));
+    for (const ReportInstance& instance : module.instances) {
+        std::vector<Placement> places;
+        for (const ReportHit& hit : instance.hits)
+            places.push_back(coordinates.place(instance.gene, hit.start, hit.end, hit.strand));
+        for (size_t i = 0; i < places.size(); ++i)
+            for (size_t j = i + 1; j < places.size(); ++j)
+                out += bedPlace(places[i]) + '\t' + bedPlace(places[j]) + '\t' + module.id() +
+                       ':' + instance.gene + ':' + instance.hits[i].motif + ':' +
+                       instance.hits[j].motif + '\t' + score + '\t' + places[i].strand + '\t' +
+                       places[j].strand + '\n';
     }
     return out;
 }
@@ -132,33 +166,92 @@ std::string gffValue(const std::string& text) {
     return percentEncode(text, [](unsigned char c) { return std::strchr(";=&,%", c) == nullptr; });
 }
 
-std::string formHeader(OutputForm form, bool withStatistics) {
+int bedScore(const ReportModule& module) {
+    const double x = module.significance ? module.significance->q : module.probability;
+    if (std::isnan(x)) return 0;
+    if (x <= 0) return 1000;
+    return static_cast<int>(std::clamp(std::round(-10 * std::log10(x)), 0.0, 1000.0));
+}
+
+std::string sortedBed(const std::string& lines) {
+    struct Line {
+        std::string_view text, chrom;
+        int64_t start;
+    };
+    std::vector<Line> sorted;
+    for (size_t at = 0; at < lines.size();) {
+        const size_t end = lines.find('\n', at);
+        const std::string_view text(lines.data() + at, end - at);
+        const size_t tab = text.find('\t');
+        int64_t start = 0;
+        parseInt64(text.substr(tab + 1, text.find('\t', tab + 1) - tab - 1), start);
+        sorted.push_back({text, text.substr(0, tab), start});
+        at = end + 1;
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const Line& a, const Line& b) {
+        if (a.chrom != b.chrom) return a.chrom < b.chrom;
+        if (a.start != b.start) return a.start < b.start;
+        return a.text < b.text;
+    });
+    std::string out;
+    for (size_t i = 0; i < sorted.size(); ++i)
+        if (i == 0 || sorted[i].text != sorted[i - 1].text)
+            out.append(sorted[i].text).append("\n");
+    return out;
+}
+
+std::string formHeader(OutputForm form, const FormContext& context) {
     switch (form) {
         case OutputForm::Tsv:
-            return std::string("module\tmotifs\tmotif_count\tinstances\tgenes\tprobability") +
-                   (withStatistics ? std::string("\t") + StatsTable::kColumns : "") + "\n";
+            return std::string("module\tmotifs\t") + (context.motifs ? "motif_labels\t" : "") +
+                   "motif_count\tinstances\tgenes\tprobability" +
+                   (context.statistics ? std::string("\t") + StatsTable::kColumns : "") +
+                   "\tparent\n";
         case OutputForm::Hits:
             return "module\tinstance\tgene\tmotif\tstart\tend\tstrand\tscore\n";
         case OutputForm::Gff:
             return "##gff-version 3\n";
-        default:
-            return "";
+        case OutputForm::BedInstances:
+        case OutputForm::BedHits:
+        case OutputForm::Bedpe: {
+            // A track line's values cannot hold a double quote.
+            std::string description = context.provenance.empty() ? "" : context.provenance[0];
+            for (size_t i = 1; i < context.provenance.size() && i < 2; ++i)
+                description.append("; ").append(context.provenance[i]);
+            std::replace(description.begin(), description.end(), '"', '\'');
+            std::string out = "track name=rekul-modules description=\"" + description + "\"\n";
+            for (size_t i = 2; i < context.provenance.size(); ++i)
+                out.append("# ").append(context.provenance[i]).append("\n");
+            return out;
+        }
+        case OutputForm::Html:
+            break;
     }
+    return "";
+}
+
+std::string formFooter(OutputForm form, const FormContext& context) {
+    if (form != OutputForm::Tsv && form != OutputForm::Hits && form != OutputForm::Gff) return "";
+    std::string out;
+    for (const std::string& line : context.provenance) out.append("# ").append(line).append("\n");
+    return out;
 }
 
 std::string formatModuleAs(OutputForm form, const ReportModule& module,
-                           const GeneCoordinates& coordinates) {
+                           const FormContext& context) {
     switch (form) {
         case OutputForm::Tsv:
-            return tsvRow(module);
+            return tsvRow(module, context);
         case OutputForm::Hits:
             return hitRows(module);
         case OutputForm::BedInstances:
-            return bedRows(module, coordinates, false);
+            return bedRows(module, context.coordinates, false);
         case OutputForm::BedHits:
-            return bedRows(module, coordinates, true);
+            return bedRows(module, context.coordinates, true);
+        case OutputForm::Bedpe:
+            return bedpeRows(module, context.coordinates);
         case OutputForm::Gff:
-            return gffRows(module, coordinates);
+            return gffRows(module, context.coordinates);
         case OutputForm::Html:
             break;
     }

@@ -1,30 +1,58 @@
 // Tabular, BED and GFF3 forms of a module report, one module at a time.
-//   TSV     one row per module: module, motifs, motif_count, instances, genes, probability,
-//           and the columns of a statistics table where the modules carry its rows
+//   TSV     one row per module: module, motifs (and motif_labels with a motif file),
+//           motif_count, instances, genes, probability, the columns of a statistics table
+//           where the modules carry its rows, and parent (the largest module holding its
+//           motifs)
 //   hits    one row per hit: module, instance, gene, motif, start, end, strand, score
 //           (0-based inclusive positions, as in the report)
-//   BED6    one line per instance (the span of its hits, end exclusive, name M<n>:<motifs>),
-//           or with hits one line per hit (the motif as name, the hit's strand)
+//   BED6    one line per instance (the span of its hits, end exclusive, name M<n>:<gene>),
+//           or with hits one line per hit (name M<n>:<gene>:<motif>, the hit's strand); the
+//           score is min(1000, round(-10 log10 p)) of the module's probability, or of its q
+//           value with a statistics table
+//   BEDPE   one line per pair of hits of an instance, name M<n>:<gene>:<motif>:<motif>
 //   GFF3    a motif_module feature per instance and a TF_binding_site child per hit
 // Positions are placed through GeneCoordinates: relative to each gene, or genomic where the
-// sequence file's titles give regions.
+// sequence file's titles give regions. BED and BEDPE lines are sorted (chromosome, then
+// start) and told once by sortedBed. Each form carries how it was made: '#' lines at the end
+// of TSV and GFF3, a track line's description and '#' lines at the top of BED.
 #pragma once
 
 #include <ostream>
 #include <string>
 
+#include <vector>
+
 #include "report/Coordinates.hpp"
+#include "report/MotifCatalog.hpp"
 #include "report/ReportReader.hpp"
 
-enum class OutputForm { Tsv, Hits, BedInstances, BedHits, Gff, Html };
+enum class OutputForm { Tsv, Hits, BedInstances, BedHits, Bedpe, Gff, Html };
 
-// Lines that precede the first module (header rows, the GFF3 version line); the TSV header
-// names the statistics columns too when modules carry them.
-std::string formHeader(OutputForm form, bool withStatistics = false);
+// What the forms need beside the modules.
+struct FormContext {
+    const GeneCoordinates& coordinates;
+    const MotifCatalog* motifs = nullptr;  // where given: the TSV's motif_labels column
+    bool statistics = false;               // the modules carry rows of a statistics table
+    // How the output was made: program and version, command line, input files, and the
+    // notes of a statistics table; each line without its "# ".
+    std::vector<std::string> provenance;
+};
+
+// Lines that precede the first module (header rows, the GFF3 version line, BED's track).
+std::string formHeader(OutputForm form, const FormContext& context);
+// Lines that follow the last module: the provenance of TSV, hit rows and GFF3.
+std::string formFooter(OutputForm form, const FormContext& context);
 
 // The lines of one module in a tabular, BED or GFF3 form.
 std::string formatModuleAs(OutputForm form, const ReportModule& module,
-                           const GeneCoordinates& coordinates);
+                           const FormContext& context);
+
+// BED or BEDPE lines in `sort -k1,1 -k2,2n` order (ties by the whole line), each once.
+std::string sortedBed(const std::string& lines);
+
+// The BED score of a module: min(1000, round(-10 log10 x)) of its q value where it carries
+// statistics, else of its probability; 0 where x is not a number.
+int bedScore(const ReportModule& module);
 
 // The order of --sort probability: increasing, a probability that is not a number last.
 bool moreSignificant(double a, double b);
