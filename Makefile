@@ -1,13 +1,14 @@
 # Thin wrapper around CMake. `make demo` builds rekul and runs it on the bundled example,
 # `make test` builds everything and runs every test, `make sanitize` runs the tests again
-# under AddressSanitizer and UBSan, `make install PREFIX=...` installs programs and manuals.
+# under AddressSanitizer and UBSan, `make lint` checks the page's script with ESLint,
+# `make install PREFIX=...` installs programs and manuals.
 JOBS ?= 2
 PREFIX ?= /usr/local
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/dev/null
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke install bench clean
+.PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke lint install bench clean
 
 deps-build:
 	@scripts/install-deps.sh build
@@ -47,6 +48,14 @@ fuzz:
 
 fuzz-smoke:
 	$(MAKE) fuzz FUZZ_SECONDS=12
+
+# ESLint (the versions of scripts/eslint/package-lock.json, from the npm registry) on the
+# script of rekul-report's page.
+lint:
+	@scripts/install-deps.sh lint
+	cd scripts/eslint && npm ci --no-audit --no-fund --silent
+	cd scripts/eslint && npx eslint --max-warnings 0 --stdin \
+	  --stdin-filename src/report/page.js < ../../src/report/page.js
 
 install: deps-build
 	$(CONFIGURE)

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build (`build`), the build and the tests (`test`, the
-# default), the browser test of the HTML report (`browser`) or the fuzz targets (`fuzz`) need,
-# where the machine lacks them.
+# default), the browser test of the HTML report (`browser`), the fuzz targets (`fuzz`) or the
+# linter of the page's script (`lint`: Node.js and npm, which fetch ESLint) need, where the
+# machine lacks them.
 set -euo pipefail
 case "${1:-test}" in
   build) packages=(cmake g++ make zlib1g-dev) ;;
   browser) packages=(chromium) ;;
+  lint)  # Node.js from elsewhere (its own npm) will do as well
+    command -v node >/dev/null && command -v npm >/dev/null && exit 0
+    packages=(nodejs npm) ;;
   fuzz) packages=(cmake make clang libclang-rt-dev zlib1g-dev) ;;
   *) packages=(cmake g++ make zlib1g-dev libgtest-dev libbenchmark-dev groff-base) ;;
 esac

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -277,13 +278,17 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
     const std::string page = std::string(BUILD_DIR) + "/report-example.html";
     const std::string shot = std::string(BUILD_DIR) + "/report-example.png";
     ASSERT_EQ(std::system((std::string(REKUL_REPORT_BIN) + " --html --fasta " + kExamples +
-                           "example.fa " + out.path() + " > " + page)
+                           "example.fa --motifs " + kExamples + "example.motifs " + out.path() +
+                           " > " + page)
                               .c_str()),
               0);
     const std::string html = readFile(page);
-    // Self-contained: no external script, style sheet, image or font.
-    for (const char* fetch : {"src=", "<link", "url(", "@import"})
+    // Self-contained: no external script, style sheet, image or font; url() only names the
+    // page's own patterns.
+    for (const char* fetch : {"src=", "<link", "@import"})
         EXPECT_EQ(html.find(fetch), std::string::npos) << fetch;
+    for (size_t at = 0; (at = html.find("url(", at)) != std::string::npos; ++at)
+        EXPECT_EQ(html.substr(at, 5), "url(#");
     const std::string flags =
         " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
         " --disable-background-networking --disable-component-update --disable-sync"
@@ -293,15 +298,122 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
         runProgram("sh", {"-c", std::string(chromium) + flags +
                                     " --enable-logging=stderr --v=0 --dump-dom file://" + page});
     ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
-    size_t svgs = 0;
-    for (size_t at = 0; (at = dom.out.find("<svg", at)) != std::string::npos; ++at) ++svgs;
-    EXPECT_EQ(svgs, countReport(example.out).instances.size());  // every module is drawn
+    auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = 0; (at = dom.out.find(what, at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    // Modules that are no other's sub-module open drawn, with a logo per motif; sub-modules
+    // wait, closed, under their parent.
+    size_t drawn = 0, motifs = 0;
+    const auto tsv = rows(report({out.path()}).out);
+    for (size_t r = 1; r < tsv.size(); ++r)
+        if (tsv[r].size() == 6) {  // an empty parent column
+            ++drawn;
+            motifs += std::stoul(tsv[r][2]);
+        }
+    ASSERT_GT(drawn, 0u);
+    ASSERT_LT(drawn, tsv.size() - 1);
+    EXPECT_EQ(count("aria-label=\"instances of module"), drawn);
+    EXPECT_EQ(count("aria-label=\"logo of"), motifs);
+    EXPECT_EQ(count("<details class=\"submodules\""), drawn);
+    EXPECT_NE(dom.out.find("M0001 (GATA_01)"), std::string::npos);
+    EXPECT_EQ(count("<svg id=\"heatmap\""), 1u);
+    EXPECT_EQ(count("<svg id=\"network\""), 1u);
+    EXPECT_NE(dom.out.find("<footer id=\"provenance\"><pre>program: rekul-report"),
+              std::string::npos);
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
     runProgram("sh",
                {"-c", std::string(chromium) + flags +
                           " --window-size=1200,1400 --screenshot=" + shot + " file://" + page});
     EXPECT_TRUE(std::filesystem::exists(shot));
+}
+
+// Genes cut from chr2 at known places, one on each strand, one hit each at gene positions
+// 10-12: the page's tooltips put the hit where BED does (1-based), and the ticks count the
+// chromosome's positions, falling along a minus-strand gene.
+TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
+    if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "Chromium is not installed";
+    const std::string bases(100, 'A');
+    TempFile fasta(">g1 chr2:1001-1101(+)\n" + bases + "\n>g2 chr2:2001-2101(-)\n" + bases + "\n",
+                   "genes.fa");
+    TempFile text(">A\tB\t1,0.5\ng1\n\tA\t10\t12\t+\t3\n\tB\t40\t45\t+\t3\n"
+                  ">A\tC\t1,0.5\ng2\n\tA\t10\t12\t+\t3\n\tC\t40\t45\t+\t3\n");
+    const std::string page = std::string(BUILD_DIR) + "/report-genomic.html";
+    std::ofstream(page) << report({"--html", "--fasta", fasta.path(), text.path()}).out;
+    RunResult dom = chromiumDom(page, "chromium-profile-genomic");
+    ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
+    // BED: g1's hit at chr2 1011-1014 (0-based, end exclusive), g2's at 2088-2091 on '-'.
+    auto bed = rows(report({"--bed", "--hits", "--fasta", fasta.path(), text.path()}).out);
+    std::set<std::string> placed;
+    for (const auto& f : bed)
+        placed.insert(f[0] + ":" + std::to_string(std::stol(f[1]) + 1) + "-" + f[2] + " " + f[5]);
+    EXPECT_TRUE(placed.count("chr2:1012-1014 +"));
+    EXPECT_TRUE(placed.count("chr2:2089-2091 -"));
+    EXPECT_NE(dom.out.find("A chr2:2,089-2,091 - (gene 10-12 +)"), std::string::npos);
+    EXPECT_NE(dom.out.find("A chr2:1,012-1,014 + (gene 10-12 +)"), std::string::npos);
+    // Ticks every 20 chromosome positions: rising along g1, falling along g2.
+    auto ticksOf = [&](const std::string& module) {
+        const size_t from = dom.out.find("aria-label=\"instances of module " + module + "\"");
+        const size_t to = dom.out.find("</svg>", from);
+        std::vector<std::string> ticks;
+        for (size_t at = dom.out.find("class=\"tick\">", from); at < to;
+             at = dom.out.find("class=\"tick\">", at + 1)) {
+            const size_t text = at + std::string("class=\"tick\">").size();
+            ticks.push_back(dom.out.substr(text, dom.out.find('<', text) - text));
+        }
+        return ticks;
+    };
+    EXPECT_EQ(ticksOf("M1"), (std::vector<std::string>{"1,020", "1,040", "1,060", "1,080", "1,100"}));
+    EXPECT_EQ(ticksOf("M2"), (std::vector<std::string>{"2,100", "2,080", "2,060", "2,040", "2,020"}));
+    EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
+}
+
+// Every pair of hits of every instance is one BEDPE line, on the hits' own placements.
+TEST(ReportForms, BedpeHoldsEveryPairOfEachInstance) {
+    const std::string report4 = kGolden + "four.out";
+    std::set<std::string> expected;
+    const auto hits = rows(report({"--hits", report4}).out);
+    for (size_t a = 1; a < hits.size(); ++a)
+        for (size_t b = a + 1; b < hits.size() && hits[b][0] == hits[a][0] && hits[b][1] == hits[a][1];
+             ++b)
+            expected.insert(hits[a][2] + "\t" + hits[a][4] + "\t" +
+                            std::to_string(std::stol(hits[a][5]) + 1) + "\t" + hits[b][2] + "\t" +
+                            hits[b][4] + "\t" + std::to_string(std::stol(hits[b][5]) + 1) + "\t" +
+                            hits[a][0] + ":" + hits[a][2] + ":" + hits[a][3] + ":" + hits[b][3]);
+    std::set<std::string> bedpe;
+    for (const auto& f : rows(report({"--bedpe", report4}).out)) {
+        ASSERT_EQ(f.size(), 10u);
+        bedpe.insert(f[0] + "\t" + f[1] + "\t" + f[2] + "\t" + f[3] + "\t" + f[4] + "\t" + f[5] +
+                     "\t" + f[6]);
+    }
+    EXPECT_EQ(bedpe, expected);
+}
+
+// The golden reports' M1 holds every motif and M2-M5 its three-motif subsets in the same
+// genes: all have parent M1, and --closed keeps M1 alone, from a file or standard input.
+TEST(ReportForms, ClosedModulesAndParents) {
+    for (const std::string name : {"four.out", "four.ortho.out"}) {
+        const auto tsv = rows(report({kGolden + name}).out);
+        ASSERT_GE(tsv.size(), 3u);
+        EXPECT_EQ(tsv[0].back(), "parent");
+        for (size_t r = 2; r < tsv.size(); ++r)
+            if (tsv[r][2] == "3") {
+                EXPECT_EQ(tsv[r].back(), "M1") << name << " " << tsv[r][0];
+            }
+        const auto closed = rows(report({"--closed", "--hits", kGolden + name}).out);
+        for (size_t r = 1; r < closed.size(); ++r) EXPECT_EQ(closed[r][0], "M1");
+        RunResult piped = runProgram(
+            "sh", {"-c", std::string(REKUL_REPORT_BIN) + " --closed --hits < " + kGolden + name});
+        EXPECT_EQ(rows(piped.out), closed);
+    }
+    // A fault in standard input's report is told there, not in a temporary copy.
+    RunResult bad = runProgram(
+        "sh", {"-c", "printf '>A\\tB\\t1,0.5\\ng1\\n' | " + std::string(REKUL_REPORT_BIN) +
+                         " --closed"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("Error: standard input line"), std::string::npos) << bad.err;
 }
 
 // An instance of 200,000 hits: the page must draw it (spreading the hits into one call's

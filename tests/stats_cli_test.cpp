@@ -243,4 +243,30 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
     for (size_t at = 0; (at = dom.out.find("class=\"significant\"", at)) != std::string::npos; ++at)
         ++marked;
     EXPECT_EQ(static_cast<int64_t>(marked), passing);
+    // The volcano plot links a point to each module (every one has a q and a fold, "inf"
+    // included).
+    const size_t from = dom.out.find("<svg id=\"volcano\""), to = dom.out.find("</svg>", from);
+    ASSERT_NE(from, std::string::npos);
+    size_t points = 0;
+    for (size_t at = dom.out.find("<a href=\"#M", from); at < to; at = dom.out.find("<a href=\"#M", at + 1))
+        ++points;
+    EXPECT_EQ(points, rows(readFile(run.table.path())).size() - 1);
+}
+
+// Every form says how it was made, the statistics table's own notes included.
+TEST(ReportStats, EveryFormSaysHowItWasMade) {
+    ExampleStats run(false);
+    const std::vector<std::string> base{"--stats", run.table.path(), run.report.path()};
+    for (const char* form : {"--tsv", "--hits", "--gff", "--bed", "--bedpe", "--html"}) {
+        std::vector<std::string> args{form};
+        args.insert(args.end(), base.begin(), base.end());
+        const std::string out = runProgram(REKUL_REPORT_BIN, args).out;
+        const std::string command = std::string(REKUL_REPORT_BIN) + " " + form + " --stats";
+        EXPECT_NE(out.find("program: rekul-report " REKUL_VERSION), std::string::npos) << form;
+        EXPECT_NE(out.find(command), std::string::npos) << form;
+        EXPECT_NE(out.find("stats table program: rekul " REKUL_VERSION), std::string::npos) << form;
+        EXPECT_NE(out.find("stats table test: one-sided Fisher"), std::string::npos) << form;
+    }
+    const std::string bed = runProgram(REKUL_REPORT_BIN, {"--bed", run.report.path()}).out;
+    EXPECT_EQ(bed.rfind("track name=rekul-modules description=\"program: rekul-report", 0), 0u);
 }

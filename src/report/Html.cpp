@@ -213,7 +213,7 @@ void HtmlPage::write(std::ostream& out, const std::string& title,
     }
     out << "},\"modules\":[\n";
     // Each module's JSON gains its parent, known now that every module has been added.
-    families_.resolve();
+    families_.resolve(false);
     for (size_t m = 0; m < kept_.size(); ++m)
         out << (m ? ",\n" : "") << "{\"parent\":" << families_.parent(kept_[m].number) << ","
             << std::string_view(kept_[m].json).substr(1);

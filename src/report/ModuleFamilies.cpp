@@ -18,28 +18,50 @@ void ModuleFamilies::add(const ReportModule& module) {
     modules_.push_back({module.number, ids(module.motifs, motifIds_), ids(genes, geneIds_)});
 }
 
-void ModuleFamilies::resolve() {
-    std::vector<std::vector<uint32_t>> holding(motifIds_.size());  // module indexes per motif
-    for (uint32_t m = 0; m < modules_.size(); ++m)
-        for (int32_t motif : modules_[m].motifs) holding[static_cast<size_t>(motif)].push_back(m);
-    for (Summary& module : modules_) {
-        if (module.motifs.empty()) continue;
-        int32_t rarest = module.motifs.front();
-        for (int32_t motif : module.motifs)
-            if (holding[static_cast<size_t>(motif)].size() <
-                holding[static_cast<size_t>(rarest)].size())
-                rarest = motif;
-        const Summary* parent = nullptr;
-        for (uint32_t index : holding[static_cast<size_t>(rarest)]) {
-            const Summary& other = modules_[index];
-            if (other.motifs.size() <= module.motifs.size() ||
-                !std::includes(other.motifs.begin(), other.motifs.end(), module.motifs.begin(),
-                               module.motifs.end()))
-                continue;
-            if (other.genes == module.genes) module.closed = false;
-            if (!parent || other.motifs.size() > parent->motifs.size()) parent = &other;
+void ModuleFamilies::resolve(bool findClosed) {
+    // Modules from the most motifs to the fewest, in report order among equally many: a
+    // module's supersets come before it, the largest first. Per motif, a bit per module (in
+    // that order) says whether the module holds it; the supersets of a module are the bits
+    // set for all of its motifs among the modules with more motifs.
+    std::vector<uint32_t> order(modules_.size());
+    for (uint32_t m = 0; m < order.size(); ++m) order[m] = m;
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return modules_[a].motifs.size() > modules_[b].motifs.size();
+    });
+    const size_t words = (order.size() + 63) / 64;
+    std::vector<std::vector<uint64_t>> holding(motifIds_.size(), std::vector<uint64_t>(words));
+    std::vector<size_t> held(motifIds_.size());
+    for (uint32_t at = 0; at < order.size(); ++at)
+        for (int32_t motif : modules_[order[at]].motifs) {
+            holding[static_cast<size_t>(motif)][at / 64] |= uint64_t{1} << (at % 64);
+            ++held[static_cast<size_t>(motif)];
         }
-        if (parent) module.parent = parent->number;
+    size_t larger = 0;  // modules with more motifs than the current one come before it
+    for (uint32_t at = 0; at < order.size(); ++at) {
+        Summary& module = modules_[order[at]];
+        while (larger < at && modules_[order[larger]].motifs.size() > module.motifs.size())
+            ++larger;
+        if (module.motifs.empty()) continue;
+        // The motif the fewest modules hold first, so that most words end at one load.
+        std::vector<int32_t> motifs = module.motifs;
+        std::sort(motifs.begin(), motifs.end(),
+                  [&](int32_t a, int32_t b) { return held[static_cast<size_t>(a)] < held[static_cast<size_t>(b)]; });
+        std::vector<const uint64_t*> rows;
+        for (int32_t motif : motifs) rows.push_back(holding[static_cast<size_t>(motif)].data());
+        for (size_t w = 0; w * 64 < larger; ++w) {
+            uint64_t common = w + 1 == (larger + 63) / 64 && larger % 64
+                                  ? (uint64_t{1} << (larger % 64)) - 1
+                                  : ~uint64_t{0};
+            for (size_t r = 0; r < rows.size() && common; ++r) common &= rows[r][w];
+            for (; common; common &= common - 1) {
+                const Summary& other =
+                    modules_[order[w * 64 + static_cast<size_t>(__builtin_ctzll(common))]];
+                if (!module.parent) module.parent = other.number;
+                if (other.genes == module.genes) module.closed = false;
+                if (!findClosed || !module.closed) break;
+            }
+            if (module.parent && (!findClosed || !module.closed)) break;
+        }
     }
 }
 

@@ -4,8 +4,9 @@
 // holds the same genes (the distinct genes with an instance): a module that is not closed
 // says nothing its larger module does not.
 // Modules are added one at a time, as summaries (motif and gene ids), so that a report of
-// any size needs memory for its gene lists only. Supersets are looked up through the modules
-// of each motif, starting from the motif that the fewest modules hold.
+// any size needs memory for its gene lists only. Supersets are found as the modules, among
+// those with more motifs, whose bits are set for every motif of the module (a bit per module
+// and motif), a word of 64 modules at a time.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,9 @@
 class ModuleFamilies {
   public:
     void add(const ReportModule& module);
-    // Finds every module's parent and whether it is closed; call once, after the last add.
-    void resolve();
+    // Finds every module's parent and, with `findClosed`, whether it is closed (which looks
+    // at all of its supersets, not only the first); call once, after the last add.
+    void resolve(bool findClosed = true);
 
     // The number of the module's parent, 0 for none; false for a module never added.
     int64_t parent(int64_t number) const;

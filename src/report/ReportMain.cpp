@@ -48,7 +48,7 @@ with the module whatever the sort.
                    one line per hit, named M<n>:<gene>:<motif> and on its strand. Lines
                    are sorted by chromosome and start (sort -k1,1 -k2,2n), each once
 --bedpe            BEDPE, one line per pair of hits of every instance, named
-                   M<n>:<gene>:<motif>:<motif>, scored and sorted as BED
+                   M<n>:<gene>:<motif>:<motif>, scored as BED, in report order
 --gff              GFF3: a motif_module feature per instance and a TF_binding_site child per
                    hit (1-based inclusive positions)
 --html             one self-contained page: a sortable table of the modules, each module's
@@ -402,8 +402,9 @@ int reportMain(int argc, char** argv) {
     // With a table, the first module is read before anything is written, so that a table of
     // another report is refused with nothing on standard output.
     bool more = stats && source.next(module);
-    const bool bed = options.form == OutputForm::BedInstances ||
-                     options.form == OutputForm::BedHits || options.form == OutputForm::Bedpe;
+    // BEDPE streams: its lines grow with the square of an instance's hits.
+    const bool bed =
+        options.form == OutputForm::BedInstances || options.form == OutputForm::BedHits;
     const std::string header = formHeader(options.form, context);
     if (!bed) out << header;
     if (!stats) more = source.next(module);
@@ -431,8 +432,11 @@ int reportMain(int argc, char** argv) {
     };
     for (const ReportModule& each : modules) emit(each);
     for (; more; more = source.next(module)) emit(module);
-    if (bed) out << header << sortedBed(lines);
-    parents.resolve();
+    if (bed) {
+        out << header;
+        writeSortedBed(out, lines);
+    }
+    parents.resolve(false);
     for (auto& [number, row] : rows) {
         // The row ends in its empty parent column.
         if (const int64_t parent = parents.parent(number))

@@ -173,7 +173,7 @@ int bedScore(const ReportModule& module) {
     return static_cast<int>(std::clamp(std::round(-10 * std::log10(x)), 0.0, 1000.0));
 }
 
-std::string sortedBed(const std::string& lines) {
+void writeSortedBed(std::ostream& out, const std::string& lines) {
     struct Line {
         std::string_view text, chrom;
         int64_t start;
@@ -193,11 +193,8 @@ std::string sortedBed(const std::string& lines) {
         if (a.start != b.start) return a.start < b.start;
         return a.text < b.text;
     });
-    std::string out;
     for (size_t i = 0; i < sorted.size(); ++i)
-        if (i == 0 || sorted[i].text != sorted[i - 1].text)
-            out.append(sorted[i].text).append("\n");
-    return out;
+        if (i == 0 || sorted[i].text != sorted[i - 1].text) out << sorted[i].text << '\n';
 }
 
 std::string formHeader(OutputForm form, const FormContext& context) {

@@ -9,11 +9,12 @@
 //           or with hits one line per hit (name M<n>:<gene>:<motif>, the hit's strand); the
 //           score is min(1000, round(-10 log10 p)) of the module's probability, or of its q
 //           value with a statistics table
-//   BEDPE   one line per pair of hits of an instance, name M<n>:<gene>:<motif>:<motif>
+//   BEDPE   one line per pair of hits of an instance, name M<n>:<gene>:<motif>:<motif>, in
+//           report order (its lines grow with the square of an instance's hits)
 //   GFF3    a motif_module feature per instance and a TF_binding_site child per hit
 // Positions are placed through GeneCoordinates: relative to each gene, or genomic where the
-// sequence file's titles give regions. BED and BEDPE lines are sorted (chromosome, then
-// start) and told once by sortedBed. Each form carries how it was made: '#' lines at the end
+// sequence file's titles give regions. BED lines are sorted (chromosome, then start) and
+// told once by writeSortedBed. Each form carries how it was made: '#' lines at the end
 // of TSV and GFF3, a track line's description and '#' lines at the top of BED.
 #pragma once
 
@@ -47,8 +48,8 @@ std::string formFooter(OutputForm form, const FormContext& context);
 std::string formatModuleAs(OutputForm form, const ReportModule& module,
                            const FormContext& context);
 
-// BED or BEDPE lines in `sort -k1,1 -k2,2n` order (ties by the whole line), each once.
-std::string sortedBed(const std::string& lines);
+// Writes BED lines in `sort -k1,1 -k2,2n` order (ties by the whole line), each once.
+void writeSortedBed(std::ostream& out, const std::string& lines);
 
 // The BED score of a module: min(1000, round(-10 log10 x)) of its q value where it carries
 // statistics, else of its probability; 0 where x is not a number.

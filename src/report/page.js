@@ -1,6 +1,8 @@
 // Script of rekul-report's HTML page: draws the modules from the JSON data that the page
 // embeds (no network, no external script); embedded into the page at build time.
 // Loops, not spread or apply, over data: an instance may hold hundreds of thousands of hits.
+// The whole script runs in one function, so that it leaves no name in the page's globals.
+(function () {
 "use strict";
 window.addEventListener("error", function (event) {
   const failure = document.getElementById("failure");
@@ -441,7 +443,7 @@ function drawHeatmap(pairs) {
   const n = order.length, cell = 16, margin = 110;
   let most = 1;
   pairs.count.forEach(function (row) { row.forEach(function (v) { most = Math.max(most, v); }); });
-  const svg = svgElement("svg", { id: "heatmap", width: margin + n * cell + 10, height: margin + n * cell + 10,
+  const svg = svgElement("svg", { id: "heatmap", width: 2 * margin + n * cell, height: margin + n * cell + 10,
     role: "img", "aria-label": "heatmap of motif pairs" });
   order.forEach(function (i, r) {
     svg.appendChild(svgText({ x: margin - 4, y: margin + r * cell + 12, "text-anchor": "end" },
@@ -488,24 +490,33 @@ function drawNetwork(pairs) {
   for (let i = 0; i < n; ++i) {
     const p = point(i);
     svg.appendChild(titled(svgElement("circle", { cx: p[0], cy: p[1], r: 5, fill: "#D55E00" }), shownName(pairs.names[i])));
-    const right = Math.cos(p[2]) >= 0;
-    svg.appendChild(svgText({ x: p[0] + (right ? 8 : -8), y: p[1] + 4, "text-anchor": right ? "start" : "end" },
-      shortLabel(shownName(pairs.names[i]), 20)));
+    // Labels beside the circle, above the top and below the bottom nodes.
+    const c = Math.cos(p[2]), s = Math.sin(p[2]);
+    const anchor = Math.abs(c) < 0.3 ? "middle" : c > 0 ? "start" : "end";
+    svg.appendChild(svgText({ x: p[0] + (anchor === "middle" ? 0 : c > 0 ? 8 : -8),
+      y: p[1] + (anchor === "middle" ? (s < 0 ? -9 : 16) : 4), "text-anchor": anchor },
+    shortLabel(shownName(pairs.names[i]), 20)));
   }
   return svg;
 }
 
-// Fold enrichment (log2) against -log10 q, each point a link to its module.
+// Fold enrichment (log2) against -log10 q, each point a link to its module. A fold of
+// infinity (no background gene holds the module) and a q of 0 sit one unit past the largest
+// finite value, a fold of 0 one unit below the smallest, drawn as triangles.
 function drawVolcano() {
   const width = 520, height = 340, left = 50, bottom = 40;
-  const points = modules.filter(function (m) { return m.st !== undefined && m.st.q !== null && m.st.fold !== null; });
-  const xs = points.map(function (m) { return m.st.fold > 0 ? Math.log2(m.st.fold) : -10; });
-  const ys = points.map(function (m) { return m.st.q > 0 ? -Math.log10(m.st.q) : 10; });
+  const points = modules.filter(function (m) {
+    return m.st !== undefined && m.st.q !== null && (m.st.fold !== null || m.st.foldt === "inf");
+  });
+  const xs = points.map(function (m) { return m.st.fold === null ? Infinity : m.st.fold > 0 ? Math.log2(m.st.fold) : -Infinity; });
+  const ys = points.map(function (m) { return m.st.q > 0 ? -Math.log10(m.st.q) : Infinity; });
   let xLow = -1, xHigh = 1, yHigh = 2;
-  xs.forEach(function (x) { xLow = Math.min(xLow, x); xHigh = Math.max(xHigh, x); });
-  ys.forEach(function (y) { yHigh = Math.max(yHigh, y); });
-  const sx = function (x) { return left + (x - xLow) / (xHigh - xLow) * (width - left - 10); };
-  const sy = function (y) { return height - bottom - y / yHigh * (height - bottom - 10); };
+  xs.forEach(function (x) { if (isFinite(x)) { xLow = Math.min(xLow, x); xHigh = Math.max(xHigh, x); } });
+  ys.forEach(function (y) { if (isFinite(y)) yHigh = Math.max(yHigh, y); });
+  const beyond = function (v, low, high) { return v === Infinity ? high + 1 : v === -Infinity ? low - 1 : v; };
+  const xMin = xLow - 1, xMax = xHigh + 1, yMax = yHigh + 1;
+  const sx = function (x) { return left + (beyond(x, xLow, xHigh) - xMin) / (xMax - xMin) * (width - left - 10); };
+  const sy = function (y) { return height - bottom - beyond(y, 0, yHigh) / yMax * (height - bottom - 10); };
   const svg = svgElement("svg", { id: "volcano", width: width, height: height, role: "img",
     "aria-label": "volcano plot" });
   svg.appendChild(svgElement("line", { x1: left, x2: width - 10, y1: height - bottom, y2: height - bottom, stroke: "#999" }));
@@ -515,12 +526,19 @@ function drawVolcano() {
   svg.appendChild(svgText({ x: (left + width) / 2, y: height - 8, "text-anchor": "middle" }, "log2 fold enrichment"));
   svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(14," + (height - bottom) / 2 + ") rotate(-90)",
     "text-anchor": "middle" }, "-log10 q"));
+  [xLow, 0, xHigh].forEach(function (x) {
+    svg.appendChild(svgText({ x: sx(x), y: height - bottom + 14, "text-anchor": "middle", class: "tick" }, x.toFixed(1)));
+  });
   points.forEach(function (m, i) {
     const link = svgElement("a", { href: "#" + m.id });
     link.addEventListener("click", function () { reveal(m.id); });
-    link.appendChild(titled(svgElement("circle", { cx: sx(xs[i]), cy: sy(ys[i]), r: 4,
-      fill: significant(m) ? "#D55E00" : "#56B4E9", "fill-opacity": 0.8 }),
-      m.id + ": fold " + m.st.foldt + ", q " + m.st.qt));
+    const x = sx(xs[i]), y = sy(ys[i]);
+    const marker = isFinite(xs[i]) && isFinite(ys[i])
+      ? svgElement("circle", { cx: x, cy: y, r: 4 })
+      : svgElement("path", { d: "M" + x + "," + (y - 5) + "l4.5,8h-9z" });
+    marker.setAttribute("fill", significant(m) ? "#D55E00" : "#56B4E9");
+    marker.setAttribute("fill-opacity", 0.8);
+    link.appendChild(titled(marker, m.id + ": fold " + m.st.foldt + ", q " + m.st.qt));
     svg.appendChild(link);
   });
   return svg;
@@ -561,3 +579,4 @@ renderViews();
 drawPlots();
 writeProvenance();
 if (location.hash) reveal(location.hash.slice(1));
+})();
