@@ -128,8 +128,17 @@ TEST(ReportForms, AgreeWithTheReport) {
             expected.insert({gene, std::to_string(span.first), std::to_string(span.second),
                              key.substr(0, key.find(':')) + ":" + gene});
         }
-        for (const auto& f : rows(report({"--bed", file.path()}).out))
-            bed.insert({f[0], f[1], f[2], f[3]});
+        const auto bedRows = rows(report({"--bed", file.path()}).out);
+        for (size_t r = 0; r < bedRows.size(); ++r) {
+            const auto& f = bedRows[r];
+            EXPECT_TRUE(bed.insert({f[0], f[1], f[2], f[3]}).second) << "repeated: " << f[3];
+            // In sort -k1,1 -k2,2n order.
+            if (r == 0) continue;
+            EXPECT_TRUE(bedRows[r - 1][0] < f[0] ||
+                        (bedRows[r - 1][0] == f[0] &&
+                         std::stol(bedRows[r - 1][1]) <= std::stol(f[1])))
+                << f[0] << " " << f[1];
+        }
         EXPECT_EQ(bed, expected);
         // and each hit of a module in a gene once.
         std::set<std::vector<std::string>> hitSet;
@@ -368,6 +377,11 @@ TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
     EXPECT_EQ(ticksOf("M1"), (std::vector<std::string>{"1,020", "1,040", "1,060", "1,080", "1,100"}));
     EXPECT_EQ(ticksOf("M2"), (std::vector<std::string>{"2,100", "2,080", "2,060", "2,040", "2,020"}));
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
+    runProgram("sh", {"-c", "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
+                            " --no-first-run --user-data-dir=" +
+                                std::string(BUILD_DIR) +
+                                "/chromium-profile-genomic --window-size=1100,1300 --screenshot=" +
+                                std::string(BUILD_DIR) + "/report-genomic.png file://" + page});
 }
 
 // Every pair of hits of every instance is one BEDPE line, on the hits' own placements.
