@@ -10,6 +10,7 @@
 #include "hits/Hit.hpp"
 #include "motif/Cutoff.hpp"
 #include "motif/ExactCutoff.hpp"
+#include "motif/ScoreBounds.hpp"
 #include "motif/MotifA.hpp"
 #include "motif/WindowScore.hpp"
 
@@ -259,6 +260,24 @@ TEST(ExactCutoff, GridBracketHoldsTheCutoffAndBoundsWideMotifs) {
             EXPECT_LT(bracket.high - bracket.low, 0.05 * width + 0.01);
         }
     }
+    // Motifs whose words score alike (all rows flat) or fall on a few scores (rows 0.5, 0.5,
+    // 0, 0): the bracket's ends stay on their sides of the tail however the grid rounds.
+    for (const std::vector<float>& row :
+         {std::vector<float>{0.25f, 0.25f, 0.25f, 0.25f}, std::vector<float>{0.5f, 0.5f, 0, 0}}) {
+        std::vector<float> freq;
+        for (int i = 0; i < 5; ++i) freq.insert(freq.end(), row.begin(), row.end());
+        MotifTable table(motifOf(freq), kUniform);
+        const auto scores = allWindowScores(table, kUniform);
+        for (double p : {0.001, 0.01, 0.2}) {
+            ScoreBracket bracket = scoreBracket(table, kUniform, p);
+            // No score has a tail above p where the words that score at all hold less.
+            if (bracket.low > -std::numeric_limits<double>::infinity()) {
+                EXPECT_GT(tailAbove(scores, static_cast<float>(bracket.low)), p)
+                    << row[0] << " " << p;
+            }
+            EXPECT_LE(tailAbove(scores, static_cast<float>(bracket.high)), p) << row[0] << " " << p;
+        }
+    }
     // A wide, nearly uninformative motif at a large p has far more tail words than the
     // enumeration may visit: the cutoff is then the guaranteed bound of the fine grid.
     std::vector<float> flat;
@@ -268,6 +287,28 @@ TEST(ExactCutoff, GridBracketHoldsTheCutoffAndBoundsWideMotifs) {
     float cutoff = exactCutoff(wide, kUniform, 0.3);
     EXPECT_GE(cutoff, bracket.high);
     EXPECT_LT(cutoff, bracket.high + 1e-5);
+}
+
+// The bound on the rest of a window holds after a large prefix sum, where every float
+// addition of a small term rounds up by almost half of the sum's last place; and a base that
+// the background lacks is no part of any window.
+TEST(ScoreBoundsTest, RestBoundCoversRoundingAfterLargeSumsAndSkipsAbsentBases) {
+    std::vector<float> freq;
+    for (int i = 0; i < 12; ++i) freq.insert(freq.end(), {0.258f, 0.2473f, 0.2473f, 0.2472f});
+    MotifTable table(motifOf(freq), kUniform);
+    const RestBounds rest(table, allBases());
+    for (float s : {1e5f, 1e6f, 3e6f, 1e7f, -1e6f}) {
+        float sum = s;
+        for (int32_t i = 0; i < table.width(); ++i) sum = addRounded(sum, table.term(i, 0, 0));
+        EXPECT_LE(sum, rest.upper(0, 0, s)) << s;
+    }
+    // Without C and G, no term divides by a frequency of 0: the bracket is finite.
+    const float atOnly[4] = {0.5f, 0.0f, 0.0f, 0.5f};
+    const Alphabet present = alphabetOf(atOnly);
+    ASSERT_EQ(present.count, 2);
+    EXPECT_EQ(present.bases[1], 3);
+    EXPECT_FALSE(RestBounds(MotifTable(motifOf(freq), atOnly), present).unbounded);
+    EXPECT_LT(scoreBracket(MotifTable(motifOf(freq), atOnly), atOnly, 1e-3).high, 1e30);
 }
 
 TEST(ExactCutoff, LargeSampleLandsNearTheExactCutoff) {
