@@ -182,6 +182,14 @@ TEST(MotifFormats, DetectionAndNaming) {
     read = parseMotifs(memeLines, detectMotifFormat(memeLines));
     EXPECT_EQ(read[0].tfName, "A1");
     EXPECT_EQ(read[0].rows[0], (std::array<double, 4>{10, 5, 5, 0}));
+    // Rows may be separated by blank lines; each keeps its own line number.
+    const auto spaced = linesOf(
+        "MEME version 4\n\nMOTIF B1\nletter-probability matrix: w= 2 nsites= 10\n"
+        "0.5 0.5 0 0\n\n0 0 0.5 0.5\n");
+    read = parseMotifs(spaced, detectMotifFormat(spaced));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].rows, (std::vector<std::array<double, 4>>{{5, 5, 0, 0}, {0, 0, 5, 5}}));
+    EXPECT_EQ(read[0].rowLines, (std::vector<long>{5, 7}));
 }
 
 TEST(MotifFormats, RefusalsAndWarnings) {
@@ -200,6 +208,11 @@ TEST(MotifFormats, RefusalsAndWarnings) {
               std::string::npos);
     EXPECT_NE(none.err.find("has matrix rows (lines of four numbers: A C G T)\n"),
               std::string::npos);
+    // A TRANSFAC entry without rows is told by the line that names it, the first one too.
+    RunResult transfac = run("AC M1\n//\nAC M2\nID V$B\nP0 A C G T\n01 1 2 3 4\n//\n");
+    EXPECT_EQ(transfac.status, 0);
+    EXPECT_EQ(transfac.err.rfind("Warning: motif M1 (line 1) has no matrix rows", 0), 0u)
+        << transfac.err;
     RunResult some = run(">M1\tV$A\n>M2\tV$B\n1 0 0 0\n");
     EXPECT_EQ(some.status, 0);
     EXPECT_EQ(some.err.rfind("Warning: motif M1 (line 1) has no matrix rows", 0), 0u);
