@@ -384,6 +384,24 @@ TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
                                 std::string(BUILD_DIR) + "/report-genomic.png file://" + page});
 }
 
+// An ortholog group's length is its reference species', split as rekulo splits it (an empty
+// first species text is dropped); a hit past that length is refused.
+TEST(ReportForms, OrthologReferenceLengthBoundsTheHits) {
+    TempFile groups(">g1\n<\n<ACGTAC\nGG\n<TTTTTTTTTTTT\n>g2\nACG\n<TTTTT\n", "groups.fa");
+    std::ostringstream warnings;
+    const GeneCoordinates coordinates(groups.path(), warnings);
+    EXPECT_EQ(coordinates.length("g1"), 8);
+    EXPECT_EQ(coordinates.length("g2"), 3);
+    TempFile inside(">A\tB\t1,0.5\ng1\n\tA\t0\t2\t+\t3\n\tB\t5\t7\t+\t3\n");
+    TempFile past(">A\tB\t1,0.5\ng1\n\tA\t0\t2\t+\t3\n\tB\t6\t8\t+\t3\n");
+    EXPECT_EQ(report({"--bed", "--hits", "--fasta", groups.path(), inside.path()}).status, 0);
+    RunResult refused = report({"--bed", "--hits", "--fasta", groups.path(), past.path()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("positions 6-8 of gene g1 lie beyond its length 8"),
+              std::string::npos)
+        << refused.err;
+}
+
 // Every pair of hits of every instance is one BEDPE line, on the hits' own placements.
 TEST(ReportForms, BedpeHoldsEveryPairOfEachInstance) {
     const std::string report4 = kGolden + "four.out";

@@ -6,6 +6,7 @@
 
 #include "common/LineReader.hpp"
 #include "common/die.hpp"
+#include "hits/HitAO.hpp"
 #include "hits/SeqReader.hpp"
 
 namespace {
@@ -86,28 +87,21 @@ GeneCoordinates::GeneCoordinates(const std::string& fastaPath, std::ostream& war
     std::string line, title;
     bool haveTitle = reader.next(title);
     long titleLine = reader.lineNumber();
+    std::vector<std::string> body;
     while (haveTitle) {
-        // The length of the gene, or of an ortholog group's reference species: lines before
-        // the first '<' line, or else the text of the first '<' line and its continuation.
-        int64_t length = 0;
-        bool speciesStarted = false, referenceDone = false;
+        // The length of the gene, or of an ortholog group's reference species, split off as
+        // rekulo splits it.
+        body.clear();
         haveTitle = false;
         while (reader.next(line)) {
             if (!line.empty() && line[0] == '>') {
                 haveTitle = true;
                 break;
             }
-            if (!line.empty() && line[0] == '<') {
-                if (!speciesStarted && length == 0)
-                    length = static_cast<int64_t>(line.size()) - 1;
-                else
-                    referenceDone = true;
-                speciesStarted = true;
-            } else if (!referenceDone) {
-                length += static_cast<int64_t>(line.size());
-            }
+            body.push_back(line);
         }
-        addGene(title, titleLine, length, warnings);
+        addGene(title, titleLine, static_cast<int64_t>(splitSpecies(body).front().size()),
+                warnings);
         if (haveTitle) title = line;
         titleLine = reader.lineNumber();
     }
