@@ -46,6 +46,32 @@ TEST(Golden, RekuloReportAndProgress) {
                          kGolden + "four.ortho.fa\n" + readFile(kGolden + "four.err"));
 }
 
+// The golden genes renamed so that file order is not name order: a module of three motifs or
+// more lists its genes by name.
+TEST(Pipeline, ModulesOfThreeMotifsListGenesByName) {
+    TempFile genes(">z1\nAACNGATNCTANTGC\n>b2\nGTTNNGATNC\nTANTGCNNNN\n>m3\nTGCNAACNGATNCTA\n"
+                   ">a4\nAACNNN\n",
+                   "renamed.fa");
+    RunResult r = runProgram(
+        REKUL_BIN, {"--quiet", "-p", "0", "-m", "1", "-g", "3", kGolden + "four.motifs", genes.path()});
+    std::istringstream report(r.out);
+    std::vector<std::string> genesOfModule;
+    size_t modules = 0;
+    auto check = [&] {
+        EXPECT_EQ(genesOfModule, (std::vector<std::string>{"b2", "m3", "z1"}));
+        genesOfModule.clear();
+    };
+    for (std::string line; std::getline(report, line);) {
+        if (line.starts_with(">")) {
+            if (modules++) check();
+        } else if (!line.starts_with("\t")) {
+            genesOfModule.push_back(line);
+        }
+    }
+    check();
+    EXPECT_EQ(modules, 5u);  // four motifs together and each three of them
+}
+
 TEST(Pipeline, CutoffLinesInLibraryOrderBeforeScanning) {
     RunResult r = runProgram(
         REKUL_BIN, {"-t", "-m", "0.01", "-g", "100", kGolden + "four.motifs", kGolden + "four.fa"});

@@ -339,6 +339,33 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
     EXPECT_TRUE(std::filesystem::exists(shot));
 }
 
+// Names that hold markup are shown as text: no element, no script, in the page's source and
+// in the DOM Chromium builds from it.
+TEST(ReportHtml, NamesWithMarkupStayText) {
+    if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "Chromium is not installed";
+    const std::string motif = "<img src=x onerror=\"document.title='pwned'\">";
+    const std::string gene = "</script><script>document.title='pwned2'</script>&amp;'\"";
+    TempFile text(">" + motif + "\tB&C\t1,0.5\n" + gene + "\n\t" + motif +
+                  "\t1\t3\t+\t3\n\tB&C\t5\t8\t-\t3\n");
+    const std::string page = std::string(BUILD_DIR) + "/report-markup.html";
+    const std::string html = report({"--html", text.path()}).out;
+    std::ofstream(page) << html;
+    EXPECT_EQ(html.find("</script><script>document"), std::string::npos);
+    EXPECT_EQ(html.find("<img"), std::string::npos);
+    RunResult dom = chromiumDom(page, "chromium-profile-markup");
+    ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
+    EXPECT_EQ(dom.out.find("<title>pwned"), std::string::npos);
+    EXPECT_EQ(dom.out.find("<img"), std::string::npos);
+    EXPECT_EQ(dom.out.find("<script>document"), std::string::npos);
+    // The names, escaped once, as the text of the table's cells and of the drawing's labels.
+    EXPECT_NE(dom.out.find("&lt;img src=x onerror=\"document.title='pwned'\"&gt;, B&amp;C"),
+              std::string::npos);
+    EXPECT_NE(dom.out.find("&lt;/script&gt;&lt;script&gt;document.title='pwned2'"),
+              std::string::npos);
+    EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
+    EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
+}
+
 // Genes cut from chr2 at known places, one on each strand, one hit each at gene positions
 // 10-12: the page's tooltips put the hit where BED does (1-based), and the ticks count the
 // chromosome's positions, falling along a minus-strand gene.
