@@ -192,6 +192,41 @@ TEST(MotifFormats, DetectionAndNaming) {
     EXPECT_EQ(read[0].rowLines, (std::vector<long>{5, 7}));
 }
 
+// Small files laid out as the real ones that Debian packages ship (tests/data), so that a
+// parser fault fails offline too: brackets against numbers, bare rows, pscan rows with
+// trailing blanks, MEME's background line and text output (MOTIF inside other lines, blocks
+// before the matrix), TRANSFAC with a leading "//", consensus columns, PO and tabs.
+TEST(MotifFormats, TrickyPartsOfRealFiles) {
+    struct Case {
+        const char* file;
+        const char* format;
+        std::vector<std::string> names, labels;
+        std::array<double, 4> firstRow;
+    };
+    const std::vector<Case> cases = {
+        {"jaspar-brackets.pfm", "JASPAR", {"MA9001.1", "MA9002.1"}, {"AGLX", "SECOND"}, {0, 94, 1, 2}},
+        {"jaspar-bare-rows.pfm", "JASPAR rows", {"matrix1"}, {""}, {2, 1, 39, 4}},
+        {"pscan-rows.wil", "JASPAR rows", {"MA9003.1", "MA9004.1"}, {"RUNXL", "OTHER"}, {10, 2, 3, 11}},
+        {"meme-minimal.meme", "MEME", {"KRPX", "IFXI"}, {"KRPX", "alt"}, {0, 3, 0, 14}},
+        {"meme-text-output.txt", "MEME", {"1", "2"}, {"MEME-1", "MEME-2"}, {8.5, 8.5, 0, 0}},
+        {"transfac-entries.dat", "TRANSFAC", {"motif1", "motif2"}, {"motif1", "motif2"}, {1, 2, 2, 0}},
+        {"transfac-po-tabs.transfac", "TRANSFAC", {"MA9056.1"}, {"MZFX"}, {3, 5, 4, 8}},
+    };
+    for (const Case& c : cases) {
+        const auto lines = linesOf(readFile(std::string(DATA_DIR "/") + c.file));
+        const MotifFormat format = detectMotifFormat(lines);
+        EXPECT_STREQ(motifFormatName(format), c.format) << c.file;
+        const auto read = parseMotifs(lines, format);
+        ASSERT_EQ(read.size(), c.names.size()) << c.file;
+        for (size_t m = 0; m < read.size(); ++m) {
+            EXPECT_EQ(read[m].index, c.names[m]) << c.file;
+            EXPECT_EQ(read[m].tfName, c.labels[m]) << c.file;
+        }
+        ASSERT_FALSE(read[0].rows.empty()) << c.file;
+        for (int b = 0; b < 4; ++b) EXPECT_NEAR(read[0].rows[0][b], c.firstRow[b], 1e-4) << c.file;
+    }
+}
+
 TEST(MotifFormats, RefusalsAndWarnings) {
     TempFile seqs(">g1\nACGTACGTAC\n");
     auto run = [&](const std::string& motifText, std::vector<std::string> options = {}) {
