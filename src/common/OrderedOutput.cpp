@@ -18,6 +18,8 @@ void OrderedOutput::emit(const Piece& piece) {
         progress_.line(piece.text);
         return;
     }
+    // errno is the write's own reason only if nothing set it before.
+    errno = 0;
     report_ << piece.text;
     if (!report_ && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
 }

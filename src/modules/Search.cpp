@@ -19,6 +19,12 @@
 namespace {
 // Output that later roots may hold while an earlier one is still running.
 constexpr size_t kReorderBudget = size_t{8} << 20;
+
+struct FinishOnExit {
+    OrderedOutput& output;
+    size_t item;
+    ~FinishOnExit() { output.finish(item); }
+};
 }  // namespace
 
 // The search from one root motif, cut into items that run in parallel: each time the root
@@ -45,22 +51,20 @@ void Discovery::FindCRM(const HitStage& hits) {
                                        SearchScratch(hits.motifNames.size()));
     const bool keepRecords = output_ != ModuleOutput::Report;
     std::vector<std::vector<ModuleRecord>> recordsOfItem(keepRecords ? items.size() : 0);
-    std::atomic<size_t> next{0};
-    auto worker = [&](SearchScratch& space) {
-        std::string buffer;
-        // Once the report cannot be written, the rest of the search is of no use.
-        for (size_t k; output.failure() == 0 && (k = next.fetch_add(1)) < items.size();) {
-            RootOutput out(output, k, buffer, keepRecords ? &recordsOfItem[k] : nullptr);
-            searchItem(items[k], hits, space, out);
+    std::vector<std::string> buffers(scratch.size());
+    orderedParallelFor(
+        items.size(), threads_,
+        [&](size_t k, int thread) {
+            // Every item finishes, even one that fails, so that no later one waits for it.
+            const FinishOnExit finished{output, k};
+            // Once the report cannot be written, the rest of the search is of no use.
+            if (output.failure() != 0) return;
+            RootOutput out(output, k, buffers[static_cast<size_t>(thread)],
+                           keepRecords ? &recordsOfItem[k] : nullptr);
+            searchItem(items[k], hits, scratch[static_cast<size_t>(thread)], out);
             out.flush();
-            output.finish(k);
-        }
-    };
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < scratch.size() && t < items.size(); ++t)
-        pool.emplace_back(worker, std::ref(scratch[t]));
-    worker(scratch[0]);
-    for (std::thread& thread : pool) thread.join();
+        },
+        [](size_t) {});  // the output keeps the order itself, as items write
     if (output.failure() != 0)
         die(std::string("Error: cannot write the report: ") + std::strerror(output.failure()));
     for (std::vector<ModuleRecord>& itemRecords : recordsOfItem)
