@@ -1,6 +1,7 @@
 // rekul-report: a module report as TSV, hit rows, BED, GFF3 or an HTML page.
+#include "common/die.hpp"
 #include "report/ReportMain.hpp"
 
 int main(int argc, char** argv) {
-    return reportMain(argc, argv);
+    return exitStatusOf([&] { return reportMain(argc, argv); });
 }

@@ -1,8 +1,9 @@
 // rekul: recurrent motif modules in one sequence per gene.
+#include "common/die.hpp"
 #include "Pipeline.hpp"
 #include "hits/HitA.hpp"
 #include "modules/Tree.hpp"
 
 int main(int argc, char** argv) {
-    return runPipeline<HitA, Tree>("rekul", argc, argv);
+    return exitStatusOf([&] { return runPipeline<HitA, Tree>("rekul", argc, argv); });
 }

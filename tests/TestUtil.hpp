@@ -104,3 +104,17 @@ inline const std::vector<std::string>& bothPrograms() {
     return programs;
 }
 #endif
+
+#include "common/die.hpp"
+
+// The message of the refusal (a RunEnd of status 1) that `body` throws; "" if it throws none.
+template <typename Body>
+std::string refusalOf(Body&& body) {
+    try {
+        body();
+    } catch (const RunEnd& end) {
+        EXPECT_EQ(end.status(), 1);
+        return end.message();
+    }
+    return "";
+}

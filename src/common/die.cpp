@@ -7,7 +7,6 @@
 #include <utility>
 
 namespace {
-DieHandler installedHandler = nullptr;
 thread_local FileContext* innermost = nullptr;
 }  // namespace
 
@@ -33,15 +32,8 @@ std::string FileContext::withFile(const std::string& message) {
     return message + "\n" + innermost->program_ + ": " + innermost->file_ + ": " + what;
 }
 
-void setDieHandler(DieHandler handler) {
-    installedHandler = handler;
-}
-
 void dieWith(const std::string& text) {
-    const std::string message = FileContext::withFile(text);
-    if (installedHandler) installedHandler(message);
-    std::cerr << message << std::endl;
-    std::exit(1);
+    throw RunEnd(FileContext::withFile(text), 1);
 }
 
 void exitAfterWriting(const std::string& text) {
@@ -50,7 +42,7 @@ void exitAfterWriting(const std::string& text) {
     if (!std::cout)
         dieWith(std::string("Error: cannot write to standard output: ") +
                 std::strerror(errno ? errno : EIO));
-    std::exit(0);
+    throw RunEnd("", 0);
 }
 
 void outOfMemory() {

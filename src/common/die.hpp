@@ -1,22 +1,49 @@
 // Fatal errors and number formatting shared by every stage.
-// `die` prints its message and a newline to standard error and ends the process with
-// status 1, so that a calling script can always tell a failed run from a completed one.
+// The library never ends the process: `die` throws a RunEnd with its message (and the line
+// that names the file being read), which unwinds to the program's entry point; there
+// exitStatusOf prints the message and a newline to standard error and returns status 1, so
+// that a calling script can always tell a failed run from a completed one. Other programs
+// that link the library (the fuzz targets, the tests) catch RunEnd themselves.
 #pragma once
 
-#include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 
-// Writes the message and ends the run, or hands it to the installed handler, which must not
-// return (fuzzing harnesses throw, to go on with the next input).
+// How a run ends early: an error or refusal (status 1, its message for standard error), or
+// a text such as --help written in full (status 0, no message).
+class RunEnd : public std::exception {
+  public:
+    RunEnd(std::string message, int status) : message_(std::move(message)), status_(status) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& message() const { return message_; }
+    int status() const { return status_; }
+
+  private:
+    std::string message_;
+    int status_;
+};
+
+// Throws the message, with the line that names the current file where it needs one.
 [[noreturn]] void dieWith(const std::string& message);
-using DieHandler = void (*)(const std::string& message);
-void setDieHandler(DieHandler handler);
 
 template <typename T>
 [[noreturn]] void die(const T& message) {
     dieWith(std::string(message));
+}
+
+// Runs a program's body, which returns its exit status; a RunEnd thrown from it has its
+// message written to standard error and gives the status.
+template <typename Body>
+int exitStatusOf(Body&& body) {
+    try {
+        return body();
+    } catch (const RunEnd& end) {
+        if (!end.message().empty()) std::cerr << end.message() << std::endl;
+        return end.status();
+    }
 }
 
 // While an object of this class lives, errors of its thread concern the named file: a
@@ -43,7 +70,9 @@ class FileContext {
 // an error line when the text could not be written (a full disk, a closed descriptor).
 [[noreturn]] void exitAfterWriting(const std::string& text);
 
-// Ends the run when memory runs out: a short message written without allocating, status 1.
+// The programs' handler for memory that runs out (std::set_new_handler): a short message
+// written without allocating, and the process ends with status 1 at once, since unwinding
+// would need memory too.
 void outOfMemory();
 
 // Text that a default-formatted output stream gives for the value (6 significant digits).
