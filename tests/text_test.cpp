@@ -9,12 +9,31 @@ TEST(Text, SplitKeepsEmptyFields) {
     EXPECT_EQ(splitAt("", '\t'), (std::vector<std::string>{""}));
 }
 
+TEST(Text, WordsBetweenRunsOfSeparators) {
+    EXPECT_EQ(splitWords("  a \t b  c "), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(splitWords("a b c d", " ", 2), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(splitWords(" \t ").empty());
+}
+
 TEST(Text, NumbersAreWholeFields) {
     int64_t integer = 0;
     EXPECT_TRUE(parseInt64("-5", integer));
     EXPECT_EQ(integer, -5);
     for (const char* bad : {"", "12x", "1.5", "99999999999999999999"})
         EXPECT_FALSE(parseInt64(bad, integer)) << bad;
+    // The front of a field, as atoi reads an option: none reads as 0; overflow is refused.
+    size_t used = 9;
+    EXPECT_TRUE(leadingInt64(" 12abc", integer, used));
+    EXPECT_EQ(integer, 12);
+    EXPECT_EQ(used, 3u);
+    EXPECT_TRUE(leadingInt64("abc", integer, used));
+    EXPECT_EQ(integer, 0);
+    EXPECT_EQ(used, 0u);
+    EXPECT_FALSE(leadingInt64("-99999999999999999999", integer, used));
+    uint64_t digits = 0;
+    EXPECT_TRUE(parseDigits("4294967295", UINT32_MAX, digits));
+    for (const char* bad : {"", "+5", " 5", "-0", "4294967296"})
+        EXPECT_FALSE(parseDigits(bad, UINT32_MAX, digits)) << bad;
     double real = 0;
     EXPECT_TRUE(parseDouble("1e-5", real));
     EXPECT_EQ(real, 1e-5);

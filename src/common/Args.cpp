@@ -243,22 +243,16 @@ std::string Args::versionText() const {
 }
 
 bool parseIntOption(const char* text, int32_t& value) {
-    errno = 0;
-    char* end = nullptr;
-    long long wide = std::strtoll(text, &end, 10);
-    if (errno == ERANGE || wide < INT32_MIN || wide > INT32_MAX) return false;
+    int64_t wide = 0;
+    size_t used = 0;
+    if (!leadingInt64(text, wide, used) || wide < INT32_MIN || wide > INT32_MAX) return false;
     value = static_cast<int32_t>(wide);
     return true;
 }
 
 bool parseUnsigned32(const char* text, uint32_t& seed) {
-    if (*text == '\0') return false;
     uint64_t value = 0;
-    for (const char* c = text; *c; ++c) {
-        if (*c < '0' || *c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(*c - '0');
-        if (value > UINT32_MAX) return false;
-    }
+    if (!parseDigits(text, UINT32_MAX, value)) return false;
     seed = static_cast<uint32_t>(value);
     return true;
 }

@@ -15,14 +15,44 @@ std::vector<std::string> splitAt(std::string_view text, char separator) {
     return fields;
 }
 
-bool parseInt64(std::string_view text, int64_t& value) {
+std::vector<std::string> splitWords(std::string_view text, const char* separators, size_t limit) {
+    std::vector<std::string> words;
+    size_t pos = text.find_first_not_of(separators);
+    while (pos != std::string_view::npos && words.size() < limit) {
+        const size_t end = text.find_first_of(separators, pos);
+        words.emplace_back(text.substr(pos, end == std::string_view::npos ? end : end - pos));
+        pos = end == std::string_view::npos ? end : text.find_first_not_of(separators, end);
+    }
+    return words;
+}
+
+bool leadingInt64(std::string_view text, int64_t& value, size_t& used) {
     const std::string field(text);
-    if (field.empty()) return false;
     char* end = nullptr;
     errno = 0;
     const long long parsed = std::strtoll(field.c_str(), &end, 10);
-    if (*end != '\0' || errno == ERANGE) return false;
+    if (errno == ERANGE) return false;
     value = parsed;
+    used = static_cast<size_t>(end - field.c_str());
+    return true;
+}
+
+bool parseInt64(std::string_view text, int64_t& value) {
+    size_t used = 0;
+    int64_t parsed = 0;
+    if (text.empty() || !leadingInt64(text, parsed, used) || used != text.size()) return false;
+    value = parsed;
+    return true;
+}
+
+bool parseDigits(std::string_view text, uint64_t largest, uint64_t& value) {
+    int64_t parsed = 0;
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    if (!digits || !parseInt64(text, parsed) || static_cast<uint64_t>(parsed) > largest)
+        return false;
+    value = static_cast<uint64_t>(parsed);
     return true;
 }
 

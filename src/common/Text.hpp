@@ -2,6 +2,7 @@
 // reading a whole field as a number, writing a command line back as a shell reads it. A field is a number only when all of it is: "12abc" is not.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,8 +11,22 @@
 // The fields of `text` between separators; n separators give n + 1 fields.
 std::vector<std::string> splitAt(std::string_view text, char separator);
 
+// The words of `text` between any of the separator characters, keeping at most `limit`
+// words (the rest of the text is not split); runs of separators count as one, separators at
+// either end are ignored.
+std::vector<std::string> splitWords(std::string_view text, const char* separators = " \t",
+                                    size_t limit = SIZE_MAX);
+
+// The decimal integer at the start of `text` as strtoll reads it (leading blanks, a sign,
+// digits; none reads as 0), with in `used` the characters it took; false where the number
+// lies outside the 64-bit range.
+bool leadingInt64(std::string_view text, int64_t& value, size_t& used);
+
 // A whole field as a decimal integer, as strtoll reads it, in the 64-bit range.
 bool parseInt64(std::string_view text, int64_t& value);
+
+// A whole field of decimal digits only (no blank, no sign), at most `largest`.
+bool parseDigits(std::string_view text, uint64_t largest, uint64_t& value);
 
 // A whole field as a floating-point number, as strtod reads it.
 bool parseDouble(std::string_view text, double& value);

@@ -7,19 +7,8 @@
 #include <iostream>
 #include <optional>
 
+#include "common/Text.hpp"
 #include "common/die.hpp"
-
-std::vector<std::string> splitFields(const std::string& line, const char* separators,
-                                     size_t limit) {
-    std::vector<std::string> fields;
-    size_t pos = line.find_first_not_of(separators);
-    while (pos != std::string::npos && fields.size() < limit) {
-        size_t end = line.find_first_of(separators, pos);
-        fields.push_back(line.substr(pos, end == std::string::npos ? end : end - pos));
-        pos = end == std::string::npos ? end : line.find_first_not_of(separators, end);
-    }
-    return fields;
-}
 
 namespace {
 
@@ -83,7 +72,7 @@ std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
     for (size_t i = 0; i < lines.size(); ++i) {
         const long lineNumber = static_cast<long>(i) + 1;
         if (i == 0 || isTitle(lines[i])) {  // the first line is a title whatever it holds
-            std::vector<std::string> fields = splitFields(lines[i], "\t", 2);
+            std::vector<std::string> fields = splitWords(lines[i], "\t", 2);
             RawMotif motif;
             motif.index = fields.empty() ? "" : dropPrefix(fields[0], 1);
             motif.tfName = fields.size() < 2 ? "" : dropPrefix(fields[1], 2);
@@ -92,7 +81,7 @@ std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
             continue;
         }
         // Five fields are enough to tell that a line is not a row.
-        std::vector<std::string> fields = splitFields(lines[i], kBlanks, 5);
+        std::vector<std::string> fields = splitWords(lines[i], kBlanks, 5);
         if (fields.size() != 4) continue;
         std::array<double, 4> row;
         for (int b = 0; b < 4; ++b) row[b] = std::atof(fields[b].c_str());
@@ -113,7 +102,7 @@ std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
 
 // A title ">MA0004.1 Arnt": the first word without '>' and the next word.
 RawMotif jasparTitle(const std::string& line, long lineNumber) {
-    std::vector<std::string> words = splitFields(line.substr(1), kBlanks, 2);
+    std::vector<std::string> words = splitWords(line.substr(1), kBlanks, 2);
     RawMotif motif;
     motif.index = words.empty() ? "" : words[0];
     motif.tfName = words.size() < 2 ? "" : words[1];
@@ -291,7 +280,7 @@ std::vector<RawMotif> parseMeme(const std::vector<std::string>& lines) {
     for (size_t i = 0; i < lines.size(); ++i) {
         const long lineNumber = static_cast<long>(i) + 1;
         if (startsWith(lines[i], "MOTIF")) {
-            std::vector<std::string> words = splitFields(lines[i], kBlanks, 3);
+            std::vector<std::string> words = splitWords(lines[i], kBlanks, 3);
             RawMotif motif;
             motif.index = words.size() > 1 ? words[1] : "";
             motif.tfName = memeLabel(lines[i], words, motif.index);
@@ -341,7 +330,7 @@ std::vector<RawMotif> parseTransfac(const std::vector<std::string>& lines) {
     bool inMatrix = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         const long lineNumber = static_cast<long>(i) + 1;
-        std::vector<std::string> words = splitFields(lines[i], kBlanks, 6);
+        std::vector<std::string> words = splitWords(lines[i], kBlanks, 6);
         const std::string code = words.empty() ? "" : words[0];
         if (inMatrix && !code.empty() && std::isdigit(static_cast<unsigned char>(code[0]))) {
             readTransfacRow(words, lineNumber, entry.motif);

@@ -33,8 +33,3 @@ const char* motifFormatName(MotifFormat format);
 // other than Native with the line they start on.
 std::vector<RawMotif> parseMotifs(const std::vector<std::string>& lines, MotifFormat format);
 
-// Splits at any of the separator characters, keeping at most `limit` fields (the rest of
-// the line is not split); runs of separators count as one, separators at either end are
-// ignored.
-std::vector<std::string> splitFields(const std::string& line, const char* separators,
-                                     size_t limit = SIZE_MAX);

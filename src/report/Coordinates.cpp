@@ -5,35 +5,23 @@
 #include <vector>
 
 #include "common/LineReader.hpp"
+#include "common/Text.hpp"
 #include "common/die.hpp"
 #include "hits/HitAO.hpp"
 #include "hits/SeqReader.hpp"
 
 namespace {
 
-std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    size_t pos = text.find_first_not_of(" \t");
-    while (pos != std::string::npos) {
-        size_t end = text.find_first_of(" \t", pos);
-        out.push_back(text.substr(pos, end == std::string::npos ? end : end - pos));
-        pos = end == std::string::npos ? end : text.find_first_not_of(" \t", end);
-    }
-    return out;
-}
-
 bool endsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// A position: digits only, below 10^15 (no chromosome is longer).
 bool readPosition(const std::string& text, int64_t& value) {
-    if (text.empty() || text.size() > 15) return false;
-    value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 10 + (c - '0');
-    }
+    uint64_t digits = 0;
+    if (!parseDigits(text, 999999999999999, digits)) return false;
+    value = static_cast<int64_t>(digits);
     return true;
 }
 
@@ -62,7 +50,7 @@ std::optional<TitleRegion> regionInWord(std::string word) {
 
 std::optional<TitleRegion> regionInTitle(const std::string& title) {
     std::vector<std::string> all =
-        words(!title.empty() && title[0] == '>' ? title.substr(1) : title);
+        splitWords(!title.empty() && title[0] == '>' ? title.substr(1) : title);
     if (all.empty()) return std::nullopt;
     std::optional<TitleRegion> region;
     for (size_t i = 1; i < all.size() && !region; ++i) region = regionInWord(all[i]);

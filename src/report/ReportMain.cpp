@@ -135,9 +135,8 @@ double thresholdOption(const char* name, const char* text) {
 }
 
 size_t countOption(const char* name, const char* text) {
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);
-    if (*end != '\0' || value < 1 || value > 10000000)
+    int64_t value = 0;
+    if (!parseInt64(text, value) || value < 1 || value > 10000000)
         usageError(std::string("Error: ") + name + " takes a number from 1 to 10000000, not " +
                    text);
     return static_cast<size_t>(value);
