@@ -7,14 +7,10 @@ namespace {
 
 constexpr uint32_t kKmerCount = uint32_t{1} << (2 * kFilterPrefix);
 constexpr int kDrop = 2 * (kFilterPrefix - kSharedPrefix);
-
-// How many kSharedPrefix-mers let a motif through: those that begin a k-mer its filter passes.
-int64_t sharedPasses(const WindowFilter& filter) {
-    std::vector<char> pass(size_t{1} << (2 * kSharedPrefix), 0);
-    for (uint32_t kmer = 0; kmer < kKmerCount; ++kmer)
-        if (filter.passes(static_cast<uint16_t>(kmer))) pass[kmer >> kDrop] = 1;
-    return std::count(pass.begin(), pass.end(), 1);
-}
+static_assert(kFilterPrefix == kSharedPrefix + 1, "WindowFilter::passingPrefixes");
+// Blocks beyond these (16 MB of tables, 8,192 motifs) would cost more memory than they save
+// time: the motifs of a larger library beyond them keep their own filters.
+constexpr size_t kMaxBlocks = 128;
 
 }  // namespace
 
@@ -25,7 +21,7 @@ SharedFilter::SharedFilter(const std::vector<WindowFilter>& filters, double dens
     // The others are grouped by the window position they are decided at, in library order.
     std::map<int32_t, std::vector<uint32_t>> byOffset;
     for (uint32_t m = 0; m < filters.size(); ++m) {
-        if (static_cast<double>(sharedPasses(filters[m])) > denseShare * kEntries)
+        if (static_cast<double>(filters[m].passingPrefixes(kSharedPrefix)) > denseShare * kEntries)
             alone_.push_back(m);
         else
             byOffset[filters[m].offset()].push_back(m);
@@ -33,6 +29,11 @@ SharedFilter::SharedFilter(const std::vector<WindowFilter>& filters, double dens
     std::vector<uint64_t> block(kEntries);
     for (const auto& [offset, group] : byOffset) {
         for (size_t first = 0; first < group.size(); first += 64) {
+            if (members_.size() == kMaxBlocks) {
+                alone_.insert(alone_.end(), group.begin() + static_cast<std::ptrdiff_t>(first),
+                              group.end());
+                break;
+            }
             members_.emplace_back(
                 group.begin() + static_cast<std::ptrdiff_t>(first),
                 group.begin() + static_cast<std::ptrdiff_t>(std::min(first + 64, group.size())));
@@ -48,4 +49,5 @@ SharedFilter::SharedFilter(const std::vector<WindowFilter>& filters, double dens
             masks_.insert(masks_.end(), block.begin(), block.end());
         }
     }
+    std::sort(alone_.begin(), alone_.end());
 }

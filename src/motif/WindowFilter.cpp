@@ -147,6 +147,18 @@ WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) : 
     }
 }
 
+int64_t WindowFilter::passingPrefixes(int sharedPrefix) const {
+    const int k = kFilterPrefix - shift_ / 2;
+    if (k <= sharedPrefix) return setBits(bits_) << (2 * (sharedPrefix - k));
+    // One base longer (the only case, kFilterPrefix = kSharedPrefix + 1): the four codes that
+    // share a prefix sit side by side in a table word.
+    int64_t count = 0;
+    for (uint64_t word : bits_)
+        count += __builtin_popcountll((word | word >> 1 | word >> 2 | word >> 3) &
+                                      0x1111111111111111ull);
+    return count;
+}
+
 bool WindowFilter::beyondReach(const Checkpoint& point, float forward, float reverse) const {
     // RestBounds::upper at position k, from the stored sums. NaN never counts as beyond reach.
     const double f = forward, r = reverse;

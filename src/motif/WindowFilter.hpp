@@ -34,6 +34,9 @@ class WindowFilter {
     // finishing, where a checkpoint along a wide motif proves that neither strand can end
     // above the cutoff (the same bound as the k-mer table, at later positions).
     bool score(const MotifTable& table, const uint8_t* codes, float& forward, float& reverse) const;
+    // How many of the 4^kSharedPrefix codes of the first kSharedPrefix bases at the offset
+    // begin some k-mer that may pass.
+    int64_t passingPrefixes(int sharedPrefix) const;
     // Whether a window whose kFilterPrefix-mer code is `kmer` may pass.
     bool passes(uint16_t kmer) const {
         const uint32_t code = static_cast<uint32_t>(kmer) >> shift_;
