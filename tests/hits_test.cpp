@@ -245,6 +245,22 @@ TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
 // just below and just above occurring scores, must be the hit that scoring every placement
 // gives, in scan order (start, motif, strand), through the shared lookup and through each
 // motif's own filter alike.
+// Whether a window holds bases only, for windows shorter and longer than the 255 bases that
+// a position's count of bases ahead holds.
+TEST(WindowFilterScan, WindowsOfBasesOnlyAtEveryWidth) {
+    std::mt19937 rng(3);
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "ACGTACGTACGTACGTACGN"[rng() % (i < 1500 ? 20 : 19)];
+    text.replace(2000, 3, "NNN");
+    const SequenceCodes sequence(text);
+    for (int64_t width : {1, 7, 254, 255, 256, 700}) {
+        for (int64_t q = 0; q + width <= static_cast<int64_t>(text.size()); ++q) {
+            const bool bases = text.find('N', static_cast<size_t>(q)) >= static_cast<size_t>(q + width);
+            ASSERT_EQ(sequence.allBases(q, width), bases) << q << " " << width;
+        }
+    }
+}
+
 TEST(WindowFilterScan, LibraryScanSameHitsAsScoringEveryPlacement) {
     std::mt19937 rng(31);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);

@@ -182,16 +182,18 @@ bool WindowFilter::score(const MotifTable& table, const uint8_t* codes, float& f
 }
 
 SequenceCodes::SequenceCodes(const std::string& text)
-    : codes(encodeBases(text)), kmers(text.size() + 1, 0), nextNonBase(text.size() + 1) {
+    : codes(encodeBases(text)), kmers(text.size() + 1, 0) {
     // Sequences are refused beyond 2^31 - 1 letters, so positions fit 32 bits.
     const int64_t n = size();
-    int32_t next = static_cast<int32_t>(n);
-    nextNonBase[n] = next;
-    for (int64_t q = n - 1; q >= 0; --q) {
-        if (codes[q] == kNotBase) next = static_cast<int32_t>(q);
-        nextNonBase[q] = next;
+    anyNonBase = std::find(codes.begin(), codes.end(), kNotBase) != codes.end();
+    if (anyNonBase) {
+        basesAhead.assign(static_cast<size_t>(n) + 1, 0);
+        int64_t ahead = 0;
+        for (int64_t q = n - 1; q >= 0; --q) {
+            ahead = codes[static_cast<size_t>(q)] == kNotBase ? 0 : std::min(ahead + 1, kAheadCap);
+            basesAhead[static_cast<size_t>(q)] = static_cast<uint8_t>(ahead);
+        }
     }
-    anyNonBase = next < n;
     // Rolling code of the kFilterPrefix letters from q on.
     uint32_t code = 0;
     const uint32_t mask = (uint32_t{1} << (2 * kFilterPrefix)) - 1;
@@ -201,6 +203,12 @@ SequenceCodes::SequenceCodes(const std::string& text)
         const int64_t q = i - (kFilterPrefix - 1);
         if (q >= 0 && q <= n) kmers[q] = static_cast<uint16_t>(code);
     }
+}
+
+bool SequenceCodes::basesFrom(int64_t q, int64_t width) const {
+    const auto from = codes.begin() + static_cast<std::ptrdiff_t>(std::min(q, size()));
+    const auto to = codes.begin() + static_cast<std::ptrdiff_t>(std::min(q + width, size()));
+    return q + width <= size() && std::find(from, to, kNotBase) == to;
 }
 
 namespace {

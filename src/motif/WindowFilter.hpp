@@ -62,18 +62,24 @@ class WindowFilter {
 };
 
 // The base codes of one sequence with what the filtered scan needs: the kFilterPrefix-mer
-// code at every position (bases past the end, and non-bases, count as A) and, for every
-// position, the first non-base at or after it.
+// code at every position (bases past the end, and non-bases, count as A) and, where the
+// sequence holds non-bases, how many bases follow each position before the next non-base
+// (capped at 255, one byte a position): 3 bytes a letter, 4 with non-bases.
 struct SequenceCodes {
     std::vector<uint8_t> codes;
-    std::vector<uint16_t> kmers;       // size() + 1 entries
-    std::vector<int32_t> nextNonBase;  // size() + 1 entries; size() where there is none
+    std::vector<uint16_t> kmers;     // size() + 1 entries
+    std::vector<uint8_t> basesAhead;  // size() + 1 entries, only where anyNonBase
     bool anyNonBase = false;
 
     explicit SequenceCodes(const std::string& text);
     int64_t size() const { return static_cast<int64_t>(codes.size()); }
     // Whether the window of `width` letters at q holds bases only.
     bool allBases(int64_t q, int64_t width) const {
-        return !anyNonBase || nextNonBase[q] >= q + width;
+        if (!anyNonBase || basesAhead[static_cast<size_t>(q)] >= width) return true;
+        return basesAhead[static_cast<size_t>(q)] == kAheadCap && basesFrom(q + kAheadCap, width - kAheadCap);
     }
+
+  private:
+    static constexpr int64_t kAheadCap = 255;
+    bool basesFrom(int64_t q, int64_t width) const;  // by the codes, past the cap
 };
