@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -56,6 +57,28 @@ std::vector<std::vector<int32_t>> instances(const std::vector<MHit>& hits,
 using Instances = std::vector<std::vector<int32_t>>;
 
 }  // namespace
+
+// Both ways of finding a pair's slot (the dense triangle, the hash beyond 2,048 motifs) keep
+// every pair apart, in either order of its motifs, and each gene once.
+TEST(MotifPairs, TableKeepsEveryPairApart) {
+    for (int32_t motifs : {5, 2048, 2049}) {
+        PairTable table(motifs);
+        std::map<std::pair<int32_t, int32_t>, std::vector<int32_t>> expected;
+        std::mt19937 rng(static_cast<uint32_t>(motifs));
+        for (int32_t gene = 0; gene < 40; ++gene)
+            for (int k = 0; k < 30; ++k) {
+                const int32_t a = static_cast<int32_t>(rng() % motifs), b = static_cast<int32_t>(rng() % motifs);
+                table.addGene(a, b, gene);
+                auto& list = expected[std::minmax(a, b)];
+                if (list.empty() || list.back() != gene) list.push_back(gene);
+            }
+        EXPECT_EQ(table.size(), expected.size()) << motifs;
+        for (const auto& [pair, genes] : expected) {
+            ASSERT_TRUE(table.contains(pair.second, pair.first)) << motifs;
+            EXPECT_EQ(*table.genes(pair.second, pair.first), genes) << motifs;
+        }
+    }
+}
 
 TEST(MotifPairs, WorkedExampleLeavesOnlyB) {
     FakeHits hits({{"g0", 200, {hit(A, 10, 19), hit(B, 30, 39), hit(C, 100, 109)}},

@@ -5,16 +5,23 @@
 #include "hits/PairScan.hpp"
 
 namespace {
-constexpr int32_t kDenseLimit = 4096;
+// A dense table of 2,048 motifs takes 8 MiB before any pair is seen; larger libraries hash.
+constexpr int32_t kDenseLimit = 2048;
 }
 
 PairTable::PairTable(int32_t motifCount)
     : motifCount_(motifCount), dense_(motifCount <= kDenseLimit) {
-    if (dense_) denseSlot_.assign(static_cast<size_t>(motifCount) * motifCount, -1);
+    if (dense_) denseSlot_.assign(static_cast<size_t>(motifCount) * (motifCount + 1) / 2, -1);
+}
+
+size_t PairTable::denseIndex(int32_t low, int32_t high) {
+    // Row `high` of the triangle below the diagonal starts after high (high + 1) / 2 entries.
+    return static_cast<size_t>(high) * (static_cast<size_t>(high) + 1) / 2 +
+           static_cast<size_t>(low);
 }
 
 int32_t PairTable::findSlot(int32_t low, int32_t high) const {
-    if (dense_) return denseSlot_[static_cast<size_t>(low) * motifCount_ + high];
+    if (dense_) return denseSlot_[denseIndex(low, high)];
     auto it = sparseSlot_.find(CompName(low, high));
     return it == sparseSlot_.end() ? -1 : it->second;
 }
@@ -25,7 +32,7 @@ void PairTable::addGene(int32_t a, int32_t b, int32_t gene) {
     if (slot < 0) {
         slot = static_cast<int32_t>(lists_.size());
         if (dense_)
-            denseSlot_[static_cast<size_t>(low) * motifCount_ + high] = slot;
+            denseSlot_[denseIndex(low, high)] = slot;
         else
             sparseSlot_.emplace(CompName(low, high), slot);
         firsts_.push_back(low);

@@ -1,7 +1,8 @@
 // Gene lists of motif pairs: for every pair of motif ids that occurs within the window in
 // some gene, the genes holding it, ascending (that is, in input order), each once.
-// Slots are found through a dense table for libraries of up to 4096 motifs, and through a
-// hash map beyond, so that lookups in the pair scan stay cheap without a quadratic table.
+// Slots are found through a dense table (the triangle of pairs, 8 MiB at 2,048 motifs) for
+// libraries of up to 2,048 motifs, and through a hash map beyond, so that lookups in the
+// pair scan stay cheap without a large table before any pair is seen.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,7 @@ class PairTable {
 
   private:
     int32_t findSlot(int32_t low, int32_t high) const;
+    static size_t denseIndex(int32_t low, int32_t high);  // low <= high
 
     int32_t motifCount_;
     bool dense_;
