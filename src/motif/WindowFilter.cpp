@@ -134,6 +134,12 @@ WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) : 
             offset_ = 0;
         }
     }
+    // Wide motifs with finite terms are first bounded by their real sum (see score).
+    if (k < table.width() && finite) {
+        realBound_ = true;
+        delta_ = rest.delta();
+        return;
+    }
     // Checkpoints every four positions past the table's, while enough of the motif is left
     // for one to pay; none where a term can be infinite.
     if (rest.unbounded) return;
@@ -166,8 +172,30 @@ bool WindowFilter::beyondReach(const Checkpoint& point, float forward, float rev
            r + point.maxRest[1] + point.slope * (std::fabs(r) + point.absRest[1]) <= cutoff_;
 }
 
+// The real sum of the window, in double precision on two independent chains so that it
+// takes half the time of the rounded sum. The float sum is within delta of it, so a window
+// whose real sum plus delta is no more than the cutoff on both strands cannot pass.
+bool WindowFilter::realSumOutOfReach(const MotifTable& table, const uint8_t* codes) const {
+    PairD even = {0, 0}, odd = {0, 0};
+    const int32_t w = table.width();
+    int32_t i = 0;
+    for (; i + 1 < w; i += 2) {
+        const double* a = table.terms(i, codes[i] & 3);
+        const double* b = table.terms(i + 1, codes[i + 1] & 3);
+        even += PairD{a[0], a[1]};
+        odd += PairD{b[0], b[1]};
+    }
+    if (i < w) {
+        const double* a = table.terms(i, codes[i] & 3);
+        even += PairD{a[0], a[1]};
+    }
+    const PairD sum = even + odd;
+    return sum[0] + delta_ <= cutoff_ && sum[1] + delta_ <= cutoff_;
+}
+
 bool WindowFilter::score(const MotifTable& table, const uint8_t* codes, float& forward,
                          float& reverse) const {
+    if (realBound_ && realSumOutOfReach(table, codes)) return false;
     PairD sum = {0, 0};
     int32_t i = 0;
     for (const Checkpoint& point : checkpoints_) {

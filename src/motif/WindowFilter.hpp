@@ -51,6 +51,7 @@ class WindowFilter {
         double maxRest[2], absRest[2], slope;
     };
     bool beyondReach(const Checkpoint& point, float forward, float reverse) const;
+    bool realSumOutOfReach(const MotifTable& table, const uint8_t* codes) const;
     void tabulatePrefix(const MotifTable& table, const RestBounds& rest, int k);
     void tabulateAtOffset(const MotifTable& table, const RestBounds& rest, int k);
 
@@ -59,6 +60,8 @@ class WindowFilter {
     float cutoff_;
     std::vector<uint64_t> bits_;
     std::vector<Checkpoint> checkpoints_;  // ascending k
+    bool realBound_ = false;  // bound the real sum first (wide motifs with finite terms)
+    double delta_ = 0;        // the largest gap between the float and the real window sum
 };
 
 // The base codes of one sequence with what the filtered scan needs: the kFilterPrefix-mer
