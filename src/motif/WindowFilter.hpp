@@ -5,7 +5,9 @@
 // the cutoff on either strand: for a motif no wider than kFilterPrefix the bit is the exact
 // answer; for a wider one it compares the cutoff with the prefix plus the largest sum the
 // rest can add, with the proven rounding margin of RestBounds. A window whose bit is clear
-// cannot be a hit; a window whose bit is set is scored in full, in the scan's exact order.
+// cannot be a hit; a window whose bit is set is scored in full, in the scan's exact order,
+// unless a cheaper bound rejects it first: for a wide motif with finite terms its real sum
+// plus that margin, otherwise checkpoints along the rounded sum.
 #pragma once
 
 #include <cstdint>
