@@ -1,6 +1,6 @@
 // rekul: recurrent motif modules in one sequence per gene.
-#include "common/die.hpp"
 #include "Pipeline.hpp"
+#include "common/die.hpp"
 #include "hits/HitA.hpp"
 #include "modules/Tree.hpp"
 

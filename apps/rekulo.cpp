@@ -1,6 +1,6 @@
 // rekulo: recurrent motif modules in ortholog groups, on the conserved reference hits.
-#include "common/die.hpp"
 #include "Pipeline.hpp"
+#include "common/die.hpp"
 #include "hits/HitAO.hpp"
 #include "modules/Tree.hpp"
 

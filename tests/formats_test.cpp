@@ -204,12 +204,24 @@ TEST(MotifFormats, TrickyPartsOfRealFiles) {
         std::array<double, 4> firstRow;
     };
     const std::vector<Case> cases = {
-        {"jaspar-brackets.pfm", "JASPAR", {"MA9001.1", "MA9002.1"}, {"AGLX", "SECOND"}, {0, 94, 1, 2}},
+        {"jaspar-brackets.pfm",
+         "JASPAR",
+         {"MA9001.1", "MA9002.1"},
+         {"AGLX", "SECOND"},
+         {0, 94, 1, 2}},
         {"jaspar-bare-rows.pfm", "JASPAR rows", {"matrix1"}, {""}, {2, 1, 39, 4}},
-        {"pscan-rows.wil", "JASPAR rows", {"MA9003.1", "MA9004.1"}, {"RUNXL", "OTHER"}, {10, 2, 3, 11}},
+        {"pscan-rows.wil",
+         "JASPAR rows",
+         {"MA9003.1", "MA9004.1"},
+         {"RUNXL", "OTHER"},
+         {10, 2, 3, 11}},
         {"meme-minimal.meme", "MEME", {"KRPX", "IFXI"}, {"KRPX", "alt"}, {0, 3, 0, 14}},
         {"meme-text-output.txt", "MEME", {"1", "2"}, {"MEME-1", "MEME-2"}, {8.5, 8.5, 0, 0}},
-        {"transfac-entries.dat", "TRANSFAC", {"motif1", "motif2"}, {"motif1", "motif2"}, {1, 2, 2, 0}},
+        {"transfac-entries.dat",
+         "TRANSFAC",
+         {"motif1", "motif2"},
+         {"motif1", "motif2"},
+         {1, 2, 2, 0}},
         {"transfac-po-tabs.transfac", "TRANSFAC", {"MA9056.1"}, {"MZFX"}, {3, 5, 4, 8}},
     };
     for (const Case& c : cases) {

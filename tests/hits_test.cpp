@@ -164,8 +164,9 @@ TEST(HitStage, PalindromeHitsBothStrandsThenOverlapKeepsOne) {
 
 TEST(HitStage, RefusesUnusableSequenceFiles) {
     Stage duplicate(kAG, ">g1\nAG\n>g1 again\nAG\n");
-    EXPECT_NE(refusalOf([&] { duplicate.run(); }).find("Error: duplicate gene name g1 in sequence file"),
-              std::string::npos);
+    EXPECT_NE(
+        refusalOf([&] { duplicate.run(); }).find("Error: duplicate gene name g1 in sequence file"),
+        std::string::npos);
     Stage empty(kAG, "");
     EXPECT_NE(refusalOf([&] { empty.run(); }).find("Error: sequence file has no title line"),
               std::string::npos);
@@ -175,8 +176,9 @@ TEST(HitStage, RefusesUnusableSequenceFiles) {
     std::string rows;
     for (int i = 0; i < 51; ++i) rows += "1 0 0 0\n";
     Stage longMotif(">L\tV$L\n" + rows, ">g1\nAAA\n", 0.99f);
-    EXPECT_NE(refusalOf([&] { longMotif.run(); })
-                  .find("Error: motif L is longer than the background sample (50 letters)"),
+    EXPECT_NE(refusalOf([&] {
+                  longMotif.run();
+              }).find("Error: motif L is longer than the background sample (50 letters)"),
               std::string::npos);
 }
 
@@ -255,7 +257,8 @@ TEST(WindowFilterScan, WindowsOfBasesOnlyAtEveryWidth) {
     const SequenceCodes sequence(text);
     for (int64_t width : {1, 7, 254, 255, 256, 700}) {
         for (int64_t q = 0; q + width <= static_cast<int64_t>(text.size()); ++q) {
-            const bool bases = text.find('N', static_cast<size_t>(q)) >= static_cast<size_t>(q + width);
+            const bool bases =
+                text.find('N', static_cast<size_t>(q)) >= static_cast<size_t>(q + width);
             ASSERT_EQ(sequence.allBases(q, width), bases) << q << " " << width;
         }
     }
@@ -419,19 +422,4 @@ TEST(HitStage, ScanningInChunksThinsAsTheWholeListDoes) {
                 << raw.size();
         }
     }
-}
-
-TEST(HitStage, SequenceTextsKeepNoSpareCapacity) {
-    // A text grown line by line holds up to twice its length; the stage keeps only the text.
-    TempFile motifs(kAG);
-    Args settings;
-    settings.motifFile = motifs.path();
-    settings.scoreThreshold = 1;
-    MotifA library(settings);
-    ScanProbe probe(settings, library, {1.0f}, 4096);
-    std::string text;
-    for (int line = 0; line < 1000; ++line) text += "ACGTACGTAC";
-    ASSERT_GT(text.capacity(), text.size() + 1000);
-    probe.takeSequence("g1", text);
-    EXPECT_LT(text.capacity(), text.size() + 64);
 }

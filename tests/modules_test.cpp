@@ -67,7 +67,8 @@ TEST(MotifPairs, TableKeepsEveryPairApart) {
         std::mt19937 rng(static_cast<uint32_t>(motifs));
         for (int32_t gene = 0; gene < 40; ++gene)
             for (int k = 0; k < 30; ++k) {
-                const int32_t a = static_cast<int32_t>(rng() % motifs), b = static_cast<int32_t>(rng() % motifs);
+                const int32_t a = static_cast<int32_t>(rng() % motifs),
+                              b = static_cast<int32_t>(rng() % motifs);
                 table.addGene(a, b, gene);
                 auto& list = expected[std::minmax(a, b)];
                 if (list.empty() || list.back() != gene) list.push_back(gene);

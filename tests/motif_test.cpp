@@ -10,8 +10,8 @@
 #include "hits/Hit.hpp"
 #include "motif/Cutoff.hpp"
 #include "motif/ExactCutoff.hpp"
-#include "motif/ScoreBounds.hpp"
 #include "motif/MotifA.hpp"
+#include "motif/ScoreBounds.hpp"
 #include "motif/WindowScore.hpp"
 
 namespace {
@@ -86,11 +86,13 @@ TEST(MotifReader, TfNamesAndNameIds) {
 TEST(MotifReader, RefusesUnusableFiles) {
     EXPECT_NE(refusalOf([] { readMotifs(""); }).find("Error: motif file has no motifs"),
               std::string::npos);
-    EXPECT_NE(refusalOf([] { readMotifs(">M1\tV$A\n>M2\n1 1 1 1\n", true); })
-                  .find("Error: motif title line 2 has no transcription-factor name"),
+    EXPECT_NE(refusalOf([] {
+                  readMotifs(">M1\tV$A\n>M2\n1 1 1 1\n", true);
+              }).find("Error: motif title line 2 has no transcription-factor name"),
               std::string::npos);
-    EXPECT_NE(refusalOf([] { readMotifs(">M1\n1 1 1 1\n0 0 0 0\n", false, 0); })
-                  .find("Error: motif row on line 3 sums to zero"),
+    EXPECT_NE(refusalOf([] {
+                  readMotifs(">M1\n1 1 1 1\n0 0 0 0\n", false, 0);
+              }).find("Error: motif row on line 3 sums to zero"),
               std::string::npos);
 }
 

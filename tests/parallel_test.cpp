@@ -1,6 +1,8 @@
 // The scheduler and the ordered output: order kept when later items finish first, emit
 // outside the queue's lock, a failure that stops the claims, a bounded buffer, and a failed
 // write told by its own reason.
+#include "common/Parallel.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,7 +12,6 @@
 #include <stdexcept>
 
 #include "common/OrderedOutput.hpp"
-#include "common/Parallel.hpp"
 
 using namespace std::chrono_literals;
 

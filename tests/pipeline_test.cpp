@@ -49,11 +49,12 @@ TEST(Golden, RekuloReportAndProgress) {
 // The golden genes renamed so that file order is not name order: a module of three motifs or
 // more lists its genes by name.
 TEST(Pipeline, ModulesOfThreeMotifsListGenesByName) {
-    TempFile genes(">z1\nAACNGATNCTANTGC\n>b2\nGTTNNGATNC\nTANTGCNNNN\n>m3\nTGCNAACNGATNCTA\n"
-                   ">a4\nAACNNN\n",
-                   "renamed.fa");
-    RunResult r = runProgram(
-        REKUL_BIN, {"--quiet", "-p", "0", "-m", "1", "-g", "3", kGolden + "four.motifs", genes.path()});
+    TempFile genes(
+        ">z1\nAACNGATNCTANTGC\n>b2\nGTTNNGATNC\nTANTGCNNNN\n>m3\nTGCNAACNGATNCTA\n"
+        ">a4\nAACNNN\n",
+        "renamed.fa");
+    RunResult r = runProgram(REKUL_BIN, {"--quiet", "-p", "0", "-m", "1", "-g", "3",
+                                         kGolden + "four.motifs", genes.path()});
     std::istringstream report(r.out);
     std::vector<std::string> genesOfModule;
     size_t modules = 0;

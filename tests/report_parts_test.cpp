@@ -85,9 +85,8 @@ TEST(SortedBed, ChromosomeThenStartNumericallyEachLineOnce) {
 
 TEST(BedScoreTest, TenTimesMinusLogTenOfProbabilityOrQ) {
     ReportModule module;
-    const std::pair<double, int> cases[] = {{1, 0},      {0.5, 3},   {1e-5, 50},
-                                            {1e-99, 990}, {1e-101, 1000}, {0, 1000},
-                                            {std::nan(""), 0}};
+    const std::pair<double, int> cases[] = {
+        {1, 0}, {0.5, 3}, {1e-5, 50}, {1e-99, 990}, {1e-101, 1000}, {0, 1000}, {std::nan(""), 0}};
     for (const auto& [p, score] : cases) {
         module.probability = p;
         EXPECT_EQ(bedScore(module), score) << p;

@@ -117,8 +117,8 @@ TEST(ReportForms, AgreeWithTheReport) {
         std::map<std::string, std::pair<long, long>> spans;
         for (size_t r = 1; r < hitRows.size(); ++r) {
             const auto& f = hitRows[r];
-            auto [at, added] = spans.try_emplace(f[0] + ":" + f[1] + "\t" + f[2],
-                                                 std::stol(f[4]), std::stol(f[5]) + 1);
+            auto [at, added] = spans.try_emplace(f[0] + ":" + f[1] + "\t" + f[2], std::stol(f[4]),
+                                                 std::stol(f[5]) + 1);
             at->second = {std::min(at->second.first, std::stol(f[4])),
                           std::max(at->second.second, std::stol(f[5]) + 1)};
         }
@@ -134,9 +134,9 @@ TEST(ReportForms, AgreeWithTheReport) {
             EXPECT_TRUE(bed.insert({f[0], f[1], f[2], f[3]}).second) << "repeated: " << f[3];
             // In sort -k1,1 -k2,2n order.
             if (r == 0) continue;
-            EXPECT_TRUE(bedRows[r - 1][0] < f[0] ||
-                        (bedRows[r - 1][0] == f[0] &&
-                         std::stol(bedRows[r - 1][1]) <= std::stol(f[1])))
+            EXPECT_TRUE(
+                bedRows[r - 1][0] < f[0] ||
+                (bedRows[r - 1][0] == f[0] && std::stol(bedRows[r - 1][1]) <= std::stol(f[1])))
                 << f[0] << " " << f[1];
         }
         EXPECT_EQ(bed, expected);
@@ -374,8 +374,9 @@ TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
     const std::string bases(100, 'A');
     TempFile fasta(">g1 chr2:1001-1101(+)\n" + bases + "\n>g2 chr2:2001-2101(-)\n" + bases + "\n",
                    "genes.fa");
-    TempFile text(">A\tB\t1,0.5\ng1\n\tA\t10\t12\t+\t3\n\tB\t40\t45\t+\t3\n"
-                  ">A\tC\t1,0.5\ng2\n\tA\t10\t12\t+\t3\n\tC\t40\t45\t+\t3\n");
+    TempFile text(
+        ">A\tB\t1,0.5\ng1\n\tA\t10\t12\t+\t3\n\tB\t40\t45\t+\t3\n"
+        ">A\tC\t1,0.5\ng2\n\tA\t10\t12\t+\t3\n\tC\t40\t45\t+\t3\n");
     const std::string page = std::string(BUILD_DIR) + "/report-genomic.html";
     std::ofstream(page) << report({"--html", "--fasta", fasta.path(), text.path()}).out;
     RunResult dom = chromiumDom(page, "chromium-profile-genomic");
@@ -401,14 +402,17 @@ TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
         }
         return ticks;
     };
-    EXPECT_EQ(ticksOf("M1"), (std::vector<std::string>{"1,020", "1,040", "1,060", "1,080", "1,100"}));
-    EXPECT_EQ(ticksOf("M2"), (std::vector<std::string>{"2,100", "2,080", "2,060", "2,040", "2,020"}));
+    EXPECT_EQ(ticksOf("M1"),
+              (std::vector<std::string>{"1,020", "1,040", "1,060", "1,080", "1,100"}));
+    EXPECT_EQ(ticksOf("M2"),
+              (std::vector<std::string>{"2,100", "2,080", "2,060", "2,040", "2,020"}));
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
-    runProgram("sh", {"-c", "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
-                            " --no-first-run --user-data-dir=" +
-                                std::string(BUILD_DIR) +
-                                "/chromium-profile-genomic --window-size=1100,1300 --screenshot=" +
-                                std::string(BUILD_DIR) + "/report-genomic.png file://" + page});
+    runProgram("sh", {"-c",
+                      "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
+                      " --no-first-run --user-data-dir=" +
+                          std::string(BUILD_DIR) +
+                          "/chromium-profile-genomic --window-size=1100,1300 --screenshot=" +
+                          std::string(BUILD_DIR) + "/report-genomic.png file://" + page});
 }
 
 // An ortholog group's length is its reference species', split as rekulo splits it (an empty
@@ -435,8 +439,8 @@ TEST(ReportForms, BedpeHoldsEveryPairOfEachInstance) {
     std::set<std::string> expected;
     const auto hits = rows(report({"--hits", report4}).out);
     for (size_t a = 1; a < hits.size(); ++a)
-        for (size_t b = a + 1; b < hits.size() && hits[b][0] == hits[a][0] && hits[b][1] == hits[a][1];
-             ++b)
+        for (size_t b = a + 1;
+             b < hits.size() && hits[b][0] == hits[a][0] && hits[b][1] == hits[a][1]; ++b)
             expected.insert(hits[a][2] + "\t" + hits[a][4] + "\t" +
                             std::to_string(std::stol(hits[a][5]) + 1) + "\t" + hits[b][2] + "\t" +
                             hits[b][4] + "\t" + std::to_string(std::stol(hits[b][5]) + 1) + "\t" +
@@ -468,9 +472,8 @@ TEST(ReportForms, ClosedModulesAndParents) {
         EXPECT_EQ(rows(piped.out), closed);
     }
     // A fault in standard input's report is told there, not in a temporary copy.
-    RunResult bad = runProgram(
-        "sh", {"-c", "printf '>A\\tB\\t1,0.5\\ng1\\n' | " + std::string(REKUL_REPORT_BIN) +
-                         " --closed"});
+    RunResult bad = runProgram("sh", {"-c", "printf '>A\\tB\\t1,0.5\\ng1\\n' | " +
+                                                std::string(REKUL_REPORT_BIN) + " --closed"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("Error: standard input line"), std::string::npos) << bad.err;
 }

@@ -248,7 +248,8 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
     const size_t from = dom.out.find("<svg id=\"volcano\""), to = dom.out.find("</svg>", from);
     ASSERT_NE(from, std::string::npos);
     size_t points = 0;
-    for (size_t at = dom.out.find("<a href=\"#M", from); at < to; at = dom.out.find("<a href=\"#M", at + 1))
+    for (size_t at = dom.out.find("<a href=\"#M", from); at < to;
+         at = dom.out.find("<a href=\"#M", at + 1))
         ++points;
     EXPECT_EQ(points, rows(readFile(run.table.path())).size() - 1);
 }

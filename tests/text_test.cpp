@@ -21,15 +21,6 @@ TEST(Text, NumbersAreWholeFields) {
     EXPECT_EQ(integer, -5);
     for (const char* bad : {"", "12x", "1.5", "99999999999999999999"})
         EXPECT_FALSE(parseInt64(bad, integer)) << bad;
-    // The front of a field, as atoi reads an option: none reads as 0; overflow is refused.
-    size_t used = 9;
-    EXPECT_TRUE(leadingInt64(" 12abc", integer, used));
-    EXPECT_EQ(integer, 12);
-    EXPECT_EQ(used, 3u);
-    EXPECT_TRUE(leadingInt64("abc", integer, used));
-    EXPECT_EQ(integer, 0);
-    EXPECT_EQ(used, 0u);
-    EXPECT_FALSE(leadingInt64("-99999999999999999999", integer, used));
     uint64_t digits = 0;
     EXPECT_TRUE(parseDigits("4294967295", UINT32_MAX, digits));
     for (const char* bad : {"", "+5", " 5", "-0", "4294967296"})

@@ -61,7 +61,9 @@ const char* unreadableKind(const char* data, size_t size) {
 
 LineReader::LineReader(const std::string& path, const std::string& shownAs, bool warnings)
     : warnings_(warnings),
-      displayName_(!shownAs.empty() ? shownAs : path == "-" ? "standard input" : path) {
+      displayName_(!shownAs.empty() ? shownAs
+                   : path == "-"    ? "standard input"
+                                    : path) {
     fd_ = openFile(path, openError_);
     if (fd_ < 0) return;
     const size_t size = bufferSizeFor(fd_);

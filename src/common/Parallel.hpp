@@ -64,7 +64,8 @@ void orderedParallelFor(size_t count, int threads, Work&& work, Emit&& emit) {
         }
     };
     std::vector<std::thread> pool;
-    for (int t = 1; t < threads && static_cast<size_t>(t) < count; ++t) pool.emplace_back(worker, t);
+    for (int t = 1; t < threads && static_cast<size_t>(t) < count; ++t)
+        pool.emplace_back(worker, t);
     worker(0);
     for (std::thread& thread : pool) thread.join();
     if (failure) std::rethrow_exception(failure);

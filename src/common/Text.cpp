@@ -47,9 +47,8 @@ bool parseInt64(std::string_view text, int64_t& value) {
 
 bool parseDigits(std::string_view text, uint64_t largest, uint64_t& value) {
     int64_t parsed = 0;
-    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= '0' && c <= '9';
-    });
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
     if (!digits || !parseInt64(text, parsed) || static_cast<uint64_t>(parsed) > largest)
         return false;
     value = static_cast<uint64_t>(parsed);

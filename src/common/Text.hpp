@@ -1,5 +1,6 @@
 // Text helpers shared by the readers and the programs: splitting a line at a separator,
-// reading a whole field as a number, writing a command line back as a shell reads it. A field is a number only when all of it is: "12abc" is not.
+// reading a whole field as a number, writing a command line back as a shell reads it. A field is a
+// number only when all of it is: "12abc" is not.
 #pragma once
 
 #include <cstddef>

@@ -7,7 +7,7 @@
 namespace {
 // A dense table of 2,048 motifs takes 8 MiB before any pair is seen; larger libraries hash.
 constexpr int32_t kDenseLimit = 2048;
-}
+}  // namespace
 
 PairTable::PairTable(int32_t motifCount)
     : motifCount_(motifCount), dense_(motifCount <= kDenseLimit) {

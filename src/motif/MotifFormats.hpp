@@ -32,4 +32,3 @@ const char* motifFormatName(MotifFormat format);
 // The motifs of the file's lines in file order. Refuses malformed matrices of the formats
 // other than Native with the line they start on.
 std::vector<RawMotif> parseMotifs(const std::vector<std::string>& lines, MotifFormat format);
-

@@ -72,7 +72,7 @@ class WindowFilter {
 // (capped at 255, one byte a position): 3 bytes a letter, 4 with non-bases.
 struct SequenceCodes {
     std::vector<uint8_t> codes;
-    std::vector<uint16_t> kmers;     // size() + 1 entries
+    std::vector<uint16_t> kmers;      // size() + 1 entries
     std::vector<uint8_t> basesAhead;  // size() + 1 entries, only where anyNonBase
     bool anyNonBase = false;
 
@@ -81,7 +81,8 @@ struct SequenceCodes {
     // Whether the window of `width` letters at q holds bases only.
     bool allBases(int64_t q, int64_t width) const {
         if (!anyNonBase || basesAhead[static_cast<size_t>(q)] >= width) return true;
-        return basesAhead[static_cast<size_t>(q)] == kAheadCap && basesFrom(q + kAheadCap, width - kAheadCap);
+        return basesAhead[static_cast<size_t>(q)] == kAheadCap &&
+               basesFrom(q + kAheadCap, width - kAheadCap);
     }
 
   private:

@@ -199,8 +199,7 @@ void HtmlPage::add(const ReportModule& module, double rank) {
 void HtmlPage::write(std::ostream& out, const std::string& title,
                      const std::vector<std::string>& provenance) {
     if (limits_.mostSignificant) std::sort_heap(kept_.begin(), kept_.end(), before);
-    out << replaceAll(replaceAll(kPageStart, "@TITLE@", htmlEscaped(title)), "@STYLE@",
-                      kPageStyle)
+    out << replaceAll(replaceAll(kPageStart, "@TITLE@", htmlEscaped(title)), "@STYLE@", kPageStyle)
         << "{\"total\":" << total_ << ",\"stats\":" << (statistics_ ? "true" : "false")
         << ",\"provenance\":[";
     for (size_t i = 0; i < provenance.size(); ++i)

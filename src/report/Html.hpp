@@ -9,11 +9,10 @@
 // significant), and the page says how many of each were left out.
 #pragma once
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <map>
 
 #include "report/Coordinates.hpp"
 #include "report/ModuleFamilies.hpp"

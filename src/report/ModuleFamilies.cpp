@@ -44,8 +44,9 @@ void ModuleFamilies::resolve(bool findClosed) {
         if (module.motifs.empty()) continue;
         // The motif the fewest modules hold first, so that most words end at one load.
         std::vector<int32_t> motifs = module.motifs;
-        std::sort(motifs.begin(), motifs.end(),
-                  [&](int32_t a, int32_t b) { return held[static_cast<size_t>(a)] < held[static_cast<size_t>(b)]; });
+        std::sort(motifs.begin(), motifs.end(), [&](int32_t a, int32_t b) {
+            return held[static_cast<size_t>(a)] < held[static_cast<size_t>(b)];
+        });
         std::vector<const uint64_t*> rows;
         for (int32_t motif : motifs) rows.push_back(holding[static_cast<size_t>(motif)].data());
         for (size_t w = 0; w * 64 < larger; ++w) {

@@ -319,8 +319,7 @@ class ModuleSource {
         while (reader_.next(module)) {
             ++read_;
             if (stats_) module.significance = &stats_->of(module);
-            if (kept(options_, module) && (!closed_ || closed_->closed(module.number)))
-                return true;
+            if (kept(options_, module) && (!closed_ || closed_->closed(module.number))) return true;
         }
         if (stats_ && read_ != stats_->rows())
             die("Error: statistics table " + options_.stats + " has " +
@@ -350,7 +349,8 @@ std::vector<std::string> provenance(const Options& options, int argc, char** arg
     lines.push_back(std::string("stats: ").append(options.stats));
     for (const std::string& note : stats->notes()) {
         const size_t text = note.find_first_not_of("# ");
-        if (text != std::string::npos) lines.push_back(std::string("stats table ").append(note.substr(text)));
+        if (text != std::string::npos)
+            lines.push_back(std::string("stats table ").append(note.substr(text)));
     }
     return lines;
 }

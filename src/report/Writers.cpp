@@ -59,8 +59,8 @@ std::string tsvRow(const ReportModule& module, const FormContext& context) {
     std::string row = module.id() + '\t' + joined(module.motifs, ',') + '\t';
     if (context.motifs) row.append(motifLabels(module, *context.motifs)).append("\t");
     row.append(std::to_string(module.motifs.size()) + '\t' +
-               std::to_string(module.instances.size()) + '\t' +
-               std::to_string(module.geneCount()) + '\t' + module.probabilityText);
+               std::to_string(module.instances.size()) + '\t' + std::to_string(module.geneCount()) +
+               '\t' + module.probabilityText);
     if (module.significance) row.append("\t").append(StatsTable::fields(*module.significance));
     row.append("\t");
     if (module.parent) row.append("M").append(std::to_string(module.parent));
@@ -111,10 +111,9 @@ std::string bedpeRows(const ReportModule& module, const GeneCoordinates& coordin
             places.push_back(coordinates.place(instance.gene, hit.start, hit.end, hit.strand));
         for (size_t i = 0; i < places.size(); ++i)
             for (size_t j = i + 1; j < places.size(); ++j)
-                out += bedPlace(places[i]) + '\t' + bedPlace(places[j]) + '\t' + module.id() +
-                       ':' + instance.gene + ':' + instance.hits[i].motif + ':' +
-                       instance.hits[j].motif + '\t' + score + '\t' + places[i].strand + '\t' +
-                       places[j].strand + '\n';
+                out += bedPlace(places[i]) + '\t' + bedPlace(places[j]) + '\t' + module.id() + ':' +
+                       instance.gene + ':' + instance.hits[i].motif + ':' + instance.hits[j].motif +
+                       '\t' + score + '\t' + places[i].strand + '\t' + places[j].strand + '\n';
     }
     return out;
 }

@@ -20,7 +20,6 @@
 
 #include <ostream>
 #include <string>
-
 #include <vector>
 
 #include "report/Coordinates.hpp"
@@ -45,8 +44,7 @@ std::string formHeader(OutputForm form, const FormContext& context);
 std::string formFooter(OutputForm form, const FormContext& context);
 
 // The lines of one module in a tabular, BED or GFF3 form.
-std::string formatModuleAs(OutputForm form, const ReportModule& module,
-                           const FormContext& context);
+std::string formatModuleAs(OutputForm form, const ReportModule& module, const FormContext& context);
 
 // Writes BED lines in `sort -k1,1 -k2,2n` order (ties by the whole line), each once.
 void writeSortedBed(std::ostream& out, const std::string& lines);

@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string out, bed;
         ReportModule module;
         while (reader.next(module)) {
-            for (OutputForm form : {OutputForm::Tsv, OutputForm::Hits, OutputForm::Bedpe,
-                                    OutputForm::Gff})
+            for (OutputForm form :
+                 {OutputForm::Tsv, OutputForm::Hits, OutputForm::Bedpe, OutputForm::Gff})
                 out += formatModuleAs(form, module, context);
             for (OutputForm form : {OutputForm::BedInstances, OutputForm::BedHits})
                 bed += formatModuleAs(form, module, context);
