@@ -219,7 +219,12 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
                        std::vector<MHit>& hits, int64_t from, int64_t to) {
     const int64_t n = sequence.size();
     to = std::min(to, n + 1);  // a motif without rows has a window at the very end
-    std::vector<IndexedHit> found;
+    // Working lists kept by each thread from call to call, so that scanning a gene does not
+    // allocate them anew.
+    thread_local std::vector<IndexedHit> found;
+    thread_local std::vector<int32_t> starts;
+    thread_local std::vector<MHit> own;
+    found.clear();
     auto keep = [&](uint32_t m, int64_t q, float forward, float reverse) {
         const float cutoff = motifs.cutoffs[m];
         const auto start = static_cast<int32_t>(q);
@@ -248,8 +253,6 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
             }
         }
     }
-    std::vector<int32_t> starts;
-    std::vector<MHit> own;
     for (uint32_t m : motifs.shared.alone()) {
         own.clear();
         appendMotifHits(motifs.tables[m], motifs.filters[m], motifs.cutoffs[m], motifs.ids[m],
@@ -261,6 +264,11 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
         return a.hit.start != b.hit.start ? a.hit.start < b.hit.start : a.motif < b.motif;
     });
     for (const IndexedHit& each : found) hits.push_back(each.hit);
+    // A list grown by a long sequence is given back rather than kept for the run.
+    constexpr size_t kKept = size_t{1} << 16;
+    if (found.capacity() > kKept) std::vector<IndexedHit>().swap(found);
+    if (starts.capacity() > kKept) std::vector<int32_t>().swap(starts);
+    if (own.capacity() > kKept) std::vector<MHit>().swap(own);
 }
 
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
