@@ -227,6 +227,25 @@ Motif randomMotif(std::mt19937& rng, int width, bool withZeros) {
 
 }  // namespace
 
+// Scoring only the windows above a floor gives the order statistic of scoring them all, for
+// floors below it, at it and above it (where too few scores lie above, every window counts).
+TEST(Cutoff, FilteredSampleGivesTheSameOrderStatistic) {
+    std::mt19937 rng(11);
+    const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
+    const std::vector<uint8_t> sample = FreqToSeq(skewed, 30000, 7);
+    const SequenceCodes codes(sample);
+    for (int trial = 0; trial < 12; ++trial) {
+        MotifTable table(randomMotif(rng, 3 + trial, trial % 3 == 0), skewed);
+        for (float t : {1e-3f, 0.01f, 0.2f}) {
+            const float expected = sampleCutoff(table, sample, t);
+            for (float floor : {sampleFloor(table, skewed, t), expected, expected - 0.5f,
+                                std::nextafter(expected, -1e30f), -1e30f, 1e30f})
+                EXPECT_EQ(sampleCutoffAbove(table, sample, codes, t, floor), expected)
+                    << "trial " << trial << " t " << t << " floor " << floor;
+        }
+    }
+}
+
 TEST(ExactCutoff, SmallestScoreWhoseTailIsAtMostP) {
     std::mt19937 rng(5);
     const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f}, noG[4] = {0.4f, 0.3f, 0.0f, 0.3f};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -161,12 +162,22 @@ void HitStage::MotifScore(MotifA& motifs) {
     }
     std::vector<uint8_t> sample;
     if (!exactCutoffs_) sample = drawSample(motifs);
+    // A sample of up to 2^24 letters (p-values from 3e-6 up) is scanned through a filter at a
+    // floor under the cutoff; its codes take 3 bytes a letter more.
+    std::optional<SequenceCodes> sampleCodes;
+    if (!sample.empty() && sample.size() <= (size_t{1} << 24)) sampleCodes.emplace(sample);
     // Motifs in parallel over the one shared sample; their lines in library order.
     orderedParallelFor(
         motifs.motifs.size(), threads_,
         [&](size_t m) {
-            motifs.motifs[m].cutoff = exactCutoffs_ ? exactCutoff(tables_[m], baseFreq.data(), t)
-                                                    : sampleCutoff(tables_[m], sample, t);
+            const MotifTable& table = tables_[m];
+            if (exactCutoffs_)
+                motifs.motifs[m].cutoff = exactCutoff(table, baseFreq.data(), t);
+            else if (sampleCodes)
+                motifs.motifs[m].cutoff = sampleCutoffAbove(table, sample, *sampleCodes, t,
+                                                            sampleFloor(table, baseFreq.data(), t));
+            else
+                motifs.motifs[m].cutoff = sampleCutoff(table, sample, t);
         },
         [&](size_t m) {
             const Motif& motif = motifs.motifs[m];

@@ -5,6 +5,8 @@
 #include <limits>
 #include <random>
 
+#include "motif/ExactCutoff.hpp"
+
 int64_t sampleLength(float t) {
     if (t <= 0) return 1000000;
     return static_cast<int64_t>(50.0 / static_cast<double>(t));
@@ -32,27 +34,73 @@ std::vector<uint8_t> FreqToSeq(const float baseFreq[4], int64_t n, uint32_t seed
     return codes;
 }
 
-float sampleCutoff(const MotifTable& table, const std::vector<uint8_t>& sample, float t) {
-    const int64_t windows = static_cast<int64_t>(sample.size()) - table.width() + 1;
-    const int64_t count = 2 * windows;
-    const size_t keep = static_cast<size_t>(count - cutoffIndex(count, t));
-    // Min-heap of the `keep` highest scores; its top ends as the score at the cutoff index.
-    std::vector<float> highest;
-    highest.reserve(keep + 1);
-    auto offer = [&](float score) {
-        if (score != score) score = -std::numeric_limits<float>::infinity();  // NaN ranks lowest
-        if (highest.size() < keep) {
-            highest.push_back(score);
-            std::push_heap(highest.begin(), highest.end(), std::greater<float>());
-        } else if (score > highest.front()) {
-            std::pop_heap(highest.begin(), highest.end(), std::greater<float>());
-            highest.back() = score;
-            std::push_heap(highest.begin(), highest.end(), std::greater<float>());
+namespace {
+
+// The `keep` highest of the scores offered; NaN ranks lowest.
+class HighestScores {
+  public:
+    explicit HighestScores(size_t keep) : keep_(keep) { heap_.reserve(keep + 1); }
+    void offer(float score) {
+        if (score != score) score = -std::numeric_limits<float>::infinity();
+        if (heap_.size() < keep_) {
+            heap_.push_back(score);
+            std::push_heap(heap_.begin(), heap_.end(), std::greater<float>());
+        } else if (score > heap_.front()) {
+            std::pop_heap(heap_.begin(), heap_.end(), std::greater<float>());
+            heap_.back() = score;
+            std::push_heap(heap_.begin(), heap_.end(), std::greater<float>());
         }
-    };
+    }
+    // The lowest of those kept: the score at the cutoff index once all are offered.
+    float lowest() const { return heap_.front(); }
+
+  private:
+    size_t keep_;
+    std::vector<float> heap_;  // a min-heap
+};
+
+size_t keptScores(const MotifTable& table, const std::vector<uint8_t>& sample, float t) {
+    const int64_t count = 2 * (static_cast<int64_t>(sample.size()) - table.width() + 1);
+    return static_cast<size_t>(count - cutoffIndex(count, t));
+}
+
+}  // namespace
+
+float sampleCutoff(const MotifTable& table, const std::vector<uint8_t>& sample, float t) {
+    HighestScores highest(keptScores(table, sample, t));
     scanPlacements(table, sample, [&](int64_t, float forward, float reverse) {
-        offer(forward);
-        offer(reverse);
+        highest.offer(forward);
+        highest.offer(reverse);
     });
-    return highest.front();
+    return highest.lowest();
+}
+
+float sampleCutoffAbove(const MotifTable& table, const std::vector<uint8_t>& sample,
+                        const SequenceCodes& codes, float t, float floor) {
+    const size_t keep = keptScores(table, sample, t);
+    HighestScores highest(keep);
+    const WindowFilter filter(table, floor);
+    const int64_t windows = codes.size() - table.width() + 1;
+    std::vector<int32_t> starts(static_cast<size_t>(std::max<int64_t>(windows, 0)));
+    const size_t passed = windows > 0 ? filter.candidates(codes.kmers.data() + filter.offset(),
+                                                          windows, starts.data())
+                                      : 0;
+    // Every score above the floor is offered: the filter and the bounds of score() drop only
+    // windows whose both strands lie at or below it.
+    size_t above = 0;
+    for (size_t k = 0; k < passed; ++k) {
+        float forward, reverse;
+        if (!filter.score(table, codes.codes.data() + starts[k], forward, reverse)) continue;
+        above += (forward > floor) + (reverse > floor);
+        highest.offer(forward);
+        highest.offer(reverse);
+    }
+    return above >= keep ? highest.lowest() : sampleCutoff(table, sample, t);
+}
+
+float sampleFloor(const MotifTable& table, const float baseFreq[4], float t) {
+    const double p = std::min(1.0, 4.0 * static_cast<double>(t));
+    const double low = scoreBracket(table, baseFreq, p).low;
+    return low > -std::numeric_limits<double>::infinity() ? static_cast<float>(low)
+                                                          : -std::numeric_limits<float>::infinity();
 }

@@ -209,8 +209,10 @@ bool WindowFilter::score(const MotifTable& table, const uint8_t* codes, float& f
     return true;
 }
 
-SequenceCodes::SequenceCodes(const std::string& text)
-    : codes(encodeBases(text)), kmers(text.size() + 1, 0) {
+SequenceCodes::SequenceCodes(const std::string& text) : SequenceCodes(encodeBases(text)) {}
+
+SequenceCodes::SequenceCodes(std::vector<uint8_t> baseCodes)
+    : codes(std::move(baseCodes)), kmers(codes.size() + 1, 0) {
     // Sequences are refused beyond 2^31 - 1 letters, so positions fit 32 bits.
     const int64_t n = size();
     anyNonBase = std::find(codes.begin(), codes.end(), kNotBase) != codes.end();

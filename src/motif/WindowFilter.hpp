@@ -77,6 +77,7 @@ struct SequenceCodes {
     bool anyNonBase = false;
 
     explicit SequenceCodes(const std::string& text);
+    explicit SequenceCodes(std::vector<uint8_t> baseCodes);  // codes as encodeBases gives
     int64_t size() const { return static_cast<int64_t>(codes.size()); }
     // Whether the window of `width` letters at q holds bases only.
     bool allBases(int64_t q, int64_t width) const {
