@@ -261,16 +261,12 @@ void finish(std::ostream& out) {
     if (!out) die("Error: cannot write the output");
 }
 
-}  // namespace
-
 // Whether a module passes --max-q and --max-fwer.
 bool kept(const Options& options, const ReportModule& module) {
     if (!module.significance) return true;
     if (options.filterQ && !(module.significance->q <= options.maxQ)) return false;
     return !options.filterFwer || module.significance->fwerValue <= options.maxFwer;
 }
-
-namespace {
 
 // The report to read, for a report that is read twice: standard input copied to a temporary
 // file (removed when the run ends), named "standard input" in messages.
@@ -285,12 +281,14 @@ class SpooledInput {
         path_ = temporary_ = pattern;
         char buffer[1 << 16];
         ssize_t got;
-        while ((got = read(0, buffer, sizeof buffer)) > 0)
-            if (write(fd, buffer, static_cast<size_t>(got)) != got) {
-                close(fd);
-                die("Error: cannot copy standard input to " + temporary_);
-            }
-        if (close(fd) != 0 || got < 0) die("Error: cannot copy standard input to " + temporary_);
+        bool copied = true;
+        while (copied && (got = read(0, buffer, sizeof buffer)) > 0)
+            copied = write(fd, buffer, static_cast<size_t>(got)) == got;
+        copied = close(fd) == 0 && copied && got == 0;
+        if (!copied) {
+            unlink(temporary_.c_str());  // the destructor does not run for a refused copy
+            die("Error: cannot copy standard input to " + temporary_);
+        }
     }
     ~SpooledInput() {
         if (!temporary_.empty()) unlink(temporary_.c_str());
