@@ -206,6 +206,14 @@ bool sameHits(const std::vector<MHit>& a, const std::vector<MHit>& b) {
 
 }  // namespace
 
+// Texts to scan: random letters with non-bases and lower case, and the start of the example
+// genes (the file's title lines included).
+std::pair<std::string, std::string> scanTexts(std::mt19937& rng, int letters, size_t real) {
+    std::string text;
+    for (int i = 0; i < letters; ++i) text += "ACGTACGTACGTACGTNacg"[rng() % 20];
+    return {text, readFile(EXAMPLES_DIR "/example.fa").substr(0, real)};
+}
+
 // The window filter decides most windows from a table of prefix sums and a bound on the
 // rest; it must let through every window that passes, including one that scores exactly the
 // cutoff's neighbour, and the hits must be bit-identical to scoring every placement.
@@ -213,9 +221,7 @@ TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
     std::mt19937 rng(17);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
-    std::string text;
-    for (int i = 0; i < 3000; ++i) text += "ACGTACGTACGTACGTNacg"[rng() % 20];
-    const std::string real = readFile(EXAMPLES_DIR "/example.fa").substr(0, 20000);
+    const auto [text, real] = scanTexts(rng, 3000, 20000);
     for (int trial = 0; trial < 40; ++trial) {
         Motif motif;
         motif.length = 1 + trial % 14;
@@ -268,9 +274,7 @@ TEST(WindowFilterScan, LibraryScanSameHitsAsScoringEveryPlacement) {
     std::mt19937 rng(31);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
-    std::string text;
-    for (int i = 0; i < 2500; ++i) text += "ACGTACGTACGTACGTNacg"[rng() % 20];
-    const std::string real = readFile(EXAMPLES_DIR "/example.fa").substr(0, 6000);
+    const auto [text, real] = scanTexts(rng, 2500, 6000);
     for (const std::string& seq : {text, real}) {
         std::vector<MotifTable> tables;
         std::vector<float> cutoffs;

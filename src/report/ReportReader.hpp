@@ -32,7 +32,6 @@ struct ReportModule {
     double probability = 0;
     std::vector<ReportInstance> instances;
     const ModuleSignificance* significance = nullptr;  // its row of a statistics table
-    int64_t parent = 0;  // the number of the largest module holding its motifs, 0 for none
 
     std::string id() const { return std::string(1, 'M').append(std::to_string(number)); }
     // The number of distinct genes holding an instance.

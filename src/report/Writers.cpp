@@ -62,8 +62,8 @@ std::string tsvRow(const ReportModule& module, const FormContext& context) {
                std::to_string(module.instances.size()) + '\t' + std::to_string(module.geneCount()) +
                '\t' + module.probabilityText);
     if (module.significance) row.append("\t").append(StatsTable::fields(*module.significance));
+    // The parent column stays empty here: the caller fills it once every module is read.
     row.append("\t");
-    if (module.parent) row.append("M").append(std::to_string(module.parent));
     return row + '\n';
 }
 

@@ -2,7 +2,7 @@
 //   TSV     one row per module: module, motifs (and motif_labels with a motif file),
 //           motif_count, instances, genes, probability, the columns of a statistics table
 //           where the modules carry its rows, and parent (the largest module holding its
-//           motifs)
+//           motifs), written empty for the caller to fill once every module is read
 //   hits    one row per hit: module, instance, gene, motif, start, end, strand, score
 //           (0-based inclusive positions, as in the report)
 //   BED6    one line per instance (the span of its hits, end exclusive, name M<n>:<gene>),
