@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary input files and running a program as a user would.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,13 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#ifdef GOLDEN_DIR
+inline const std::string kGolden = GOLDEN_DIR "/";
+#endif
+#ifdef EXAMPLES_DIR
+inline const std::string kExamples = EXAMPLES_DIR "/";
+#endif
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -85,16 +93,61 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
     return result;
 }
 
+// How often `part` occurs in `text`, without overlaps.
+inline size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++count;
+    return count;
+}
+
+// The tab-separated rows of a text, without empty lines and the lines that say how a form
+// was made ('#' lines, BED's track line).
+inline std::vector<std::vector<std::string>> rows(const std::string& text) {
+    std::vector<std::vector<std::string>> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#' || line.starts_with("track ")) continue;
+        out.emplace_back();
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '\t');) out.back().push_back(field);
+    }
+    return out;
+}
+
+// Runs a shell command, its standard output thrown away, and returns its peak resident
+// memory in MB; `status` receives its exit status.
+inline long peakMegabytes(const std::string& command, int* status) {
+    pid_t child = fork();
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", ("exec " + command + " > /dev/null").c_str(), nullptr);
+        _exit(127);
+    }
+    int raw = 0;
+    struct rusage usage {};
+    wait4(child, &raw, 0, &usage);
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return usage.ru_maxrss / 1024;
+}
+
 #ifdef BUILD_DIR
-// The DOM of a page after headless Chromium has run its script, with the browser's log on
-// standard error; each caller names its own profile folder, so that tests run in parallel.
-inline RunResult chromiumDom(const std::string& page, const std::string& profile) {
+#define SKIP_WITHOUT_CHROMIUM()                                                                    \
+    if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "Chromium is not installed"
+
+// Headless Chromium on a page; each caller names its own profile folder, so that tests run
+// in parallel.
+inline RunResult chromium(const std::string& page, const std::string& profile,
+                          const std::string& what) {
     return runProgram("sh", {"-c",
                              "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
                              " --no-first-run --disable-background-networking"
-                             " --disable-component-update --user-data-dir=" +
-                                 std::string(BUILD_DIR) + "/" + profile +
-                                 " --enable-logging=stderr --v=0 --dump-dom file://" + page});
+                             " --disable-component-update --disable-sync --user-data-dir=" +
+                                 std::string(BUILD_DIR) + "/" + profile + " " + what +
+                                 " file://" + page});
+}
+
+// The DOM of a page after its script has run, with the browser's log on standard error.
+inline RunResult chromiumDom(const std::string& page, const std::string& profile) {
+    return chromium(page, profile, "--enable-logging=stderr --v=0 --dump-dom");
 }
 #endif
 

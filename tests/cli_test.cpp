@@ -161,19 +161,6 @@ TEST(Cli, FileArguments) {
     EXPECT_EQ(three.out, "");
 }
 
-TEST(Cli, FixedCutoffVersusPValue) {
-    RunResult fixed =
-        runProgram(REKUL_BIN, {"-m", "1", "-g", "100", kExampleMotifs, kExampleGenes});
-    EXPECT_EQ(fixed.status, 0);
-    EXPECT_EQ(fixed.err.find("Score cutoff of "), std::string::npos);
-    RunResult pvalue =
-        runProgram(REKUL_BIN, {"-m", "0.5", "-g", "100", kExampleMotifs, kExampleGenes});
-    EXPECT_EQ(pvalue.status, 0);
-    // Right after the seed line, which follows the Read lines.
-    const size_t seed = pvalue.err.find("Random seed: ");
-    EXPECT_EQ(pvalue.err.find("\nScore cutoff of M0001: "), pvalue.err.find('\n', seed));
-}
-
 TEST(Cli, LongOptions) {
     for (const std::string& program : bothPrograms()) {
         const std::string name = std::filesystem::path(program).filename();

@@ -18,102 +18,6 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-struct Matrix {
-    std::string id, name;
-    std::vector<std::array<int, 4>> rows;  // every row sums to 50
-};
-
-// Four matrices of widths 5 to 8; rows sum to 50 so that MEME probabilities times
-// nsites= 50 give the counts back.
-std::vector<Matrix> library() {
-    std::vector<Matrix> motifs;
-    const char* consensus[] = {"GATAAG", "TGACGTCA", "CCAAT", "TTGCGCAA"};
-    for (int m = 0; m < 4; ++m) {
-        Matrix motif{std::string("MA000") + std::to_string(m + 1) + ".1",
-                     std::string("TF") + std::to_string(m + 1),
-                     {}};
-        for (const char* c = consensus[m]; *c; ++c) {
-            std::array<int, 4> row{2, 3, 1, 2};
-            row[std::string("ACGT").find(*c)] += 42;
-            motif.rows.push_back(row);
-        }
-        motifs.push_back(motif);
-    }
-    return motifs;
-}
-
-std::string native(const std::vector<Matrix>& motifs) {
-    std::string out;
-    for (const Matrix& m : motifs) {
-        out += ">" + m.id + "\tV$" + m.name + "\tsynthetic\n";
-        for (auto row : m.rows)
-            out += std::to_string(row[0]) + std::string(" ") + std::to_string(row[1]) + " " +
-                   std::to_string(row[2]) + std::string(" ") + std::to_string(row[3]) + "\n";
-    }
-    return out;
-}
-
-std::string jaspar(const std::vector<Matrix>& motifs, bool brackets) {
-    std::string out;
-    for (const Matrix& m : motifs) {
-        out += ">" + m.id + (brackets ? "\t" : " ") + m.name + "\n";
-        for (int b = 0; b < 4; ++b) {
-            if (brackets) out += std::string(1, "ACGT"[b]) + "  [";
-            for (auto row : m.rows) out.append(" ").append(std::to_string(row[b]));
-            out += brackets ? " ]\n" : "\n";
-        }
-    }
-    return out;
-}
-
-std::string meme(const std::vector<Matrix>& motifs) {
-    std::string out =
-        "MEME version 5\n\nALPHABET= ACGT\n\nstrands: + -\n\n"
-        "Background letter frequencies\nA 0.3 C 0.2 G 0.2 T 0.3\n\n";
-    for (const Matrix& m : motifs) {
-        out += "MOTIF " + m.id + " " + m.name +
-               "\n\nletter-probability matrix: alength= 4 w= " + std::to_string(m.rows.size()) +
-               " nsites= 50 E= 0\n";
-        char text[64];
-        for (auto row : m.rows) {
-            std::snprintf(text, sizeof text, " %.2f %.2f %.2f %.2f\n", row[0] / 50.0, row[1] / 50.0,
-                          row[2] / 50.0, row[3] / 50.0);
-            out += text;
-        }
-        out += "\nURL http://example.org/" + m.id + "\n\n";
-    }
-    return out;
-}
-
-std::string transfac(const std::vector<Matrix>& motifs) {
-    std::string out;
-    for (const Matrix& m : motifs) {
-        out += "AC  " + m.id + "\nXX\nID  V$" + m.name + "\nXX\nP0      A      C      G      T\n";
-        int position = 1;
-        for (auto row : m.rows) {
-            char text[96];
-            std::snprintf(text, sizeof text, "%02d %6d %6d %6d %6d      N\n", position++, row[0],
-                          row[1], row[2], row[3]);
-            out += text;
-        }
-        out += "XX\n//\n";
-    }
-    return out;
-}
-
-// Genes holding all four consensus sites close together, and some holding two.
-std::string genes() {
-    std::string out;
-    const std::string filler = "ACCTGTTACCGTTAGCTCAGGTTTCA";
-    for (int g = 0; g < 12; ++g) {
-        out += std::string(">gene") + std::to_string(g) + "\n" + filler + "GATAAG" +
-               filler.substr(g % 5) + "TGACGTCA" + filler;
-        if (g % 3) out += "CCAATAC" + filler.substr(3) + "TTGCGCAA";
-        out += filler + "\n";
-    }
-    return out;
-}
-
 RunResult runRekul(const std::vector<std::string>& options, const std::string& motifs,
                    const std::string& seqs) {
     std::vector<std::string> args = options;
@@ -124,24 +28,21 @@ RunResult runRekul(const std::vector<std::string>& options, const std::string& m
 
 }  // namespace
 
+// One library of four matrices (widths 5 to 8, rows summing to 50, so that MEME's
+// probabilities times nsites= 50 give the counts back) in every format, and genes that hold
+// their consensus sites.
 TEST(MotifFormats, EveryFormatReadsToTheSameReport) {
-    const std::vector<Matrix> motifs = library();
-    TempFile seqs(genes());
-    TempFile reference(native(motifs));
-    const std::vector<std::pair<std::string, std::string>> formats{
-        {"JASPAR brackets", jaspar(motifs, true)},
-        {"JASPAR rows", jaspar(motifs, false)},
-        {"MEME", meme(motifs)},
-        {"TRANSFAC", transfac(motifs)}};
+    const std::string folder = DATA_DIR "/same-library/";
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{"-g", "4", "-k", "2"}, {"-t", "-g", "4", "-k", "2"}}) {
-        RunResult expected = runRekul(options, reference.path(), seqs.path());
+        RunResult expected = runRekul(options, folder + "library.native", folder + "genes.fa");
         ASSERT_EQ(expected.status, 0);
         ASSERT_NE(expected.out, "");
-        for (const auto& [format, text] : formats) {
-            TempFile file(text);
-            RunResult r = runRekul(options, file.path(), seqs.path());
+        for (const char* format :
+             {"library.jaspar", "library-rows.jaspar", "library.meme", "library.transfac"}) {
+            RunResult r = runRekul(options, folder + format, folder + "genes.fa");
             EXPECT_EQ(r.status, 0) << format;
+            EXPECT_NE(r.err.find("Read: 4 motifs"), std::string::npos) << format;
             EXPECT_EQ(r.out, expected.out) << format << " " << options[0];
         }
     }

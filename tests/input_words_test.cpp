@@ -5,19 +5,8 @@
 
 #include "TestUtil.hpp"
 
-namespace {
-
-const std::string kExamples = EXAMPLES_DIR "/";
-const std::string kMotifs =
+static const std::string kMotifs =
     ">X1\tV$AAC\n1 0 0 0\n1 0 0 0\n0 1 0 0\n>X2\tV$GAT\n0 0 1 0\n1 0 0 0\n0 0 0 1\n";
-
-size_t occurrences(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++count;
-    return count;
-}
-
-}  // namespace
 
 TEST(InputWords, ReadAndDoneLines) {
     TempFile meme(

@@ -14,22 +14,6 @@
 
 namespace {
 
-const std::string kGolden = GOLDEN_DIR "/";
-const std::string kExamples = EXAMPLES_DIR "/";
-
-// The rows of a form, without the lines that say how it was made ('#' lines, BED's track).
-std::vector<std::vector<std::string>> rows(const std::string& text) {
-    std::vector<std::vector<std::string>> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (line.starts_with("# ") || line.starts_with("track ")) continue;
-        out.emplace_back();
-        std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, '\t');) out.back().push_back(field);
-    }
-    return out;
-}
-
 RunResult report(std::vector<std::string> args) {
     return runProgram(REKUL_REPORT_BIN, args);
 }
@@ -224,12 +208,9 @@ TEST(ReportForms, TitleRegions) {
 TEST(ReportForms, GffKeepsTheRulesValidatorsCheck) {
     RunResult gff = report({"--gff", "--fasta", kGolden + "four.fa", kGolden + "four.out"});
     ASSERT_EQ(gff.status, 0);
-    auto lines = rows(gff.out);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0][0], "##gff-version 3");
+    EXPECT_EQ(gff.out.rfind("##gff-version 3\n", 0), 0u);
     std::set<std::string> ids;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const auto& f = lines[i];
+    for (const auto& f : rows(gff.out)) {
         ASSERT_EQ(f.size(), 9u);
         EXPECT_GE(std::stol(f[3]), 1);
         EXPECT_LE(std::stol(f[3]), std::stol(f[4]));
@@ -279,39 +260,22 @@ TEST(ReportForms, MalformedReportsAreRefusedWithTheirLine) {
 }
 
 TEST(ReportHtml, DrawsInHeadlessChromium) {
-    const char* chromium = "/usr/bin/chromium";
-    if (!std::filesystem::exists(chromium)) GTEST_SKIP() << "Chromium is not installed";
+    SKIP_WITHOUT_CHROMIUM();
     RunResult example =
         runProgram(REKUL_BIN, {"--quiet", kExamples + "example.motifs", kExamples + "example.fa"});
     TempFile out(example.out);
     const std::string page = std::string(BUILD_DIR) + "/report-example.html";
-    const std::string shot = std::string(BUILD_DIR) + "/report-example.png";
-    ASSERT_EQ(std::system((std::string(REKUL_REPORT_BIN) + " --html --fasta " + kExamples +
-                           "example.fa --motifs " + kExamples + "example.motifs " + out.path() +
-                           " > " + page)
-                              .c_str()),
-              0);
+    std::ofstream(page) << report({"--html", "--fasta", kExamples + "example.fa", "--motifs",
+                                   kExamples + "example.motifs", out.path()})
+                               .out;
     const std::string html = readFile(page);
     // Self-contained: no external script, style sheet, image or font; url() only names the
     // page's own patterns.
     for (const char* fetch : {"src=", "<link", "@import"})
         EXPECT_EQ(html.find(fetch), std::string::npos) << fetch;
-    for (size_t at = 0; (at = html.find("url(", at)) != std::string::npos; ++at)
-        EXPECT_EQ(html.substr(at, 5), "url(#");
-    const std::string flags =
-        " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-        " --disable-background-networking --disable-component-update --disable-sync"
-        " --user-data-dir=" +
-        std::string(BUILD_DIR) + "/chromium-profile";
-    RunResult dom =
-        runProgram("sh", {"-c", std::string(chromium) + flags +
-                                    " --enable-logging=stderr --v=0 --dump-dom file://" + page});
+    EXPECT_EQ(occurrences(html, "url("), occurrences(html, "url(#"));
+    RunResult dom = chromiumDom(page, "chromium-profile");
     ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
-    auto count = [&](const std::string& what) {
-        size_t n = 0;
-        for (size_t at = 0; (at = dom.out.find(what, at)) != std::string::npos; ++at) ++n;
-        return n;
-    };
     // Modules that are no other's sub-module open drawn, with a logo per motif; sub-modules
     // wait, closed, under their parent.
     size_t drawn = 0, motifs = 0;
@@ -323,26 +287,25 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
         }
     ASSERT_GT(drawn, 0u);
     ASSERT_LT(drawn, tsv.size() - 1);
-    EXPECT_EQ(count("aria-label=\"instances of module"), drawn);
-    EXPECT_EQ(count("aria-label=\"logo of"), motifs);
-    EXPECT_EQ(count("<details class=\"submodules\""), drawn);
+    EXPECT_EQ(occurrences(dom.out, "aria-label=\"instances of module"), drawn);
+    EXPECT_EQ(occurrences(dom.out, "aria-label=\"logo of"), motifs);
+    EXPECT_EQ(occurrences(dom.out, "<details class=\"submodules\""), drawn);
     EXPECT_NE(dom.out.find("M0001 (GATA_01)"), std::string::npos);
-    EXPECT_EQ(count("<svg id=\"heatmap\""), 1u);
-    EXPECT_EQ(count("<svg id=\"network\""), 1u);
+    EXPECT_EQ(occurrences(dom.out, "<svg id=\"heatmap\""), 1u);
+    EXPECT_EQ(occurrences(dom.out, "<svg id=\"network\""), 1u);
     EXPECT_NE(dom.out.find("<footer id=\"provenance\"><pre>program: rekul-report"),
               std::string::npos);
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
-    runProgram("sh",
-               {"-c", std::string(chromium) + flags +
-                          " --window-size=1200,1400 --screenshot=" + shot + " file://" + page});
-    EXPECT_TRUE(std::filesystem::exists(shot));
+    chromium(page, "chromium-profile",
+             "--window-size=1200,1400 --screenshot=" + std::string(BUILD_DIR) +
+                 "/report-example.png");
 }
 
 // Names that hold markup are shown as text: no element, no script, in the page's source and
 // in the DOM Chromium builds from it.
 TEST(ReportHtml, NamesWithMarkupStayText) {
-    if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "Chromium is not installed";
+    SKIP_WITHOUT_CHROMIUM();
     const std::string motif = "<img src=x onerror=\"document.title='pwned'\">";
     const std::string gene = "</script><script>document.title='pwned2'</script>&amp;'\"";
     TempFile text(">" + motif + "\tB&C\t1,0.5\n" + gene + "\n\t" + motif +
@@ -370,7 +333,7 @@ TEST(ReportHtml, NamesWithMarkupStayText) {
 // 10-12: the page's tooltips put the hit where BED does (1-based), and the ticks count the
 // chromosome's positions, falling along a minus-strand gene.
 TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
-    if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "Chromium is not installed";
+    SKIP_WITHOUT_CHROMIUM();
     const std::string bases(100, 'A');
     TempFile fasta(">g1 chr2:1001-1101(+)\n" + bases + "\n>g2 chr2:2001-2101(-)\n" + bases + "\n",
                    "genes.fa");
@@ -407,12 +370,9 @@ TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
     EXPECT_EQ(ticksOf("M2"),
               (std::vector<std::string>{"2,100", "2,080", "2,060", "2,040", "2,020"}));
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
-    runProgram("sh", {"-c",
-                      "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
-                      " --no-first-run --user-data-dir=" +
-                          std::string(BUILD_DIR) +
-                          "/chromium-profile-genomic --window-size=1100,1300 --screenshot=" +
-                          std::string(BUILD_DIR) + "/report-genomic.png file://" + page});
+    chromium(page, "chromium-profile-genomic",
+             "--window-size=1100,1300 --screenshot=" + std::string(BUILD_DIR) +
+                 "/report-genomic.png");
 }
 
 // An ortholog group's length is its reference species', split as rekulo splits it (an empty
@@ -481,8 +441,7 @@ TEST(ReportForms, ClosedModulesAndParents) {
 // An instance of 200,000 hits: the page must draw it (spreading the hits into one call's
 // arguments overflowed the stack, and nothing was drawn).
 TEST(ReportHtml, DrawsAnInstanceOfTwoHundredThousandHits) {
-    const char* chromium = "/usr/bin/chromium";
-    if (!std::filesystem::exists(chromium)) GTEST_SKIP() << "Chromium is not installed";
+    SKIP_WITHOUT_CHROMIUM();
     std::string text = ">A\tB\t1,0.5\ng1\n";
     for (int h = 0; h < 200000; ++h)
         text.append("\t")
@@ -494,10 +453,7 @@ TEST(ReportHtml, DrawsAnInstanceOfTwoHundredThousandHits) {
             .append("\t+\t3\n");
     TempFile report(text);
     const std::string page = std::string(BUILD_DIR) + "/report-large-instance.html";
-    ASSERT_EQ(
-        std::system(
-            (std::string(REKUL_REPORT_BIN) + " --html " + report.path() + " > " + page).c_str()),
-        0);
+    std::ofstream(page) << runProgram(REKUL_REPORT_BIN, {"--html", report.path()}).out;
     RunResult dom = chromiumDom(page, "chromium-profile-large");
     ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);

@@ -16,9 +16,6 @@
 
 namespace {
 
-const std::string kGolden = GOLDEN_DIR "/";
-const std::string kExamples = EXAMPLES_DIR "/";
-
 // The file with every title's name prefixed, so that its genes can serve as a background.
 std::string renamed(const std::string& path, const std::string& prefix) {
     std::string text = readFile(path), out;
@@ -136,19 +133,6 @@ std::string randomGenes(int count, int length) {
     return text;
 }
 
-std::vector<std::vector<std::string>> rows(const std::string& tsv) {
-    std::vector<std::vector<std::string>> out;
-    std::istringstream in(tsv);
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
-        out.push_back(fields);
-    }
-    return out;
-}
-
 // A report of the example, its statistics table against random genes, and the table's rows.
 struct ExampleStats {
     TempFile background{randomGenes(150, 600), "bg.fa"};
@@ -224,8 +208,7 @@ TEST(ReportStats, TablesThatDoNotFitAreRefused) {
 }
 
 TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
-    const char* chromium = "/usr/bin/chromium";
-    if (!std::filesystem::exists(chromium)) GTEST_SKIP() << "Chromium is not installed";
+    SKIP_WITHOUT_CHROMIUM();
     ExampleStats run(true);
     int64_t passing = 0;
     for (const auto& row : rows(readFile(run.table.path())))
@@ -239,19 +222,13 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
     EXPECT_NE(dom.out.find("data-key=\"fwer\">fwer</th>"), std::string::npos);
-    size_t marked = 0;
-    for (size_t at = 0; (at = dom.out.find("class=\"significant\"", at)) != std::string::npos; ++at)
-        ++marked;
-    EXPECT_EQ(static_cast<int64_t>(marked), passing);
+    EXPECT_EQ(static_cast<int64_t>(occurrences(dom.out, "class=\"significant\"")), passing);
     // The volcano plot links a point to each module (every one has a q and a fold, "inf"
     // included).
     const size_t from = dom.out.find("<svg id=\"volcano\""), to = dom.out.find("</svg>", from);
     ASSERT_NE(from, std::string::npos);
-    size_t points = 0;
-    for (size_t at = dom.out.find("<a href=\"#M", from); at < to;
-         at = dom.out.find("<a href=\"#M", at + 1))
-        ++points;
-    EXPECT_EQ(points, rows(readFile(run.table.path())).size() - 1);
+    EXPECT_EQ(occurrences(dom.out.substr(from, to - from), "<a href=\"#M"),
+              rows(readFile(run.table.path())).size() - 1);
 }
 
 // Every form says how it was made, the statistics table's own notes included.
