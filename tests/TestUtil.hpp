@@ -130,19 +130,19 @@ inline long peakMegabytes(const std::string& command, int* status) {
 }
 
 #ifdef BUILD_DIR
-#define SKIP_WITHOUT_CHROMIUM()                                                                    \
+#define SKIP_WITHOUT_CHROMIUM() \
     if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "Chromium is not installed"
 
 // Headless Chromium on a page; each caller names its own profile folder, so that tests run
 // in parallel.
 inline RunResult chromium(const std::string& page, const std::string& profile,
                           const std::string& what) {
-    return runProgram("sh", {"-c",
-                             "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
-                             " --no-first-run --disable-background-networking"
-                             " --disable-component-update --disable-sync --user-data-dir=" +
-                                 std::string(BUILD_DIR) + "/" + profile + " " + what +
-                                 " file://" + page});
+    return runProgram(
+        "sh", {"-c",
+               "/usr/bin/chromium --headless --no-sandbox --disable-gpu"
+               " --no-first-run --disable-background-networking"
+               " --disable-component-update --disable-sync --user-data-dir=" +
+                   std::string(BUILD_DIR) + "/" + profile + " " + what + " file://" + page});
 }
 
 // The DOM of a page after its script has run, with the browser's log on standard error.

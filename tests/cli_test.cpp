@@ -19,16 +19,14 @@ Args parse(std::vector<std::string> words) {
     return Args(static_cast<int>(argv.size()), argv.data());
 }
 
-// The usage text as the program prints it: it names the program.
-std::string usage(const std::string& programPath) {
-    Args initial;
-    initial.program = std::filesystem::path(programPath).filename();
-    return initial.usageText() + "\n";
-}
-
 }  // namespace
 
+// -m 0 is a p-value of zero (the largest score), not a fixed cutoff.
 TEST(ArgsParse, ReadsValuesAsAtoiAndKeepsTheLast) {
+    const Args zero = parse({"-m", "0", "m"});
+    EXPECT_EQ(zero.scoreThreshold, 0.0f);
+    EXPECT_TRUE(zero.pValueCutoff());
+    EXPECT_FALSE(parse({"-m", "1", "m"}).pValueCutoff());
     EXPECT_EQ(parse({"-w", "abc", "m"}).windowSize, 0);
     EXPECT_EQ(parse({"-w", "12abc", "m"}).windowSize, 12);
     EXPECT_EQ(parse({"-w", "300", "-w", "100", "m"}).windowSize, 100);
@@ -64,42 +62,60 @@ TEST(ArgsParse, IntegerRange) {
     EXPECT_EQ(value, 7);
 }
 
-TEST(Cli, UsageWithoutArguments) {
+// Help and version go to standard output with status 0, after any valid option; usage goes
+// to standard error with status 1, alone without arguments, after the option scanner's one
+// line for an unknown option or a missing value.
+TEST(Cli, HelpVersionAndUsageStreams) {
     for (const std::string& program : bothPrograms()) {
-        RunResult r = runProgram(program, {});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, usage(program));
-        EXPECT_NE(r.err.find("-w windowSize threshold (default = 200)\n"), std::string::npos);
-        EXPECT_NE(r.err.find("-p Pseudocount (default = 0.375)\n"), std::string::npos);
-    }
-}
-
-TEST(Cli, HelpGoesToStandardOutputInOptionOrder) {
-    for (const std::string& program : bothPrograms()) {
+        const std::string name = std::filesystem::path(program).filename();
         Args initial;
-        initial.program = std::filesystem::path(program).filename();
-        const std::string help = initial.helpText() + "\n";
-        for (auto args : {std::vector<std::string>{"-h"}, {"-w", "100", "-h"}}) {
+        initial.program = name;
+        const std::string help = initial.helpText() + "\n", text = initial.usageText() + "\n";
+        for (auto args : {std::vector<std::string>{"-h"}, {"-w", "100", "-h"}, {"--help"}}) {
             RunResult r = runProgram(program, args);
             EXPECT_EQ(r.status, 0);
             EXPECT_EQ(r.out, help);
             EXPECT_EQ(r.err, "");
         }
+        EXPECT_NE(help.find("Example usage: " + name + " -w"), std::string::npos);
+        RunResult version = runProgram(program, {"--version"});
+        EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.out, name + " " + REKUL_VERSION + "\n");
         RunResult refused = runProgram(program, {"-w", "-5", "-h"});
         EXPECT_EQ(refused.status, 1);
         EXPECT_EQ(refused.out, "");
         EXPECT_EQ(refused.err, "windowSize threshold should be >= zero\n");
+        RunResult bare = runProgram(program, {});
+        EXPECT_EQ(bare.status, 1);
+        EXPECT_EQ(bare.out, "");
+        EXPECT_EQ(bare.err, text);
+        for (auto args :
+             {std::vector<std::string>{"-x", "m", "s"}, {"m", "s", "-w"}, {"--bogus", "m", "s"}}) {
+            RunResult r = runProgram(program, args);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, "");
+            ASSERT_GT(r.err.size(), text.size());
+            EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), text) << args[0];
+        }
+        EXPECT_NE(runProgram(program, {"--bogus"}).err.find("'--bogus'"), std::string::npos);
+        EXPECT_EQ(text.rfind("Usage: " + name + " [options]", 0), 0u);
     }
-    const std::string help = Args().helpText() + "\n";
+    // Texts that scripts and users have read for years, their odd spots included.
+    const std::string help = Args().helpText() + "\n", text = Args().usageText();
     EXPECT_NE(help.find("-w windowSize threshold (default = 200).Print details\n"),
               std::string::npos);
     EXPECT_NE(help.find("-m Motif score threshold (default = 5).\n"), std::string::npos);
     EXPECT_EQ(help.substr(help.size() - 2), "\n\n");
+    EXPECT_NE(text.find("-w windowSize threshold (default = 200)\n"), std::string::npos);
+    EXPECT_NE(text.find("-p Pseudocount (default = 0.375)\n"), std::string::npos);
 }
 
+// Each refused value with its message; -p nan is no pseudocount, --threads starts at 1.
 TEST(Cli, RefusedValues) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-p", "nan", "m", "s"}, "Pseudocount should be >= zero\n"},
+        {{"--threads", "0", "m", "s"},
+         "Error: --threads takes a whole number from 1 to 4096, not 0\n"},
         {{"-p", "-0.1", "m", "s"}, "Pseudocount should be >= zero\n"},
         {{"-p", "inf", "m", "s"}, "Pseudocount should be finite\n"},
         {{"-p", "1e39", "m", "s"}, "Pseudocount should be finite\n"},
@@ -119,20 +135,6 @@ TEST(Cli, RefusedValues) {
             EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
             EXPECT_EQ(r.out, "");
             EXPECT_EQ(r.err, message);
-        }
-    }
-}
-
-TEST(Cli, ScannerDiagnosticsThenUsage) {
-    for (const std::string& program : bothPrograms()) {
-        for (auto args : {std::vector<std::string>{"-x", "m", "s"}, {"m", "s", "-w"}}) {
-            RunResult r = runProgram(program, args);
-            EXPECT_EQ(r.status, 1);
-            EXPECT_EQ(r.out, "");
-            const std::string text = usage(program);
-            ASSERT_GT(r.err.size(), text.size());
-            EXPECT_EQ(r.err.substr(r.err.size() - text.size()), text);
-            EXPECT_EQ(std::count(r.err.begin(), r.err.end() - text.size(), '\n'), 1);
         }
     }
 }
@@ -159,25 +161,6 @@ TEST(Cli, FileArguments) {
     RunResult three = runProgram(REKUL_BIN, {"-g", "100", kExampleMotifs, kExampleGenes, "extra"});
     EXPECT_EQ(three.status, 0);
     EXPECT_EQ(three.out, "");
-}
-
-TEST(Cli, LongOptions) {
-    for (const std::string& program : bothPrograms()) {
-        const std::string name = std::filesystem::path(program).filename();
-        RunResult help = runProgram(program, {"--help"});
-        EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.out, runProgram(program, {"-h"}).out);
-        EXPECT_NE(help.out.find("Example usage: " + name + " -w"), std::string::npos);
-        RunResult version = runProgram(program, {"--version"});
-        EXPECT_EQ(version.status, 0);
-        EXPECT_EQ(version.out, name + " " + REKUL_VERSION + "\n");
-        RunResult unknown = runProgram(program, {"--bogus", "m", "s"});
-        EXPECT_EQ(unknown.status, 1);
-        EXPECT_EQ(unknown.out, "");
-        EXPECT_NE(unknown.err.find("'--bogus'"), std::string::npos);  // getopt's own line
-        EXPECT_EQ(unknown.err.substr(unknown.err.find('\n') + 1), usage(program));
-        EXPECT_EQ(usage(program).rfind("Usage: " + name + " [options]", 0), 0u);
-    }
 }
 
 TEST(Cli, SeedValues) {
@@ -212,25 +195,5 @@ TEST(Cli, QuietRunWritesOnlyTheReport) {
             EXPECT_EQ(quiet.out, loud.out);
             EXPECT_NE(loud.err, "");
         }
-    }
-}
-
-// The edges of the option values: -m 0 is a p-value of zero (the largest score), --threads
-// starts at 1, and a pseudocount that is not a number is no pseudocount.
-TEST(Cli, EdgesOfOptionValues) {
-    const Args zero = parse({"-m", "0", "m"});
-    EXPECT_EQ(zero.scoreThreshold, 0.0f);
-    EXPECT_TRUE(zero.pValueCutoff());
-    EXPECT_FALSE(parse({"-m", "1", "m"}).pValueCutoff());
-    for (const auto& [args, message] :
-         std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"--threads", "0"}, "Error: --threads takes a whole number from 1 to 4096, not 0\n"},
-             {{"-p", "nan"}, "Pseudocount should be >= zero\n"},
-             {{"-p", "-0.1"}, "Pseudocount should be >= zero\n"}}) {
-        std::vector<std::string> words = args;
-        words.insert(words.end(), {kExampleMotifs, kExampleGenes});
-        RunResult r = runProgram(REKUL_BIN, words);
-        EXPECT_EQ(r.status, 1) << args[0];
-        EXPECT_EQ(r.err, message);
     }
 }

@@ -54,19 +54,6 @@ TEST(Overlap, KeptHitsDropWeakerNeighbours) {
     EXPECT_EQ(motifStarts(delHitOverlap(chain, 4)), (Starts{{0, 0}, {2, 6}}));
 }
 
-TEST(Overlap, StrandsTiesZeroScoresAndDistanceZero) {
-    std::vector<MHit> strands{hit(0, 5, 3.1f, '+'), hit(0, 5, 4.2f, '-')};
-    std::vector<MHit> kept = delHitOverlap(strands, 4);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].strand, '-');
-    // Equal scores: the later hit in scan order wins.
-    std::vector<MHit> tie{hit(0, 5, 3.0f), hit(1, 6, 3.0f)};
-    EXPECT_EQ(motifStarts(delHitOverlap(tie, 4)), (Starts{{1, 6}}));
-    std::vector<MHit> zero{hit(0, 0, 0.0f), hit(1, 50, 2.0f), hit(2, 50, 1.0f)};
-    EXPECT_EQ(motifStarts(delHitOverlap(zero, 0)), (Starts{{1, 50}, {2, 50}}));
-    EXPECT_TRUE(delHitOverlap({}, 4).empty());
-}
-
 // The removal as first stated: every kept hit zeroes all weaker hits within the distance.
 std::vector<MHit> literalOverlapRemoval(std::vector<MHit> hits, int32_t distance) {
     std::stable_sort(hits.begin(), hits.end(), CompHitScore);
@@ -81,6 +68,7 @@ std::vector<MHit> literalOverlapRemoval(std::vector<MHit> hits, int32_t distance
     return kept;
 }
 
+// Strands, ties (the later hit in scan order wins), zero scores and distance 0 included.
 TEST(Overlap, SameAsTheLiteralRemovalOnRandomHits) {
     std::mt19937 rng(17);
     for (int round = 0; round < 300; ++round) {
@@ -214,45 +202,6 @@ std::pair<std::string, std::string> scanTexts(std::mt19937& rng, int letters, si
     return {text, readFile(EXAMPLES_DIR "/example.fa").substr(0, real)};
 }
 
-// The window filter decides most windows from a table of prefix sums and a bound on the
-// rest; it must let through every window that passes, including one that scores exactly the
-// cutoff's neighbour, and the hits must be bit-identical to scoring every placement.
-TEST(WindowFilterScan, SameHitsAsScoringEveryPlacement) {
-    std::mt19937 rng(17);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
-    const auto [text, real] = scanTexts(rng, 3000, 20000);
-    for (int trial = 0; trial < 40; ++trial) {
-        Motif motif;
-        motif.length = 1 + trial % 14;
-        for (int i = 0; i < 4 * motif.length; ++i)
-            motif.freq.push_back(trial % 5 == 0 && unit(rng) < 0.2f ? 0.0f : unit(rng) + 0.02f);
-        MotifTable table(motif, skewed);
-        const std::string& seq = trial % 2 ? text : real;
-        // Cutoffs just below, at and just above scores that occur, so ties are tested.
-        std::vector<float> scores;
-        scanPlacements(table, encodeBases(seq), [&](int64_t, float f, float r) {
-            scores.push_back(f);
-            scores.push_back(r);
-        });
-        std::sort(scores.begin(), scores.end());
-        const float at = scores[scores.size() - 1 - scores.size() / (10 + trial)];
-        for (float cutoff : {at, std::nextafter(at, -1e9f), std::nextafter(at, 1e9f), 1.0f}) {
-            WindowFilter filter(table, cutoff, trial % 3 ? kFilterPrefix : 5);
-            std::vector<MHit> filtered;
-            std::vector<int32_t> starts;
-            appendMotifHits(table, filter, cutoff, 0, SequenceCodes(seq), filtered, starts);
-            ASSERT_TRUE(sameHits(filtered, plainHits(table, cutoff, seq)))
-                << "width " << motif.length << " cutoff " << cutoff;
-        }
-    }
-}
-
-// The library scan decides blocks of 64 motifs with one lookup per start: every hit of a
-// library of widths 1 to 30 (zero matrix entries included, as with -p 0), with cutoffs on,
-// just below and just above occurring scores, must be the hit that scoring every placement
-// gives, in scan order (start, motif, strand), through the shared lookup and through each
-// motif's own filter alike.
 // Whether a window holds bases only, for windows shorter and longer than the 255 bases that
 // a position's count of bases ahead holds.
 TEST(WindowFilterScan, WindowsOfBasesOnlyAtEveryWidth) {
@@ -270,6 +219,12 @@ TEST(WindowFilterScan, WindowsOfBasesOnlyAtEveryWidth) {
     }
 }
 
+// The library scan decides blocks of 64 motifs with one lookup per start, and each motif's
+// own filter decides most windows from a table of prefix sums and a bound on the rest: every
+// hit of a library of widths 1 to 30 (zero matrix entries included, as with -p 0), with
+// cutoffs on, just below and just above occurring scores, must be the hit that scoring every
+// placement gives, bit for bit and in scan order (start, motif, strand), through the shared
+// lookup and through each motif's own filter alike.
 TEST(WindowFilterScan, LibraryScanSameHitsAsScoringEveryPlacement) {
     std::mt19937 rng(31);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);

@@ -19,18 +19,6 @@ namespace {
 
 constexpr int32_t A = 0, B = 1, C = 2, D = 3;
 
-MHit hit(int32_t motif, int32_t start, int32_t end) {
-    return MHit{motif, start, end, '+', 5.0f};
-}
-
-Args settings(int32_t window, int32_t genes, int32_t minMotifs) {
-    Args args;
-    args.windowSize = window;
-    args.geneNumber = genes;
-    args.minMotifNumber = minMotifs;
-    return args;
-}
-
 // Builds the discovery stage and returns its report; `err` receives its progress lines.
 std::string discover(const Args& args, const FakeHits& hits, std::string* err = nullptr) {
     std::ostringstream report, progress;
@@ -87,7 +75,7 @@ TEST(MotifPairs, WorkedExampleLeavesOnlyB) {
                    {"g2", 100, {hit(B, 0, 9), hit(C, 20, 29)}}},
                   {"A", "B", "C"});
     std::ostringstream err;
-    Discovery d(settings(50, 2, 2), hits, std::cout, Progress(&err));
+    Discovery d(searchSettings(50, 2, 2), hits, std::cout, Progress(&err));
     EXPECT_EQ(*d.pairGenes.genes(A, B), (std::vector<int32_t>{0, 1}));
     EXPECT_EQ(*d.pairGenes.genes(C, A), (std::vector<int32_t>{1}));
     EXPECT_EQ(*d.pairGenes.genes(B, C), (std::vector<int32_t>{1, 2}));
@@ -102,7 +90,7 @@ TEST(MotifPairs, WindowEdgeAndRepeats) {
     FakeHits hits({{"g0", 300, {hit(A, 0, 9), hit(B, 91, 100), hit(C, 92, 101)}},
                    {"g1", 300, {hit(A, 0, 9), hit(A, 5, 14), hit(B, 50, 59), hit(B, 70, 79)}}},
                   {"A", "B", "C"});
-    Discovery d(settings(100, 2, 1), hits, std::cout, Progress::silent());
+    Discovery d(searchSettings(100, 2, 1), hits, std::cout, Progress::silent());
     EXPECT_EQ(*d.pairGenes.genes(A, B), (std::vector<int32_t>{0, 1}));  // g1 listed once
     EXPECT_EQ(*d.pairGenes.genes(B, C), (std::vector<int32_t>{0}));
     EXPECT_FALSE(d.pairGenes.contains(A, C));
@@ -150,7 +138,7 @@ TEST(SharedGenes, SortedByNameAndFittingOneWindow) {
          {"alpha", 500, close},
          {"mid", 500, {hit(A, 0, 9), hit(B, 50, 59), hit(C, 130, 139), hit(A, 200, 209)}}});
     // A gene threshold that searches nothing.
-    Discovery d(settings(100, 100, 3), hits, std::cout, Progress::silent());
+    Discovery d(searchSettings(100, 100, 3), hits, std::cout, Progress::silent());
     for (auto [x, y] : {std::pair{A, B}, {A, C}, {B, C}})
         EXPECT_EQ(d.pairGenes.genes(x, y)->size(), 3u);
     Node root{{A}, {}, {0, 1, 2}, 1};
@@ -167,7 +155,7 @@ TEST(ModuleSearch, DeeperModulesFirstAndEachSetOnce) {
     std::vector<MHit> all{hit(A, 0, 9), hit(B, 10, 19), hit(C, 20, 29), hit(D, 30, 39)};
     FakeHits hits({{"g0", 100, all}, {"g1", 100, all}, {"g2", 100, all}});
     std::string err;
-    std::string out = discover(settings(200, 2, 3), hits, &err);
+    std::string out = discover(searchSettings(200, 2, 3), hits, &err);
     EXPECT_EQ(headers(out), (std::vector<std::string>{"A\tB\tC\tD\t3", "A\tC\tD\t3", "A\tB\tD\t3",
                                                       "A\tB\tC\t3", "B\tC\tD\t3"}));
     std::string left;
@@ -179,12 +167,12 @@ TEST(ModuleSearch, DeeperModulesFirstAndEachSetOnce) {
 TEST(ModuleSearch, GeneThresholdCutsAndSmallModulesNeedLowMinimum) {
     std::vector<MHit> ab{hit(A, 0, 9), hit(B, 10, 19)};
     FakeHits hits({{"g0", 100, ab}, {"g1", 100, ab}, {"g2", 100, {hit(A, 0, 9)}}}, {"A", "B"});
-    EXPECT_EQ(headers(discover(settings(200, 2, 3), hits)), std::vector<std::string>{});
+    EXPECT_EQ(headers(discover(searchSettings(200, 2, 3), hits)), std::vector<std::string>{});
     // A motif needs at least -k frequent partners: A and B have one each.
-    EXPECT_EQ(headers(discover(settings(200, 2, 2), hits)), std::vector<std::string>{});
-    EXPECT_EQ(headers(discover(settings(200, 3, 1), hits)), std::vector<std::string>{});
+    EXPECT_EQ(headers(discover(searchSettings(200, 2, 2), hits)), std::vector<std::string>{});
+    EXPECT_EQ(headers(discover(searchSettings(200, 3, 1), hits)), std::vector<std::string>{});
     // With -k 1 the pair is a module, and each root is tested alone on all genes.
-    EXPECT_EQ(headers(discover(settings(200, 2, 1), hits)),
+    EXPECT_EQ(headers(discover(searchSettings(200, 2, 1), hits)),
               (std::vector<std::string>{"A\tB\t2", "A\t3", "B\t2"}));
 }
 
@@ -193,7 +181,7 @@ TEST(ModuleSearch, MotifWithoutFrequentPartnerNeverEntersTheSearch) {
     std::vector<MHit> ab{hit(A, 0, 9), hit(B, 10, 19)};
     FakeHits hits({{"g0", 100, ab}, {"g1", 100, ab}, {"g2", 100, {hit(C, 0, 9)}}});
     std::string err;
-    std::string out = discover(settings(200, 2, 0), hits, &err);
+    std::string out = discover(searchSettings(200, 2, 0), hits, &err);
     EXPECT_EQ(headers(out), (std::vector<std::string>{"A\tB\t2", "A\t2", "B\t2"}));
     EXPECT_NE(err.find("motif 1 of 2\n"), std::string::npos);
     EXPECT_EQ(err.find(" of 4\n"), std::string::npos);
@@ -209,7 +197,7 @@ TEST(ModuleSearch, EightMotifModulesComeFromSevenMotifNodes) {
         names.push_back(std::string(1, static_cast<char>('A' + m)));
     }
     FakeHits hits({{"g0", 100, all}, {"g1", 100, all}, {"g2", 100, all}}, names);
-    std::vector<std::string> found = headers(discover(settings(200, 3, 8), hits));
+    std::vector<std::string> found = headers(discover(searchSettings(200, 3, 8), hits));
     ASSERT_EQ(found.size(), 9u);
     // From A: A I H G F E D is the first seven-motif node; its candidates B, C follow.
     EXPECT_EQ(found[0], "A\tB\tD\tE\tF\tG\tH\tI\t3");
@@ -219,7 +207,7 @@ TEST(ModuleSearch, EightMotifModulesComeFromSevenMotifNodes) {
     for (const std::string& header : found)
         EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 8);
     // Nine would need nine frequent partners per motif.
-    EXPECT_TRUE(headers(discover(settings(200, 3, 9), hits)).empty());
+    EXPECT_TRUE(headers(discover(searchSettings(200, 3, 9), hits)).empty());
 }
 
 TEST(Significance, BinomialCoefficientLogarithm) {
@@ -292,14 +280,14 @@ TEST(NoModule, TheLineNamesTheFirstThresholdThatStoppedTheRun) {
         return err.substr(err.rfind('\n') + 1);
     };
     FakeHits none({{"g0", 100, {}}, {"g1", 100, {}}});
-    EXPECT_EQ(lastLine(settings(200, 2, 3), none),
+    EXPECT_EQ(lastLine(searchSettings(200, 2, 3), none),
               "No module: no motif hit scores above its cutoff (-m 5)");
     FakeHits pairs({{"g0", 100, ab}, {"g1", 100, ab}});
-    EXPECT_EQ(lastLine(settings(200, 15, 3), pairs),
+    EXPECT_EQ(lastLine(searchSettings(200, 15, 3), pairs),
               "No module: no motif pair occurs in 15 or more genes (-g 15)");
-    EXPECT_EQ(lastLine(settings(200, 2, 3), pairs),
+    EXPECT_EQ(lastLine(searchSettings(200, 2, 3), pairs),
               "No module: no motif has 3 or more frequent partners (-k 3)");
-    EXPECT_EQ(lastLine(settings(200, 2, 9), pairs),
+    EXPECT_EQ(lastLine(searchSettings(200, 2, 9), pairs),
               "No module: no motif has 9 or more frequent partners (-k 9; a module has at most 8 "
               "motifs)");
     // Every pair of four motifs occurs in two genes, so each motif has three frequent
@@ -311,12 +299,12 @@ TEST(NoModule, TheLineNamesTheFirstThresholdThatStoppedTheRun) {
             for (int copy = 0; copy < 2; ++copy)
                 pairGenesOnly.push_back(
                     {names[pairGenesOnly.size()], 900, {hit(x, 0, 9), hit(y, 10, 19)}});
-    EXPECT_EQ(lastLine(settings(200, 2, 3), FakeHits(pairGenesOnly)),
+    EXPECT_EQ(lastLine(searchSettings(200, 2, 3), FakeHits(pairGenesOnly)),
               "No module: no set of 3 or more motifs occurs within one window (-w 200) in 2 or "
               "more genes (-g 2)");
     pairGenesOnly.push_back({"all", 900, abc});
     std::string err;
-    EXPECT_NE(discover(settings(200, 1, 3), FakeHits(pairGenesOnly), &err), "");
+    EXPECT_NE(discover(searchSettings(200, 1, 3), FakeHits(pairGenesOnly), &err), "");
     EXPECT_EQ(err.find("No module"), std::string::npos);
 }
 
@@ -352,9 +340,9 @@ TEST(ModuleSearch, FewestFrequentPartnersFirst) {
     std::vector<MHit> abc{hit(A, 0, 9), hit(B, 10, 19), hit(C, 20, 29)},
         ad{hit(A, 0, 9), hit(D, 10, 19)};
     FakeHits hits({{"g0", 100, abc}, {"g1", 100, abc}, {"g2", 100, ad}, {"g3", 100, ad}});
-    Discovery d(settings(200, 2, 1), hits, std::cout, Progress::silent());
+    Discovery d(searchSettings(200, 2, 1), hits, std::cout, Progress::silent());
     EXPECT_EQ(d.motifs, (std::vector<int32_t>{D, B, C, A}));
-    std::vector<std::string> blocks = headers(discover(settings(200, 2, 1), hits));
+    std::vector<std::string> blocks = headers(discover(searchSettings(200, 2, 1), hits));
     ASSERT_FALSE(blocks.empty());
     EXPECT_EQ(blocks.front(), "A\tD\t2");  // from root D
     EXPECT_EQ(blocks.back(), "A\t4");      // root A alone, last
@@ -366,7 +354,7 @@ TEST(Report, TwoInstancesInOneGeneCountTheGeneOnce) {
     FakeHits hits(
         {{"g0", 1000, twice}, {"g1", 1000, {hit(A, 0, 9), hit(B, 10, 19), hit(C, 20, 29)}}});
     std::ostringstream report;
-    Discovery d(settings(100, 2, 2), hits, report, Progress::silent());
+    Discovery d(searchSettings(100, 2, 2), hits, report, Progress::silent());
     const std::string text = report.str();
     ASSERT_EQ(text.rfind(">A\tB\tC\t3,", 0), 0u);  // three instances ...
     std::ostringstream twoGenes, threeGenes;

@@ -1,16 +1,13 @@
 // Ortholog groups: species layout of a group and the conserved-hit filter.
 #include <gtest/gtest.h>
 
+#include "FakeHits.hpp"
 #include "TestUtil.hpp"
 #include "hits/HitAO.hpp"
 
 namespace {
 
 constexpr int32_t M1 = 0, M2 = 1, M3 = 2;
-
-MHit hit(int32_t motif, int32_t start, int32_t end) {
-    return MHit{motif, start, end, '+', 5.0f};
-}
 
 SeqHit species(std::vector<MHit> hits) {
     return SeqHit{"g", 1000, std::move(hits)};

@@ -272,13 +272,11 @@ TEST(Memory, FollowsTheInputNotTheHitDensity) {
     EXPECT_LT(peakOf(REKULO_BIN, {"--quiet", motifs, groups.path()}), 60);
     // One 1 Mb poly-A gene: hits at every start (every raw hit was held).
     TempFile polyA(">polyA\n" + std::string(1000000, 'A') + "\n");
-    EXPECT_LT(peakOf(REKUL_BIN, {"--quiet", "-m", "1", "-g", "2", motifs, polyA.path()}),
-              120);
+    EXPECT_LT(peakOf(REKUL_BIN, {"--quiet", "-m", "1", "-g", "2", motifs, polyA.path()}), 120);
     // A motif-file line of two million fields (the whole line was split).
     std::string wide = ">M1\tV$A\n1 0 0 0\n";
     for (int f = 0; f < 2000000; ++f) wide += "1 ";
     TempFile wideMotifs(wide + "\n");
-    EXPECT_LT(peakOf(REKUL_BIN, {"--quiet", wideMotifs.path(), kExamples + "example.fa"}),
-              60);
+    EXPECT_LT(peakOf(REKUL_BIN, {"--quiet", wideMotifs.path(), kExamples + "example.fa"}), 60);
 }
 #endif

@@ -297,9 +297,9 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
               std::string::npos);
     EXPECT_NE(dom.out.find("id=\"failure\" hidden"), std::string::npos);
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
-    chromium(page, "chromium-profile",
-             "--window-size=1200,1400 --screenshot=" + std::string(BUILD_DIR) +
-                 "/report-example.png");
+    chromium(
+        page, "chromium-profile",
+        "--window-size=1200,1400 --screenshot=" + std::string(BUILD_DIR) + "/report-example.png");
 }
 
 // Names that hold markup are shown as text: no element, no script, in the page's source and
@@ -370,9 +370,9 @@ TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
     EXPECT_EQ(ticksOf("M2"),
               (std::vector<std::string>{"2,100", "2,080", "2,060", "2,040", "2,020"}));
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
-    chromium(page, "chromium-profile-genomic",
-             "--window-size=1100,1300 --screenshot=" + std::string(BUILD_DIR) +
-                 "/report-genomic.png");
+    chromium(
+        page, "chromium-profile-genomic",
+        "--window-size=1100,1300 --screenshot=" + std::string(BUILD_DIR) + "/report-genomic.png");
 }
 
 // An ortholog group's length is its reference species', split as rekulo splits it (an empty

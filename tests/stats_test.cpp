@@ -14,15 +14,6 @@
 
 namespace {
 
-Args settings(int32_t window, int32_t genes, int32_t minMotifs, int threads = 1) {
-    Args args;
-    args.windowSize = window;
-    args.geneNumber = genes;
-    args.minMotifNumber = minMotifs;
-    args.threads = threads;
-    return args;
-}
-
 std::string numbered(std::string prefix, int n) {
     return prefix.append(std::to_string(n));
 }
@@ -38,12 +29,12 @@ std::vector<SeqHit> randomGenes(std::mt19937& random, const std::string& prefix,
         SeqHit gene{numbered(prefix, g), 2000, {}};
         for (int h = 0; h < perGene; ++h) {
             const auto start = static_cast<int32_t>(random() % 1990);
-            gene.hits.push_back({static_cast<int32_t>(random() % static_cast<uint32_t>(motifs)),
-                                 start, start + 9, '+', 5});
+            gene.hits.push_back(hit(static_cast<int32_t>(random() % static_cast<uint32_t>(motifs)),
+                                    start, start + 9));
         }
         if (g < planted)
             for (int32_t m = 0; m < 3; ++m)
-                gene.hits.push_back({m, 1000 + 40 * m, 1009 + 40 * m, '+', 5});
+                gene.hits.push_back(hit(m, 1000 + 40 * m, 1009 + 40 * m));
         std::sort(gene.hits.begin(), gene.hits.end(), CompHitPos);
         genes.push_back(std::move(gene));
     }
@@ -105,7 +96,7 @@ TEST(ModuleStatistics, BackgroundCountsAndPValuesMatchABruteForceCount) {
     std::mt19937 random(7);
     FakeHits foreground(randomGenes(random, "f", 20, 30, 12), kMotifNames);
     FakeHits background(randomGenes(random, "b", 200, 30), kMotifNames);
-    Args args = settings(100, 8, 3, 2);
+    Args args = searchSettings(100, 8, 3, 2);
     std::ostringstream report;
     Discovery discovery(args, foreground, report, Progress::silent(),
                         ModuleOutput::ReportAndRecords);
@@ -133,18 +124,14 @@ TEST(ModuleStatistics, CountsEveryCandidateTheSearchTests) {
     for (int g = 0; g < 3; ++g)
         genes.push_back({numbered("g", g),
                          1000,
-                         {{0, 0, 9, '+', 5},
-                          {1, 30, 39, '+', 5},
-                          {2, 60, 69, '+', 5},
-                          {3, 90, 99, '+', 5},
-                          {0, 500, 509, '+', 5},
-                          {3, 590, 599, '+', 5}}});
+                         {hit(0, 0, 9), hit(1, 30, 39), hit(2, 60, 69), hit(3, 90, 99),
+                          hit(0, 500, 509), hit(3, 590, 599)}});
     FakeHits hits(genes);
     std::ostringstream report;
-    Discovery discovery(settings(100, 2, 3), hits, report, Progress::silent(),
+    Discovery discovery(searchSettings(100, 2, 3), hits, report, Progress::silent(),
                         ModuleOutput::ReportAndRecords);
     EXPECT_EQ(discovery.moduleTests(), 5);
-    const ModuleStatistics stats(settings(100, 2, 3), discovery, hits, nullptr, std::nullopt);
+    const ModuleStatistics stats(searchSettings(100, 2, 3), discovery, hits, nullptr, std::nullopt);
     ASSERT_EQ(stats.rows.size(), discovery.records.size());
     EXPECT_EQ(stats.rows[0].pValue, discovery.records[0].probability);
     EXPECT_DOUBLE_EQ(stats.rows[0].eValue, 5 * discovery.records[0].probability);
@@ -154,9 +141,12 @@ TEST(WestfallYoung, SameSeedSameMinimaOnAnyNumberOfThreads) {
     std::mt19937 random(3);
     FakeHits foreground(randomGenes(random, "f", 12, 20, 6), kMotifNames);
     FakeHits background(randomGenes(random, "b", 40, 20), kMotifNames);
-    const auto one = permutationMinima(settings(100, 3, 2, 1), foreground, background, 40, 11);
-    const auto two = permutationMinima(settings(100, 3, 2, 2), foreground, background, 40, 11);
-    const auto other = permutationMinima(settings(100, 3, 2, 2), foreground, background, 40, 12);
+    const auto one =
+        permutationMinima(searchSettings(100, 3, 2, 1), foreground, background, 40, 11);
+    const auto two =
+        permutationMinima(searchSettings(100, 3, 2, 2), foreground, background, 40, 11);
+    const auto other =
+        permutationMinima(searchSettings(100, 3, 2, 2), foreground, background, 40, 12);
     EXPECT_EQ(one, two);
     EXPECT_NE(one, other);
 }
@@ -165,7 +155,7 @@ TEST(WestfallYoung, PlantedModuleComesFirstWithTheSmallestFwer) {
     std::mt19937 random(5);
     FakeHits foreground(randomGenes(random, "f", 30, 24, 25), kMotifNames);
     FakeHits background(randomGenes(random, "b", 1000, 24), kMotifNames);
-    Args args = settings(100, 10, 3, 2);
+    Args args = searchSettings(100, 10, 3, 2);
     args.permutations = 99;
     std::ostringstream report;
     Discovery discovery(args, foreground, report, Progress::silent(),
@@ -191,7 +181,7 @@ TEST(WestfallYoung, NullDataRejectAtTheNominalRate) {
     for (int d = 0; d < datasets; ++d) {
         FakeHits foreground(randomGenes(random, "f", 12, 40, 0, 10), kMotifNames);
         FakeHits background(randomGenes(random, "b", 36, 40, 0, 10), kMotifNames);
-        Args args = settings(100, 6, 2, 2);
+        Args args = searchSettings(100, 6, 2, 2);
         args.permutations = 39;
         std::ostringstream report;
         Discovery discovery(args, foreground, report, Progress::silent(),
