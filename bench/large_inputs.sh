@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Large and degenerate inputs: each must run with memory in proportion to its input or be
 # refused with a clear message; none may crash. Prints one line per run: the input, the
-# options, the exit status, seconds and peak resident memory.
+# options, the exit status, seconds and peak resident memory. The small cases at the end
+# each took several times their figure before (given beside them).
 #   bench/large_inputs.sh [build-dir]     (writes about 500 MB of inputs into build-dir)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +12,7 @@ motifs=${REKUL_BENCH_MOTIFS:-$root/../shared/data/insect.motifs}
 mkdir -p "$data"
 
 /usr/bin/python3 - "$data" <<'PY'
-import os, random, sys
+import gzip, os, random, sys
 data = sys.argv[1]
 rng = random.Random(1)
 def letters(n):
@@ -31,14 +32,23 @@ def motif(out, i):
     for _ in range(8):
         out.write('%d %d %d %d\n' % tuple(rng.randrange(10) for _ in range(4)))
 write('100k.motifs', lambda out: [motif(out, i) for i in range(100000)])
+write('2000-species.fa', lambda out: out.write('>' + 'g' * 100000 + '\n' + '<ACGTTGCAAGCT\n' * 2000))
+write('polyA-1Mb.fa', lambda out: out.write('>polyA\n' + 'A' * 1_000_000 + '\n'))
+write('wide-line.motifs', lambda out: out.write('>M1\tV$A\n1 0 0 0\n' + '1 ' * 2_000_000 + '\n'))
+write('two-100kb-species.fa', lambda out: out.write('>grp\n<%s\n<%s\n' % (letters(100000), letters(100000))))
+bomb = os.path.join(data, 'bomb.fa.gz')
+if not os.path.exists(bomb):
+    member = gzip.compress(b'A' * (1 << 20) + b'\n')
+    with open(bomb, 'wb') as out:
+        out.write(gzip.compress(b'>g\n') + member * 2100)
 PY
 
-run() {  # label, then rekul arguments
+run() {  # label, then the arguments of rekul (or of $program)
   local label=$1; shift
   local status=0
-  /usr/bin/time -f '%e %M' -o "$data/time.txt" "$build/rekul" --quiet "$@" > /dev/null \
+  /usr/bin/time -f '%e %M' -o "$data/time.txt" "$build/${program:-rekul}" --quiet "$@" > /dev/null \
     2> "$data/err.txt" || status=$?
-  read -r secs kb < "$data/time.txt"
+  read -r secs kb < <(tail -n 1 "$data/time.txt")  # after time's line on a failed command
   printf '%-44s status %d %8.1f s %7d MB  %s\n' "$label" "$status" "$secs" "$((kb / 1024))" \
     "$(head -c 80 "$data/err.txt")"
 }
@@ -49,3 +59,9 @@ run "10 Mb on one line, -m 0.9" --exact-cutoffs -m 0.9 -g 2 "$motifs" "$data/10M
 run "poly-A 5 Mb, default cutoff" -g 2 "$motifs" "$data/polyA-5Mb.fa"
 run "1,000,000 genes of 100 letters" --exact-cutoffs -m 0.0001 -g 100000 "$motifs" "$data/1M-genes.fa"
 run "100,000 motifs, 50 genes, -m 10" -m 10 -g 20 "$data/100k.motifs" "$data/small.fa"
+example=$root/examples/example.motifs
+program=rekulo run "2,000 species, a 100,000-letter name (<60)" "$example" "$data/2000-species.fa"
+run "poly-A 1 Mb, -m 1 -g 2 (<120)" -m 1 -g 2 "$example" "$data/polyA-1Mb.fa"
+run "a motif line of 2,000,000 fields (<60)" "$data/wide-line.motifs" "$root/examples/example.fa"
+program=rekulo run "two 100 kb species, -w 100000 (<120; 4.2 GB at 400 kb)" -w 100000 -g 2 "$example" "$data/two-100kb-species.fa"
+run "gzip of 2.2 Gb in 3 kB: refused (<3500)" "$example" "$data/bomb.fa.gz"

@@ -1,7 +1,6 @@
 // Helpers shared by the tests: temporary input files and running a program as a user would.
 #pragma once
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,21 +111,6 @@ inline std::vector<std::vector<std::string>> rows(const std::string& text) {
         for (std::string field; std::getline(fields, field, '\t');) out.back().push_back(field);
     }
     return out;
-}
-
-// Runs a shell command, its standard output thrown away, and returns its peak resident
-// memory in MB; `status` receives its exit status.
-inline long peakMegabytes(const std::string& command, int* status) {
-    pid_t child = fork();
-    if (child == 0) {
-        execl("/bin/sh", "sh", "-c", ("exec " + command + " > /dev/null").c_str(), nullptr);
-        _exit(127);
-    }
-    int raw = 0;
-    struct rusage usage {};
-    wait4(child, &raw, 0, &usage);
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return usage.ru_maxrss / 1024;
 }
 
 #ifdef BUILD_DIR

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <fstream>
-#include <random>
-
 #include "TestUtil.hpp"
 
 namespace {
@@ -152,39 +149,19 @@ TEST(Hardening, HelpAndVersionToAFullDiskFail) {
         }
 }
 
-#ifndef REKUL_SANITIZED  // the sanitizers' shadow memory would swamp these figures
-TEST(Hardening, MemoryOfWideWindowsAndInflatedFiles) {
-    // Two ortholog sequences of 100 kb with a window as wide: every pair key of the window
-    // was held before repeats were removed (270 MB; 4.2 GB at 400 kb).
-    std::mt19937 random(4);
-    std::string group = ">grp\n";
-    for (int s = 0; s < 2; ++s) {
-        group += "<";
-        for (int i = 0; i < 100000; ++i) group += "ACGT"[random() % 4];
-        group += "\n";
-    }
-    TempFile groups(group);
-    int status = 0;
-    EXPECT_LT(peakMegabytes(shellQuote(REKULO_BIN) + " --quiet -w 100000 -g 2 " +
-                                shellQuote(kExamples + "example.motifs") + " " + groups.path() +
-                                " 2>/dev/null",
-                            &status),
-              120);
-    EXPECT_EQ(status, 0);
-    // A gzip file of 2.2 Gb of one sequence in 3 kB: refused as it passes the length limit,
-    // not after all of it was held (5.9 GB).
+#ifndef REKUL_SANITIZED  // the sanitizers' own reservations would swamp the inflated input
+// A gzip file of 2.2 Gb of one sequence in 3 kB is refused as it passes the length limit;
+// ten million and one blank lines are no motif file. (bench/large_inputs.sh measures the
+// memory of these and of other degenerate inputs.)
+TEST(Hardening, InflatedFilesAreRefusedAtTheLimits) {
     const std::string member = gzipped(std::string(1 << 20, 'A') + "\n");
     std::string bomb = gzipped(">g\n");
     for (int i = 0; i < 2100; ++i) bomb += member;
-    TempFile inflated(bomb, "bomb.fa.gz"), err("", "err.txt");
-    EXPECT_LT(peakMegabytes(shellQuote(REKUL_BIN) + " " + shellQuote(kExamples + "example.motifs") +
-                                " " + inflated.path() + " 2>" + err.path(),
-                            &status),
-              3500);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(readFile(err.path()).find("Error: sequence g is longer than 2147483647 letters"),
+    TempFile inflated(bomb, "bomb.fa.gz");
+    RunResult refused = runProgram(REKUL_BIN, {kExamples + "example.motifs", inflated.path()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("Error: sequence g is longer than 2147483647 letters"),
               std::string::npos);
-    // Ten million and one blank lines are no motif file.
     TempFile blank(gzipped(std::string(10000001, '\n')));
     RunResult lines = runProgram(REKUL_BIN, {blank.path(), kExamples + "example.fa"});
     EXPECT_EQ(lines.status, 1);

@@ -21,9 +21,6 @@ TEST(InputWords, ReadAndDoneLines) {
     RunResult found =
         runProgram(REKUL_BIN, {kExamples + "example.motifs", kExamples + "example.fa"});
     EXPECT_NE(found.err.find("\nDone: 5 modules written\n"), std::string::npos);
-    RunResult quiet =
-        runProgram(REKUL_BIN, {"--quiet", kExamples + "example.motifs", kExamples + "example.fa"});
-    EXPECT_EQ(quiet.err, "");
 }
 
 TEST(InputWords, SequenceFilesThatAreNotDna) {

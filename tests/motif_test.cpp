@@ -83,19 +83,6 @@ TEST(MotifReader, TfNamesAndNameIds) {
     EXPECT_EQ(names.idOfMotif, (std::vector<int32_t>{1, 0}));
 }
 
-TEST(MotifReader, RefusesUnusableFiles) {
-    EXPECT_NE(refusalOf([] { readMotifs(""); }).find("Error: motif file has no motifs"),
-              std::string::npos);
-    EXPECT_NE(refusalOf([] {
-                  readMotifs(">M1\tV$A\n>M2\n1 1 1 1\n", true);
-              }).find("Error: motif title line 2 has no transcription-factor name"),
-              std::string::npos);
-    EXPECT_NE(refusalOf([] {
-                  readMotifs(">M1\n1 1 1 1\n0 0 0 0\n", false, 0);
-              }).find("Error: motif row on line 3 sums to zero"),
-              std::string::npos);
-}
-
 TEST(WindowScore, TwoPositionExampleAndTruncation) {
     Motif motif = motifOf({0.7f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.7f, 0.1f});
     MotifTable table(motif, kUniform);
