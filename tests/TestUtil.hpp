@@ -72,6 +72,15 @@ struct RunResult {
     int status = -1;
 };
 
+// A refusal: status 1, nothing on standard output, and the message on standard error.
+#define EXPECT_REFUSED(result, message)                                           \
+    do {                                                                          \
+        const RunResult& refused_ = (result);                                     \
+        EXPECT_EQ(refused_.status, 1) << (message);                               \
+        EXPECT_EQ(refused_.out, "") << (message);                                 \
+        EXPECT_NE(refused_.err.find(message), std::string::npos) << refused_.err; \
+    } while (false)
+
 inline std::string shellQuote(const std::string& arg) {
     std::string quoted = "'";
     for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

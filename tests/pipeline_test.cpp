@@ -223,10 +223,7 @@ TEST(Threads, OutputIsTheSameForEveryThreadCount) {
 TEST(Refusals, ReadWriteAndMemoryFailures) {
     const std::string motifs = kExamples + "example.motifs", genes = kExamples + "example.fa";
     RunResult unreadable = runProgram(REKUL_BIN, {motifs, "/proc/self/mem"});
-    EXPECT_EQ(unreadable.status, 1);
-    EXPECT_EQ(unreadable.out, "");
-    EXPECT_NE(unreadable.err.find("Error: cannot read /proc/self/mem: Input/output error\n"),
-              std::string::npos);
+    EXPECT_REFUSED(unreadable, "Error: cannot read /proc/self/mem: Input/output error\n");
     for (const char* threads : {"1", "2"}) {
         RunResult full = runProgram("sh", {"-c",
                                            std::string("\"$0\" --quiet --threads ") + threads +

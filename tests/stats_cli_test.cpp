@@ -113,8 +113,7 @@ TEST(StatsCli, OptionsThatNeedEachOtherAreRefused) {
           {"--stats", "/nonexistent/dir/t.tsv", motifs, genes},
           {"--permutations", "0", "--stats", "t.tsv", motifs, genes}}) {
         RunResult r = runProgram(REKUL_BIN, args);
-        EXPECT_EQ(r.status, 1) << args[0];
-        EXPECT_EQ(r.out, "");
+        EXPECT_REFUSED(r, "Error: ");
         EXPECT_EQ(r.err.rfind("Error: ", 0), 0u) << r.err;
     }
 }
@@ -202,8 +201,7 @@ TEST(ReportStats, TablesThatDoNotFitAreRefused) {
           {"--stats", run.table.path(), "--max-q", "2", run.report.path()},
           {"--stats", run.report.path(), run.report.path()}}) {
         RunResult r = runProgram(REKUL_REPORT_BIN, args);
-        EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
-        EXPECT_EQ(r.out, "");
+        EXPECT_REFUSED(r, "Error: ");
     }
 }
 
