@@ -37,10 +37,6 @@ TEST(ArgsParse, ReadsValuesAsAtoiAndKeepsTheLast) {
 }
 
 TEST(ArgsParse, DefaultsSwitchesAndFileArguments) {
-    Args plain = parse({"m"});
-    EXPECT_FALSE(plain.maskLowercase);
-    EXPECT_FALSE(plain.useTfName);
-    EXPECT_EQ(plain.seqFile, "");
     Args grouped = parse({"-tl", "m", "s"});
     EXPECT_TRUE(grouped.useTfName);
     EXPECT_TRUE(grouped.maskLowercase);

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "TestUtil.hpp"
+#include "common/Text.hpp"
 
 namespace {
 
@@ -97,40 +98,29 @@ TEST(Pipeline, OrthologExampleKeepsOnlyConservedModules) {
 TEST(Pipeline, RefusedInputs) {
     std::string longRows;
     for (int i = 0; i < 52; ++i) longRows += "1 0 0 0\n";
-    const std::vector<std::tuple<std::string, std::string, std::vector<std::string>, std::string>>
-        cases{
-            {"", ">g1\nAAC\n", {}, "Error: motif file has no motifs\n"},
-            {">X1\n1 0 0 0\n",
-             ">g1\nAAC\n",
-             {"-t"},
-             "Error: motif title line 1 has no transcription-factor name\n"},
-            {">X1\tV$A\n1 0 0 0\n0 0 0 0\n",
-             ">g1\nAAC\n",
-             {"-p", "0"},
-             "Error: motif row on line 3 sums to zero\n"},
-            {">X1\tV$A\n1 0 0 0\n",
-             ">g1\nAAC\n>g2\nA\n>g1\nC\n",
-             {},
-             "Error: duplicate gene name g1 in sequence file\n"},
-            {">X1\tV$A\n1 0 0 0\n", "", {}, "Error: sequence file has no title line\n"},
-            {">X1\tV$A\n1 0 0 0\n",
-             ">g1\nAAC\n> annotation only\nAC\n",
-             {},
-             "Error: sequence title on line 3 has no name\n"},
-            {">X1\tV$A\n" + longRows,
-             ">g1\nAAC\n",
-             {"-m", "0.97"},
-             "Error: motif X1 is longer than the background sample (51 letters)\n"},
-        };
+    // The motif file, the sequence file, the options and the message.
+    const std::vector<std::array<std::string, 4>> cases{
+        {"", ">g1\nAAC\n", "", "Error: motif file has no motifs\n"},
+        {">X1\n1 0 0 0\n", ">g1\nAAC\n", "-t",
+         "Error: motif title line 1 has no transcription-factor name\n"},
+        {">X1\tV$A\n1 0 0 0\n0 0 0 0\n", ">g1\nAAC\n", "-p 0",
+         "Error: motif row on line 3 sums to zero\n"},
+        {">X1\tV$A\n1 0 0 0\n", ">g1\nAAC\n>g2\nA\n>g1\nC\n", "",
+         "Error: duplicate gene name g1 in sequence file\n"},
+        {">X1\tV$A\n1 0 0 0\n", "", "", "Error: sequence file has no title line\n"},
+        {">X1\tV$A\n1 0 0 0\n", ">g1\nAAC\n> annotation only\nAC\n", "",
+         "Error: sequence title on line 3 has no name\n"},
+        {">X1\tV$A\n" + longRows, ">g1\nAAC\n", "-m 0.97",
+         "Error: motif X1 is longer than the background sample (51 letters)\n"},
+    };
     for (const std::string& program : bothPrograms()) {
         for (const auto& [motifText, seqText, options, message] : cases) {
             TempFile motifFile(motifText), seqFile(seqText);
-            std::vector<std::string> args = options;
+            std::vector<std::string> args = splitWords(options);
             args.push_back(motifFile.path());
             args.push_back(seqFile.path());
             RunResult r = runProgram(program, args);
-            EXPECT_EQ(r.status, 1) << message;
-            EXPECT_EQ(r.out, "");
+            EXPECT_REFUSED(r, message);
             // The message, then, where it does not name its file, a line that does.
             const size_t at = r.err.find(message);
             ASSERT_NE(at, std::string::npos) << r.err;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <numeric>
 #include <set>
 #include <sstream>
 
@@ -90,13 +91,8 @@ TEST(ReportForms, AgreeWithTheReport) {
             EXPECT_EQ(tsv[m + 1][3], std::to_string(counts.instances[m]));
             EXPECT_EQ(tsv[m + 1][4], std::to_string(counts.genes[m]));
         }
-        int hits = 0, instances = 0;
-        for (size_t m = 0; m < counts.hits.size(); ++m) {
-            hits += counts.hits[m];
-            instances += counts.instances[m];
-        }
         const auto hitRows = rows(report({"--hits", file.path()}).out);
-        EXPECT_EQ(hitRows.size(), hits + 1u);
+        EXPECT_EQ(hitRows.size(), std::accumulate(counts.hits.begin(), counts.hits.end(), 1u));
         // BED tells each instance once: the span of its hits, named by module and gene.
         std::map<std::string, std::pair<long, long>> spans;
         for (size_t r = 1; r < hitRows.size(); ++r) {
@@ -151,9 +147,10 @@ TEST(ReportForms, BedHitsHoldTheMotifSites) {
     }
 }
 
-// Genes cut from a known chromosome, titled as bedtools (0-based, exclusive end, (+)/(-))
-// and the UCSC browser (1-based, inclusive end, strand= or _r) write them: every hit placed
-// on the chromosome covers the motif's word on its strand.
+// Genes cut from a known chromosome, titled as bedtools (0-based, exclusive end, (+)/(-),
+// the region beside the name or in it) and the UCSC browser (1-based, inclusive end,
+// strand= or _r) write them: every hit placed on the chromosome covers the motif's word on
+// its strand.
 TEST(ReportForms, GenomicPlacementInBothConventionsAndStrands) {
     std::string chromosome;
     const std::string filler = "TTTGGGTTTGGGTTTGGGTTTGGGTTTGGGTT";
@@ -165,7 +162,7 @@ TEST(ReportForms, GenomicPlacementInBothConventionsAndStrands) {
     };
     const int64_t L = 120;
     std::string fasta = ">g1 chr9:10-130(+)\n" + cut(10, L, false) + "\n" +
-                        ">g2 chr9:140-260(-)\n" + cut(140, L, true) + "\n" +
+                        ">g2::chr9:140-260(-)\n" + cut(140, L, true) + "\n" +
                         ">g3 range=chr9:281-400 strand=+\n" + cut(280, L, false) + "\n" +
                         ">NM_1_up_120_chr9_401_r chr9:401-520\n" + cut(400, L, true) + "\n";
     TempFile seqs(fasta, "genes.fa");
@@ -190,19 +187,6 @@ TEST(ReportForms, GenomicPlacementInBothConventionsAndStrands) {
     RunResult relative = report({"--bed", "--fasta", odd.path(), out.path()});
     EXPECT_NE(relative.err.find("Warning: the region chr9:10-200 in the title of g1"),
               std::string::npos);
-}
-
-TEST(ReportForms, TitleRegions) {
-    auto region = regionInTitle(">NM_078863_up_2000_chr2L_16764737_r chr2L:16764737-16766736");
-    ASSERT_TRUE(region);
-    EXPECT_EQ(region->chrom, "chr2L");
-    EXPECT_EQ(region->start, 16764737);
-    EXPECT_TRUE(region->minus);
-    region = regionInTitle(">peak1::chrX:5-25(-)");
-    ASSERT_TRUE(region);
-    EXPECT_EQ(region->chrom, "chrX");
-    EXPECT_TRUE(region->minus);
-    EXPECT_FALSE(regionInTitle(">gene12 some annotation"));
 }
 
 TEST(ReportForms, GffKeepsTheRulesValidatorsCheck) {

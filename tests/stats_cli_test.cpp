@@ -13,21 +13,13 @@
 #include <sstream>
 
 #include "TestUtil.hpp"
+#include "common/Text.hpp"
 
 namespace {
 
 // The file with every title's name prefixed, so that its genes can serve as a background.
 std::string renamed(const std::string& path, const std::string& prefix) {
-    std::string text = readFile(path), out;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        if (!line.empty() && line[0] == '>') line.insert(1, prefix);
-        out += line + "\n";
-        at = end + 1;
-    }
-    return out;
+    return replaceAll("\n" + readFile(path), "\n>", "\n>" + prefix).substr(1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "FuzzInput.hpp"
 #include "common/Args.hpp"
+#include "common/Text.hpp"
 
 namespace {
 
@@ -17,17 +18,9 @@ bool asksToStop(const std::string& arg) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<std::string> words{"rekul"};
-    std::string word;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) {
-            words.push_back(word);
-            word.clear();
-        } else {
-            word += static_cast<char>(data[i]);
-        }
-    }
-    words.push_back(word);
+    std::vector<std::string> words =
+        splitAt(std::string(reinterpret_cast<const char*>(data), size), '\0');
+    words.insert(words.begin(), "rekul");
     for (const std::string& arg : words)
         if (asksToStop(arg)) return 0;
     std::vector<char*> argv;
