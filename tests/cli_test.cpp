@@ -172,22 +172,17 @@ TEST(Cli, SeedValues) {
 }
 
 TEST(Cli, QuietRunWritesOnlyTheReport) {
-    const std::vector<std::string> files{kExampleMotifs, kExampleGenes};
     for (const std::string& program : bothPrograms()) {
-        for (auto options : {std::vector<std::string>{"--seed", "3", "-m", "0.01"},
-                             std::vector<std::string>{"-g", "1000"}}) {
-            std::vector<std::string> args = options;
-            args.insert(args.end(), files.begin(), files.end());
+        for (auto args : {std::vector<std::string>{"--seed", "3", "-m", "0.01"}, {"-g", "1000"}}) {
+            args.insert(args.end(), {kExampleMotifs, kExampleGenes});
             RunResult loud = runProgram(program, args);
             args.insert(args.begin(), "--quiet");
             RunResult quiet = runProgram(program, args);
             EXPECT_EQ(quiet.status, 0);
             // Nothing, but for the line that says why no module was found.
-            const std::string noModule = loud.err.substr(
-                loud.err.rfind("No module: ") == std::string::npos ? loud.err.size()
-                                                                   : loud.err.rfind("No module: "));
-            EXPECT_EQ(quiet.err, loud.out.empty() ? noModule : "");
-            EXPECT_EQ(loud.out.empty(), !noModule.empty());
+            const size_t why = std::min(loud.err.rfind("No module: "), loud.err.size());
+            EXPECT_EQ(quiet.err, loud.err.substr(why));
+            EXPECT_EQ(loud.out.empty(), why < loud.err.size());
             EXPECT_EQ(quiet.out, loud.out);
             EXPECT_NE(loud.err, "");
         }

@@ -3,7 +3,6 @@
 // the rules validators check, malformed reports are refused, and the page draws in Chromium.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <numeric>
@@ -44,20 +43,6 @@ Counts countReport(const std::string& text) {
     }
     counts.genes.push_back(static_cast<int>(genes.size()));
     return counts;
-}
-
-std::map<std::string, std::string> readFasta(const std::string& path) {
-    std::map<std::string, std::string> genes;
-    std::string name;
-    for (const auto& fields : rows(readFile(path))) {
-        const std::string line = fields.empty() ? "" : fields[0];
-        if (!line.empty() && line[0] == '>')
-            name = line.substr(
-                1, line.find(' ') == std::string::npos ? std::string::npos : line.find(' ') - 1);
-        else
-            genes[name] += line;
-    }
-    return genes;
 }
 
 std::string reverseComplement(const std::string& text) {
@@ -130,20 +115,6 @@ TEST(ReportForms, AgreeWithTheReport) {
         const auto bedHits = rows(report({"--bed", "--hits", file.path()}).out);
         EXPECT_EQ(bedHits.size(), hitSet.size());
         for (const auto& f : bedHits) EXPECT_TRUE(hitSet.count({f[0], f[1], f[2], f[3], f[5]}));
-    }
-}
-
-TEST(ReportForms, BedHitsHoldTheMotifSites) {
-    auto genes = readFasta(kGolden + "four.fa");
-    RunResult bed =
-        report({"--bed", "--hits", "--fasta", kGolden + "four.fa", kGolden + "four.out"});
-    ASSERT_EQ(bed.status, 0) << bed.err;
-    for (const auto& f : rows(bed.out)) {
-        ASSERT_EQ(f.size(), 6u);
-        std::string site =
-            genes.at(f[0]).substr(std::stoul(f[1]), std::stoul(f[2]) - std::stoul(f[1]));
-        EXPECT_EQ(f[5] == "+" ? site : reverseComplement(site), kWords.at(motifOf(f[3])))
-            << f[0] << " " << f[1];
     }
 }
 

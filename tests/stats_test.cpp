@@ -2,7 +2,6 @@
 // counts, the number of tests, and the permutation (Westfall-Young) family-wise error.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
 #include <set>
 #include <sstream>
