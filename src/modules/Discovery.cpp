@@ -16,7 +16,8 @@ Discovery::Discovery(const Args& settings, const HitStage& hits, std::ostream& r
       geneNumber(settings.geneNumber),
       minMotifNumber(settings.minMotifNumber),
       maxMotifNumber(settings.maxMotifNumber),
-      pairGenes(static_cast<int32_t>(hits.motifNames.size())),
+      pairGenes(static_cast<int32_t>(hits.motifNames.size()),
+                static_cast<int32_t>(hits.seqHits.size())),
       report_(report),
       progress_(progress),
       threads_(std::max(1, settings.threads)),
@@ -82,7 +83,7 @@ void Discovery::BuildMP(const HitStage& hits) {
 std::vector<int32_t> Discovery::frequentPartnerCounts() const {
     std::vector<int32_t> partners(motifRate.size(), 0);
     for (size_t i = 0; i < pairGenes.size(); ++i) {
-        if (static_cast<int64_t>(pairGenes.listAt(i).size()) < geneNumber) continue;
+        if (static_cast<int64_t>(pairGenes.genesAt(i).size()) < geneNumber) continue;
         ++partners[pairGenes.first(i)];
         ++partners[pairGenes.second(i)];
     }
@@ -97,7 +98,7 @@ std::string Discovery::noModuleReason(const HitStage& hits) const {
                tostring(hits.scoreThreshold) + ")";
     bool anyFrequentPair = false;
     for (size_t i = 0; i < pairGenes.size(); ++i)
-        anyFrequentPair |= static_cast<int64_t>(pairGenes.listAt(i).size()) >= geneNumber;
+        anyFrequentPair |= static_cast<int64_t>(pairGenes.genesAt(i).size()) >= geneNumber;
     if (!anyFrequentPair)
         return "No module: no motif pair occurs in " + g + " or more genes (-g " + g + ")";
     if (motifs.empty())

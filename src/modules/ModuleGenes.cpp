@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <iterator>
 
 #include "common/DiscardStream.hpp"
 
@@ -33,16 +32,16 @@ int64_t ModuleGenes::count(const std::vector<int32_t>& module, Scratch& space) c
     bool first = true;
     for (size_t i = 0; i < module.size(); ++i)
         for (size_t j = i + 1; j < module.size(); ++j) {
-            const std::vector<int32_t>* list = pairs_->pairGenes.genes(module[i], module[j]);
-            if (list == nullptr) return 0;
+            const GeneSet* pair = pairs_->pairGenes.genes(module[i], module[j]);
+            if (pair == nullptr) return 0;
             if (first) {
-                space.shared = *list;
+                space.shared.clear();
+                pair->appendTo(space.shared);
                 first = false;
                 continue;
             }
             space.narrowed.clear();
-            std::set_intersection(space.shared.begin(), space.shared.end(), list->begin(),
-                                  list->end(), std::back_inserter(space.narrowed));
+            pair->intersect(space.shared, space.narrowed);
             space.shared.swap(space.narrowed);
             if (space.shared.empty()) return 0;
         }

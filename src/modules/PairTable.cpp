@@ -9,8 +9,8 @@ namespace {
 constexpr int32_t kDenseLimit = 2048;
 }  // namespace
 
-PairTable::PairTable(int32_t motifCount)
-    : motifCount_(motifCount), dense_(motifCount <= kDenseLimit) {
+PairTable::PairTable(int32_t motifCount, int32_t geneCount)
+    : motifCount_(motifCount), geneCount_(geneCount), dense_(motifCount <= kDenseLimit) {
     if (dense_) denseSlot_.assign(static_cast<size_t>(motifCount) * (motifCount + 1) / 2, -1);
 }
 
@@ -39,11 +39,10 @@ void PairTable::addGene(int32_t a, int32_t b, int32_t gene) {
         seconds_.push_back(high);
         lists_.emplace_back();
     }
-    std::vector<int32_t>& list = lists_[slot];
-    if (list.empty() || list.back() != gene) list.push_back(gene);
+    lists_[slot].add(gene, geneCount_);
 }
 
-const std::vector<int32_t>* PairTable::genes(int32_t a, int32_t b) const {
+const GeneSet* PairTable::genes(int32_t a, int32_t b) const {
     auto [low, high] = std::minmax(a, b);
     int32_t slot = findSlot(low, high);
     return slot < 0 ? nullptr : &lists_[slot];

@@ -130,8 +130,8 @@ std::optional<Node> Discovery::grow(const Node& cur, const HitStage& hits,
     std::vector<int32_t> support;
     if (cur.level > 1) {
         support = sharedGenes(c, cur, hits, space, enoughGenes());
-    } else if (const auto* list = pairGenes.genes(cur.motifs.back(), c)) {
-        support = *list;
+    } else if (const GeneSet* pair = pairGenes.genes(cur.motifs.back(), c)) {
+        pair->appendTo(support);
     }
     if (static_cast<int64_t>(support.size()) < geneNumber) return std::nullopt;
     Node child{cur.motifs, {}, std::move(support), cur.level + 1};

@@ -61,11 +61,10 @@ std::vector<int32_t> Discovery::sharedGenes(int32_t newMotif, const Node& node,
     std::vector<int32_t>& shared = space.genes;
     shared = node.genes;
     for (int32_t m : node.motifs) {
-        const std::vector<int32_t>* list = pairGenes.genes(newMotif, m);
-        if (list == nullptr || list->size() < enough) return {};
+        const GeneSet* pair = pairGenes.genes(newMotif, m);
+        if (pair == nullptr || pair->size() < enough) return {};
         space.narrowed.clear();
-        std::set_intersection(shared.begin(), shared.end(), list->begin(), list->end(),
-                              std::back_inserter(space.narrowed));
+        pair->intersect(shared, space.narrowed);
         shared.swap(space.narrowed);
         if (shared.size() < enough) return {};
     }
