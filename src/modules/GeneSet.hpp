@@ -16,7 +16,7 @@ class GeneSet {
     size_t size() const { return count_; }
     // Appends the genes, ascending.
     void appendTo(std::vector<int32_t>& out) const;
-    // Appends the genes of `genes` that the set holds, in their order.
+    // Appends the genes of `genes` (ascending) that the set holds, ascending.
     void intersect(const std::vector<int32_t>& genes, std::vector<int32_t>& out) const;
 
   private:
