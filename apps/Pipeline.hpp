@@ -1,8 +1,8 @@
 // The run pipeline shared by both programs: settings, motif library, hit stage and
 // discovery stage, each built from a fresh copy of the settings in this fixed order. The
 // report goes to standard output; progress lines go to standard error unless --quiet.
-// With --stats, a background stage (--background) is scanned with the foreground's tables
-// and cutoffs, and the statistics table is written once the report is complete.
+// With a background (see hits/Backgrounds.hpp) the two hit stages are built together, and
+// the statistics table is written once the report is complete.
 #pragma once
 
 #include <cerrno>
@@ -15,15 +15,19 @@
 
 #include "common/Args.hpp"
 #include "common/Progress.hpp"
+#include "common/Text.hpp"
 #include "common/die.hpp"
+#include "hits/Backgrounds.hpp"
 #include "modules/ModuleStats.hpp"
 #include "motif/MotifA.hpp"
 
 // The run draws random numbers for a background sample (-m below 1 without
-// --exact-cutoffs) or for permutations; all come from one seed, the time unless --seed.
+// --exact-cutoffs), a drawn background or permutations; all come from one seed, the time
+// unless --seed.
 inline std::optional<uint32_t> runSeed(const Args& settings) {
     const bool sample = settings.pValueCutoff() && !settings.exactCutoffs;
-    if (!sample && settings.permutations == 0) return std::nullopt;
+    const bool drawn = settings.shuffledCopies > 0 || settings.matching();
+    if (!sample && !drawn && settings.permutations == 0) return std::nullopt;
     return settings.seed ? *settings.seed : static_cast<uint32_t>(std::time(nullptr));
 }
 
@@ -39,22 +43,20 @@ int runPipeline(const char* program, int argc, char** argv) {
     Args settings(argc, argv, program);
     const Progress progress = settings.quiet ? Progress::silent() : Progress(&std::cerr);
     const std::optional<uint32_t> seed = runSeed(settings);
-    if (seed) settings.seed = seed;  // the sample and the permutations share it
+    if (seed) settings.seed = seed;  // the sample, the drawn background and the permutations
     std::ofstream stats;
     if (!settings.statsFile.empty()) {
         stats.open(settings.statsFile);  // at once, so that a bad path fails before the work
         if (!stats) die("Error: cannot write " + settings.statsFile + ": " + std::strerror(errno));
     }
-    MotifA motifs(settings, progress);
-    HitStage hits(settings, motifs, progress);
-    std::optional<HitStage> background;
-    if (!settings.backgroundFile.empty()) {
-        Args backgroundSettings = settings;
-        backgroundSettings.seqFile = settings.backgroundFile;
-        background.emplace(backgroundSettings, motifs, progress, &hits);
-        if (background->seqHits.empty())
-            die("Error: background " + settings.backgroundFile + " has no gene to compare with");
+    if (settings.shuffledCopies > 0 || settings.matching()) {
+        progress.line("Random seed: " + std::to_string(*seed));
+        settings.seedShown = true;
     }
+    MotifA motifs(settings, progress);
+    HitStages<HitStage> stages = buildHitStages<HitStage>(settings, motifs, progress);
+    HitStage& hits = *stages.foreground;
+    const HitStage* background = stages.background ? &*stages.background : nullptr;
     const ModuleOutput output =
         stats.is_open() ? ModuleOutput::ReportAndRecords : ModuleOutput::Report;
     DiscoveryStage discovery(settings, hits, std::cout, progress, output);
@@ -64,12 +66,11 @@ int runPipeline(const char* program, int argc, char** argv) {
     if (settings.quiet && discovery.modulesFound() == 0) std::cerr << discovery.noModule << '\n';
     if (!stats.is_open()) return 0;
     const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
-    if (settings.permutations > 0 && !sampleDrawn)
+    if (settings.permutations > 0 && !sampleDrawn && !settings.seedShown)
         progress.line("Random seed: " + std::to_string(*seed));
-    const ModuleStatistics table(settings, discovery, hits, background ? &*background : nullptr,
-                                 seed);
+    const ModuleStatistics table(settings, discovery, hits, background, seed);
     table.write(stats, discovery.records, hits.motifNames,
-                {settings.versionText(), settings.commandLine, seed});
+                {settings.versionText(), settings.commandLine, seed, stages.notes});
     checkWritten(stats, settings.statsFile);
     return 0;
 }

@@ -150,6 +150,16 @@ Long options:
                  Westfall and Young (needs --background; --seed repeats it)
 --unique         keep only the first gene of each distinct sequence, in the
                  sequence file and the background alike
+With a background, motifs are scored against the composition of foreground
+and background together, so that a gene scores the same in either set.
+--shuffled-background N  the background is N shuffled copies of every
+                 foreground gene, each keeping the counts of every k-mer (rekul)
+--shuffle-k K    the k-mers a shuffled copy keeps, 1 to 6 (default 3)
+--match length,gc  with --background POOL: draw the background from the pool,
+                 for each foreground gene windows of its length and GC bin;
+                 --match length or --match gc matches one of the two (rekul)
+--match-ratio R  background windows per foreground gene (default 10)
+--write-background FILE  write the background used to FILE as FASTA
 )";
 
 }  // namespace
@@ -259,6 +269,15 @@ bool parseUnsigned32(const char* text, uint32_t& seed) {
 
 namespace {
 
+// A long option's whole number from `least` to `most`; refuses anything else.
+int32_t boundedCount(const char* option, const char* value, uint32_t least, uint32_t most) {
+    uint32_t count = 0;
+    if (!parseUnsigned32(value, count) || count < least || count > most)
+        die(std::string("Error: ") + option + " takes a whole number from " +
+            std::to_string(least) + " to " + std::to_string(most) + ", not " + value);
+    return static_cast<int32_t>(count);
+}
+
 // Stores an integer option value; refuses one out of range or below zero.
 void setIntOption(char option, const char* text, int32_t& field, const char* negativeMessage) {
     if (!parseIntOption(text, field))
@@ -324,6 +343,33 @@ const LongOption kLongOptions[] = {
                  value);
          args.permutations = static_cast<int32_t>(count);
      }},
+    {"shuffled-background", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         args.shuffledCopies = boundedCount("--shuffled-background", value, 1, 1000);
+     }},
+    {"shuffle-k", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         args.shuffleK = boundedCount("--shuffle-k", value, 1, 6);
+     }},
+    {"match", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         const std::string what = value;
+         args.matchLength = what == "length,gc" || what == "gc,length" || what == "length";
+         args.matchGc = what == "length,gc" || what == "gc,length" || what == "gc";
+         if (!args.matching())
+             die("Error: --match takes length,gc, length or gc, not " + what);
+     }},
+    {"match-ratio", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         args.matchRatio = boundedCount("--match-ratio", value, 1, 10000);
+     }},
+    {"write-background", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         if (std::string(value).empty() || std::string(value) == "-")
+             die("Error: --write-background takes a file name (standard output carries the "
+                 "report)");
+         args.writeBackgroundFile = value;
+     }},
     {"threads", required_argument,
      [](Args& args, const char* value, const Texts&) {
          uint32_t threads = 0;
@@ -348,11 +394,34 @@ std::vector<option> longOptionTable() {
 // The statistics options depend on each other: a background or permutations are of use only
 // in the table, and permutations draw from the foreground and background together.
 void checkStatisticsOptions(const Args& args) {
-    if (args.permutations > 0 && args.backgroundFile.empty())
+    if (args.permutations > 0 && !args.hasBackground())
         die("Error: --permutations needs --background: each permutation draws a foreground "
             "from the foreground and background genes together");
     if (!args.backgroundFile.empty() && args.statsFile.empty())
         die("Error: --background needs --stats FILE, the table that compares the two");
+}
+
+// The controls: one kind of background at a time, and options only where they act.
+void checkControlOptions(const Args& args) {
+    if (args.program == "rekulo" && args.shuffledCopies > 0)
+        die("Error: rekulo takes no --shuffled-background: shuffling each species apart would "
+            "break the conservation that rekulo's hits are chosen by");
+    if (args.program == "rekulo" && args.matching())
+        die("Error: rekulo takes no --match: windows cut from ortholog groups are not aligned "
+            "across species");
+    if (args.shuffledCopies > 0 && !args.backgroundFile.empty())
+        die("Error: --shuffled-background and --background cannot be used together: the "
+            "background is either shuffled copies or a file");
+    if (args.shuffledCopies > 0 && args.statsFile.empty())
+        die("Error: --shuffled-background needs --stats FILE, the table that compares the two");
+    if (args.shuffleK > 0 && args.shuffledCopies == 0)
+        die("Error: --shuffle-k needs --shuffled-background");
+    if (args.matching() && args.backgroundFile.empty())
+        die("Error: --match needs --background POOL, the sequences to draw the background from");
+    if (args.matchRatio > 0 && !args.matching()) die("Error: --match-ratio needs --match");
+    if (!args.writeBackgroundFile.empty() && !args.hasBackground())
+        die("Error: --write-background needs a background (--background or "
+            "--shuffled-background)");
 }
 
 }  // namespace
@@ -414,5 +483,8 @@ void Args::Parse(int argc, char** argv) {
         die("Error: only one of the two files can be standard input (-)");
     if (backgroundFile == "-" && (motifFile == "-" || seqFile == "-"))
         die("Error: only one of the files can be standard input (-)");
+    checkControlOptions(*this);
     checkStatisticsOptions(*this);
+    if (shuffleK == 0) shuffleK = 3;
+    if (matchRatio == 0) matchRatio = 10;
 }

@@ -1,6 +1,7 @@
 // Settings of one run, read from the command line: the short options "hw:g:m:o:k:tlp:" and
 // the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads, --background,
-// --unique, --stats, --permutations). Options are
+// --unique, --stats, --permutations, and the controls --shuffled-background, --shuffle-k,
+// --match, --match-ratio, --write-background). Options are
 // handled in command-line order; a refused value ends the run through `die`.
 #pragma once
 
@@ -31,6 +32,13 @@ class Args {
     bool uniqueSequences = false;  // --unique: keep the first gene of each distinct sequence
     std::string statsFile;         // --stats: the statistics table of the reported modules
     int32_t permutations = 0;      // --permutations: pseudo-foregrounds for the fwer column
+    int32_t shuffledCopies = 0;    // --shuffled-background: copies of each foreground gene
+    int32_t shuffleK = 0;          // --shuffle-k: the k-mers a copy keeps (0 until set: 3)
+    bool matchLength = false;      // --match length: background windows of the genes' lengths
+    bool matchGc = false;          // --match gc: background windows of the genes' GC bins
+    int32_t matchRatio = 0;        // --match-ratio: windows per foreground gene (0 until set: 10)
+    std::string writeBackgroundFile;  // --write-background: the background used, as FASTA
+    bool seedShown = false;        // the run has written its "Random seed" line
     std::string commandLine;       // the words of the command line, for the table's notes
 
     Args() = default;  // initial values, for stages built without a command line
@@ -39,6 +47,9 @@ class Args {
 
     // Whether -m is a p-value: below 1 as written or as stored.
     bool pValueCutoff() const { return pValueWritten || scoreThreshold < 1; }
+    bool matching() const { return matchLength || matchGc; }
+    // A background of some kind: a file, shuffled copies or windows matched from a pool.
+    bool hasBackground() const { return !backgroundFile.empty() || shuffledCopies > 0; }
 
     std::string usageText() const;
     std::string helpText() const;

@@ -1,5 +1,7 @@
 #include "common/Text.hpp"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -101,4 +103,10 @@ std::string commandLineOf(int argc, char** argv) {
         line += shellWord(argv[i]);
     }
     return line;
+}
+
+std::string fixedDigits(double value, int digits) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", digits, value);
+    return text;
 }

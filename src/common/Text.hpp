@@ -35,6 +35,9 @@ bool parseDouble(std::string_view text, double& value);
 // A whole number with commas between groups of three digits: 26,454.
 std::string withThousands(int64_t value);
 
+// A number with a fixed count of digits after the point: 0.440.
+std::string fixedDigits(double value, int digits);
+
 // The text with every occurrence of `mark` replaced by `value`.
 std::string replaceAll(std::string text, const std::string& mark, const std::string& value);
 

@@ -9,6 +9,25 @@
 HitA::HitA(Args settings, MotifA& motifs, Progress progress, const HitStage* foreground)
     : HitStage(settings, progress, foreground) {
     ReadSeq();
+    scan(motifs);
+}
+
+HitA::HitA(Args settings, Progress progress, const HitStage* foreground,
+           std::optional<std::vector<Seq>> genes, std::string readLine)
+    : HitStage(settings, progress, foreground) {
+    readLine_ = std::move(readLine);
+    if (!genes) {
+        ReadSeq();
+        return;
+    }
+    seqs = std::move(*genes);
+    settleGenes(
+        seqs, [](const Seq& gene) { return std::vector<std::string_view>{gene.seq}; }, false);
+    setBackground();
+}
+
+void HitA::scan(MotifA& motifs, const HitStage* pooledWith) {
+    if (pooledWith) poolComposition(*pooledWith);
     prepareScan(motifs);
     SeqMotifHit(motifs);
     seqs.clear();

@@ -2,6 +2,7 @@
 // both strands and keeps one thinned hit list per gene; the sequence texts are then dropped.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ class HitA : public HitStage {
     // With a foreground stage: a background, scored with the foreground's tables and cutoffs.
     HitA(Args settings, MotifA& motifs, Progress progress = Progress(),
          const HitStage* foreground = nullptr);
+    // A stage in two steps, for a run whose foreground and background are scored together:
+    // this reads and settles the genes (of the file, or `genes` where given, announced by
+    // `readLine`), and scan() scans them.
+    HitA(Args settings, Progress progress, const HitStage* foreground,
+         std::optional<std::vector<Seq>> genes = std::nullopt, std::string readLine = "");
+    // Sets the cutoffs (a foreground, from its composition pooled with `pooledWith`'s) or
+    // takes the foreground's, scans every gene and drops the texts.
+    void scan(MotifA& motifs, const HitStage* pooledWith = nullptr);
     void ReadSeq();
     void SeqMotifHit(MotifA& motifs);
 };

@@ -13,6 +13,18 @@ HitAO::HitAO(Args settings, MotifA& motifs, Progress progress, const HitStage* f
       minMotifNumber(settings.minMotifNumber),
       windowSize(settings.windowSize) {
     ReadSeq();
+    scan(motifs);
+}
+
+HitAO::HitAO(Args settings, Progress progress, const HitStage* foreground)
+    : HitStage(settings, progress, foreground),
+      minMotifNumber(settings.minMotifNumber),
+      windowSize(settings.windowSize) {
+    ReadSeq();
+}
+
+void HitAO::scan(MotifA& motifs, const HitStage* pooledWith) {
+    if (pooledWith) poolComposition(*pooledWith);
     prepareScan(motifs);
     SeqMotifHit(motifs);
     seqs.clear();

@@ -22,6 +22,9 @@ class HitAO : public HitStage {
     // With a foreground stage: a background, scored with the foreground's tables and cutoffs.
     HitAO(Args settings, MotifA& motifs, Progress progress = Progress(),
           const HitStage* foreground = nullptr);
+    // A stage in two steps (see HitA): this reads and settles the groups, scan() scans them.
+    HitAO(Args settings, Progress progress, const HitStage* foreground);
+    void scan(MotifA& motifs, const HitStage* pooledWith = nullptr);
     void ReadSeq();
     void SeqMotifHit(MotifA& motifs);
     std::vector<MHit> FindHitArray(const std::vector<SeqHit>& speciesHits) const;

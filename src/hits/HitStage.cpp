@@ -27,6 +27,7 @@ HitStage::HitStage(const Args& settings, Progress progress, const HitStage* fore
       program_(settings.program),
       seed_(settings.seed),
       exactCutoffs_(settings.exactCutoffs),
+      seedShown_(settings.seedShown),
       threads_(std::max(1, settings.threads)) {}
 
 HitStage::HitStage(const HitStage& like, std::vector<SeqHit> genes)
@@ -44,6 +45,7 @@ HitStage::HitStage(const HitStage& like, std::vector<SeqHit> genes)
       uniqueSequences_(like.uniqueSequences_),
       program_(like.program_),
       exactCutoffs_(like.exactCutoffs_),
+      seedShown_(true),
       threads_(1) {}
 
 void HitStage::takeSequence(const std::string& name, std::string& text) {
@@ -87,6 +89,7 @@ void HitStage::describeGenes(const std::vector<const std::string*>& names,
         std::cerr << "Warning: -l masked every letter of " << withThousands(masked) << " of "
                   << withThousands(nonEmpty) << " genes (first: " << *firstMasked << ")"
                   << (masked == nonEmpty ? "; the file is lower case" : "") << "\n";
+    if (!readLine_.empty()) return progress_.line(readLine_);
     progress_.line("Read: " + withThousands(static_cast<int64_t>(names.size())) +
                    (groups ? " groups, " + withThousands(sequences) + " species sequences, "
                            : std::string(" genes, ")) +
@@ -99,7 +102,7 @@ std::vector<char> HitStage::genesToKeep(
     std::vector<char> keep(names.size(), 1);
     if (foreground_) {
         std::unordered_set<std::string_view> foregroundNames;
-        for (const SeqHit& gene : foreground_->seqHits) foregroundNames.insert(gene.name);
+        for (const std::string& name : foreground_->geneNames_) foregroundNames.insert(name);
         int64_t shared = 0;
         const std::string* first = nullptr;
         for (size_t g = 0; g < names.size(); ++g) {
@@ -153,6 +156,13 @@ void HitStage::setBackground() {
     baseFreq.assign(freq.begin(), freq.end());
 }
 
+void HitStage::poolComposition(const HitStage& other) {
+    counts_.add(other.counts_);
+    setBackground();
+    progress_.line("Read: scores and cutoffs from the composition of foreground and background "
+                   "together");
+}
+
 void HitStage::MotifScore(MotifA& motifs) {
     buildTables(motifs);
     const float t = scoreThreshold;
@@ -194,7 +204,7 @@ std::vector<uint8_t> HitStage::drawSample(const MotifA& motifs) const {
     // Without --seed the seed is the time in seconds; either way it is shown, so that the
     // run can be repeated.
     const uint32_t seed = seed_ ? *seed_ : static_cast<uint32_t>(std::time(nullptr));
-    progress_.line("Random seed: " + std::to_string(seed));
+    if (!seedShown_) progress_.line("Random seed: " + std::to_string(seed));
     return FreqToSeq(baseFreq.data(), n, seed);
 }
 

@@ -11,6 +11,7 @@
 #include "common/Args.hpp"
 #include "common/Parallel.hpp"
 #include "common/Progress.hpp"
+#include "hits/GeneShape.hpp"
 #include "hits/Hit.hpp"
 #include "hits/SeqReader.hpp"
 #include "motif/MotifA.hpp"
@@ -29,6 +30,7 @@ class HitStage {
     std::vector<float> baseFreq;
     std::vector<SeqHit> seqHits;          // one entry per gene, in file order
     std::vector<std::string> motifNames;  // name of each motif id, in byte-wise order
+    std::vector<GeneShape> shapes;        // length and GC of each gene kept (reference species)
 
     // A copy of `like`'s motif names and of the given hit lists, for a discovery run on a
     // sample of genes.
@@ -59,6 +61,8 @@ class HitStage {
         for (size_t g = 0; g < genes.size(); ++g) {
             if (!keep[g]) continue;
             for (std::string_view text : texts[g]) counts_.add(text);
+            geneNames_.push_back(*names[g]);
+            shapes.push_back(shapeOf(texts[g].empty() ? std::string_view() : texts[g].front()));
             if (kept != g) genes[kept] = std::move(genes[g]);
             ++kept;
         }
@@ -69,6 +73,9 @@ class HitStage {
     void prepareScan(MotifA& motifs);
     // Turns the base counts of all sequences into the background frequencies.
     void setBackground();
+    // Label-blind scoring: the background frequencies from this stage's genes and `other`'s
+    // together, so that a gene scores the same whichever of the two sets it is in.
+    void poolComposition(const HitStage& other);
     // Builds the motifs' score tables and sets every motif's cutoff: the fixed threshold, or
     // one read off a background sample. Needs the background frequencies.
     void MotifScore(MotifA& motifs);
@@ -96,11 +103,13 @@ class HitStage {
     std::vector<uint8_t> drawSample(const MotifA& motifs) const;
 
     Progress progress_;
+    std::string readLine_;  // said in place of the "Read:" line of the genes, if not empty
     const HitStage* foreground_;
     bool uniqueSequences_;
     std::string program_;
     std::optional<uint32_t> seed_;
     bool exactCutoffs_;
+    bool seedShown_;  // the run has already written its "Random seed" line
     int threads_;
 
   private:
@@ -112,6 +121,7 @@ class HitStage {
                                   const std::vector<std::vector<std::string_view>>& texts) const;
 
     BaseCounts counts_;
+    std::vector<std::string> geneNames_;  // of the genes kept, before the scan names them
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;
     std::vector<WindowFilter> filters_;

@@ -19,6 +19,9 @@ void upperCase(std::string& text);
 class BaseCounts {
   public:
     void add(std::string_view text);
+    void add(const BaseCounts& other) {
+        for (size_t b = 0; b < 4; ++b) counts_[b] += other.counts_[b];
+    }
     // Frequencies of A, C, G, T with the pseudocount added once to each count.
     std::array<float, 4> frequencies(float pseudocount) const;
 

@@ -11,6 +11,7 @@
 
 #include "common/DiscardStream.hpp"
 #include "common/Parallel.hpp"
+#include "common/Random.hpp"
 #include "common/die.hpp"
 #include "modules/Enrichment.hpp"
 #include "modules/ModuleGenes.hpp"
@@ -40,19 +41,9 @@ std::vector<int64_t> backgroundCounts(const std::vector<ModuleRecord>& records,
 
 }  // namespace
 
-uint32_t uniformBelow(std::mt19937& generator, uint32_t n) {
-    // Values of the last, incomplete block of n are redrawn.
-    const uint32_t limit = UINT32_MAX - UINT32_MAX % n;
-    uint32_t value;
-    do value = static_cast<uint32_t>(generator());
-    while (value >= limit);
-    return value % n;
-}
-
 std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,
                                          uint32_t total) {
-    std::seed_seq seeds{seed, permutation};
-    std::mt19937 generator(seeds);
+    std::mt19937 generator = drawGenerator({seed, permutation});
     // A partial Fisher-Yates shuffle: the first `drawn` places take a uniform sample.
     std::vector<uint32_t> order(total);
     std::iota(order.begin(), order.end(), 0u);
@@ -207,4 +198,5 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
         << "\n"
         << "# tests (T): " << tests << "\n"
         << "# permutations: " << permutationMinima.size() << "\n";
+    for (const std::string& line : notes.more) out << line << "\n";
 }

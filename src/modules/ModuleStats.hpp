@@ -35,6 +35,7 @@ struct ModuleStatsRow {
 struct StatsNotes {
     std::string program, commandLine;  // program: name and version
     std::optional<uint32_t> seed;      // the seed of every random draw of the run, if any
+    std::vector<std::string> more;     // further lines, each starting "# "
 };
 
 class ModuleStatistics {
@@ -60,9 +61,6 @@ class ModuleStatistics {
 // pseudo-foregrounds of `foreground`'s size drawn from both gene sets together.
 std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed);
-
-// A uniform whole number from 0 to n - 1 (n >= 1), by rejection: the same on every platform.
-uint32_t uniformBelow(std::mt19937& generator, uint32_t n);
 
 // The pseudo-foreground of one permutation: `drawn` of the `total` genes (foreground, then
 // background), ascending, drawn uniformly from the generator seeded with (seed, permutation).
