@@ -54,9 +54,9 @@ TEST(Shuffle, KeepsEveryKmerCountTheEndsAndTheLettersThatAreNoBases) {
     std::mt19937 random(4);
     // Stretches split by N, a masked (lower-case) run and a symbol.
     std::string text = randomText(random, 300, 0.4);
-    for (const std::string& part : {std::string("NN"), randomText(random, 120, 0.5),
-                                    std::string("acgtac"), randomText(random, 200, 0.6),
-                                    std::string("-"), randomText(random, 3, 0.5)})
+    for (const std::string& part :
+         {std::string("NN"), randomText(random, 120, 0.5), std::string("acgtac"),
+          randomText(random, 200, 0.6), std::string("-"), randomText(random, 3, 0.5)})
         text.append(part);
     for (int k = 1; k <= 6; ++k) {
         std::mt19937 one = drawGenerator({1, static_cast<uint32_t>(k)});
@@ -79,7 +79,8 @@ TEST(Shuffle, KeepsEveryKmerCountTheEndsAndTheLettersThatAreNoBases) {
             const size_t span = static_cast<size_t>(k - 1);
             EXPECT_EQ(a.substr(end - span, span), text.substr(end - span, span)) << k;
         }
-        EXPECT_EQ(a.substr(0, static_cast<size_t>(k - 1)), text.substr(0, static_cast<size_t>(k - 1)));
+        EXPECT_EQ(a.substr(0, static_cast<size_t>(k - 1)),
+                  text.substr(0, static_cast<size_t>(k - 1)));
     }
 }
 
@@ -106,7 +107,7 @@ TEST(Shuffle, DrawsUniformlyAmongTheSequencesWithTheSameCounts) {
         chiSquare += (seen - expected) * (seen - expected) / expected;
     }
     EXPECT_EQ(drawn.size(), same.size());  // nothing else is drawn
-    EXPECT_LT(chiSquare, 58.3);  // 29 degrees of freedom, p = 0.001
+    EXPECT_LT(chiSquare, 58.3);            // 29 degrees of freedom, p = 0.001
 }
 
 TEST(Shuffle, CopiesAreNamedAndTheSameForTheSameSeedOnAnyNumberOfThreads) {
@@ -131,7 +132,7 @@ std::vector<Seq> matchPool() {
     std::vector<Seq> pool;
     for (int s = 0; s < 40; ++s) {
         pool.push_back({nameOf("p", s), randomText(random, 2000 + 100 * static_cast<size_t>(s),
-                                                    0.35 + 0.3 * s / 39)});
+                                                   0.35 + 0.3 * s / 39)});
     }
     pool[3].seq.replace(100, 1500, std::string(1500, 'N'));
     return pool;
@@ -144,8 +145,8 @@ TEST(MatchedBackground, WindowsOfEachGenesLengthAndGcBinFromWithinThePool) {
     const std::vector<Seq> pool = matchPool();
     const std::vector<Seq> foreground{{"f1", randomText(random, 300, 0.38)},
                                       {"f2", randomText(random, 900, 0.47)},
-                                      {"f3", randomText(random, 7000, 0.5)},   // too long
-                                      {"f4", randomText(random, 600, 0.1)},    // bin the pool lacks
+                                      {"f3", randomText(random, 7000, 0.5)},  // too long
+                                      {"f4", randomText(random, 600, 0.1)},   // bin the pool lacks
                                       {"f5", randomText(random, 1500, 0.62)}};
     const MatchOptions options{true, true, 8, 3};
     const MatchedBackground matched = matchBackground(pool, foreground, options);
@@ -237,7 +238,8 @@ TEST(SetComparison, MannWhitneyAndTheWarningsItGives) {
     ASSERT_EQ(poorer.size(), 1u);
     EXPECT_NE(poorer[0].find("GC-poorer than the background (mean GC 0.36 vs 0.40)"),
               std::string::npos);
-    EXPECT_TRUE(confoundWarnings(compareSets(genes(20, 2005, 0.40), genes(20, 2000, 0.40))).empty());
+    EXPECT_TRUE(
+        confoundWarnings(compareSets(genes(20, 2005, 0.40), genes(20, 2000, 0.40))).empty());
 }
 
 namespace {
@@ -324,7 +326,8 @@ TEST(LabelBlindScoring, APermutationIsTheSearchOnItsRelabelledGenes) {
         const std::vector<uint32_t> drawn = permutedForeground(9, k, 40, 80);
         std::vector<Seq> inside, outside;
         for (size_t g = 0; g < pool.size(); ++g)
-            (std::binary_search(drawn.begin(), drawn.end(), g) ? inside : outside).push_back(pool[g]);
+            (std::binary_search(drawn.begin(), drawn.end(), g) ? inside : outside)
+                .push_back(pool[g]);
         TempFile foreground(fasta(inside), "fg.fa"), rest(fasta(outside), "rest.fa");
         const Args relabelled = labelSettings(foreground.path(), rest.path());
         const HitStages<HitA> again = stagesOf(relabelled);

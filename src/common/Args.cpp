@@ -356,8 +356,7 @@ const LongOption kLongOptions[] = {
          const std::string what = value;
          args.matchLength = what == "length,gc" || what == "gc,length" || what == "length";
          args.matchGc = what == "length,gc" || what == "gc,length" || what == "gc";
-         if (!args.matching())
-             die("Error: --match takes length,gc, length or gc, not " + what);
+         if (!args.matching()) die("Error: --match takes length,gc, length or gc, not " + what);
      }},
     {"match-ratio", required_argument,
      [](Args& args, const char* value, const Texts&) {

@@ -38,8 +38,8 @@ class Args {
     bool matchGc = false;          // --match gc: background windows of the genes' GC bins
     int32_t matchRatio = 0;        // --match-ratio: windows per foreground gene (0 until set: 10)
     std::string writeBackgroundFile;  // --write-background: the background used, as FASTA
-    bool seedShown = false;        // the run has written its "Random seed" line
-    std::string commandLine;       // the words of the command line, for the table's notes
+    bool seedShown = false;           // the run has written its "Random seed" line
+    std::string commandLine;          // the words of the command line, for the table's notes
 
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");

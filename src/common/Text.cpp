@@ -1,10 +1,9 @@
 #include "common/Text.hpp"
 
-#include <cstdio>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 

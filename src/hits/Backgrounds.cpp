@@ -24,7 +24,7 @@ void writeGenes(std::ostream& out, const std::vector<SeqO>& groups) {
 // The background drawn for rekul: shuffled copies of the foreground, or windows of the pool
 // matched to it. Its line for the statistics table goes to `note`.
 HitA drawnBackground(const Args& settings, const HitA& foreground, Progress progress,
-                            std::string& note) {
+                     std::string& note) {
     Args drawn = settings;
     const uint32_t seed = *settings.seed;
     if (settings.shuffledCopies > 0) {
@@ -68,10 +68,10 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
     HitA background(drawn, progress, &foreground, std::move(matched.windows),
                     "Read: background of " + what);
     const SetComparison comparison = compareSets(foreground.shapes, background.shapes);
-    progress.line("Read: median length " + withThousands(std::llround(comparison.length.medianForeground)) +
-                  " vs " + withThousands(std::llround(comparison.length.medianBackground)) +
+    progress.line("Read: median length " +
+                  withThousands(std::llround(comparison.length.medianForeground)) + " vs " +
+                  withThousands(std::llround(comparison.length.medianBackground)) +
                   " letters, median GC " + fixedDigits(comparison.gc.medianForeground, 3) + " vs " +
                   fixedDigits(comparison.gc.medianBackground, 3) + " (foreground vs background)");
     return background;
 }
-

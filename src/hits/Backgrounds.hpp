@@ -111,4 +111,3 @@ HitStages<HitStage> buildHitStages(const Args& settings, MotifA& motifs, Progres
     background.scan(motifs);
     return stages;
 }
-

@@ -159,8 +159,9 @@ void HitStage::setBackground() {
 void HitStage::poolComposition(const HitStage& other) {
     counts_.add(other.counts_);
     setBackground();
-    progress_.line("Read: scores and cutoffs from the composition of foreground and background "
-                   "together");
+    progress_.line(
+        "Read: scores and cutoffs from the composition of foreground and background "
+        "together");
 }
 
 void HitStage::MotifScore(MotifA& motifs) {

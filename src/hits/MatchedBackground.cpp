@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "common/Random.hpp"
@@ -49,8 +49,8 @@ bool fits(std::string_view window, const MatchOptions& options, int bin) {
 // The windows of one foreground gene's length: where each pool sequence's windows start in
 // the run of all of them.
 struct WindowSpace {
-    std::vector<size_t> sequences;   // pool sequences long enough
-    std::vector<uint64_t> firstOf;   // index of each one's first window; total at the end
+    std::vector<size_t> sequences;  // pool sequences long enough
+    std::vector<uint64_t> firstOf;  // index of each one's first window; total at the end
 };
 
 WindowSpace windowSpace(const std::vector<Seq>& pool, int64_t length, bool whole) {
@@ -123,12 +123,14 @@ class Drawer {
         shape.gcBases += gc ? by : 0;
         shape.bases += gc || letter == 'A' || letter == 'T' ? by : 0;
     }
-    bool fitsCounts(const GeneShape& shape, int bin) const { return fitsShape(shape, options_, bin); }
+    bool fitsCounts(const GeneShape& shape, int bin) const {
+        return fitsShape(shape, options_, bin);
+    }
     // The pool sequence and start of window w.
     std::pair<size_t, int64_t> place(const WindowSpace& space, uint64_t w) const {
-        const size_t k = static_cast<size_t>(
-            std::upper_bound(space.firstOf.begin(), space.firstOf.end(), w) -
-            space.firstOf.begin() - 1);
+        const size_t k =
+            static_cast<size_t>(std::upper_bound(space.firstOf.begin(), space.firstOf.end(), w) -
+                                space.firstOf.begin() - 1);
         return {space.sequences[k], static_cast<int64_t>(w - space.firstOf[k])};
     }
     std::string_view text(size_t s, int64_t start, int64_t length) const {

@@ -26,8 +26,8 @@ struct MatchOptions {
 };
 
 struct MatchedBackground {
-    std::vector<Seq> windows;  // named POOLGENE:start-end (0-based, end excluded)
-    int64_t genesMatched = 0;  // foreground genes given all `ratio` windows
+    std::vector<Seq> windows;    // named POOLGENE:start-end (0-based, end excluded)
+    int64_t genesMatched = 0;    // foreground genes given all `ratio` windows
     int64_t longerThanPool = 0;  // foreground genes longer than every pool sequence
 };
 

@@ -52,7 +52,9 @@ PropertyComparison compare(const std::vector<double>& a, const std::vector<doubl
     return {median(a), median(b), mean(a), mean(b), mannWhitneyP(a, b)};
 }
 
-std::string fixed(double value, int digits) { return fixedDigits(value, digits); }
+std::string fixed(double value, int digits) {
+    return fixedDigits(value, digits);
+}
 
 // A p-value to three digits; one that underflows is below the smallest double.
 std::string general(double value) {
@@ -62,7 +64,9 @@ std::string general(double value) {
     return text;
 }
 
-std::string letters(double value) { return withThousands(std::llround(value)); }
+std::string letters(double value) {
+    return withThousands(std::llround(value));
+}
 
 constexpr double kTestLimit = 0.001;
 constexpr const char* kRemedy = ": use --match length,gc or --shuffled-background";
@@ -95,13 +99,11 @@ std::vector<std::string> confoundWarnings(const SetComparison& comparison) {
         const bool longer = length.medianForeground != length.medianBackground
                                 ? length.medianForeground > length.medianBackground
                                 : length.meanForeground > length.meanBackground;
-        warnings.push_back(std::string("Warning: foreground genes are ") +
-                           (longer ? "longer" : "shorter") + " than the background (median " +
-                           letters(length.medianForeground) + " vs " +
-                           letters(length.medianBackground) + " letters); " +
-                           (longer ? "longer" : "shorter") +
-                           " genes hold " + (longer ? "more" : "fewer") +
-                           " modules by chance" + kRemedy);
+        warnings.push_back(
+            std::string("Warning: foreground genes are ") + (longer ? "longer" : "shorter") +
+            " than the background (median " + letters(length.medianForeground) + " vs " +
+            letters(length.medianBackground) + " letters); " + (longer ? "longer" : "shorter") +
+            " genes hold " + (longer ? "more" : "fewer") + " modules by chance" + kRemedy);
     }
     const PropertyComparison& gc = comparison.gc;
     if (std::fabs(gc.meanForeground - gc.meanBackground) > 0.02 || gc.pValue < kTestLimit) {
@@ -109,8 +111,8 @@ std::vector<std::string> confoundWarnings(const SetComparison& comparison) {
         warnings.push_back(std::string("Warning: foreground genes are ") +
                            (richer ? "GC-richer" : "GC-poorer") + " than the background (mean GC " +
                            fixed(gc.meanForeground, 2) + " vs " + fixed(gc.meanBackground, 2) +
-                           "); they hold more " +
-                           (richer ? "GC-rich" : "AT-rich") + " motifs by chance" + kRemedy);
+                           "); they hold more " + (richer ? "GC-rich" : "AT-rich") +
+                           " motifs by chance" + kRemedy);
     }
     return warnings;
 }

@@ -82,8 +82,8 @@ std::string shuffleKeepingKmers(std::string_view text, int k, std::mt19937& gene
     return copy;
 }
 
-std::vector<Seq> shuffledCopies(const std::vector<Seq>& genes, int32_t copies, int k,
-                                uint32_t seed, int threads) {
+std::vector<Seq> shuffledCopies(const std::vector<Seq>& genes, int32_t copies, int k, uint32_t seed,
+                                int threads) {
     constexpr uint32_t kShuffleDraws = 0x73687566;  // sets these draws apart from other uses
     const auto count = static_cast<size_t>(copies);
     std::vector<Seq> out(genes.size() * count);

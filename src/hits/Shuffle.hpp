@@ -26,5 +26,5 @@ std::string shuffleKeepingKmers(std::string_view text, int k, std::mt19937& gene
 
 // `copies` shuffled copies of every gene, named GENE_shuf1, GENE_shuf2, ..., gene by gene;
 // copy c of gene g draws from its own generator, seeded with (seed, g, c).
-std::vector<Seq> shuffledCopies(const std::vector<Seq>& genes, int32_t copies, int k,
-                                uint32_t seed, int threads);
+std::vector<Seq> shuffledCopies(const std::vector<Seq>& genes, int32_t copies, int k, uint32_t seed,
+                                int threads);
