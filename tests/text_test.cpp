@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "TestUtil.hpp"
+#include "common/LineReader.hpp"
+
 TEST(Text, SplitKeepsEmptyFields) {
     EXPECT_EQ(splitAt("a\t\tb", '\t'), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(splitAt("a\t", '\t'), (std::vector<std::string>{"a", ""}));
@@ -39,4 +42,24 @@ TEST(Text, ThousandsAndReplacements) {
     EXPECT_EQ(withThousands(-1234), "-1,234");
     // A value that holds the mark is not replaced again.
     EXPECT_EQ(replaceAll("@A@ and @A@", "@A@", "x@A@"), "x@A@ and x@A@");
+}
+
+TEST(LineReader, EndsLinesAtEveryLineFeedCarriageReturnOrBothWhereverTheyStand) {
+    // LF lines, then CR-only lines, then CRLF lines; a CRLF split across the reader's blocks
+    // (256 KB) inside a CR-ended line longer than a block.
+    const std::string head = "a\nb\n\nc\rd\r\re\r\nf\r\n";
+    const size_t split = 262143;  // the CR ends the first block, its LF starts the next
+    std::string text = head + std::string(300000, 'A') + "\rg";
+    text.insert(split, "\r\n");
+    TempFile file(text);
+    LineReader reader(file.path());
+    std::vector<std::string> lines;
+    for (std::string line; reader.next(line);) lines.push_back(line);
+    const std::vector<std::string> expected{"a", "b", "", "c", "d", "", "e", "f"};
+    ASSERT_EQ(lines.size(), expected.size() + 3);
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << i;
+    EXPECT_EQ(lines[8].size(), split - head.size());
+    EXPECT_EQ(lines[9].size(), 300000 - (split - head.size()));
+    EXPECT_EQ(lines[10], "g");
+    EXPECT_EQ(reader.lineNumber(), 11);
 }

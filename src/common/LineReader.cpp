@@ -139,9 +139,6 @@ bool LineReader::refill() {
         firstBlock_ = false;
         if (const char* kind = unreadableKind(buffer_.data(), end_))
             die("Error: " + displayName_ + " " + kind);
-        // Old Mac files end their lines with a carriage return alone.
-        const char* data = buffer_.data();
-        if (!std::memchr(data, '\n', end_) && std::memchr(data, '\r', end_)) lineEnd_ = '\r';
     }
     return end_ > 0;
 }
@@ -151,19 +148,30 @@ bool LineReader::next(std::string& line) {
     bool any = false;
     for (;;) {
         if (begin_ == end_ && !refill()) break;
+        // The line feed of a CRLF whose carriage return ended the last line.
+        if (feedAfterReturn_) {
+            feedAfterReturn_ = false;
+            if (buffer_[begin_] == '\n' && ++begin_ == end_) continue;
+        }
         any = true;
         const char* start = buffer_.data() + begin_;
-        const auto* feed = static_cast<const char*>(std::memchr(start, lineEnd_, end_ - begin_));
-        const size_t taken = feed ? static_cast<size_t>(feed - start) : end_ - begin_;
+        const size_t left = end_ - begin_;
+        const auto* feed = static_cast<const char*>(std::memchr(start, '\n', left));
+        const auto* back = static_cast<const char*>(
+            std::memchr(start, '\r', feed ? static_cast<size_t>(feed - start) : left));
+        const char* stop = back ? back : feed;
+        const size_t taken = stop ? static_cast<size_t>(stop - start) : left;
         if (line.size() + taken > kMaxLineLength)
             die("Error: " + displayName_ + " line " + std::to_string(lineNumber_ + 1) +
                 " is longer than " + std::to_string(kMaxLineLength) + " characters");
         line.append(start, taken);
-        begin_ += taken + (feed != nullptr);
-        if (feed) break;
+        begin_ += taken + (stop != nullptr);
+        if (stop) {
+            feedAfterReturn_ = *stop == '\r';
+            break;
+        }
     }
     if (!any) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     // A UTF-8 byte-order mark is no part of the first line.
     if (lineNumber_ == 0 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     ++lineNumber_;

@@ -1,13 +1,13 @@
 // Reads a text file line by line: a plain file, a gzip-compressed one (recognised by its
 // magic bytes and inflated with zlib, member after member), or standard input for the path
-// "-". A carriage return before the line feed belongs to the line ending. Lines are counted
+// "-". A line ends at a line feed, a carriage return, or both (CRLF), wherever they occur in
+// the file, so that files whose parts were written on different systems read alike. Lines are counted
 // from 1 so that errors can name the line they refer to. A read error (an I/O error, a
 // truncated or corrupt gzip stream) ends the run with the file's name and the reason; it is
 // never taken for the end of file. Data after the last gzip member is ignored with a
 // warning, as gzip does. A file that shows in its first block that it is no text (bzip2, xz
 // or zstd compressed, or holding NUL bytes) is refused, and so is a line longer than any
-// sequence may be. A file whose first block holds carriage returns but no line feed (old
-// Mac) ends lines at them. A UTF-8 byte-order mark before the first line is skipped.
+// sequence may be. A UTF-8 byte-order mark before the first line is skipped.
 #pragma once
 
 #include <zlib.h>
@@ -53,6 +53,6 @@ class LineReader {
     size_t begin_ = 0, end_ = 0;
     bool atEnd_ = false;
     bool firstBlock_ = true;
-    char lineEnd_ = '\n';  // a carriage return where the file has no line feed
+    bool feedAfterReturn_ = false;  // the last line ended at a carriage return
     long lineNumber_ = 0;
 };
