@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "common/Args.hpp"
+#include "common/OutputFile.hpp"
 #include "common/Progress.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
@@ -37,6 +38,21 @@ inline void checkWritten(std::ostream& out, const std::string& what) {
         die("Error: cannot write " + what + ": " + std::strerror(errno ? errno : EIO));
 }
 
+// The output files may be none of the inputs, not each other, and not standard output.
+inline void refuseClashingOutputs(const Args& settings) {
+    const std::vector<std::pair<std::string, std::string>> inputs{
+        {"the motif file", settings.motifFile},
+        {"the sequence file", settings.seqFile},
+        {"the background", settings.backgroundFile}};
+    if (!settings.statsFile.empty()) refuseClashingOutput(settings.statsFile, "--stats", inputs);
+    if (settings.writeBackgroundFile.empty()) return;
+    if (settings.writeBackgroundFile == settings.statsFile)
+        die("Error: --write-background and --stats name the same file");
+    std::vector<std::pair<std::string, std::string>> others = inputs;
+    others.emplace_back("the statistics table", settings.statsFile);
+    refuseClashingOutput(settings.writeBackgroundFile, "--write-background", others);
+}
+
 template <typename HitStage, typename DiscoveryStage>
 int runPipeline(const char* program, int argc, char** argv) {
     std::set_new_handler(outOfMemory);
@@ -44,11 +60,10 @@ int runPipeline(const char* program, int argc, char** argv) {
     const Progress progress = settings.quiet ? Progress::silent() : Progress(&std::cerr);
     const std::optional<uint32_t> seed = runSeed(settings);
     if (seed) settings.seed = seed;  // the sample, the drawn background and the permutations
-    std::ofstream stats;
-    if (!settings.statsFile.empty()) {
-        stats.open(settings.statsFile);  // at once, so that a bad path fails before the work
-        if (!stats) die("Error: cannot write " + settings.statsFile + ": " + std::strerror(errno));
-    }
+    refuseClashingOutputs(settings);
+    // At once, so that a path that cannot be written fails before the work.
+    std::optional<OutputFile> stats;
+    if (!settings.statsFile.empty()) stats.emplace(settings.statsFile, "--stats");
     if (settings.shuffledCopies > 0 || settings.matching()) {
         progress.line("Random seed: " + std::to_string(*seed));
         settings.seedShown = true;
@@ -57,20 +72,19 @@ int runPipeline(const char* program, int argc, char** argv) {
     HitStages<HitStage> stages = buildHitStages<HitStage>(settings, motifs, progress);
     HitStage& hits = *stages.foreground;
     const HitStage* background = stages.background ? &*stages.background : nullptr;
-    const ModuleOutput output =
-        stats.is_open() ? ModuleOutput::ReportAndRecords : ModuleOutput::Report;
+    const ModuleOutput output = stats ? ModuleOutput::ReportAndRecords : ModuleOutput::Report;
     DiscoveryStage discovery(settings, hits, std::cout, progress, output);
     // Every write of the report is checked, the last ones by this flush.
     checkWritten(std::cout, "the report");
     // A quiet run that finds nothing still says so.
     if (settings.quiet && discovery.modulesFound() == 0) std::cerr << discovery.noModule << '\n';
-    if (!stats.is_open()) return 0;
+    if (!stats) return 0;
     const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
     if (settings.permutations > 0 && !sampleDrawn && !settings.seedShown)
         progress.line("Random seed: " + std::to_string(*seed));
     const ModuleStatistics table(settings, discovery, hits, background, seed);
-    table.write(stats, discovery.records, hits.motifNames,
+    table.write(stats->stream(), discovery.records, hits.motifNames,
                 {settings.versionText(), settings.commandLine, seed, stages.notes});
-    checkWritten(stats, settings.statsFile);
+    stats->commit();
     return 0;
 }

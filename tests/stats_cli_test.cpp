@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <random>
@@ -236,4 +239,79 @@ TEST(ReportStats, EveryFormSaysHowItWasMade) {
     }
     const std::string bed = runProgram(REKUL_REPORT_BIN, {"--bed", run.report.path()}).out;
     EXPECT_EQ(bed.rfind("track name=rekul-modules description=\"program: rekul-report", 0), 0u);
+}
+
+TEST(StatsCli, OutputsNeverDestroyInputsEarlierTablesOrTheReport) {
+    const std::string motifs = kGolden + "four.motifs";
+    TempFile genes(readFile(kGolden + "four.fa"), "genes.fa");
+    const std::string folder = genes.path().substr(0, genes.path().rfind('/'));
+    const std::string link = folder + "/other-name.fa";
+    ASSERT_EQ(::link(genes.path().c_str(), link.c_str()), 0);
+    for (const std::string& table : {genes.path(), link}) {
+        EXPECT_REFUSED(runProgram(REKUL_BIN, {"--stats", table, motifs, genes.path()}),
+                       "is the sequence file of this run");
+        EXPECT_EQ(readFile(genes.path()), readFile(kGolden + "four.fa"));
+    }
+    EXPECT_REFUSED(runProgram(REKUL_BIN, {"--stats", motifs, motifs, genes.path()}),
+                   "is the motif file of this run");
+    // The file that standard output writes to, by its name or as /dev/stdout.
+    const std::string out = folder + "/out.txt";
+    for (const std::string& table : {out, std::string("/dev/stdout")}) {
+        const RunResult run =
+            runProgram("sh", {"-c", shellQuote(REKUL_BIN) + " --stats " + table + " " + motifs +
+                                        " " + genes.path() + " > " + out});
+        EXPECT_EQ(run.status, 1) << table;
+        EXPECT_NE(run.err.find("the report would be overwritten"), std::string::npos) << run.err;
+    }
+    // A run that fails leaves the earlier table as it was, and no temporary file.
+    const std::string table = folder + "/stats.tsv";
+    std::ofstream(table) << "earlier\n";
+    RunResult failed = runProgram(REKUL_BIN, {"--stats", table, "missing.motifs", genes.path()});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(readFile(table), "earlier\n");
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++files;
+    EXPECT_EQ(files, 4u);  // genes, its link, out.txt and the table
+    RunResult done = runProgram(REKUL_BIN, {"-g", "3", "--stats", table, motifs, genes.path()});
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(readFile(table).rfind("module\t", 0), 0u);
+}
+
+TEST(StatsCli, BackgroundGenesThatRepeatTheForegroundOrHoldNoBaseAreNamed) {
+    const std::string motifs = kGolden + "four.motifs";
+    // b1 is g1 renamed, b2 holds only N, b3 nothing, b4 is its own.
+    TempFile background(">b1\nAACNGATNCTANTGC\n>b2\nNNNN\n>b3\n>b4\nGATTGCAACC\n", "bg.fa");
+    TempFile genes(readFile(kGolden + "four.fa"), "genes.fa"), table("", "t.tsv");
+    const std::vector<std::string> args{"-p",           "0", "-m", "1", "-g", "3", "--stats",
+                                        table.path(), "--background", background.path(),
+                                        motifs,       genes.path()};
+    RunResult plain = runProgram(REKUL_BIN, args);
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.err.find("Warning: 2 genes of the background hold no base and are left out "
+                             "of it (first: b2)\n"),
+              std::string::npos);
+    EXPECT_NE(plain.err.find("Warning: 1 genes of the background repeat the sequence of a "
+                             "foreground gene (first: b1 repeats g1); --unique leaves them out\n"),
+              std::string::npos);
+    ASSERT_GT(rows(readFile(table.path())).size(), 1u);
+    EXPECT_EQ(rows(readFile(table.path()))[1][8], "2");  // background_total: b1 and b4
+    std::vector<std::string> unique = args;
+    unique.insert(unique.begin(), "--unique");
+    RunResult dropped = runProgram(REKUL_BIN, unique);
+    EXPECT_NE(dropped.err.find("(first: b1 repeats g1); --unique left them out\n"),
+              std::string::npos);
+    ASSERT_GT(rows(readFile(table.path())).size(), 1u);
+    EXPECT_EQ(rows(readFile(table.path()))[1][8], "1");
+    // Standard input is named so, and rekulo counts groups.
+    TempFile empty(">b1\n", "empty.fa");
+    RunResult none = runProgram(
+        "sh", {"-c", shellQuote(REKUL_BIN) + " --stats " + table.path() + " --background - " +
+                         motifs + " " + genes.path() + " < " + empty.path()});
+    EXPECT_NE(none.err.find("Error: background standard input has no gene to compare with"),
+              std::string::npos)
+        << none.err;
+    TempFile groups(">o1\n<AACT\n<AACT\n>o2\n<AACT\n<AACT\n", "groups.fa");
+    EXPECT_NE(runProgram(REKULO_BIN, {motifs, groups.path()})
+                  .err.find("Warning: 1 groups repeat the sequences of an earlier group"),
+              std::string::npos);
 }

@@ -210,3 +210,13 @@ TEST(WestfallYoung, PseudoForegroundsAreUniformDraws) {
     EXPECT_EQ(distinct.size(), 120u);  // every 3 of 10 occurs
     EXPECT_EQ(permutedForeground(4, 7, 3, 10), permutedForeground(4, 7, 3, 10));
 }
+
+TEST(WestfallYoung, FwerCountsEveryPermutationAtLeastAsGoodTiesIncluded) {
+    // The observed p, and the same value reached by another order of the same sum.
+    const double p = 91.0 / 32509.0, tie = p * (1 + 4e-11);
+    const std::vector<double> minima{p / 3, tie, p * 1.01, 0.5};
+    EXPECT_DOUBLE_EQ(familyWiseError(minima, p), 3.0 / 5);
+    EXPECT_DOUBLE_EQ(familyWiseError(minima, p / 4), 1.0 / 5);
+    EXPECT_DOUBLE_EQ(familyWiseError(minima, 1), 5.0 / 5);
+    EXPECT_DOUBLE_EQ(familyWiseError({}, 0.01), 1.0);
+}

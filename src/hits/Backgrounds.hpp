@@ -6,10 +6,6 @@
 // The two sets are compared in length and GC, with a warning where they differ.
 #pragma once
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -17,6 +13,7 @@
 #include <vector>
 
 #include "common/Args.hpp"
+#include "common/OutputFile.hpp"
 #include "common/Progress.hpp"
 #include "common/die.hpp"
 #include "hits/HitA.hpp"
@@ -28,27 +25,12 @@
 void writeGenes(std::ostream& out, const std::vector<Seq>& genes);
 void writeGenes(std::ostream& out, const std::vector<SeqO>& groups);
 
-// Writes the background to a temporary file beside `path`, renamed once it is complete, so
-// that a failed write leaves no partial file and an earlier file as it was.
+// Writes the background (see OutputFile: complete or not at all).
 template <typename Genes>
 void writeBackground(const std::string& path, const Genes& genes) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary);
-        if (!out) die("Error: cannot write " + path + ": " + std::strerror(errno));
-        writeGenes(out, genes);
-        errno = 0;
-        if (!out.flush()) {
-            const int error = errno ? errno : EIO;
-            std::remove(temporary.c_str());
-            die("Error: cannot write " + path + ": " + std::strerror(error));
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        std::remove(temporary.c_str());
-        die("Error: cannot write " + path + ": " + std::strerror(error));
-    }
+    OutputFile file(path, "--write-background");
+    writeGenes(file.stream(), genes);
+    file.commit();
 }
 
 // The background drawn for rekul (needs settings.seed): shuffled copies of the foreground,
@@ -95,8 +77,9 @@ HitStages<HitStage> buildHitStages(const Args& settings, MotifA& motifs, Progres
     HitStage& background = *stages.background;
     if (background.shapes.empty())
         die("Error: background " +
-            (settings.backgroundFile.empty() ? std::string("of shuffled copies")
-                                             : settings.backgroundFile) +
+            (settings.backgroundFile.empty()  ? std::string("of shuffled copies")
+             : settings.backgroundFile == "-" ? std::string("standard input")
+                                              : settings.backgroundFile) +
             " has no gene to compare with");
     const SetComparison comparison = compareSets(foreground.shapes, background.shapes);
     for (const std::string& warning : confoundWarnings(comparison)) std::cerr << warning << '\n';

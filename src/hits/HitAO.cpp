@@ -27,6 +27,7 @@ void HitAO::scan(MotifA& motifs, const HitStage* pooledWith) {
     if (pooledWith) poolComposition(*pooledWith);
     prepareScan(motifs);
     SeqMotifHit(motifs);
+    keptTexts_.clear();
     seqs.clear();
     seqs.shrink_to_fit();
 }

@@ -1,6 +1,7 @@
 #include "hits/HitStage.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <optional>
@@ -96,25 +97,75 @@ void HitStage::describeGenes(const std::vector<const std::string*>& names,
                    withThousands(letters) + " letters from " + file);
 }
 
-std::vector<char> HitStage::genesToKeep(
-    const std::vector<const std::string*>& names,
-    const std::vector<std::vector<std::string_view>>& texts) const {
-    std::vector<char> keep(names.size(), 1);
-    if (foreground_) {
-        std::unordered_set<std::string_view> foregroundNames;
-        for (const std::string& name : foreground_->geneNames_) foregroundNames.insert(name);
-        int64_t shared = 0;
-        const std::string* first = nullptr;
-        for (size_t g = 0; g < names.size(); ++g) {
-            if (!foregroundNames.count(*names[g])) continue;
+namespace {
+
+// "genes" or "groups", and the background's form of it, for warnings.
+std::string units(bool groups, int64_t count) {
+    return withThousands(count) + (groups ? " groups" : " genes");
+}
+
+bool holdsABase(const std::vector<std::string_view>& texts) {
+    for (std::string_view text : texts)
+        for (char letter : text)
+            if (std::strchr("ACGTacgt", letter) && letter) return true;
+    return false;
+}
+
+}  // namespace
+
+void HitStage::dropBackgroundMisfits(const std::vector<const std::string*>& names,
+                                     const std::vector<std::vector<std::string_view>>& texts,
+                                     bool groups, std::vector<char>& keep) const {
+    std::unordered_set<std::string_view> foregroundNames;
+    for (const std::string& name : foreground_->geneNames_) foregroundNames.insert(name);
+    std::unordered_multimap<size_t, size_t> foregroundOfHash;
+    for (size_t g = 0; g < foreground_->keptTexts_.size(); ++g)
+        foregroundOfHash.emplace(hashTexts(foreground_->keptTexts_[g]), g);
+    int64_t shared = 0, empty = 0, repeats = 0;
+    std::string firstShared, firstEmpty, firstRepeat;
+    for (size_t g = 0; g < names.size(); ++g) {
+        if (foregroundNames.count(*names[g])) {
             keep[g] = 0;
-            if (shared++ == 0) first = names[g];
+            if (shared++ == 0) firstShared = *names[g];
+            continue;
         }
-        if (shared > 0)
-            std::cerr << "Warning: " << shared << " background genes share a name with a "
-                      << "foreground gene and are left out of the background (first: " << *first
-                      << ")\n";
+        if (!holdsABase(texts[g])) {
+            keep[g] = 0;
+            if (empty++ == 0) firstEmpty = *names[g];
+            continue;
+        }
+        auto [from, to] = foregroundOfHash.equal_range(hashTexts(texts[g]));
+        const auto same = std::find_if(from, to, [&](const auto& entry) {
+            return foreground_->keptTexts_[entry.second] == texts[g];
+        });
+        if (same == to) continue;
+        if (repeats++ == 0)
+            firstRepeat = *names[g] + " repeats " + foreground_->geneNames_[same->second];
+        if (uniqueSequences_) keep[g] = 0;
     }
+    const std::string what = groups ? "group" : "gene";
+    if (shared > 0)
+        std::cerr << "Warning: " << shared << " background " << what << "s share a name with a "
+                  << "foreground " << what << " and are left out of the background (first: "
+                  << firstShared << ")\n";
+    if (empty > 0)
+        std::cerr << "Warning: " << units(groups, empty)
+                  << " of the background hold no base and are left out of it (first: "
+                  << firstEmpty << ")\n";
+    if (repeats > 0)
+        std::cerr << "Warning: " << units(groups, repeats)
+                  << " of the background repeat the sequence of a foreground " << what
+                  << " (first: " << firstRepeat << ")"
+                  << (uniqueSequences_ ? "; --unique left them out"
+                                       : "; --unique leaves them out")
+                  << "\n";
+}
+
+std::vector<char> HitStage::genesToKeep(const std::vector<const std::string*>& names,
+                                        const std::vector<std::vector<std::string_view>>& texts,
+                                        bool groups) const {
+    std::vector<char> keep(names.size(), 1);
+    if (foreground_) dropBackgroundMisfits(names, texts, groups, keep);
     // Each distinct sequence by its first gene; a later gene with the same texts repeats it.
     std::unordered_multimap<size_t, size_t> firstOfHash;
     int64_t repeats = 0;
@@ -133,9 +184,10 @@ std::vector<char> HitStage::genesToKeep(
         if (uniqueSequences_) keep[g] = 0;
     }
     if (repeats > 0)
-        std::cerr << "Warning: " << repeats << " genes "
-                  << (foreground_ ? "of the background " : "")
-                  << "repeat the sequence of an earlier gene (first: " << example << ")"
+        std::cerr << "Warning: " << units(groups, repeats) << " "
+                  << (foreground_ ? "of the background " : "") << "repeat the sequence"
+                  << (groups ? "s of an earlier group" : " of an earlier gene")
+                  << " (first: " << example << ")"
                   << (uniqueSequences_ ? "; --unique left them out" : "") << "\n";
     return keep;
 }

@@ -56,7 +56,7 @@ class HitStage {
             texts.push_back(textsOf(gene));
         }
         describeGenes(names, texts, groups);
-        const std::vector<char> keep = genesToKeep(names, texts);
+        const std::vector<char> keep = genesToKeep(names, texts, groups);
         size_t kept = 0;
         for (size_t g = 0; g < genes.size(); ++g) {
             if (!keep[g]) continue;
@@ -67,6 +67,9 @@ class HitStage {
             ++kept;
         }
         genes.resize(kept);
+        // Views of the texts kept (where they now are), for a background to compare with
+        // until this stage scans.
+        for (const auto& gene : genes) keptTexts_.push_back(textsOf(gene));
     }
     // Reads the motifs' cutoffs and prepares the scan: a foreground stage sets the cutoffs
     // (MotifScore), a background stage takes the foreground's composition.
@@ -118,10 +121,18 @@ class HitStage {
     void describeGenes(const std::vector<const std::string*>& names,
                        const std::vector<std::vector<std::string_view>>& texts, bool groups) const;
     std::vector<char> genesToKeep(const std::vector<const std::string*>& names,
-                                  const std::vector<std::vector<std::string_view>>& texts) const;
+                                  const std::vector<std::vector<std::string_view>>& texts,
+                                  bool groups) const;
+    // A background leaves out genes named like a foreground gene and genes without a base,
+    // and names (with --unique: leaves out) genes that repeat a foreground gene's sequence.
+    void dropBackgroundMisfits(const std::vector<const std::string*>& names,
+                               const std::vector<std::vector<std::string_view>>& texts,
+                               bool groups, std::vector<char>& keep) const;
 
     BaseCounts counts_;
     std::vector<std::string> geneNames_;  // of the genes kept, before the scan names them
+  protected:
+    std::vector<std::vector<std::string_view>> keptTexts_;  // until the scan drops the texts
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;
     std::vector<WindowFilter> filters_;

@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <vector>
 
+// The relative difference below which two p-values count as equal: sums of the same terms
+// in another order differ in their last digits.
+constexpr double kPValueTolerance = 1e-7;
+
 // ln k! for k = 0 .. n, read from a table made once.
 class LogFactorials {
   public:

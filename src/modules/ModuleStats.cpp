@@ -90,11 +90,14 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
         ::permutationMinima(settings, foreground, *background, settings.permutations, *seed);
     std::vector<double> sorted = permutationMinima;
     std::sort(sorted.begin(), sorted.end());
-    const double n = static_cast<double>(sorted.size());
-    for (size_t k = 0; k < records.size(); ++k) {
-        const auto atMost = std::upper_bound(sorted.begin(), sorted.end(), p[k]) - sorted.begin();
-        rows[k].fwer = (1 + static_cast<double>(atMost)) / (n + 1);
-    }
+    for (size_t k = 0; k < records.size(); ++k) rows[k].fwer = familyWiseError(sorted, p[k]);
+}
+
+double familyWiseError(const std::vector<double>& sortedMinima, double p) {
+    const auto atMost = std::upper_bound(sortedMinima.begin(), sortedMinima.end(),
+                                         p * (1 + kPValueTolerance)) -
+                        sortedMinima.begin();
+    return (1 + static_cast<double>(atMost)) / (static_cast<double>(sortedMinima.size()) + 1);
 }
 
 std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,

@@ -57,6 +57,11 @@ class ModuleStatistics {
     bool hasBackground_ = false;
 };
 
+// Westfall and Young's family-wise error of p: (1 + the permutations whose smallest p is at
+// most p) / (N + 1). Two p-values within a relative 1e-7 of each other are the same value
+// reached by different sums, and count as a tie (as R's fisher.test compares them).
+double familyWiseError(const std::vector<double>& sortedMinima, double p);
+
 // The smallest Fisher p of the modules that discovery finds on each of `count` random
 // pseudo-foregrounds of `foreground`'s size drawn from both gene sets together.
 std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,

@@ -1,0 +1,117 @@
+#include "common/OutputFile.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "common/die.hpp"
+
+namespace {
+
+// The temporary files that a signal must remove; fixed slots, read by the handler.
+constexpr size_t kSlots = 8;
+std::array<std::array<char, 4096>, kSlots> pending{};
+std::array<std::atomic<bool>, kSlots> used{};
+
+extern "C" void removePendingAndStop(int signal) {
+    for (size_t i = 0; i < kSlots; ++i)
+        if (used[i]) unlink(pending[i].data());
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+int remember(const std::string& path) {
+    static bool handlers = false;
+    if (!handlers) {
+        handlers = true;
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+            if (std::signal(signal, removePendingAndStop) == SIG_IGN)
+                std::signal(signal, SIG_IGN);  // keep what the caller ignores
+    }
+    for (size_t i = 0; i < kSlots; ++i)
+        if (!used[i] && path.size() < pending[i].size()) {
+            std::memcpy(pending[i].data(), path.c_str(), path.size() + 1);
+            used[i] = true;
+            return static_cast<int>(i);
+        }
+    return -1;
+}
+
+void forget(const std::string& path) {
+    for (size_t i = 0; i < kSlots; ++i)
+        if (used[i] && path == pending[i].data()) used[i] = false;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+void refuseClashingOutput(const std::string& path, const std::string& option,
+                          const std::vector<std::pair<std::string, std::string>>& inputs) {
+    struct stat output;
+    if (stat(path.c_str(), &output) != 0) return;  // a new file is nothing the run reads
+    for (const auto& [what, input] : inputs) {
+        struct stat other;
+        if (input.empty() || input == "-" || stat(input.c_str(), &other) != 0) continue;
+        if (sameFile(output, other))
+            die("Error: " + option + " " + path + " is " + what +
+                " of this run; writing it would destroy it");
+    }
+    struct stat standardOutput;
+    if (fstat(STDOUT_FILENO, &standardOutput) == 0 && S_ISREG(output.st_mode) &&
+        sameFile(output, standardOutput))
+        die("Error: " + option + " " + path +
+            " is the file standard output writes to; the report would be overwritten");
+    if (fstat(STDOUT_FILENO, &standardOutput) == 0 && !S_ISREG(output.st_mode) &&
+        sameFile(output, standardOutput))
+        die("Error: " + option + " " + path + " is standard output, which carries the report");
+}
+
+OutputFile::OutputFile(const std::string& path, const std::string& option)
+    : path_(path), option_(option) {
+    std::string pattern = path + ".XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) die("Error: cannot write " + path + ": " + std::strerror(errno));
+    // The permissions an ordinary new file would get, not mkstemp's 0600.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    temporary_ = pattern;
+    remember(temporary_);
+    out_.open(temporary_, std::ios::binary | std::ios::trunc);
+    if (!out_) {
+        const int error = errno;
+        std::remove(temporary_.c_str());
+        forget(temporary_);
+        die("Error: cannot write " + path + ": " + std::strerror(error));
+    }
+}
+
+OutputFile::~OutputFile() {
+    if (committed_) return;
+    out_.close();
+    std::remove(temporary_.c_str());
+    forget(temporary_);
+}
+
+void OutputFile::commit() {
+    errno = 0;
+    out_.flush();
+    const int flushError = errno;
+    out_.close();
+    if (!out_) die("Error: cannot write " + path_ + ": " + std::strerror(flushError ? flushError : EIO));
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
+        die("Error: cannot write " + path_ + ": " + std::strerror(errno));
+    forget(temporary_);
+    committed_ = true;
+}
