@@ -155,3 +155,31 @@ TEST(Hardening, InflatedFilesAreRefusedAtTheLimits) {
               "Error: " + blank.path() + " has more than 10,000,000 lines; is it a motif file?\n");
 }
 #endif
+
+TEST(Hardening, NamesWithControlCharactersStayOnTheirLine) {
+    // A gene named with an escape code, in a file whose name holds a line feed.
+    std::string genes = readFile(kGolden + "four.fa");
+    genes.replace(genes.find("g1"), 2, "g\x1b[31m1");
+    TempFile file(genes, "four\nlines.fa"), table("", "t.tsv");
+    const RunResult run = runProgram(REKUL_BIN, {"-p", "0", "-m", "1", "-g", "3", "--stats",
+                                                 table.path(), kGolden + "four.motifs", file.path()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
+    EXPECT_NE(run.err.find("motifHit for gene g\\x1b[31m1\n"), std::string::npos);
+    EXPECT_NE(run.err.find("four\\nlines.fa\n"), std::string::npos);
+    const std::string notes = readFile(table.path()).substr(readFile(table.path()).find("\n#"));
+    EXPECT_NE(notes.find("# command: "), std::string::npos);
+    EXPECT_NE(notes.find("$'"), std::string::npos);
+    for (const std::string& line : {std::string("# command"), std::string("# program")})
+        EXPECT_EQ(occurrences(notes, line), 1u);
+    EXPECT_EQ(notes.find("lines.fa'"), notes.find("four\\nlines.fa'") + 6);
+    TempFile report(run.out, "r\x1b.txt");
+    const RunResult bed = runProgram(REKUL_REPORT_BIN, {"--bed", report.path()});
+    ASSERT_EQ(bed.status, 0) << bed.err;
+    const std::string track = bed.out.substr(0, bed.out.find('\n'));
+    EXPECT_EQ(track.rfind("track name=rekul-modules", 0), 0u);
+    EXPECT_EQ(bed.out.find("\x1b.txt"), std::string::npos);
+    EXPECT_NE(bed.out.find("# report: " + report.path().substr(0, report.path().size() - 5) +
+                           "\\x1b.txt\n"),
+              std::string::npos);
+}

@@ -79,11 +79,52 @@ std::string replaceAll(std::string text, const std::string& mark, const std::str
     return text;
 }
 
+namespace {
+
+bool isControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+}
+
+std::string escaped(char c) {
+    switch (c) {
+        case '\n': return "\\n";
+        case '\r': return "\\r";
+        case '\t': return "\\t";
+        default: {
+            static const char* hex = "0123456789abcdef";
+            const auto byte = static_cast<unsigned char>(c);
+            return std::string("\\x") + hex[byte >> 4] + hex[byte & 15];
+        }
+    }
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (isControl(c))
+            out += escaped(c);
+        else
+            out += c;
+    }
+    return out;
+}
+
 std::string shellWord(const std::string& word) {
     const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_./=:,+@%", c);
     });
     if (plain) return word;
+    if (std::any_of(word.begin(), word.end(), isControl)) {
+        std::string quoted = "$'";
+        for (char c : word) {
+            if (c == '\'' || c == '\\') quoted += '\\';
+            quoted += isControl(c) ? escaped(c) : std::string(1, c);
+        }
+        return quoted + '\'';
+    }
     std::string quoted = "'";
     for (char c : word) {
         if (c == '\'')

@@ -41,8 +41,13 @@ std::string fixedDigits(double value, int digits);
 // The text with every occurrence of `mark` replaced by `value`.
 std::string replaceAll(std::string text, const std::string& mark, const std::string& value);
 
+// The text with every control character written as a C escape (\n, \r, \t, \x1b), so that a
+// name cannot break a line-based output or send codes to a terminal.
+std::string printable(std::string_view text);
+
 // A command-line word as a shell would need it to read it back: quoted where it holds
-// anything but letters, digits and -_./=:,+@%.
+// anything but letters, digits and -_./=:,+@%; a word with control characters in bash's
+// $'...' form, its control characters escaped, so that it stays on one line.
 std::string shellWord(const std::string& word);
 
 // The words of a command line, each as shellWord gives it, separated by spaces.

@@ -55,7 +55,7 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
         std::cerr << "\n";
     }
     const std::string poolName =
-        settings.backgroundFile == "-" ? "standard input" : settings.backgroundFile;
+        settings.backgroundFile == "-" ? "standard input" : printable(settings.backgroundFile);
     if (matched.windows.empty())
         die("Error: --match drew no window from " + poolName + " for any of the " +
             withThousands(genes) +

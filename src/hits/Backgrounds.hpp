@@ -61,7 +61,7 @@ void readBackground(const Args& settings, HitStages<HitStage>& stages, Progress 
     stages.background.emplace(backgroundSettings, progress, &foreground);
     stages.notes.push_back("# background: " + (settings.backgroundFile == "-"
                                                    ? std::string("standard input")
-                                                   : settings.backgroundFile));
+                                                   : printable(settings.backgroundFile)));
 }
 
 template <typename HitStage>

@@ -69,7 +69,7 @@ size_t hashTexts(const std::vector<std::string_view>& texts) {
 void HitStage::describeGenes(const std::vector<const std::string*>& names,
                              const std::vector<std::vector<std::string_view>>& texts,
                              bool groups) const {
-    const std::string file = seqFile == "-" ? "standard input" : seqFile;
+    const std::string file = seqFile == "-" ? "standard input" : printable(seqFile);
     int64_t letters = 0, sequences = 0, textLike = 0, masked = 0, nonEmpty = 0;
     const std::string *firstText = nullptr, *firstMasked = nullptr;
     for (size_t g = 0; g < names.size(); ++g) {
@@ -83,12 +83,12 @@ void HitStage::describeGenes(const std::vector<const std::string*>& names,
         if (maskLowercase && counts.upper == 0 && masked++ == 0) firstMasked = names[g];
     }
     if (textLike > 0)
-        std::cerr << "Warning: gene " << *firstText << " looks like protein or text, not DNA ("
+        std::cerr << "Warning: gene " << printable(*firstText) << " looks like protein or text, not DNA ("
                   << withThousands(textLike) << " of " << withThousands(nonEmpty) << " genes of "
                   << file << " do)\n";
     if (masked > 0)
         std::cerr << "Warning: -l masked every letter of " << withThousands(masked) << " of "
-                  << withThousands(nonEmpty) << " genes (first: " << *firstMasked << ")"
+                  << withThousands(nonEmpty) << " genes (first: " << printable(*firstMasked) << ")"
                   << (masked == nonEmpty ? "; the file is lower case" : "") << "\n";
     if (!readLine_.empty()) return progress_.line(readLine_);
     progress_.line("Read: " + withThousands(static_cast<int64_t>(names.size())) +
@@ -147,15 +147,15 @@ void HitStage::dropBackgroundMisfits(const std::vector<const std::string*>& name
     if (shared > 0)
         std::cerr << "Warning: " << shared << " background " << what << "s share a name with a "
                   << "foreground " << what << " and are left out of the background (first: "
-                  << firstShared << ")\n";
+                  << printable(firstShared) << ")\n";
     if (empty > 0)
         std::cerr << "Warning: " << units(groups, empty)
                   << " of the background hold no base and are left out of it (first: "
-                  << firstEmpty << ")\n";
+                  << printable(firstEmpty) << ")\n";
     if (repeats > 0)
         std::cerr << "Warning: " << units(groups, repeats)
                   << " of the background repeat the sequence of a foreground " << what
-                  << " (first: " << firstRepeat << ")"
+                  << " (first: " << printable(firstRepeat) << ")"
                   << (uniqueSequences_ ? "; --unique left them out"
                                        : "; --unique leaves them out")
                   << "\n";
@@ -187,7 +187,7 @@ std::vector<char> HitStage::genesToKeep(const std::vector<const std::string*>& n
         std::cerr << "Warning: " << units(groups, repeats) << " "
                   << (foreground_ ? "of the background " : "") << "repeat the sequence"
                   << (groups ? "s of an earlier group" : " of an earlier gene")
-                  << " (first: " << example << ")"
+                  << " (first: " << printable(example) << ")"
                   << (uniqueSequences_ ? "; --unique left them out" : "") << "\n";
     return keep;
 }
@@ -244,7 +244,8 @@ void HitStage::MotifScore(MotifA& motifs) {
         },
         [&](size_t m) {
             const Motif& motif = motifs.motifs[m];
-            progress_.line("Score cutoff of " + motif.name + ": " + tostring(motif.cutoff));
+            progress_.line("Score cutoff of " + printable(motif.name) + ": " +
+                           tostring(motif.cutoff));
         });
 }
 

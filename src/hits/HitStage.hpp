@@ -11,6 +11,7 @@
 #include "common/Args.hpp"
 #include "common/Parallel.hpp"
 #include "common/Progress.hpp"
+#include "common/Text.hpp"
 #include "hits/GeneShape.hpp"
 #include "hits/Hit.hpp"
 #include "hits/SeqReader.hpp"
@@ -93,7 +94,7 @@ class HitStage {
         orderedParallelFor(
             genes.size(), threads_, [&](size_t g) { seqHits[g] = scanGene(genes[g]); },
             [&](size_t g) {
-                if (!foreground_) progress_.line("motifHit for gene " + genes[g].name);
+                if (!foreground_) progress_.line("motifHit for gene " + printable(genes[g].name));
             });
     }
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.

@@ -3,6 +3,8 @@
 // hold it. Motifs with at least minMotifNumber frequent partners are searched, fewest first.
 #include "modules/Discovery.hpp"
 
+#include "common/Text.hpp"
+
 #include <algorithm>
 #include <numeric>
 
@@ -57,7 +59,7 @@ void Discovery::BuildMP(const HitStage& hits) {
         [&](size_t g) { keysOfGene[g] = distinctPairKeys(hits.seqHits[g].hits, windowSize); },
         [&](size_t g) {
             genes.push_back(hits.seqHits[g].name);
-            progress_.line("Gene " + std::to_string(g) + ":\t" + genes.back());
+            progress_.line("Gene " + std::to_string(g) + ":\t" + printable(genes.back()));
             for (uint64_t key : keysOfGene[g])
                 pairGenes.addGene(static_cast<int32_t>(key >> 32),
                                   static_cast<int32_t>(key & 0xffffffffu), static_cast<int32_t>(g));

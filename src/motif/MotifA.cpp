@@ -135,7 +135,7 @@ void MotifA::ReadMotif() {
     if (!anyRows) refuseRowless(reader.displayName(), lines);
     if (useTfName) warnSharedNames();
     progress_.line("Read: " + std::to_string(motifs.size()) + " motifs (" +
-                   motifFormatName(format) + ") from " + reader.displayName());
+                   motifFormatName(format) + ") from " + printable(reader.displayName()));
 }
 
 void MotifA::refuseRowless(const std::string& displayName,

@@ -340,11 +340,14 @@ std::vector<std::string> provenance(const Options& options, int argc, char** arg
     std::vector<std::string> lines = {
         std::string("program: rekul-report ") + REKUL_VERSION,
         std::string("command: ").append(commandLineOf(argc, argv)),
-        std::string("report: ").append(options.report == "-" ? "standard input" : options.report)};
-    if (!options.fasta.empty()) lines.push_back(std::string("fasta: ").append(options.fasta));
-    if (!options.motifs.empty()) lines.push_back(std::string("motifs: ").append(options.motifs));
+        std::string("report: ")
+            .append(options.report == "-" ? "standard input" : printable(options.report))};
+    if (!options.fasta.empty())
+        lines.push_back(std::string("fasta: ").append(printable(options.fasta)));
+    if (!options.motifs.empty())
+        lines.push_back(std::string("motifs: ").append(printable(options.motifs)));
     if (!stats) return lines;
-    lines.push_back(std::string("stats: ").append(options.stats));
+    lines.push_back(std::string("stats: ").append(printable(options.stats)));
     for (const std::string& note : stats->notes()) {
         const size_t text = note.find_first_not_of("# ");
         if (text != std::string::npos)
