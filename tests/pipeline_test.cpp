@@ -214,14 +214,21 @@ TEST(Refusals, ReadWriteAndMemoryFailures) {
     const std::string motifs = kExamples + "example.motifs", genes = kExamples + "example.fa";
     RunResult unreadable = runProgram(REKUL_BIN, {motifs, "/proc/self/mem"});
     EXPECT_REFUSED(unreadable, "Error: cannot read /proc/self/mem: Input/output error\n");
-    for (const char* threads : {"1", "2"}) {
-        RunResult full = runProgram("sh", {"-c",
-                                           std::string("\"$0\" --quiet --threads ") + threads +
-                                               " \"$1\" \"$2\" > /dev/full",
-                                           REKUL_BIN, motifs, genes});
-        EXPECT_EQ(full.status, 1);
-        EXPECT_EQ(full.err, "Error: cannot write the report: No space left on device\n");
-    }
+    // The reason of the first failed write, with progress lines too (standard error
+    // flushes standard output before each of them).
+    for (const char* threads : {"1", "2"})
+        for (const char* quiet : {"--quiet", "-o4"}) {
+            RunResult full = runProgram(
+                "sh", {"-c",
+                       std::string("\"$0\" -p0 -m1 -g3 ") + quiet + " --threads " + threads +
+                           " \"$1\" \"$2\" > /dev/full",
+                       REKUL_BIN, kGolden + "four.motifs", kGolden + "four.fa"});
+            EXPECT_EQ(full.status, 1);
+            const size_t last = full.err.rfind("Error: ");
+            ASSERT_NE(last, std::string::npos);
+            EXPECT_EQ(full.err.substr(last),
+                      "Error: cannot write the report: No space left on device\n");
+        }
 #ifndef REKUL_SANITIZED  // the sanitizers' own memory reservations exceed any such limit
     TempFile huge(">g\n" + std::string(50000000, 'A') + "\n");
     RunResult starved =

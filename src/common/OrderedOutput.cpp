@@ -14,13 +14,13 @@ void OrderedOutput::progress(size_t item, std::string line) {
 }
 
 void OrderedOutput::emit(const Piece& piece) {
-    if (!piece.isReport) {
-        progress_.line(piece.text);
-        return;
-    }
-    // errno is the write's own reason only if nothing set it before.
+    // errno is the write's own reason only if nothing set it before. A progress line may be
+    // the write that fails the report: standard error flushes standard output first.
     errno = 0;
-    report_ << piece.text;
+    if (piece.isReport)
+        report_ << piece.text;
+    else
+        progress_.line(piece.text);
     if (!report_ && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
 }
 
