@@ -197,6 +197,63 @@ TEST(ReportStats, TablesThatDoNotFitAreRefused) {
         RunResult r = runProgram(REKUL_REPORT_BIN, args);
         EXPECT_REFUSED(r, "Error: ");
     }
+    // A table of another report that holds this report's first modules: nothing is written
+    // in any form before the refusal.
+    TempFile shorter(readFile(run.report.path()).substr(
+                         0, readFile(run.report.path()).find('>', 1)),
+                     "short.txt");
+    for (const char* form : {"--hits", "--bedpe", "--gff", "--tsv"})
+        EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {form, "--stats", run.table.path(),
+                                                      shorter.path()}),
+                       "it belongs to another report");
+    // Values that are no probabilities, named with their line.
+    const std::string table = readFile(run.table.path());
+    const size_t row = table.find("\nM1\t") + 1, end = table.find('\n', row);
+    std::vector<std::string> fields = splitAt(table.substr(row, end - row), '\t');
+    for (const auto& [column, value] : {std::pair<size_t, const char*>{10, "inf"}, {12, "1.5"}}) {
+        std::vector<std::string> damaged = fields;
+        damaged[column] = value;
+        std::string line;
+        for (const std::string& field : damaged) line += (line.empty() ? "" : "\t") + field;
+        TempFile bad(table.substr(0, row) + line + table.substr(end), "bad.tsv");
+        EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {"--stats", bad.path(), run.report.path()}),
+                       "line 2: " + std::string(column == 10 ? "p_value inf" : "q_value 1.5") +
+                           " lies outside [0, 1]");
+    }
+}
+
+TEST(ReportStats, InputsReadTwiceOrFromStandardInputAndNamesBedReadersWouldSkip) {
+    ExampleStats run(false);
+    const std::string report = run.report.path();
+    const RunResult plain = runProgram(REKUL_REPORT_BIN, {"--closed", report});
+    ASSERT_EQ(plain.status, 0);
+    // A pipe is copied before it is read twice, as standard input is.
+    const RunResult piped = runProgram(
+        "bash", {"-c", shellQuote(REKUL_REPORT_BIN) + " --closed <(cat " + shellQuote(report) + ")"});
+    EXPECT_EQ(rows(piped.out), rows(plain.out));
+    EXPECT_GT(rows(piped.out).size(), 1u);
+    for (const char* option : {"--stats", "--motifs", "--fasta"})
+        EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {option, "-", "-"}),
+                       "only one input can be standard input");
+    EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {"--stats", "-"}),
+                   "only one input can be standard input");
+    // A motif file that holds none of the report's motifs.
+    const RunResult unlabelled =
+        runProgram(REKUL_REPORT_BIN, {"--motifs", kGolden + "four.motifs", report});
+    EXPECT_EQ(unlabelled.status, 0);
+    EXPECT_NE(unlabelled.err.find("Warning: 4 of the report's 4 motifs are not in " +
+                                  kGolden + "four.motifs; they have no label and no logo\n"),
+              std::string::npos)
+        << unlabelled.err;
+    // Genes whose names would begin lines that BED readers skip.
+    for (const std::string name : {"#g", "track1", "browserX"}) {
+        TempFile renamed(replaceAll(readFile(report), "\ngene01\n", "\n" + name + "\n"),
+                         "r.txt");
+        for (const char* form : {"--bed", "--bedpe"})
+            EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {form, renamed.path()}),
+                           "Error: gene " + name + " would begin BED lines");
+        EXPECT_EQ(runProgram(REKUL_REPORT_BIN, {"--gff", renamed.path()}).status, 0);
+    }
 }
 
 TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
@@ -221,6 +278,20 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
     ASSERT_NE(from, std::string::npos);
     EXPECT_EQ(occurrences(dom.out.substr(from, to - from), "<a href=\"#M"),
               rows(readFile(run.table.path())).size() - 1);
+    // Without a background no module has a fold: no plot, and the caption says why.
+    TempFile table("", "plain.tsv");
+    TempFile report(runProgram(REKUL_BIN, {"--quiet", "-g", "10", "--stats", table.path(),
+                                           kExamples + "example.motifs", kExamples + "example.fa"})
+                        .out);
+    std::ofstream(page) << runProgram(REKUL_REPORT_BIN,
+                                      {"--html", "--stats", table.path(), report.path()})
+                               .out;
+    RunResult bare = chromiumDom(page, "chromium-profile-stats");
+    ASSERT_NE(bare.out.find("</html>"), std::string::npos) << bare.err;
+    EXPECT_EQ(bare.out.find("<svg id=\"volcano\""), std::string::npos);
+    EXPECT_NE(bare.out.find("No volcano plot: the statistics table comes from a run without a "
+                            "background"),
+              std::string::npos);
 }
 
 // Every form says how it was made, the statistics table's own notes included.

@@ -3,7 +3,9 @@
 // stream through one at a time; sorting by probability holds the report's modules in memory.
 #include "report/ReportMain.hpp"
 
+#include <fcntl.h>
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <set>
 #include <utility>
 
 #include "common/Text.hpp"
@@ -253,6 +256,10 @@ Options parseOptions(int argc, char** argv) {
     if (needsStats && options.stats.empty())
         usageError("Error: --max-q, --max-fwer and --sort p_value, q_value or fwer need --stats");
     if (optind < argc) options.report = argv[optind];
+    if ((options.report == "-") + (options.stats == "-") + (options.motifs == "-") +
+            (options.fasta == "-") >
+        1)
+        die("Error: only one input can be standard input (-)");
     return options;
 }
 
@@ -268,26 +275,37 @@ bool kept(const Options& options, const ReportModule& module) {
     return !options.filterFwer || module.significance->fwerValue <= options.maxFwer;
 }
 
-// The report to read, for a report that is read twice: standard input copied to a temporary
-// file (removed when the run ends), named "standard input" in messages.
+// The report to read, for a report that is read twice: standard input, or any input that is
+// not a regular file (a pipe, a process substitution), is first copied to a temporary file
+// (removed when the run ends).
 class SpooledInput {
   public:
     SpooledInput(const std::string& report, bool twice) : path_(report) {
-        if (!twice || report != "-") return;
+        struct stat status;
+        if (!twice || (report != "-" && stat(report.c_str(), &status) == 0 &&
+                       S_ISREG(status.st_mode)))
+            return;
+        shownAs_ = report == "-" ? "standard input" : report;
+        const int from = report == "-" ? dup(STDIN_FILENO) : open(report.c_str(), O_RDONLY);
+        if (from < 0) return;  // the reader says why it cannot be opened
         const char* dir = std::getenv("TMPDIR");
         std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/rekul-report.XXXXXX";
         const int fd = mkstemp(pattern.data());
-        if (fd < 0) die("Error: cannot make a temporary file for standard input: " + pattern);
+        if (fd < 0) {
+            close(from);
+            die("Error: cannot make a temporary file for " + shownAs_ + ": " + pattern);
+        }
         path_ = temporary_ = pattern;
         char buffer[1 << 16];
         ssize_t got;
         bool copied = true;
-        while (copied && (got = read(0, buffer, sizeof buffer)) > 0)
+        while (copied && (got = read(from, buffer, sizeof buffer)) > 0)
             copied = write(fd, buffer, static_cast<size_t>(got)) == got;
         copied = close(fd) == 0 && copied && got == 0;
+        close(from);
         if (!copied) {
             unlink(temporary_.c_str());  // the destructor does not run for a refused copy
-            die("Error: cannot copy standard input to " + temporary_);
+            die("Error: cannot copy " + shownAs_ + " to " + temporary_);
         }
     }
     ~SpooledInput() {
@@ -298,11 +316,11 @@ class SpooledInput {
 
     // A reader of the report; the second reading keeps quiet about what the first said.
     ReportReader reader(bool warnings) const {
-        return ReportReader(path_, temporary_.empty() ? "" : "standard input", warnings);
+        return ReportReader(path_, temporary_.empty() ? "" : shownAs_, warnings);
     }
 
   private:
-    std::string path_, temporary_;
+    std::string path_, temporary_, shownAs_;
 };
 
 // The modules of a report that pass the filters, each with its row of the statistics table;
@@ -356,6 +374,38 @@ std::vector<std::string> provenance(const Options& options, int argc, char** arg
     return lines;
 }
 
+// BED readers (bedtools among them) skip lines that start with '#', "track" or "browser": a
+// gene placed by its name that starts so would lose its lines without a word.
+void refuseSkippedBedLines(const ReportModule& module, const GeneCoordinates& coordinates) {
+    for (const ReportInstance& instance : module.instances) {
+        const Placement place = coordinates.place(instance.gene, 0, 0, '.');
+        const std::string_view seqid = place.seqid;
+        if (seqid.starts_with('#') || seqid.starts_with("track") || seqid.starts_with("browser"))
+            die("Error: gene " + printable(instance.gene) +
+                " would begin BED lines with '#', 'track' or 'browser', which BED readers skip; "
+                "rename it, or place it on its chromosome with --fasta");
+    }
+}
+
+// The distinct motifs of the modules read, to tell those a motif file lacks.
+class MotifsSeen {
+  public:
+    void add(const ReportModule& module) { names_.insert(module.motifs.begin(), module.motifs.end()); }
+    // One warning for the motifs the file does not hold.
+    void warnMissing(const MotifCatalog& catalog, const std::string& file) const {
+        const auto missing = std::count_if(names_.begin(), names_.end(), [&](const auto& name) {
+            return catalog.find(name) == nullptr;
+        });
+        if (missing > 0)
+            std::cerr << "Warning: " << missing << " of the report's " << names_.size()
+                      << " motifs are not in " << printable(file)
+                      << "; they have no label and no logo\n";
+    }
+
+  private:
+    std::set<std::string> names_;
+};
+
 }  // namespace
 
 int reportMain(int argc, char** argv) {
@@ -378,23 +428,36 @@ int reportMain(int argc, char** argv) {
     }
     const FormContext context{*coordinates, options.motifs.empty() ? nullptr : motifs.get(),
                               stats != nullptr, provenance(options, argc, argv, stats.get())};
-    // --closed needs every module's motifs and genes before the first is written: the report
-    // is read twice.
-    const SpooledInput input(options.report, options.closed);
+    // The report is read twice where something must be known before the first line is
+    // written: every module's motifs and genes (--closed), that the statistics table belongs
+    // to this report, and that no gene begins a line that BED readers skip.
+    const bool bedLines = options.form == OutputForm::BedInstances ||
+                          options.form == OutputForm::BedHits || options.form == OutputForm::Bedpe;
+    const bool twice = options.closed || stats || bedLines;
+    const SpooledInput input(options.report, twice);
     std::unique_ptr<ModuleFamilies> families;
+    if (options.closed) families = std::make_unique<ModuleFamilies>();
     ReportModule module;
-    if (options.closed) {
-        families = std::make_unique<ModuleFamilies>();
+    MotifsSeen seen;
+    if (twice) {
         ModuleSource first(input, true, options, stats.get(), nullptr);
-        while (first.next(module)) families->add(module);
-        families->resolve();
+        while (first.next(module)) {
+            if (families) families->add(module);
+            if (bedLines) refuseSkippedBedLines(module, *coordinates);
+            seen.add(module);
+        }
+        if (families) families->resolve();
     }
-    ModuleSource source(input, !options.closed, options, stats.get(), families.get());
+    ModuleSource source(input, !twice, options, stats.get(), families.get());
     std::ostream& out = std::cout;
     if (options.form == OutputForm::Html) {
         HtmlPage page({options.instancesDrawn, options.modulesDrawn, options.sort != SortKey::None},
                       *coordinates, *motifs);
-        while (source.next(module)) page.add(module, sortValue(options.sort, module));
+        while (source.next(module)) {
+            if (!twice) seen.add(module);
+            page.add(module, sortValue(options.sort, module));
+        }
+        if (!options.motifs.empty()) seen.warnMissing(*motifs, options.motifs);
         page.write(out, "Motif modules", context.provenance);
         finish(out);
         return 0;
@@ -421,6 +484,7 @@ int reportMain(int argc, char** argv) {
     ModuleFamilies parents;
     std::vector<std::pair<int64_t, std::string>> rows;
     auto emit = [&](const ReportModule& each) {
+        if (!twice) seen.add(each);
         if (options.form == OutputForm::Tsv) {
             parents.add(each);
             rows.emplace_back(each.number, formatModuleAs(options.form, each, context));
@@ -444,6 +508,7 @@ int reportMain(int argc, char** argv) {
         out << row;
     }
     out << formFooter(options.form, context);
+    if (!options.motifs.empty()) seen.warnMissing(*motifs, options.motifs);
     finish(out);
     return 0;
 }

@@ -64,6 +64,12 @@ StatsTable::StatsTable(const std::string& path) : path_(path) {
         row.fwerValue = std::numeric_limits<double>::quiet_NaN();
         if (!row.fwer.empty() && !parseDouble(row.fwer, row.fwerValue))
             fail("fwer is not a number");
+        // Probabilities and rates lie in [0, 1]; a value outside is a damaged table.
+        for (const auto& [name, value] : {std::pair<const char*, double>{"p_value", row.p},
+                                          {"q_value", row.q},
+                                          {"fwer", row.fwerValue}})
+            if (value < 0 || value > 1)
+                fail(std::string(name) + " " + tostring(value) + " lies outside [0, 1]");
         hasFwer_ &= !row.fwer.empty();
         rows_.push_back(std::move(row));
     }

@@ -502,12 +502,14 @@ function drawNetwork(pairs) {
 
 // Fold enrichment (log2) against -log10 q, each point a link to its module. A fold of
 // infinity (no background gene holds the module) and a q of 0 sit one unit past the largest
-// finite value, a fold of 0 one unit below the smallest, drawn as triangles.
+// finite value, a fold of 0 one unit below the smallest, drawn as triangles. Null where no
+// module has a fold enrichment (a table of a run without a background).
 function drawVolcano() {
   const width = 520, height = 340, left = 50, bottom = 40;
   const points = modules.filter(function (m) {
     return m.st !== undefined && m.st.q !== null && (m.st.fold !== null || m.st.foldt === "inf");
   });
+  if (points.length === 0) return null;
   const xs = points.map(function (m) { return m.st.fold === null ? Infinity : m.st.fold > 0 ? Math.log2(m.st.fold) : -Infinity; });
   const ys = points.map(function (m) { return m.st.q > 0 ? -Math.log10(m.st.q) : Infinity; });
   let xLow = -1, xHigh = 1, yHigh = 2;
@@ -554,8 +556,14 @@ function drawPlots() {
   document.getElementById("network-figure").appendChild(drawNetwork(pairs));
   if (data.stats) {
     const volcano = document.getElementById("volcano-figure");
+    const plot = drawVolcano();
     volcano.hidden = false;
-    volcano.appendChild(drawVolcano());
+    if (plot) {
+      volcano.appendChild(plot);
+    } else {
+      volcano.querySelector("figcaption").textContent = "No volcano plot: the statistics table " +
+        "comes from a run without a background, so no module has a fold enrichment.";
+    }
   }
 }
 
