@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "common/Args.hpp"
+#include "common/Interrupt.hpp"
 #include "common/OutputFile.hpp"
 #include "common/Progress.hpp"
 #include "common/Text.hpp"
@@ -82,9 +83,16 @@ int runPipeline(const char* program, int argc, char** argv) {
     const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
     if (settings.permutations > 0 && !sampleDrawn && !settings.seedShown)
         progress.line("Random seed: " + std::to_string(*seed));
-    const ModuleStatistics table(settings, discovery, hits, background, seed);
+    // Ctrl-C or SIGTERM during the permutations stops them; the table keeps those done.
+    std::optional<InterruptScope> stoppable;
+    if (settings.permutations > 0 && background) stoppable.emplace();
+    const ModuleStatistics table(settings, discovery, hits, background, seed,
+                                 {progress, &InterruptScope::requested()});
     table.write(stats->stream(), discovery.records, hits.motifNames,
                 {settings.versionText(), settings.commandLine, seed, stages.notes});
     stats->commit();
-    return 0;
+    if (!table.interrupted) return 0;
+    std::cerr << "Permutations: stopped after " << table.permutationMinima.size() << " of "
+              << settings.permutations << "; the table holds those done\n";
+    return 128 + InterruptScope::signalNumber();
 }

@@ -161,8 +161,9 @@ TEST(Hardening, NamesWithControlCharactersStayOnTheirLine) {
     std::string genes = readFile(kGolden + "four.fa");
     genes.replace(genes.find("g1"), 2, "g\x1b[31m1");
     TempFile file(genes, "four\nlines.fa"), table("", "t.tsv");
-    const RunResult run = runProgram(REKUL_BIN, {"-p", "0", "-m", "1", "-g", "3", "--stats",
-                                                 table.path(), kGolden + "four.motifs", file.path()});
+    const RunResult run =
+        runProgram(REKUL_BIN, {"-p", "0", "-m", "1", "-g", "3", "--stats", table.path(),
+                               kGolden + "four.motifs", file.path()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
     EXPECT_NE(run.err.find("motifHit for gene g\\x1b[31m1\n"), std::string::npos);

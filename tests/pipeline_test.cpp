@@ -218,11 +218,11 @@ TEST(Refusals, ReadWriteAndMemoryFailures) {
     // flushes standard output before each of them).
     for (const char* threads : {"1", "2"})
         for (const char* quiet : {"--quiet", "-o4"}) {
-            RunResult full = runProgram(
-                "sh", {"-c",
-                       std::string("\"$0\" -p0 -m1 -g3 ") + quiet + " --threads " + threads +
-                           " \"$1\" \"$2\" > /dev/full",
-                       REKUL_BIN, kGolden + "four.motifs", kGolden + "four.fa"});
+            RunResult full =
+                runProgram("sh", {"-c",
+                                  std::string("\"$0\" -p0 -m1 -g3 ") + quiet + " --threads " +
+                                      threads + " \"$1\" \"$2\" > /dev/full",
+                                  REKUL_BIN, kGolden + "four.motifs", kGolden + "four.fa"});
             EXPECT_EQ(full.status, 1);
             const size_t last = full.err.rfind("Error: ");
             ASSERT_NE(last, std::string::npos);

@@ -2,10 +2,9 @@
 // table at every thread count, repeated sequences, background genes named like foreground
 // genes, and the refusals of options that need each other.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -51,14 +50,14 @@ TEST(StatsCli, ReportUnchangedAndTableTheSameOnAnyNumberOfThreads) {
         auto rows = [](const std::string& text) { return text.substr(0, text.find("\n#")); };
         EXPECT_EQ(rows(table), rows(readFile(two.path())));
         EXPECT_EQ(std::count(table.begin(), table.end(), '\n'),
-                  std::count(base.out.begin(), base.out.end(), '>') + 1 + 10);
+                  std::count(base.out.begin(), base.out.end(), '>') + 1 + 13);
         EXPECT_NE(table.find("# test: one-sided Fisher exact test, foreground vs background "
                              "genes\n"),
                   std::string::npos);
         EXPECT_NE(table.find("# random seed: 3\n# "), std::string::npos);
         EXPECT_NE(table.find("# permutations: 30\n"), std::string::npos);
-        // Every row: 14 fields, the background the same size as the foreground.
-        EXPECT_TRUE(std::regex_search(table, std::regex("\nM1\t[^\t\n]+(\t[^\t\n]*){12}\n")));
+        // Every row: 16 fields, the background the same size as the foreground.
+        EXPECT_TRUE(std::regex_search(table, std::regex("\nM1\t[^\t\n]+(\t[^\t\n]*){14}\n")));
         EXPECT_TRUE(std::regex_search(table, std::regex("\t([0-9]+)\t[^\t]+\t[0-9]+\t\\1\t")));
     }
 }
@@ -105,7 +104,7 @@ TEST(StatsCli, OptionsThatNeedEachOtherAreRefused) {
           {"--background", genes, motifs, genes},
           {"--stats", "-", motifs, genes},
           {"--stats", "/nonexistent/dir/t.tsv", motifs, genes},
-          {"--permutations", "0", "--stats", "t.tsv", motifs, genes}}) {
+          {"--permutations", "1000001", "--stats", "t.tsv", motifs, genes}}) {
         RunResult r = runProgram(REKUL_BIN, args);
         EXPECT_REFUSED(r, "Error: ");
         EXPECT_EQ(r.err.rfind("Error: ", 0), 0u) << r.err;
@@ -150,12 +149,12 @@ TEST(ReportStats, ColumnsJoinedByModuleFilteredAndSorted) {
     RunResult tsv = runProgram(REKUL_REPORT_BIN, {"--stats", run.table.path(), run.report.path()});
     const auto joined = rows(tsv.out);
     ASSERT_EQ(joined.size(), table.size());
-    EXPECT_EQ(joined[0].size(), 14u);
+    EXPECT_EQ(joined[0].size(), 16u);
     EXPECT_EQ(joined[0].back(), "parent");
     for (size_t r = 1; r < joined.size(); ++r) {
         EXPECT_EQ(joined[r][0], table[r][0]);
-        ASSERT_GE(joined[r].size(), 13u);
-        EXPECT_EQ(std::vector<std::string>(joined[r].begin() + 6, joined[r].begin() + 13),
+        ASSERT_GE(joined[r].size(), 15u);
+        EXPECT_EQ(std::vector<std::string>(joined[r].begin() + 6, joined[r].begin() + 15),
                   std::vector<std::string>(table[r].begin() + 7, table[r].end()));
     }
     // The q value in the middle keeps the modules at or below it, in every form.
@@ -199,13 +198,13 @@ TEST(ReportStats, TablesThatDoNotFitAreRefused) {
     }
     // A table of another report that holds this report's first modules: nothing is written
     // in any form before the refusal.
-    TempFile shorter(readFile(run.report.path()).substr(
-                         0, readFile(run.report.path()).find('>', 1)),
-                     "short.txt");
+    TempFile shorter(
+        readFile(run.report.path()).substr(0, readFile(run.report.path()).find('>', 1)),
+        "short.txt");
     for (const char* form : {"--hits", "--bedpe", "--gff", "--tsv"})
-        EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {form, "--stats", run.table.path(),
-                                                      shorter.path()}),
-                       "it belongs to another report");
+        EXPECT_REFUSED(
+            runProgram(REKUL_REPORT_BIN, {form, "--stats", run.table.path(), shorter.path()}),
+            "it belongs to another report");
     // Values that are no probabilities, named with their line.
     const std::string table = readFile(run.table.path());
     const size_t row = table.find("\nM1\t") + 1, end = table.find('\n', row);
@@ -229,7 +228,8 @@ TEST(ReportStats, InputsReadTwiceOrFromStandardInputAndNamesBedReadersWouldSkip)
     ASSERT_EQ(plain.status, 0);
     // A pipe is copied before it is read twice, as standard input is.
     const RunResult piped = runProgram(
-        "bash", {"-c", shellQuote(REKUL_REPORT_BIN) + " --closed <(cat " + shellQuote(report) + ")"});
+        "bash",
+        {"-c", shellQuote(REKUL_REPORT_BIN) + " --closed <(cat " + shellQuote(report) + ")"});
     EXPECT_EQ(rows(piped.out), rows(plain.out));
     EXPECT_GT(rows(piped.out).size(), 1u);
     for (const char* option : {"--stats", "--motifs", "--fasta"})
@@ -241,14 +241,13 @@ TEST(ReportStats, InputsReadTwiceOrFromStandardInputAndNamesBedReadersWouldSkip)
     const RunResult unlabelled =
         runProgram(REKUL_REPORT_BIN, {"--motifs", kGolden + "four.motifs", report});
     EXPECT_EQ(unlabelled.status, 0);
-    EXPECT_NE(unlabelled.err.find("Warning: 4 of the report's 4 motifs are not in " +
-                                  kGolden + "four.motifs; they have no label and no logo\n"),
+    EXPECT_NE(unlabelled.err.find("Warning: 4 of the report's 4 motifs are not in " + kGolden +
+                                  "four.motifs; they have no label and no logo\n"),
               std::string::npos)
         << unlabelled.err;
     // Genes whose names would begin lines that BED readers skip.
     for (const std::string name : {"#g", "track1", "browserX"}) {
-        TempFile renamed(replaceAll(readFile(report), "\ngene01\n", "\n" + name + "\n"),
-                         "r.txt");
+        TempFile renamed(replaceAll(readFile(report), "\ngene01\n", "\n" + name + "\n"), "r.txt");
         for (const char* form : {"--bed", "--bedpe"})
             EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {form, renamed.path()}),
                            "Error: gene " + name + " would begin BED lines");
@@ -256,12 +255,30 @@ TEST(ReportStats, InputsReadTwiceOrFromStandardInputAndNamesBedReadersWouldSkip)
     }
 }
 
-TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
+TEST(ReportStats, PageStarsTheModulesThatPassTheFamilyWiseError) {
     SKIP_WITHOUT_CHROMIUM();
     ExampleStats run(true);
-    int64_t passing = 0;
-    for (const auto& row : rows(readFile(run.table.path())))
-        if (row[0] != "module") passing += std::stod(row[12]) <= 0.05 && std::stod(row[13]) <= 0.05;
+    // Every other module made to fail fwer (its q passes all the same), one of them passing
+    // fdr: the stars follow fwer alone, the open star fdr.
+    std::string edited;
+    int64_t passing = 0, discovered = 0, row = 0;
+    std::istringstream lines(readFile(run.table.path()));
+    for (std::string line; std::getline(lines, line); edited += line + "\n") {
+        if (line.rfind("M", 0) != 0) continue;
+        std::vector<std::string> fields = splitAt(line, '\t');
+        ASSERT_LE(std::stod(fields[12]), 0.05);
+        if (row++ % 2) {
+            fields[13] = "0.5";
+            fields[14] = row == 2 ? "0.01" : "0.5";
+            discovered += row == 2;
+        } else {
+            passing += std::stod(fields[13]) <= 0.05;
+        }
+        line.clear();
+        for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
+    }
+    ASSERT_GT(row, 2);
+    std::ofstream(run.table.path()) << edited;
     const std::string page = std::string(BUILD_DIR) + "/report-stats.html";
     RunResult html = runProgram(REKUL_REPORT_BIN, {"--html", "--stats", run.table.path(), "--sort",
                                                    "fwer", run.report.path()});
@@ -272,6 +289,8 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
     EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
     EXPECT_NE(dom.out.find("data-key=\"fwer\">fwer</th>"), std::string::npos);
     EXPECT_EQ(static_cast<int64_t>(occurrences(dom.out, "class=\"significant\"")), passing);
+    EXPECT_EQ(static_cast<int64_t>(occurrences(dom.out, "class=\"discovered\"")), discovered);
+    EXPECT_NE(dom.out.find("\u2605 marks the modules with fwer \u2264 0.05"), std::string::npos);
     // The volcano plot links a point to each module (every one has a q and a fold, "inf"
     // included).
     const size_t from = dom.out.find("<svg id=\"volcano\""), to = dom.out.find("</svg>", from);
@@ -283,12 +302,15 @@ TEST(ReportStats, PageMarksTheModulesThatPassBothCorrections) {
     TempFile report(runProgram(REKUL_BIN, {"--quiet", "-g", "10", "--stats", table.path(),
                                            kExamples + "example.motifs", kExamples + "example.fa"})
                         .out);
-    std::ofstream(page) << runProgram(REKUL_REPORT_BIN,
-                                      {"--html", "--stats", table.path(), report.path()})
-                               .out;
+    std::ofstream(page)
+        << runProgram(REKUL_REPORT_BIN, {"--html", "--stats", table.path(), report.path()}).out;
     RunResult bare = chromiumDom(page, "chromium-profile-stats");
     ASSERT_NE(bare.out.find("</html>"), std::string::npos) << bare.err;
     EXPECT_EQ(bare.out.find("<svg id=\"volcano\""), std::string::npos);
+    EXPECT_EQ(occurrences(bare.out, "class=\"significant\""), 0u);
+    EXPECT_NE(bare.out.find("No module is starred: the statistics table comes from a run "
+                            "without permutations"),
+              std::string::npos);
     EXPECT_NE(bare.out.find("No volcano plot: the statistics table comes from a run without a "
                             "background"),
               std::string::npos);
@@ -343,6 +365,30 @@ TEST(StatsCli, OutputsNeverDestroyInputsEarlierTablesOrTheReport) {
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++files;
     EXPECT_EQ(files, 4u);  // genes, its link, out.txt and the table
+    // Stopped by SIGINT or SIGTERM in the middle of its permutations: the table of the
+    // permutations done, marked, and the signal's status.
+    TempFile background(renamed(kExamples + "example.fa", "bg_"), "bg.fa");
+    for (const auto& [signal, status] :
+         {std::pair<const char*, const char*>{"INT", "130"}, {"TERM", "143"}}) {
+        const RunResult stopped = runProgram(
+            "sh", {"-c", shellQuote(REKUL_BIN) + " --seed 1 --permutations 1000000 --stats " +
+                             table + " --background " + background.path() + " " + kExamples +
+                             "example.motifs " + kExamples + "example.fa > /dev/null 2>" + folder +
+                             "/err & sleep 1; kill -" + signal + " $!; wait $!; echo $?"});
+        EXPECT_EQ(stopped.out, std::string(status) + "\n");
+        const std::string written = readFile(table);
+        EXPECT_EQ(written.rfind("module\t", 0), 0u);
+        EXPECT_NE(written.find(" of 1000000 permutations; fwer and fdr come from those done\n"),
+                  std::string::npos);
+        EXPECT_GT(rows(written).size(), 1u);
+        EXPECT_NE(readFile(folder + "/err").find("Permutations: stopped after "),
+                  std::string::npos);
+        std::filesystem::remove(folder + "/err");
+        files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+            ++files;
+        EXPECT_EQ(files, 4u);
+    }
     RunResult done = runProgram(REKUL_BIN, {"-g", "3", "--stats", table, motifs, genes.path()});
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(readFile(table).rfind("module\t", 0), 0u);
@@ -353,9 +399,12 @@ TEST(StatsCli, BackgroundGenesThatRepeatTheForegroundOrHoldNoBaseAreNamed) {
     // b1 is g1 renamed, b2 holds only N, b3 nothing, b4 is its own.
     TempFile background(">b1\nAACNGATNCTANTGC\n>b2\nNNNN\n>b3\n>b4\nGATTGCAACC\n", "bg.fa");
     TempFile genes(readFile(kGolden + "four.fa"), "genes.fa"), table("", "t.tsv");
-    const std::vector<std::string> args{"-p",           "0", "-m", "1", "-g", "3", "--stats",
-                                        table.path(), "--background", background.path(),
-                                        motifs,       genes.path()};
+    const std::vector<std::string> args{"-p",           "0",
+                                        "-m",           "1",
+                                        "-g",           "3",
+                                        "--stats",      table.path(),
+                                        "--background", background.path(),
+                                        motifs,         genes.path()};
     RunResult plain = runProgram(REKUL_BIN, args);
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_NE(plain.err.find("Warning: 2 genes of the background hold no base and are left out "

@@ -338,8 +338,8 @@ const LongOption kLongOptions[] = {
     {"permutations", required_argument,
      [](Args& args, const char* value, const Texts&) {
          uint32_t count = 0;
-         if (!parseUnsigned32(value, count) || count < 1 || count > 1000000)
-             die(std::string("Error: --permutations takes a whole number from 1 to 1000000, not ") +
+         if (!parseUnsigned32(value, count) || count > 1000000)
+             die(std::string("Error: --permutations takes a whole number from 0 to 1000000, not ") +
                  value);
          args.permutations = static_cast<int32_t>(count);
      }},

@@ -1,8 +1,8 @@
 // Reads a text file line by line: a plain file, a gzip-compressed one (recognised by its
 // magic bytes and inflated with zlib, member after member), or standard input for the path
 // "-". A line ends at a line feed, a carriage return, or both (CRLF), wherever they occur in
-// the file, so that files whose parts were written on different systems read alike. Lines are counted
-// from 1 so that errors can name the line they refer to. A read error (an I/O error, a
+// the file, so that files whose parts were written on different systems read alike. Lines are
+// counted from 1 so that errors can name the line they refer to. A read error (an I/O error, a
 // truncated or corrupt gzip stream) ends the run with the file's name and the reason; it is
 // never taken for the end of file. Data after the last gzip member is ignored with a
 // warning, as gzip does. A file that shows in its first block that it is no text (bzip2, xz

@@ -109,7 +109,8 @@ void OutputFile::commit() {
     out_.flush();
     const int flushError = errno;
     out_.close();
-    if (!out_) die("Error: cannot write " + path_ + ": " + std::strerror(flushError ? flushError : EIO));
+    if (!out_)
+        die("Error: cannot write " + path_ + ": " + std::strerror(flushError ? flushError : EIO));
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
         die("Error: cannot write " + path_ + ": " + std::strerror(errno));
     forget(temporary_);

@@ -3,6 +3,8 @@
 // A silent sink (for --quiet) drops every line; errors and warnings do not go through it.
 #pragma once
 
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 
@@ -14,6 +16,14 @@ class Progress {
     void line(const std::string& text) const {
         if (out_) *out_ << text + '\n' << std::flush;
     }
+    // A status line rewritten in place (on a terminal): a carriage return, the text, and the
+    // rest of the old line cleared; the last one ends with `line`.
+    void rewrite(const std::string& text) const {
+        if (out_) *out_ << "\r" + text + "\x1b[K" << std::flush;
+    }
+    // Whether lines go to a terminal, where a status line can be rewritten in place.
+    bool terminal() const { return out_ == &std::cerr && isatty(STDERR_FILENO); }
+    bool silentSink() const { return out_ == nullptr; }
 
   private:
     std::ostream* out_;

@@ -88,9 +88,12 @@ bool isControl(char c) {
 
 std::string escaped(char c) {
     switch (c) {
-        case '\n': return "\\n";
-        case '\r': return "\\r";
-        case '\t': return "\\t";
+        case '\n':
+            return "\\n";
+        case '\r':
+            return "\\r";
+        case '\t':
+            return "\\t";
         default: {
             static const char* hex = "0123456789abcdef";
             const auto byte = static_cast<unsigned char>(c);

@@ -83,9 +83,9 @@ void HitStage::describeGenes(const std::vector<const std::string*>& names,
         if (maskLowercase && counts.upper == 0 && masked++ == 0) firstMasked = names[g];
     }
     if (textLike > 0)
-        std::cerr << "Warning: gene " << printable(*firstText) << " looks like protein or text, not DNA ("
-                  << withThousands(textLike) << " of " << withThousands(nonEmpty) << " genes of "
-                  << file << " do)\n";
+        std::cerr << "Warning: gene " << printable(*firstText)
+                  << " looks like protein or text, not DNA (" << withThousands(textLike) << " of "
+                  << withThousands(nonEmpty) << " genes of " << file << " do)\n";
     if (masked > 0)
         std::cerr << "Warning: -l masked every letter of " << withThousands(masked) << " of "
                   << withThousands(nonEmpty) << " genes (first: " << printable(*firstMasked) << ")"
@@ -146,8 +146,9 @@ void HitStage::dropBackgroundMisfits(const std::vector<const std::string*>& name
     const std::string what = groups ? "group" : "gene";
     if (shared > 0)
         std::cerr << "Warning: " << shared << " background " << what << "s share a name with a "
-                  << "foreground " << what << " and are left out of the background (first: "
-                  << printable(firstShared) << ")\n";
+                  << "foreground " << what
+                  << " and are left out of the background (first: " << printable(firstShared)
+                  << ")\n";
     if (empty > 0)
         std::cerr << "Warning: " << units(groups, empty)
                   << " of the background hold no base and are left out of it (first: "
@@ -156,8 +157,7 @@ void HitStage::dropBackgroundMisfits(const std::vector<const std::string*>& name
         std::cerr << "Warning: " << units(groups, repeats)
                   << " of the background repeat the sequence of a foreground " << what
                   << " (first: " << printable(firstRepeat) << ")"
-                  << (uniqueSequences_ ? "; --unique left them out"
-                                       : "; --unique leaves them out")
+                  << (uniqueSequences_ ? "; --unique left them out" : "; --unique leaves them out")
                   << "\n";
 }
 

@@ -127,8 +127,8 @@ class HitStage {
     // A background leaves out genes named like a foreground gene and genes without a base,
     // and names (with --unique: leaves out) genes that repeat a foreground gene's sequence.
     void dropBackgroundMisfits(const std::vector<const std::string*>& names,
-                               const std::vector<std::vector<std::string_view>>& texts,
-                               bool groups, std::vector<char>& keep) const;
+                               const std::vector<std::vector<std::string_view>>& texts, bool groups,
+                               std::vector<char>& keep) const;
 
     BaseCounts counts_;
     std::vector<std::string> geneNames_;  // of the genes kept, before the scan names them

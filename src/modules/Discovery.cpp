@@ -3,12 +3,11 @@
 // hold it. Motifs with at least minMotifNumber frequent partners are searched, fewest first.
 #include "modules/Discovery.hpp"
 
-#include "common/Text.hpp"
-
 #include <algorithm>
 #include <numeric>
 
 #include "common/Parallel.hpp"
+#include "common/Text.hpp"
 #include "common/die.hpp"
 #include "hits/PairScan.hpp"
 

@@ -28,7 +28,7 @@ const char* const kPageStart = R"PAGE(<!DOCTYPE html>
 <section id="plots">
 <figure id="heatmap-figure"><figcaption>Motif pairs: how many reported modules hold each pair (rows and columns clustered)</figcaption></figure>
 <figure id="network-figure"><figcaption>Module network: the motifs in most modules as nodes, their pairs as edges as thick as the most genes a module holding both has (the strongest 60)</figcaption></figure>
-<figure id="volcano-figure" hidden><figcaption>Significance: fold enrichment against q value; click a point to open its module</figcaption></figure>
+<figure id="volcano-figure" hidden><figcaption>Significance: fold enrichment against fwer (q, nominal, for a run without permutations); click a point to open its module</figcaption></figure>
 </section>
 <table id="modules">
 <thead><tr><th>module</th><th>motifs</th><th class="sortable" data-key="motifCount">motif count</th><th class="number">instances</th><th class="sortable" data-key="genes">genes</th><th class="sortable" data-key="p">probability</th></tr></thead>
@@ -161,7 +161,9 @@ void HtmlPage::add(const ReportModule& module, double rank) {
             ",\"foldt\":", jsonString(s->foldEnrichment), ",\"pv\":", jsonNumber(s->p),
             ",\"pvt\":", jsonString(s->pValue), ",\"q\":", jsonNumber(s->q),
             ",\"qt\":", jsonString(s->qValue), ",\"fwer\":", jsonNumber(s->fwerValue),
-            ",\"fwert\":", jsonString(s->fwer), "}");
+            ",\"fwert\":", jsonString(s->fwer), ",\"fdr\":", jsonNumber(s->fdrValue),
+            ",\"fdrt\":", jsonString(s->fdr), ",\"parts\":", jsonNumber(s->partsValue),
+            ",\"partst\":", jsonString(s->pVsParts), "}");
     put(json, ",\"shown\":[");
     const size_t shown = std::min(limits_.instancesPerModule, module.instances.size());
     for (size_t i = 0; i < shown; ++i) {

@@ -31,7 +31,7 @@ const char* const kUsage =
     "Usage: rekul-report [--tsv | --hits | --bed | --bedpe | --gff | --html]\n"
     "                    [--fasta SEQFILE] [--motifs MOTIFFILE] [--closed]\n"
     "                    [--sort probability] [--html-instances N] [--html-modules N]\n"
-    "                    [--stats TABLE [--max-q X] [--max-fwer X]\n"
+    "                    [--stats TABLE [--max-q X] [--max-fwer X] [--max-parts-p X]\n"
     "                     [--sort p_value | q_value | fwer]] [REPORT | -]\n";
 
 const char* const kHelp = R"(
@@ -76,11 +76,14 @@ BED, the page's footer.
 --stats TABLE      the statistics table that rekul or rekulo wrote with --stats for
                    this report: the TSV gains its columns (background_genes,
                    background_total, fold_enrichment, p_value, e_value, q_value,
-                   fwer), the page shows them, sortable, and marks the modules with
-                   q <= 0.05 and fwer <= 0.05
+                   fwer, fdr, p_vs_parts), the page shows them, sortable, and stars
+                   the modules with fwer <= 0.05 (those with fdr <= 0.05 apart)
 --max-q X          with --stats: keep only the modules with q_value <= X, in every form
 --max-fwer X       with --stats: keep only the modules with fwer <= X (the table must
                    come from a run with --permutations)
+--max-parts-p X    with --stats: keep only the modules with p_vs_parts <= X, those that
+                   beat each of their parts of one motif fewer (the table must come
+                   from a run with a background)
 --sort p_value, --sort q_value, --sort fwer
                    with --stats: modules by increasing p, q or fwer
 --html-instances N instances drawn per module in the page (default 20)
@@ -100,8 +103,8 @@ struct Options {
     std::string report = "-", fasta, stats, motifs;
     bool closed = false;
     SortKey sort = SortKey::None;
-    double maxQ = 0, maxFwer = 0;
-    bool filterQ = false, filterFwer = false;
+    double maxQ = 0, maxFwer = 0, maxParts = 0;
+    bool filterQ = false, filterFwer = false, filterParts = false;
     size_t instancesDrawn = 20, modulesDrawn = 10000;
 };
 
@@ -163,7 +166,8 @@ Options parseOptions(int argc, char** argv) {
         kMaxFwer,
         kBedpe,
         kMotifs,
-        kClosed
+        kClosed,
+        kMaxParts
     };
     const option table[] = {{"tsv", no_argument, nullptr, kTsv},
                             {"hits", no_argument, nullptr, kHits},
@@ -182,6 +186,7 @@ Options parseOptions(int argc, char** argv) {
                             {"bedpe", no_argument, nullptr, kBedpe},
                             {"motifs", required_argument, nullptr, kMotifs},
                             {"closed", no_argument, nullptr, kClosed},
+                            {"max-parts-p", required_argument, nullptr, kMaxParts},
                             {nullptr, 0, nullptr, 0}};
     Options options;
     int forms = 0;
@@ -227,6 +232,10 @@ Options parseOptions(int argc, char** argv) {
                 options.maxFwer = thresholdOption("--max-fwer", optarg);
                 options.filterFwer = true;
                 break;
+            case kMaxParts:
+                options.maxParts = thresholdOption("--max-parts-p", optarg);
+                options.filterParts = true;
+                break;
             case kDrawn:
                 options.instancesDrawn = countOption("--html-instances", optarg);
                 break;
@@ -251,10 +260,12 @@ Options parseOptions(int argc, char** argv) {
             usageError("Error: --hits goes alone or with --bed");
     }
     if (argc - optind > 1) usageError("Error: give one report (or - for standard input)");
-    const bool needsStats = options.filterQ || options.filterFwer ||
+    const bool needsStats = options.filterQ || options.filterFwer || options.filterParts ||
                             (options.sort != SortKey::None && options.sort != SortKey::Probability);
     if (needsStats && options.stats.empty())
-        usageError("Error: --max-q, --max-fwer and --sort p_value, q_value or fwer need --stats");
+        usageError(
+            "Error: --max-q, --max-fwer, --max-parts-p and --sort p_value, q_value or fwer need "
+            "--stats");
     if (optind < argc) options.report = argv[optind];
     if ((options.report == "-") + (options.stats == "-") + (options.motifs == "-") +
             (options.fasta == "-") >
@@ -272,6 +283,7 @@ void finish(std::ostream& out) {
 bool kept(const Options& options, const ReportModule& module) {
     if (!module.significance) return true;
     if (options.filterQ && !(module.significance->q <= options.maxQ)) return false;
+    if (options.filterParts && !(module.significance->partsValue <= options.maxParts)) return false;
     return !options.filterFwer || module.significance->fwerValue <= options.maxFwer;
 }
 
@@ -282,8 +294,8 @@ class SpooledInput {
   public:
     SpooledInput(const std::string& report, bool twice) : path_(report) {
         struct stat status;
-        if (!twice || (report != "-" && stat(report.c_str(), &status) == 0 &&
-                       S_ISREG(status.st_mode)))
+        if (!twice ||
+            (report != "-" && stat(report.c_str(), &status) == 0 && S_ISREG(status.st_mode)))
             return;
         shownAs_ = report == "-" ? "standard input" : report;
         const int from = report == "-" ? dup(STDIN_FILENO) : open(report.c_str(), O_RDONLY);
@@ -390,7 +402,9 @@ void refuseSkippedBedLines(const ReportModule& module, const GeneCoordinates& co
 // The distinct motifs of the modules read, to tell those a motif file lacks.
 class MotifsSeen {
   public:
-    void add(const ReportModule& module) { names_.insert(module.motifs.begin(), module.motifs.end()); }
+    void add(const ReportModule& module) {
+        names_.insert(module.motifs.begin(), module.motifs.end());
+    }
     // One warning for the motifs the file does not hold.
     void warnMissing(const MotifCatalog& catalog, const std::string& file) const {
         const auto missing = std::count_if(names_.begin(), names_.end(), [&](const auto& name) {
@@ -422,6 +436,9 @@ int reportMain(int argc, char** argv) {
         if (options.filterFwer && !stats->hasFwer())
             die("Error: --max-fwer needs fwer values; the table " + options.stats +
                 " comes from a run without --permutations");
+        if (options.filterParts && !stats->hasParts())
+            die("Error: --max-parts-p needs p_vs_parts values; the table " + options.stats +
+                " comes from a run without a background");
         if (options.sort == SortKey::Fwer && !stats->hasFwer())
             die("Error: --sort fwer needs fwer values; the table " + options.stats +
                 " comes from a run without --permutations");

@@ -9,14 +9,43 @@
 #include "common/die.hpp"
 
 const char* const StatsTable::kColumns =
-    "background_genes\tbackground_total\tfold_enrichment\tp_value\te_value\tq_value\tfwer";
+    "background_genes\tbackground_total\tfold_enrichment\tp_value\te_value\tq_value\tfwer\t"
+    "fdr\tp_vs_parts";
 
 namespace {
 
-const char* const kNames[] = {"module",           "motifs",          "background_genes",
-                              "background_total", "fold_enrichment", "p_value",
-                              "e_value",          "q_value",         "fwer"};
-enum Column { kModule, kMotifs, kBackground, kBackgroundTotal, kFold, kP, kE, kQ, kFwer, kCount };
+const char* const kNames[] = {"module",
+                              "motifs",
+                              "background_genes",
+                              "background_total",
+                              "fold_enrichment",
+                              "p_value",
+                              "e_value",
+                              "q_value",
+                              "fwer",
+                              "fdr",
+                              "p_vs_parts"};
+enum Column {
+    kModule,
+    kMotifs,
+    kBackground,
+    kBackgroundTotal,
+    kFold,
+    kP,
+    kE,
+    kQ,
+    kFwer,
+    kRequired,  // the columns after it may be missing
+    kFdr = kRequired,
+    kParts,
+    kCount
+};
+
+// A field that may be empty: its value, or not a number.
+bool optionalValue(const std::string& field, double& value) {
+    value = std::numeric_limits<double>::quiet_NaN();
+    return field.empty() || parseDouble(field, value);
+}
 
 }  // namespace
 
@@ -35,7 +64,7 @@ StatsTable::StatsTable(const std::string& path) : path_(path) {
     for (int c = 0; c < kCount; ++c) {
         at[c] = static_cast<size_t>(std::find(header.begin(), header.end(), kNames[c]) -
                                     header.begin());
-        if (at[c] == header.size())
+        if (at[c] == header.size() && c < kRequired)
             fail(std::string("no column ") + kNames[c] + "; is this a table written by --stats?");
     }
     while (reader.next(line)) {
@@ -61,16 +90,21 @@ StatsTable::StatsTable(const std::string& path) : path_(path) {
         row.eValue = f[at[kE]];
         row.qValue = f[at[kQ]];
         row.fwer = f[at[kFwer]];
-        row.fwerValue = std::numeric_limits<double>::quiet_NaN();
-        if (!row.fwer.empty() && !parseDouble(row.fwer, row.fwerValue))
-            fail("fwer is not a number");
+        row.fdr = at[kFdr] < f.size() ? f[at[kFdr]] : "";
+        row.pVsParts = at[kParts] < f.size() ? f[at[kParts]] : "";
+        if (!optionalValue(row.fwer, row.fwerValue)) fail("fwer is not a number");
+        if (!optionalValue(row.fdr, row.fdrValue)) fail("fdr is not a number");
+        if (!optionalValue(row.pVsParts, row.partsValue)) fail("p_vs_parts is not a number");
         // Probabilities and rates lie in [0, 1]; a value outside is a damaged table.
         for (const auto& [name, value] : {std::pair<const char*, double>{"p_value", row.p},
                                           {"q_value", row.q},
-                                          {"fwer", row.fwerValue}})
+                                          {"fwer", row.fwerValue},
+                                          {"fdr", row.fdrValue},
+                                          {"p_vs_parts", row.partsValue}})
             if (value < 0 || value > 1)
                 fail(std::string(name) + " " + tostring(value) + " lies outside [0, 1]");
         hasFwer_ &= !row.fwer.empty();
+        hasParts_ &= !row.pVsParts.empty() || row.motifs.find(',') == std::string::npos;
         rows_.push_back(std::move(row));
     }
 }
@@ -93,7 +127,7 @@ std::string StatsTable::fields(const ModuleSignificance& row) {
     std::string out;
     for (const std::string* field :
          {&row.backgroundGenes, &row.backgroundTotal, &row.foldEnrichment, &row.pValue, &row.eValue,
-          &row.qValue, &row.fwer}) {
+          &row.qValue, &row.fwer, &row.fdr, &row.pVsParts}) {
         if (!out.empty() || field != &row.backgroundGenes) out += '\t';
         out += *field;
     }

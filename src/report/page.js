@@ -16,12 +16,32 @@ const svgNamespace = "http://www.w3.org/2000/svg";
 
 // With a statistics table: its columns, sortable; key, heading, text field.
 const statColumns = data.stats ? [["bg", "background genes", null], ["fold", "fold enrichment", "foldt"],
-  ["pv", "p value", "pvt"], ["q", "q value", "qt"], ["fwer", "fwer", "fwert"]] : [];
+  ["pv", "p value", "pvt"], ["q", "q value (nominal)", "qt"], ["fwer", "fwer", "fwert"],
+  ["fdr", "fdr", "fdrt"], ["parts", "p vs parts", "partst"]] : [];
 
-// A module that passes both corrections at 0.05 (fwer where the run permuted).
+// Whether the table comes from a run with permutations: only they account for the search.
+const permuted = modules.some(function (m) { return m.st !== undefined && m.st.fwert !== ""; });
+
+// A module whose family-wise error is at most 0.05: starred. The nominal q never stars.
 function significant(module) {
-  return module.st !== undefined && module.st.q !== null && module.st.q <= 0.05 &&
-    (module.st.fwert === "" || (module.st.fwer !== null && module.st.fwer <= 0.05));
+  return module.st !== undefined && module.st.fwer !== null && module.st.fwer <= 0.05;
+}
+
+// A module that passes fdr <= 0.05 without passing fwer: marked apart.
+function discovered(module) {
+  return !significant(module) && module.st !== undefined && module.st.fdr !== null &&
+    module.st.fdr <= 0.05;
+}
+
+// The sentence that says what the marks mean.
+function markRule() {
+  if (!data.stats) return "";
+  if (!permuted) {
+    return " No module is starred: the statistics table comes from a run without permutations," +
+      " and its q values are nominal (they do not account for the search).";
+  }
+  return " \u2605 marks the modules with fwer \u2264 0.05, \u2606 those with fdr \u2264 0.05" +
+    " that do not pass fwer.";
 }
 
 // ---- Motif colours: the Okabe-Ito palette, told apart by colour-blind readers, then the
@@ -325,6 +345,7 @@ function renderTable(order) {
     const parent = row.insertCell();
     if (module.parent) parent.appendChild(moduleLink("M" + module.parent));
     if (significant(module)) row.classList.add("significant");
+    if (discovered(module)) row.classList.add("discovered");
   });
 }
 
@@ -506,12 +527,15 @@ function drawNetwork(pairs) {
 // module has a fold enrichment (a table of a run without a background).
 function drawVolcano() {
   const width = 520, height = 340, left = 50, bottom = 40;
+  // The value to trust where the run permuted: fwer; else fdr; else the nominal q.
+  const measure = permuted ? "fwer" : "q";
+  const label = permuted ? "fwer" : "q (nominal)";
   const points = modules.filter(function (m) {
-    return m.st !== undefined && m.st.q !== null && (m.st.fold !== null || m.st.foldt === "inf");
+    return m.st !== undefined && m.st[measure] !== null && (m.st.fold !== null || m.st.foldt === "inf");
   });
   if (points.length === 0) return null;
   const xs = points.map(function (m) { return m.st.fold === null ? Infinity : m.st.fold > 0 ? Math.log2(m.st.fold) : -Infinity; });
-  const ys = points.map(function (m) { return m.st.q > 0 ? -Math.log10(m.st.q) : Infinity; });
+  const ys = points.map(function (m) { return m.st[measure] > 0 ? -Math.log10(m.st[measure]) : Infinity; });
   let xLow = -1, xHigh = 1, yHigh = 2;
   xs.forEach(function (x) { if (isFinite(x)) { xLow = Math.min(xLow, x); xHigh = Math.max(xHigh, x); } });
   ys.forEach(function (y) { if (isFinite(y)) yHigh = Math.max(yHigh, y); });
@@ -527,7 +551,7 @@ function drawVolcano() {
     stroke: "#CC79A7", "stroke-dasharray": "4 3" }));
   svg.appendChild(svgText({ x: (left + width) / 2, y: height - 8, "text-anchor": "middle" }, "log2 fold enrichment"));
   svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(14," + (height - bottom) / 2 + ") rotate(-90)",
-    "text-anchor": "middle" }, "-log10 q"));
+    "text-anchor": "middle" }, "-log10 " + label));
   [xLow, 0, xHigh].forEach(function (x) {
     svg.appendChild(svgText({ x: sx(x), y: height - bottom + 14, "text-anchor": "middle", class: "tick" }, x.toFixed(1)));
   });
@@ -540,7 +564,7 @@ function drawVolcano() {
       : svgElement("path", { d: "M" + x + "," + (y - 5) + "l4.5,8h-9z" });
     marker.setAttribute("fill", significant(m) ? "#D55E00" : "#56B4E9");
     marker.setAttribute("fill-opacity", 0.8);
-    link.appendChild(titled(marker, m.id + ": fold " + m.st.foldt + ", q " + m.st.qt));
+    link.appendChild(titled(marker, m.id + ": fold " + m.st.foldt + ", " + label + " " + m.st[measure + "t"]));
     svg.appendChild(link);
   });
   return svg;
@@ -580,7 +604,7 @@ document.getElementById("summary").textContent = (modules.length < data.total
   : modules.length + " modules. ") +
   "Click a column heading to sort; the first " + openAtStart + " modules are drawn, open any other to draw it." +
   " Sub-modules sit under the largest module that holds their motifs." +
-  (data.stats ? " \u2605 marks the modules with q \u2264 0.05 and fwer \u2264 0.05." : "");
+  markRule();
 setUpTable();
 renderTable(modules);
 renderViews();

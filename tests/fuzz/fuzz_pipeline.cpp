@@ -46,8 +46,8 @@ std::string report(const Args& settings) {
     DiscoveryStage discovery(settings, *stages.foreground, out, Progress::silent(),
                              stats ? ModuleOutput::ReportAndRecords : ModuleOutput::Report);
     if (stats) {
-        const ModuleStatistics table(settings, discovery, *stages.foreground,
-                                     &*stages.background, settings.seed);
+        const ModuleStatistics table(settings, discovery, *stages.foreground, &*stages.background,
+                                     settings.seed);
         std::ostringstream rows;
         table.write(rows, discovery.records, stages.foreground->motifNames,
                     {"fuzz", "", settings.seed, stages.notes});

@@ -1,0 +1,230 @@
+#include "modules/Permutations.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <numeric>
+#include <shared_mutex>
+#include <string>
+#include <unordered_map>
+
+#include "common/DiscardStream.hpp"
+#include "common/Parallel.hpp"
+#include "common/Random.hpp"
+#include "common/Text.hpp"
+#include "modules/Discovery.hpp"
+#include "modules/Enrichment.hpp"
+#include "modules/ModuleGenes.hpp"
+
+namespace {
+
+// The grid: bins of 0.001 decades from p = 1e-330 (all smaller p, 0 included, in the
+// first) to 1.
+constexpr double kDecadesPerBin = 0.001;
+constexpr size_t kBins = 330001;
+
+}  // namespace
+
+size_t PermutationPValues::binOf(double p) {
+    if (!(p > 0)) return 0;
+    const double decades = std::log10(std::min(p, 1.0)) + 330;
+    return std::min(kBins - 1, static_cast<size_t>(std::max(0.0, decades / kDecadesPerBin)));
+}
+
+void PermutationPValues::add(const std::vector<double>& pValues) {
+    if (grid_.empty() && values_.size() + pValues.size() <= kKeptValues) {
+        values_.insert(values_.end(), pValues.begin(), pValues.end());
+        sorted_ = false;
+        return;
+    }
+    if (grid_.empty()) {
+        grid_.assign(kBins, 0);
+        for (double p : values_) ++grid_[binOf(p)];
+        std::vector<double>().swap(values_);
+    }
+    for (double p : pValues) ++grid_[binOf(p)];
+    cumulative_.clear();
+}
+
+double PermutationPValues::countAtMost(double p) const {
+    if (grid_.empty()) {
+        auto& values = const_cast<std::vector<double>&>(values_);
+        if (!sorted_) std::sort(values.begin(), values.end());
+        sorted_ = true;
+        return static_cast<double>(std::upper_bound(values_.begin(), values_.end(), p) -
+                                   values_.begin());
+    }
+    if (cumulative_.empty()) {
+        cumulative_.resize(kBins);
+        std::partial_sum(grid_.begin(), grid_.end(), cumulative_.begin());
+    }
+    return static_cast<double>(cumulative_[binOf(p)]);
+}
+
+std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,
+                                         uint32_t total) {
+    std::mt19937 generator = drawGenerator({seed, permutation});
+    // A partial Fisher-Yates shuffle: the first `drawn` places take a uniform sample.
+    std::vector<uint32_t> order(total);
+    std::iota(order.begin(), order.end(), 0u);
+    for (uint32_t i = 0; i < drawn; ++i)
+        std::swap(order[i], order[i + uniformBelow(generator, total - i)]);
+    order.resize(drawn);
+    std::sort(order.begin(), order.end());  // genes in input order
+    return order;
+}
+
+double familyWiseError(const std::vector<double>& sortedMinima, double p) {
+    const auto atMost =
+        std::upper_bound(sortedMinima.begin(), sortedMinima.end(), p * (1 + kPValueTolerance)) -
+        sortedMinima.begin();
+    return (1 + static_cast<double>(atMost)) / (static_cast<double>(sortedMinima.size()) + 1);
+}
+
+std::vector<double> permutationFdr(const std::vector<double>& observed,
+                                   const PermutationPValues& permuted, int32_t permutations) {
+    std::vector<size_t> order(observed.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return observed[a] < observed[b]; });
+    std::vector<double> fdr(observed.size(), 1.0);
+    if (permutations <= 0) return fdr;
+    // From the largest p down, the running minimum of E(p') / R(p') over p' >= p.
+    double best = 1.0;
+    size_t end = order.size();
+    while (end > 0) {
+        const double p = observed[order[end - 1]];
+        // The observed p-values tied with p (within the tolerance) share its value.
+        size_t begin = end - 1;
+        while (begin > 0 && observed[order[begin - 1]] >= p / (1 + kPValueTolerance)) --begin;
+        const double limit = p * (1 + kPValueTolerance);
+        const double expected = permuted.countAtMost(limit) / permutations;
+        best = std::min(best, expected / static_cast<double>(end));
+        for (size_t i = begin; i < end; ++i) fdr[order[i]] = std::min(1.0, best);
+        end = begin;
+    }
+    return fdr;
+}
+
+namespace {
+
+// The progress line of the permutations: at most once a second, rewritten in place on a
+// terminal; elsewhere one line for each tenth done.
+class PermutationProgress {
+  public:
+    PermutationProgress(Progress progress, int32_t count)
+        : progress_(progress), count_(count), start_(Clock::now()), last_(start_) {}
+
+    void done(int32_t done) {
+        if (progress_.silentSink()) return;
+        const auto now = Clock::now();
+        const bool terminal = progress_.terminal();
+        const bool last = done == count_;
+        if (terminal) {
+            if (!last && now - last_ < std::chrono::seconds(1)) return;
+            last_ = now;
+            const std::string text = status(done, now);
+            if (last)
+                progress_.rewrite(text + "\n");
+            else
+                progress_.rewrite(text);
+            return;
+        }
+        const int64_t tenth = 10 * static_cast<int64_t>(done) / count_;
+        if (tenth == lastTenth_) return;
+        lastTenth_ = tenth;
+        progress_.line(status(done, now));
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    std::string status(int32_t done, Clock::time_point now) const {
+        std::string text = "Permutations: " + withThousands(done) + " of " + withThousands(count_);
+        if (done == count_) return text + ", done";
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const double left = seconds / std::max(done, 1) * (count_ - done);
+        return text + ", about " + withThousands(std::llround(left)) + " s left";
+    }
+
+    Progress progress_;
+    int32_t count_;
+    Clock::time_point start_, last_;
+    int64_t lastTenth_ = 0;
+};
+
+}  // namespace
+
+PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
+                                   const HitStage& background, int32_t count, uint32_t seed,
+                                   const PermutationWatch& watch) {
+    std::vector<SeqHit> genes = foreground.seqHits;
+    genes.insert(genes.end(), background.seqHits.begin(), background.seqHits.end());
+    const HitStage pool(foreground, std::move(genes));
+    const auto drawn = static_cast<uint32_t>(foreground.seqHits.size());
+    const auto total = static_cast<uint32_t>(pool.seqHits.size());
+    const ModuleGenes poolGenes(pool, settings);
+    const LogFactorials logs(total);
+
+    // Genes of the pool holding a module, by module: the same in every permutation.
+    std::unordered_map<std::string, int64_t> holdersOf;
+    std::shared_mutex holdersLock;
+    auto holders = [&](const std::vector<int32_t>& motifs, ModuleGenes::Scratch& space) {
+        const std::string key(reinterpret_cast<const char*>(motifs.data()),
+                              motifs.size() * sizeof(int32_t));
+        {
+            std::shared_lock<std::shared_mutex> lock(holdersLock);
+            if (auto it = holdersOf.find(key); it != holdersOf.end()) return it->second;
+        }
+        const int64_t found = poolGenes.count(motifs, space);
+        std::unique_lock<std::shared_mutex> lock(holdersLock);
+        holdersOf.emplace(key, found);
+        return found;
+    };
+
+    Args one = settings;
+    one.threads = 1;  // permutations, not the searches within them, run in parallel
+    DiscardStream nowhere;
+    PermutationOutcome outcome;
+    outcome.requested = count;
+    std::vector<std::vector<double>> found(static_cast<size_t>(count));
+    std::vector<char> complete(static_cast<size_t>(count), 0);
+    bool stopped = false;
+    PermutationProgress progress(watch.progress, count);
+    auto stopRequested = [&] { return watch.stop && watch.stop->load(); };
+    orderedParallelFor(
+        found.size(), std::max(1, settings.threads),
+        [&](size_t k) {
+            if (stopRequested()) return;
+            std::vector<SeqHit> sample;
+            for (uint32_t g : permutedForeground(seed, static_cast<uint32_t>(k), drawn, total))
+                sample.push_back(pool.seqHits[g]);
+            const HitStage sampleHits(foreground, std::move(sample));
+            const Discovery search(one, sampleHits, nowhere, Progress::silent(),
+                                   ModuleOutput::RecordsOnly);
+            ModuleGenes::Scratch space(foreground.motifNames.size());
+            for (const ModuleRecord& record : search.records)
+                found[k].push_back(fisherUpperTail(record.genes, drawn,
+                                                   holders(record.motifs, space), total, logs));
+            complete[k] = 1;
+        },
+        [&](size_t k) {
+            // The permutations kept are the first ones, up to the first one not done.
+            if (stopped || !complete[k]) {
+                stopped = true;
+                return;
+            }
+            const std::vector<double>& p = found[k];
+            outcome.minima.push_back(p.empty() ? 1.0 : *std::min_element(p.begin(), p.end()));
+            outcome.pValues.add(p);
+            std::vector<double>().swap(found[k]);
+            ++outcome.done;
+            progress.done(outcome.done);
+        });
+    return outcome;
+}
+
+std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
+                                      const HitStage& background, int32_t count, uint32_t seed) {
+    return runPermutations(settings, foreground, background, count, seed).minima;
+}

@@ -1,0 +1,77 @@
+// The permutations of the statistics table. Each permutation draws genes_total genes from
+// foreground and background together as a pseudo-foreground, repeats the whole discovery on
+// it with the same options, and keeps the Fisher p of every module it finds (the genes
+// holding a module are counted in the pool, by the rule of the table). From them:
+//   fwer (Westfall and Young): the share of permutations whose smallest p is at most a
+//        module's p, (1 + that number) / (N + 1);
+//   fdr  a step-up estimate of the false discovery rate: for a module of p,
+//        fdr = min over observed p' >= p of min(1, E(p') / R(p')), where E(p') is the mean
+//        over permutations of the number of their modules with p <= p' and R(p') the number
+//        of observed modules with p <= p' (permutation FDR, as in Storey and Tibshirani).
+// Permutations run in parallel; permutation k draws from its own generator, seeded with
+// (seed, k), so the results are the same for every thread count. A progress line says how
+// far they are; a stop request keeps the permutations done so far (a prefix of the draws).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "common/Args.hpp"
+#include "common/Progress.hpp"
+#include "hits/HitStage.hpp"
+
+// The p-values of every module of every permutation: kept whole while they fit in memory,
+// then counted on a grid of 0.001 decades of p, where counts at most p become upper bounds
+// (whole bins), which keeps every fdr at or above its exact value.
+class PermutationPValues {
+  public:
+    void add(const std::vector<double>& pValues);
+    // How many are at most p.
+    double countAtMost(double p) const;
+    bool summarised() const { return !grid_.empty(); }
+    static constexpr size_t kKeptValues = size_t{1} << 24;
+
+  private:
+    static size_t binOf(double p);
+    std::vector<double> values_;  // sorted once counting starts
+    mutable bool sorted_ = true;
+    std::vector<int64_t> grid_;
+    mutable std::vector<int64_t> cumulative_;
+};
+
+struct PermutationOutcome {
+    std::vector<double> minima;  // the smallest p of each permutation done (1 if none)
+    PermutationPValues pValues;
+    int32_t done = 0, requested = 0;
+    bool interrupted() const { return done < requested; }
+};
+
+// How a run of permutations reports its progress and learns that it should stop.
+struct PermutationWatch {
+    Progress progress = Progress::silent();
+    const std::atomic<bool>* stop = nullptr;
+};
+
+PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
+                                   const HitStage& background, int32_t count, uint32_t seed,
+                                   const PermutationWatch& watch = {});
+
+// The smallest Fisher p of the modules that discovery finds on each of `count` random
+// pseudo-foregrounds of `foreground`'s size drawn from both gene sets together.
+std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
+                                      const HitStage& background, int32_t count, uint32_t seed);
+
+// The pseudo-foreground of one permutation: `drawn` of the `total` genes (foreground, then
+// background), ascending, drawn uniformly from the generator seeded with (seed, permutation).
+std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,
+                                         uint32_t total);
+
+// Westfall and Young's family-wise error of p: (1 + the permutations whose smallest p is at
+// most p) / (N + 1). Two p-values within a relative 1e-7 of each other are the same value
+// reached by different sums, and count as a tie (as R's fisher.test compares them).
+double familyWiseError(const std::vector<double>& sortedMinima, double p);
+
+// The permutation fdr of each observed p-value (see above), over `permutations` of them.
+std::vector<double> permutationFdr(const std::vector<double>& observed,
+                                   const PermutationPValues& permuted, int32_t permutations);
