@@ -33,7 +33,7 @@ size_t PermutationPValues::binOf(double p) {
 }
 
 void PermutationPValues::add(const std::vector<double>& pValues) {
-    if (grid_.empty() && values_.size() + pValues.size() <= kKeptValues) {
+    if (grid_.empty() && values_.size() + pValues.size() <= kept_) {
         values_.insert(values_.end(), pValues.begin(), pValues.end());
         sorted_ = false;
         return;

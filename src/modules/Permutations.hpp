@@ -26,6 +26,7 @@
 // (whole bins), which keeps every fdr at or above its exact value.
 class PermutationPValues {
   public:
+    explicit PermutationPValues(size_t kept = kKeptValues) : kept_(kept) {}
     void add(const std::vector<double>& pValues);
     // How many are at most p.
     double countAtMost(double p) const;
@@ -34,6 +35,7 @@ class PermutationPValues {
 
   private:
     static size_t binOf(double p);
+    size_t kept_;
     std::vector<double> values_;  // sorted once counting starts
     mutable bool sorted_ = true;
     std::vector<int64_t> grid_;
