@@ -21,6 +21,7 @@
 #include "common/die.hpp"
 #include "hits/Backgrounds.hpp"
 #include "modules/ModuleStats.hpp"
+#include "modules/MotifStats.hpp"
 #include "motif/MotifA.hpp"
 
 // The run draws random numbers for a background sample (-m below 1 without
@@ -45,13 +46,35 @@ inline void refuseClashingOutputs(const Args& settings) {
         {"the motif file", settings.motifFile},
         {"the sequence file", settings.seqFile},
         {"the background", settings.backgroundFile}};
-    if (!settings.statsFile.empty()) refuseClashingOutput(settings.statsFile, "--stats", inputs);
-    if (settings.writeBackgroundFile.empty()) return;
-    if (settings.writeBackgroundFile == settings.statsFile)
-        die("Error: --write-background and --stats name the same file");
-    std::vector<std::pair<std::string, std::string>> others = inputs;
-    others.emplace_back("the statistics table", settings.statsFile);
-    refuseClashingOutput(settings.writeBackgroundFile, "--write-background", others);
+    const std::vector<std::pair<std::string, std::string>> outputs{
+        {"--stats", settings.statsFile},
+        {"--write-background", settings.writeBackgroundFile},
+        {"--motif-stats", settings.motifStatsFile}};
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const auto& [option, path] = outputs[i];
+        if (path.empty()) continue;
+        std::vector<std::pair<std::string, std::string>> others = inputs;
+        for (size_t j = 0; j < outputs.size(); ++j) {
+            if (j == i || outputs[j].second.empty()) continue;
+            if (outputs[j].second == path)
+                die("Error: " + option + " and " + outputs[j].first + " name the same file");
+            others.emplace_back("the file of " + outputs[j].first, outputs[j].second);
+        }
+        refuseClashingOutput(path, option, others);
+    }
+}
+
+// The label of each motif id: that of the first matrix of its name.
+inline std::vector<std::string> motifLabels(const MotifA& motifs) {
+    const MotifNames table = motifs.nameTable();
+    std::vector<std::string> labels(table.names.size());
+    std::vector<char> set(table.names.size(), 0);
+    for (size_t m = 0; m < motifs.motifs.size(); ++m) {
+        const auto id = static_cast<size_t>(table.idOfMotif[m]);
+        if (!set[id]) labels[id] = motifs.motifs[m].label;
+        set[id] = 1;
+    }
+    return labels;
 }
 
 template <typename HitStage, typename DiscoveryStage>
@@ -63,8 +86,10 @@ int runPipeline(const char* program, int argc, char** argv) {
     if (seed) settings.seed = seed;  // the sample, the drawn background and the permutations
     refuseClashingOutputs(settings);
     // At once, so that a path that cannot be written fails before the work.
-    std::optional<OutputFile> stats;
+    std::optional<OutputFile> stats, motifStats;
     if (!settings.statsFile.empty()) stats.emplace(settings.statsFile, "--stats");
+    if (!settings.motifStatsFile.empty())
+        motifStats.emplace(settings.motifStatsFile, "--motif-stats");
     if (settings.shuffledCopies > 0 || settings.matching()) {
         progress.line("Random seed: " + std::to_string(*seed));
         settings.seedShown = true;
@@ -88,8 +113,15 @@ int runPipeline(const char* program, int argc, char** argv) {
     if (settings.permutations > 0 && background) stoppable.emplace();
     const ModuleStatistics table(settings, discovery, hits, background, seed,
                                  {progress, &InterruptScope::requested()});
-    table.write(stats->stream(), discovery.records, hits.motifNames,
-                {settings.versionText(), settings.commandLine, seed, stages.notes});
+    const StatsNotes notes{settings.versionText(), settings.commandLine, seed, stages.notes};
+    table.write(stats->stream(), discovery.records, hits.motifNames, notes);
+    if (motifStats) {
+        // The same label draws as the modules' permutations, as many as were done.
+        const MotifStatistics baseline(hits, *background,
+                                       static_cast<int32_t>(table.permutationMinima.size()), seed);
+        baseline.write(motifStats->stream(), hits.motifNames, motifLabels(motifs), notes);
+        motifStats->commit();
+    }
     stats->commit();
     if (!table.interrupted) return 0;
     std::cerr << "Permutations: stopped after " << table.permutationMinima.size() << " of "

@@ -435,3 +435,48 @@ TEST(StatsCli, BackgroundGenesThatRepeatTheForegroundOrHoldNoBaseAreNamed) {
                   .err.find("Warning: 1 groups repeat the sequences of an earlier group"),
               std::string::npos);
 }
+
+TEST(ReportStats, TheSingleMotifBaselineIsWrittenAndShownAtTheTopOfThePage) {
+    TempFile background(renamed(kExamples + "example.fa", "bg_"), "bg.fa"), table("", "t.tsv"),
+        motifTable("", "m.tsv");
+    const std::vector<std::string> inputs{kExamples + "example.motifs", kExamples + "example.fa"};
+    EXPECT_REFUSED(
+        runProgram(REKUL_BIN, {"--motif-stats", motifTable.path(), inputs[0], inputs[1]}),
+        "Error: --motif-stats needs a background");
+    const RunResult run =
+        runProgram(REKUL_BIN, {"--quiet", "--seed", "2", "-g", "10", "--permutations", "10",
+                               "--stats", table.path(), "--background", background.path(),
+                               "--motif-stats", motifTable.path(), inputs[0], inputs[1]});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("Permutations: "), std::string::npos);  // --quiet
+    // Off a terminal, the permutations' progress is a line for each tenth done.
+    const RunResult told = runProgram(
+        REKUL_BIN, {"--seed", "2", "-g", "10", "--permutations", "20", "--stats", table.path(),
+                    "--background", background.path(), inputs[0], inputs[1]});
+    EXPECT_EQ(occurrences(told.err, "Permutations: "), 10u);
+    EXPECT_NE(told.err.find("Permutations: 2 of 20, about "), std::string::npos);
+    EXPECT_NE(told.err.find("Permutations: 20 of 20, done\n"), std::string::npos);
+    const auto motifRows = rows(readFile(motifTable.path()));
+    ASSERT_EQ(motifRows.size(), 1u + 8);  // the header and the example's eight motifs
+    EXPECT_EQ(motifRows[0][0], "motif");
+    EXPECT_EQ(motifRows[1][2], motifRows[1][4]);  // the background is the foreground renamed
+    EXPECT_NE(readFile(motifTable.path()).find("# permutations: 10\n"), std::string::npos);
+    TempFile report(run.out, "r.txt");
+    EXPECT_REFUSED(
+        runProgram(REKUL_REPORT_BIN, {"--motif-stats", motifTable.path(), report.path()}),
+        "--motif-stats shows its table in the page: it needs --html");
+    const RunResult html =
+        runProgram(REKUL_REPORT_BIN, {"--html", "--motif-stats", motifTable.path(), report.path()});
+    ASSERT_EQ(html.status, 0) << html.err;
+    SKIP_WITHOUT_CHROMIUM();
+    const std::string page = std::string(BUILD_DIR) + "/report-motif-stats.html";
+    std::ofstream(page) << html.out;
+    const RunResult dom = chromiumDom(page, "chromium-profile-motif-stats");
+    ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
+    EXPECT_EQ(dom.err.find("CONSOLE"), std::string::npos) << dom.err;
+    const size_t from = dom.out.find("<table id=\"motif-stats\">");
+    const size_t to = dom.out.find("</table>", from);
+    ASSERT_NE(from, std::string::npos);
+    EXPECT_EQ(occurrences(dom.out.substr(from, to - from), "<tr>"), 1u + 8);
+    EXPECT_EQ(occurrences(dom.out.substr(from, to - from), "<th class=\"sortable\">"), 10u);
+}

@@ -139,15 +139,17 @@ Long options:
 --threads N      threads to run on (default: every processor the process may
                  use); the output is the same for every N
 --stats FILE     write a statistics table of the reported modules to FILE:
-                 genes, background genes, fold enrichment, p, E and q values and
-                 the family-wise error rate; the report is unchanged
+                 genes, background genes, fold enrichment, p, nominal E and q
+                 values, fwer, fdr and p_vs_parts; the report is unchanged
 --background FILE  background genes (a file of the same kind as the sequence
                  file), scanned with the same motif tables and cutoffs; with it
                  the p-value is a one-sided Fisher exact test of foreground vs
                  background genes (needs --stats)
 --permutations N permute foreground and background genes N times, repeating
                  the search each time, for the family-wise error rate (fwer) of
-                 Westfall and Young (needs --background; --seed repeats it)
+                 Westfall and Young and the false discovery rate (fdr); 0 for
+                 none (needs a background; --seed repeats it; Ctrl-C stops them
+                 and keeps those done)
 --unique         keep only the first gene of each distinct sequence, in the
                  sequence file and the background alike
 With a background, motifs are scored against the composition of foreground
@@ -160,6 +162,9 @@ and background together, so that a gene scores the same in either set.
                  --match length or --match gc matches one of the two (rekul)
 --match-ratio R  background windows per foreground gene (default 10)
 --write-background FILE  write the background used to FILE as FASTA
+--motif-stats FILE  write the single-motif baseline to FILE: each motif's
+                 foreground and background genes, fold enrichment, Fisher p, q over
+                 all motifs and, with --permutations, fwer (needs a background)
 )";
 
 }  // namespace
@@ -369,6 +374,12 @@ const LongOption kLongOptions[] = {
                  "report)");
          args.writeBackgroundFile = value;
      }},
+    {"motif-stats", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         if (std::string(value).empty() || std::string(value) == "-")
+             die("Error: --motif-stats takes a file name (standard output carries the report)");
+         args.motifStatsFile = value;
+     }},
     {"threads", required_argument,
      [](Args& args, const char* value, const Texts&) {
          uint32_t threads = 0;
@@ -418,6 +429,9 @@ void checkControlOptions(const Args& args) {
     if (args.matching() && args.backgroundFile.empty())
         die("Error: --match needs --background POOL, the sequences to draw the background from");
     if (args.matchRatio > 0 && !args.matching()) die("Error: --match-ratio needs --match");
+    if (!args.motifStatsFile.empty() && !args.hasBackground())
+        die("Error: --motif-stats needs a background (--background or --shuffled-background) "
+            "to compare each motif with");
     if (!args.writeBackgroundFile.empty() && !args.hasBackground())
         die("Error: --write-background needs a background (--background or "
             "--shuffled-background)");

@@ -38,6 +38,7 @@ class Args {
     bool matchGc = false;          // --match gc: background windows of the genes' GC bins
     int32_t matchRatio = 0;        // --match-ratio: windows per foreground gene (0 until set: 10)
     std::string writeBackgroundFile;  // --write-background: the background used, as FASTA
+    std::string motifStatsFile;       // --motif-stats: the single-motif baseline table
     bool seedShown = false;           // the run has written its "Random seed" line
     std::string commandLine;          // the words of the command line, for the table's notes
 

@@ -25,6 +25,7 @@ const char* const kPageStart = R"PAGE(<!DOCTYPE html>
 <h1>@TITLE@</h1>
 <p id="failure" hidden></p>
 <p id="summary"></p>
+<section id="motif-stats-section" hidden><h2>Single motifs</h2><p>Each motif alone against the background (rekul --motif-stats): a module matters where it does better than its motifs do. Click a column heading to sort.</p><table id="motif-stats"><thead></thead><tbody></tbody></table></section>
 <section id="plots">
 <figure id="heatmap-figure"><figcaption>Motif pairs: how many reported modules hold each pair (rows and columns clustered)</figcaption></figure>
 <figure id="network-figure"><figcaption>Module network: the motifs in most modules as nodes, their pairs as edges as thick as the most genes a module holding both has (the strongest 60)</figcaption></figure>
@@ -198,6 +199,12 @@ void HtmlPage::add(const ReportModule& module, double rank) {
     }
 }
 
+void HtmlPage::addMotifTable(std::vector<std::string> columns,
+                             std::vector<std::vector<std::string>> rows) {
+    motifColumns_ = std::move(columns);
+    motifRows_ = std::move(rows);
+}
+
 void HtmlPage::write(std::ostream& out, const std::string& title,
                      const std::vector<std::string>& provenance) {
     if (limits_.mostSignificant) std::sort_heap(kept_.begin(), kept_.end(), before);
@@ -206,7 +213,26 @@ void HtmlPage::write(std::ostream& out, const std::string& title,
         << ",\"provenance\":[";
     for (size_t i = 0; i < provenance.size(); ++i)
         out << (i ? "," : "") << jsonString(provenance[i]);
-    out << "],\"logos\":{";
+    out << "],\"motifStats\":";
+    if (motifColumns_.empty()) {
+        out << "null";
+    } else {
+        auto list = [&](const std::vector<std::string>& fields) {
+            out << "[";
+            for (size_t i = 0; i < fields.size(); ++i)
+                out << (i ? "," : "") << jsonString(fields[i]);
+            out << "]";
+        };
+        out << "{\"columns\":";
+        list(motifColumns_);
+        out << ",\"rows\":[";
+        for (size_t r = 0; r < motifRows_.size(); ++r) {
+            out << (r ? ",\n" : "\n");
+            list(motifRows_[r]);
+        }
+        out << "]}";
+    }
+    out << ",\"logos\":{";
     bool first = true;
     for (const auto& [name, logo] : logos_) {
         out << (first ? "" : ",") << jsonString(name) << ":" << logo;

@@ -33,6 +33,10 @@ class HtmlPage {
     // `rank` orders the modules when the most significant are kept: the probability, or a
     // value of the module's statistics.
     void add(const ReportModule& module, double rank);
+    // A table to show above the plots (the single-motif baseline): its header's columns and
+    // its rows, each as many fields.
+    void addMotifTable(std::vector<std::string> columns,
+                       std::vector<std::vector<std::string>> rows);
     // `provenance`: how the page was made, a line each, shown in its footer.
     void write(std::ostream& out, const std::string& title,
                const std::vector<std::string>& provenance);
@@ -53,6 +57,8 @@ class HtmlPage {
     std::vector<Kept> kept_;  // a heap, worst on top, while the most significant are kept
     int64_t total_ = 0;
     bool statistics_ = false;  // the modules carry rows of a statistics table
+    std::vector<std::string> motifColumns_;
+    std::vector<std::vector<std::string>> motifRows_;
 };
 
 // A JSON string literal that is also safe inside an HTML script element.

@@ -18,6 +18,7 @@
 #include <set>
 #include <utility>
 
+#include "common/LineReader.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "report/Html.hpp"
@@ -31,6 +32,7 @@ const char* const kUsage =
     "Usage: rekul-report [--tsv | --hits | --bed | --bedpe | --gff | --html]\n"
     "                    [--fasta SEQFILE] [--motifs MOTIFFILE] [--closed]\n"
     "                    [--sort probability] [--html-instances N] [--html-modules N]\n"
+    "                    [--motif-stats TABLE]\n"
     "                    [--stats TABLE [--max-q X] [--max-fwer X] [--max-parts-p X]\n"
     "                     [--sort p_value | q_value | fwer]] [REPORT | -]\n";
 
@@ -86,6 +88,8 @@ BED, the page's footer.
                    from a run with a background)
 --sort p_value, --sort q_value, --sort fwer
                    with --stats: modules by increasing p, q or fwer
+--motif-stats FILE with --html: the single-motif table of rekul --motif-stats, sortable,
+                   at the top of the page
 --html-instances N instances drawn per module in the page (default 20)
 --html-modules N   modules the page holds (default 10000): the first in report order, or
                    with --sort probability the most significant
@@ -100,7 +104,7 @@ enum class SortKey { None, Probability, PValue, QValue, Fwer };
 
 struct Options {
     OutputForm form = OutputForm::Tsv;
-    std::string report = "-", fasta, stats, motifs;
+    std::string report = "-", fasta, stats, motifs, motifStats;
     bool closed = false;
     SortKey sort = SortKey::None;
     double maxQ = 0, maxFwer = 0, maxParts = 0;
@@ -167,7 +171,8 @@ Options parseOptions(int argc, char** argv) {
         kBedpe,
         kMotifs,
         kClosed,
-        kMaxParts
+        kMaxParts,
+        kMotifStats
     };
     const option table[] = {{"tsv", no_argument, nullptr, kTsv},
                             {"hits", no_argument, nullptr, kHits},
@@ -187,6 +192,7 @@ Options parseOptions(int argc, char** argv) {
                             {"motifs", required_argument, nullptr, kMotifs},
                             {"closed", no_argument, nullptr, kClosed},
                             {"max-parts-p", required_argument, nullptr, kMaxParts},
+                            {"motif-stats", required_argument, nullptr, kMotifStats},
                             {nullptr, 0, nullptr, 0}};
     Options options;
     int forms = 0;
@@ -232,6 +238,9 @@ Options parseOptions(int argc, char** argv) {
                 options.maxFwer = thresholdOption("--max-fwer", optarg);
                 options.filterFwer = true;
                 break;
+            case kMotifStats:
+                options.motifStats = optarg;
+                break;
             case kMaxParts:
                 options.maxParts = thresholdOption("--max-parts-p", optarg);
                 options.filterParts = true;
@@ -267,8 +276,10 @@ Options parseOptions(int argc, char** argv) {
             "Error: --max-q, --max-fwer, --max-parts-p and --sort p_value, q_value or fwer need "
             "--stats");
     if (optind < argc) options.report = argv[optind];
+    if (!options.motifStats.empty() && options.form != OutputForm::Html)
+        usageError("Error: --motif-stats shows its table in the page: it needs --html");
     if ((options.report == "-") + (options.stats == "-") + (options.motifs == "-") +
-            (options.fasta == "-") >
+            (options.fasta == "-") + (options.motifStats == "-") >
         1)
         die("Error: only one input can be standard input (-)");
     return options;
@@ -399,6 +410,29 @@ void refuseSkippedBedLines(const ReportModule& module, const GeneCoordinates& co
     }
 }
 
+// The single-motif table of rekul --motif-stats: its header and rows ('#' lines left out),
+// every row as wide as the header.
+std::pair<std::vector<std::string>, std::vector<std::vector<std::string>>> readMotifTable(
+    const std::string& path) {
+    LineReader reader(path);
+    if (!reader.isOpen())
+        die("Error: cannot open motif statistics table " + path + ": " + reader.openError());
+    std::string line;
+    if (!reader.next(line) || line.rfind("motif\t", 0) != 0)
+        die("Error: " + reader.displayName() +
+            " line 1: expected the header of a table written by --motif-stats");
+    std::vector<std::string> columns = splitAt(line, '\t');
+    std::vector<std::vector<std::string>> rows;
+    while (reader.next(line)) {
+        if (line.empty() || line[0] == '#') continue;
+        rows.push_back(splitAt(line, '\t'));
+        if (rows.back().size() != columns.size())
+            die("Error: " + reader.displayName() + " line " + std::to_string(reader.lineNumber()) +
+                ": a row needs " + std::to_string(columns.size()) + " fields");
+    }
+    return {std::move(columns), std::move(rows)};
+}
+
 // The distinct motifs of the modules read, to tell those a motif file lacks.
 class MotifsSeen {
   public:
@@ -470,6 +504,10 @@ int reportMain(int argc, char** argv) {
     if (options.form == OutputForm::Html) {
         HtmlPage page({options.instancesDrawn, options.modulesDrawn, options.sort != SortKey::None},
                       *coordinates, *motifs);
+        if (!options.motifStats.empty()) {
+            auto [columns, rows] = readMotifTable(options.motifStats);
+            page.addMotifTable(std::move(columns), std::move(rows));
+        }
         while (source.next(module)) {
             if (!twice) seen.add(module);
             page.add(module, sortValue(options.sort, module));

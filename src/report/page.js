@@ -591,6 +591,52 @@ function drawPlots() {
   }
 }
 
+// The single-motif table, sortable by any column: numbers as numbers (inf largest), empty
+// fields last.
+function renderMotifStats() {
+  if (!data.motifStats) return;
+  document.getElementById("motif-stats-section").hidden = false;
+  const table = document.getElementById("motif-stats");
+  const head = table.tHead.insertRow();
+  const body = table.tBodies[0];
+  const rows = data.motifStats.rows.slice();
+  const value = function (field) {
+    if (field === "") return NaN;
+    if (field === "inf") return Infinity;
+    const number = Number(field);
+    return isNaN(number) ? field : number;
+  };
+  const fill = function () {
+    body.textContent = "";
+    rows.forEach(function (fields) {
+      const row = body.insertRow();
+      fields.forEach(function (field) {
+        const cell = row.insertCell();
+        cell.textContent = field;
+        if (typeof value(field) === "number") cell.className = "number";
+      });
+    });
+  };
+  data.motifStats.columns.forEach(function (name, column) {
+    const cell = document.createElement("th");
+    cell.textContent = name;
+    cell.className = "sortable";
+    let ascending = true;
+    cell.addEventListener("click", function () {
+      rows.sort(function (a, b) {
+        const x = value(a[column]), y = value(b[column]);
+        if (typeof x !== "number" || typeof y !== "number") return ascending ? String(x).localeCompare(String(y)) : String(y).localeCompare(String(x));
+        if (isNaN(x) || isNaN(y)) return isNaN(x) - isNaN(y);
+        return ascending ? x - y : y - x;
+      });
+      ascending = !ascending;
+      fill();
+    });
+    head.appendChild(cell);
+  });
+  fill();
+}
+
 function writeProvenance() {
   const footer = document.getElementById("provenance");
   const text = document.createElement("pre");
@@ -608,6 +654,7 @@ document.getElementById("summary").textContent = (modules.length < data.total
 setUpTable();
 renderTable(modules);
 renderViews();
+renderMotifStats();
 drawPlots();
 writeProvenance();
 if (location.hash) reveal(location.hash.slice(1));

@@ -1,0 +1,115 @@
+#include "modules/MotifStats.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+#include "modules/Enrichment.hpp"
+#include "modules/Permutations.hpp"
+
+namespace {
+
+// The distinct motif ids of a gene's hits, ascending.
+std::vector<int32_t> distinctMotifs(const SeqHit& gene) {
+    std::vector<int32_t> ids;
+    for (const MHit& hit : gene.hits) ids.push_back(hit.motif);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+}
+
+std::string number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+}  // namespace
+
+std::vector<int64_t> genesWithMotif(const std::vector<SeqHit>& genes, size_t motifs) {
+    std::vector<int64_t> counts(motifs, 0);
+    for (const SeqHit& gene : genes)
+        for (int32_t id : distinctMotifs(gene)) ++counts[static_cast<size_t>(id)];
+    return counts;
+}
+
+MotifStatistics::MotifStatistics(const HitStage& foreground, const HitStage& background,
+                                 int32_t permutationCount, std::optional<uint32_t> seed)
+    : genesTotal(static_cast<int64_t>(foreground.seqHits.size())),
+      backgroundTotal(static_cast<int64_t>(background.seqHits.size())) {
+    const size_t motifs = foreground.motifNames.size();
+    const std::vector<int64_t> inForeground = genesWithMotif(foreground.seqHits, motifs);
+    const std::vector<int64_t> inBackground = genesWithMotif(background.seqHits, motifs);
+    const int64_t total = genesTotal + backgroundTotal;
+    const LogFactorials logs(total);
+    rows.resize(motifs);
+    std::vector<double> p(motifs);
+    for (size_t m = 0; m < motifs; ++m) {
+        MotifStatsRow& row = rows[m];
+        row.genes = inForeground[m];
+        row.backgroundGenes = inBackground[m];
+        row.foldEnrichment =
+            row.backgroundGenes == 0
+                ? (row.genes == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                  : std::numeric_limits<double>::infinity())
+                : (static_cast<double>(row.genes) / static_cast<double>(genesTotal)) /
+                      (static_cast<double>(row.backgroundGenes) /
+                       static_cast<double>(backgroundTotal));
+        p[m] = row.pValue =
+            fisherUpperTail(row.genes, genesTotal, row.genes + row.backgroundGenes, total, logs);
+    }
+    const std::vector<double> q = benjaminiHochberg(p, static_cast<int64_t>(motifs));
+    for (size_t m = 0; m < motifs; ++m) rows[m].qValue = q[m];
+    if (permutationCount <= 0 || !seed) return;
+    permutations = permutationCount;
+    // The pool in the permutations' order: foreground genes, then background genes.
+    std::vector<std::vector<int32_t>> motifsOfGene;
+    for (const HitStage* set : {&foreground, &background})
+        for (const SeqHit& gene : set->seqHits) motifsOfGene.push_back(distinctMotifs(gene));
+    const std::vector<int64_t> holders = [&] {
+        std::vector<int64_t> all(motifs);
+        for (size_t m = 0; m < motifs; ++m) all[m] = inForeground[m] + inBackground[m];
+        return all;
+    }();
+    std::vector<double> minima;
+    std::vector<int64_t> drawnHolders(motifs);
+    for (int32_t k = 0; k < permutationCount; ++k) {
+        std::fill(drawnHolders.begin(), drawnHolders.end(), 0);
+        for (uint32_t g :
+             permutedForeground(*seed, static_cast<uint32_t>(k), static_cast<uint32_t>(genesTotal),
+                                static_cast<uint32_t>(total)))
+            for (int32_t id : motifsOfGene[g]) ++drawnHolders[static_cast<size_t>(id)];
+        double smallest = 1;
+        for (size_t m = 0; m < motifs; ++m)
+            if (drawnHolders[m] > 0)
+                smallest = std::min(smallest, fisherUpperTail(drawnHolders[m], genesTotal,
+                                                              holders[m], total, logs));
+        minima.push_back(smallest);
+    }
+    std::sort(minima.begin(), minima.end());
+    for (size_t m = 0; m < motifs; ++m) rows[m].fwer = familyWiseError(minima, p[m]);
+}
+
+void MotifStatistics::write(std::ostream& out, const std::vector<std::string>& motifNames,
+                            const std::vector<std::string>& labels, const StatsNotes& notes) const {
+    out << "motif\tlabel\tgenes\tgenes_total\tbackground_genes\tbackground_total\t"
+           "fold_enrichment\tp_value\tq_value\tfwer\n";
+    for (size_t m = 0; m < rows.size(); ++m) {
+        const MotifStatsRow& row = rows[m];
+        out << motifNames[m] << '\t' << labels[m] << '\t' << row.genes << '\t' << genesTotal << '\t'
+            << row.backgroundGenes << '\t' << backgroundTotal << '\t'
+            << number("%.4g", row.foldEnrichment) << '\t' << number("%.6g", row.pValue) << '\t'
+            << number("%.6g", row.qValue) << '\t'
+            << (row.fwer ? number("%.6g", *row.fwer) : std::string()) << '\n';
+    }
+    out << "# program: " << notes.program << "\n"
+        << "# command: " << notes.commandLine << "\n"
+        << "# random seed: " << (notes.seed ? std::to_string(*notes.seed) : "none") << "\n"
+        << "# test: one-sided Fisher exact test, foreground vs background genes with a hit of "
+           "the motif\n"
+        << "# tests (T): " << rows.size()
+        << " motifs; q_value is Benjamini-Hochberg over all "
+           "of them\n"
+        << "# permutations: " << permutations << "\n";
+    for (const std::string& line : notes.more) out << line << "\n";
+}
