@@ -276,6 +276,15 @@ Args labelSettings(const std::string& genes, const std::string& background) {
     return settings;
 }
 
+// Random genes b0, b1, ... of the given GC.
+std::vector<Seq> randomGenes(uint32_t seed, int count, size_t length, double gc) {
+    std::mt19937 random(seed);
+    std::vector<Seq> genes;
+    for (int g = 0; g < count; ++g)
+        genes.push_back({nameOf("b", g), randomText(random, length, gc)});
+    return genes;
+}
+
 HitStages<HitA> stagesOf(const Args& settings) {
     MotifA motifs(settings, Progress::silent());
     return buildHitStages<HitA>(settings, motifs, Progress::silent());
@@ -284,10 +293,7 @@ HitStages<HitA> stagesOf(const Args& settings) {
 }  // namespace
 
 TEST(LabelBlindScoring, AGeneHasTheSameHitsInEitherSet) {
-    std::mt19937 random(3);
-    std::vector<Seq> rich;
-    for (int g = 0; g < 30; ++g) rich.push_back({nameOf("b", g), randomText(random, 700, 0.6)});
-    TempFile background(fasta(rich), "bg.fa");
+    TempFile background(fasta(randomGenes(3, 30, 700, 0.6)), "bg.fa");
     const std::string genes = kExamples + "example.fa";
     const HitStages<HitA> forward = stagesOf(labelSettings(genes, background.path()));
     const HitStages<HitA> swapped = stagesOf(labelSettings(background.path(), genes));
@@ -311,9 +317,7 @@ TEST(LabelBlindScoring, AGeneHasTheSameHitsInEitherSet) {
 }
 
 TEST(LabelBlindScoring, APermutationIsTheSearchOnItsRelabelledGenes) {
-    std::mt19937 random(5);
-    std::vector<Seq> other;
-    for (int g = 0; g < 40; ++g) other.push_back({nameOf("b", g), randomText(random, 600, 0.55)});
+    const std::vector<Seq> other = randomGenes(5, 40, 600, 0.55);
     TempFile background(fasta(other), "bg.fa");
     const std::string genes = kExamples + "example.fa";
     const Args settings = labelSettings(genes, background.path());

@@ -21,8 +21,7 @@ std::array<std::array<char, 4096>, kSlots> pending{};
 std::array<std::atomic<bool>, kSlots> used{};
 
 extern "C" void removePendingAndStop(int signal) {
-    for (size_t i = 0; i < kSlots; ++i)
-        if (used[i]) unlink(pending[i].data());
+    removePendingOutputs();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -54,6 +53,11 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }
 
 }  // namespace
+
+void removePendingOutputs() {
+    for (size_t i = 0; i < kSlots; ++i)
+        if (used[i]) unlink(pending[i].data());
+}
 
 void refuseClashingOutput(const std::string& path, const std::string& option,
                           const std::vector<std::pair<std::string, std::string>>& inputs) {

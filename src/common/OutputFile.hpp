@@ -30,6 +30,10 @@ class OutputFile {
     bool committed_ = false;
 };
 
+// Removes the temporary files of the outputs not yet complete; safe in a signal handler, for
+// a program that must end at once (out of memory).
+void removePendingOutputs();
+
 // Refuses an output path that is one of `inputs` (skipping "-" and empty names), another
 // output, or the file standard output writes to.
 void refuseClashingOutput(const std::string& path, const std::string& option,

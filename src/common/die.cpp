@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "common/OutputFile.hpp"
+
 namespace {
 thread_local FileContext* innermost = nullptr;
 }  // namespace
@@ -49,5 +51,6 @@ void outOfMemory() {
     static const char message[] = "Error: out of memory\n";
     const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
     (void)written;
+    removePendingOutputs();
     _exit(1);
 }
