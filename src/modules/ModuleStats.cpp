@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <numeric>
 #include <shared_mutex>
@@ -39,21 +40,23 @@ std::vector<int64_t> holderCounts(const std::vector<std::vector<int32_t>>& modul
     return counts;
 }
 
-// Each module with one motif left out, in module order: the k sub-modules of each module of
-// k >= 2 motifs, and where each module's start in that list.
+// The distinct sub-modules of one motif fewer of every module of k >= 2 motifs (modules share
+// most of theirs), and for each module the indexes of its k parts in that list.
 std::vector<std::vector<int32_t>> subModules(const std::vector<ModuleRecord>& records,
-                                             std::vector<size_t>& firstOf) {
+                                             std::vector<std::vector<size_t>>& partsOf) {
     std::vector<std::vector<int32_t>> parts;
+    std::map<std::vector<int32_t>, size_t> indexOf;
     for (const ModuleRecord& record : records) {
-        firstOf.push_back(parts.size());
+        partsOf.emplace_back();
         if (record.motifs.size() < 2) continue;
         for (size_t left = 0; left < record.motifs.size(); ++left) {
             std::vector<int32_t> part = record.motifs;
             part.erase(part.begin() + static_cast<std::ptrdiff_t>(left));
-            parts.push_back(std::move(part));
+            const auto [at, added] = indexOf.emplace(part, parts.size());
+            if (added) parts.push_back(std::move(part));
+            partsOf.back().push_back(at->second);
         }
     }
-    firstOf.push_back(parts.size());
     return parts;
 }
 
@@ -115,15 +118,15 @@ void ModuleStatistics::compareWithParts(const Args& settings,
                                         const std::vector<int64_t>& backgroundHolders,
                                         const HitStage& foreground, const HitStage& background,
                                         const LogFactorials& logs) {
-    std::vector<size_t> firstOf;
-    const std::vector<std::vector<int32_t>> parts = subModules(records, firstOf);
+    std::vector<std::vector<size_t>> partsOf;
+    const std::vector<std::vector<int32_t>> parts = subModules(records, partsOf);
     const std::vector<int64_t> inForeground = holderCounts(parts, foreground, settings);
     const std::vector<int64_t> inBackground = holderCounts(parts, background, settings);
     for (size_t k = 0; k < records.size(); ++k) {
-        if (firstOf[k] == firstOf[k + 1]) continue;
+        if (partsOf[k].empty()) continue;
         const int64_t a = records[k].genes, b = backgroundHolders[k];
         double largest = 0;
-        for (size_t s = firstOf[k]; s < firstOf[k + 1]; ++s) {
+        for (size_t s : partsOf[k]) {
             // Holders of M hold each of its parts: M's genes are drawn from S's.
             const int64_t n1 = std::max(inForeground[s], a), n2 = std::max(inBackground[s], b);
             largest = std::max(largest, fisherUpperTail(a, n1, a + b, n1 + n2, logs));
