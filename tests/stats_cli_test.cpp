@@ -181,6 +181,27 @@ TEST(ReportStats, ColumnsJoinedByModuleFilteredAndSorted) {
     for (const auto& row : rows(bed.out))
         if (!row[0].starts_with("track ")) bedIds.insert(row[3].substr(0, row[3].find(':')));
     EXPECT_EQ(bedIds, keptIds);
+    // The modules that beat their parts: p_vs_parts at most the middle value, with --closed.
+    std::vector<double> parts;
+    for (size_t r = 1; r < table.size(); ++r) parts.push_back(std::stod(table[r][15]));
+    std::vector<double> ordered = parts;
+    std::sort(ordered.begin(), ordered.end());
+    std::ostringstream partsLimit;
+    partsLimit << std::setprecision(17) << ordered[ordered.size() / 2];
+    for (const bool closed : {false, true}) {
+        std::vector<std::string> args{"--stats", run.table.path(), "--max-parts-p",
+                                      partsLimit.str(), run.report.path()};
+        if (closed) args.insert(args.begin(), "--closed");
+        const auto beating = rows(runProgram(REKUL_REPORT_BIN, args).out);
+        ASSERT_GT(beating.size(), 1u);
+        for (size_t r = 1; r < beating.size(); ++r)
+            EXPECT_LE(std::stod(beating[r][14]), ordered[ordered.size() / 2]);
+        if (closed) continue;
+        EXPECT_EQ(beating.size() - 1,
+                  static_cast<size_t>(std::count_if(parts.begin(), parts.end(), [&](double v) {
+                      return v <= ordered[ordered.size() / 2];
+                  })));
+    }
 }
 
 TEST(ReportStats, TablesThatDoNotFitAreRefused) {
@@ -192,6 +213,7 @@ TEST(ReportStats, TablesThatDoNotFitAreRefused) {
           {"--sort", "fwer", run.report.path()},
           {"--stats", run.table.path(), "--max-fwer", "0.05", run.report.path()},
           {"--stats", run.table.path(), "--max-q", "2", run.report.path()},
+          {"--max-parts-p", "0.5", run.report.path()},
           {"--stats", run.report.path(), run.report.path()}}) {
         RunResult r = runProgram(REKUL_REPORT_BIN, args);
         EXPECT_REFUSED(r, "Error: ");
