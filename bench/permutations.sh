@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Time and peak memory of the statistics table with permutations, at the three settings that
+# the family-wise error is to be fast at, on the Drosophila upstream regions of Debian's
+# r-bioc-biostrings (distinct sequences only) and the insect motif library:
+#   300 foreground and 300 background regions at the defaults (-g 40);
+#   the 20 tinman enhancers against 2,000 regions at -m 0.001 -g 10;
+#   50 regions against all 17,286 distinct regions at -m 0.0001 -g 5.
+#   bench/permutations.sh [build-dir]     (REKUL_PERMUTATIONS sets the count, 1,000)
+# Prints one line per run: the setting, wall seconds, peak resident MB.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+data=$build/bench-data
+shared=$root/../shared/data
+motifs=${REKUL_BENCH_MOTIFS:-$shared/insect.motifs}
+permutations=${REKUL_PERMUTATIONS:-1000}
+mkdir -p "$data"
+if [ ! -s "$data/dm3_upstream2000.fa" ]; then
+  (cd "$data" && apt-get download r-bioc-biostrings >/dev/null &&
+   dpkg-deb -x r-bioc-biostrings_*.deb pkg &&
+   gunzip -c pkg/usr/lib/R/site-library/Biostrings/extdata/dm3_upstream2000.fa.gz > dm3_upstream2000.fa)
+fi
+# Distinct sequences, upper case, one line each, in file order.
+if [ ! -s "$data/distinct.fa" ]; then
+  awk '/^>/ { if (name != "") print name "\t" toupper(seq); name = $1; seq = ""; next }
+       { seq = seq $0 } END { print name "\t" toupper(seq) }' "$data/dm3_upstream2000.fa" |
+    awk -F'\t' '!seen[$2]++ { print $1 "\n" $2 }' > "$data/distinct.fa"
+fi
+slice() {  # records FROM to TO (1-based, inclusive) of the distinct regions
+  awk -v from="$1" -v to="$2" 'NR % 2 == 1 { k++ } k >= from && k <= to' "$data/distinct.fa"
+}
+slice 1 300 > "$data/perm-fg300.fa"
+slice 301 600 > "$data/perm-bg300.fa"
+slice 1 2000 > "$data/perm-bg2000.fa"
+slice 1 50 > "$data/perm-fg50.fa"
+slice 51 100000 > "$data/perm-rest.fa"
+
+run() {  # label, then rekul arguments
+  local label=$1; shift
+  /usr/bin/time -f '%e %M' -o "$data/time.txt" "$build/rekul" --quiet --seed 1 \
+    --permutations "$permutations" --stats "$data/perm.tsv" "$@" > /dev/null 2>&1
+  read -r secs kb < "$data/time.txt"
+  printf '%-52s %8.1f s %6.0f MB\n' "$label ($permutations permutations)" "$secs" "$((kb / 1024))"
+}
+
+run "300 vs 300 regions, defaults (-g 40)" -g 40 --background "$data/perm-bg300.fa" \
+  "$motifs" "$data/perm-fg300.fa"
+run "tinman 20 vs 2,000 regions, -m 0.001 -g 10" -m 0.001 -g 10 \
+  --background "$data/perm-bg2000.fa" "$motifs" "$shared/tinman20.fa"
+run "50 vs 17,236 regions, -m 0.0001 -g 5" -m 0.0001 -g 5 --background "$data/perm-rest.fa" \
+  "$motifs" "$data/perm-fg50.fa"
