@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "common/OutputFile.hpp"
+
 namespace {
 
 std::atomic<bool> flag{false};
@@ -9,7 +11,8 @@ volatile std::sig_atomic_t received = 0;
 struct sigaction previousInt, previousTerm;
 
 extern "C" void raiseFlag(int signal) {
-    if (received != 0) {  // a second signal: end as the signal would
+    if (received != 0) {  // a second signal: end as the signal would, leaving no partial file
+        removePendingOutputs();
         std::signal(signal, SIG_DFL);
         std::raise(signal);
         return;
