@@ -16,11 +16,8 @@ data=$build/bench-data
 motifs=${REKUL_BENCH_MOTIFS:-$root/../shared/data/insect.motifs}
 records=${REKUL_PEER_RECORDS:-500}
 mkdir -p "$data"
-if [ ! -s "$data/dm3_upstream2000.fa" ]; then
-  (cd "$data" && apt-get download r-bioc-biostrings >/dev/null &&
-   dpkg-deb -x r-bioc-biostrings_*.deb pkg &&
-   gunzip -c pkg/usr/lib/R/site-library/Biostrings/extdata/dm3_upstream2000.fa.gz > dm3_upstream2000.fa)
-fi
+source "$root/bench/upstream.sh"
+fetch_upstream "$data"
 fasta=$data/peers$records.fa
 awk -v n="$records" '/^>/ { if (++k > n) exit } { print toupper($0) }' "$data/dm3_upstream2000.fa" |
   sed 's/^>\(.*\)/>\1/' > "$fasta"

@@ -15,11 +15,8 @@ shared=$root/../shared/data
 motifs=${REKUL_BENCH_MOTIFS:-$shared/insect.motifs}
 permutations=${REKUL_PERMUTATIONS:-1000}
 mkdir -p "$data"
-if [ ! -s "$data/dm3_upstream2000.fa" ]; then
-  (cd "$data" && apt-get download r-bioc-biostrings >/dev/null &&
-   dpkg-deb -x r-bioc-biostrings_*.deb pkg &&
-   gunzip -c pkg/usr/lib/R/site-library/Biostrings/extdata/dm3_upstream2000.fa.gz > dm3_upstream2000.fa)
-fi
+source "$root/bench/upstream.sh"
+fetch_upstream "$data"
 # Distinct sequences, upper case, one line each, in file order.
 if [ ! -s "$data/distinct.fa" ]; then
   awk '/^>/ { if (name != "") print name "\t" toupper(seq); name = $1; seq = ""; next }

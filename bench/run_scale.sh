@@ -10,11 +10,8 @@ build=${1:-$root/build}
 data=$build/bench-data
 motifs=${REKUL_BENCH_MOTIFS:-$root/../shared/data/insect.motifs}
 mkdir -p "$data"
-if [ ! -s "$data/dm3_upstream2000.fa" ]; then
-  (cd "$data" && apt-get download r-bioc-biostrings >/dev/null &&
-   dpkg-deb -x r-bioc-biostrings_*.deb pkg &&
-   gunzip -c pkg/usr/lib/R/site-library/Biostrings/extdata/dm3_upstream2000.fa.gz > dm3_upstream2000.fa)
-fi
+source "$root/bench/upstream.sh"
+fetch_upstream "$data"
 full=$data/dm3_upstream2000.fa
 
 first() {  # first N records of the full file
