@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 .PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke lint install bench clean
 
 deps-build:
-	@scripts/install-deps.sh build
+	@scripts/install-deps.sh build >&2
 
 deps:
 	@scripts/install-deps.sh test
@@ -20,15 +20,16 @@ build: deps
 	$(CONFIGURE)
 	cmake --build build -j $(JOBS)
 
+# The demos keep the build's log on standard error, so that standard output is the report.
 demo: deps-build
-	$(CONFIGURE)
-	cmake --build build -j $(JOBS) --target rekul
-	./build/rekul examples/example.motifs examples/example.fa
+	@$(CONFIGURE)
+	@cmake --build build -j $(JOBS) --target rekul >&2
+	@./build/rekul examples/example.motifs examples/example.fa
 
 demo-ortho: deps-build
-	$(CONFIGURE)
-	cmake --build build -j $(JOBS) --target rekulo
-	./build/rekulo examples/example.motifs examples/example.ortho.fa
+	@$(CONFIGURE)
+	@cmake --build build -j $(JOBS) --target rekulo >&2
+	@./build/rekulo examples/example.motifs examples/example.ortho.fa
 
 test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
