@@ -21,6 +21,10 @@ void writeGenes(std::ostream& out, const std::vector<SeqO>& groups) {
     }
 }
 
+std::string backgroundName(const Args& settings) {
+    return settings.backgroundFile == "-" ? "standard input" : printable(settings.backgroundFile);
+}
+
 // The background drawn for rekul: shuffled copies of the foreground, or windows of the pool
 // matched to it. Its line for the statistics table goes to `note`.
 HitA drawnBackground(const Args& settings, const HitA& foreground, Progress progress,
@@ -54,8 +58,7 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
                       << " longer than every pool sequence)";
         std::cerr << "\n";
     }
-    const std::string poolName =
-        settings.backgroundFile == "-" ? "standard input" : printable(settings.backgroundFile);
+    const std::string poolName = backgroundName(settings);
     if (matched.windows.empty())
         die("Error: --match drew no window from " + poolName + " for any of the " +
             withThousands(genes) +

@@ -33,6 +33,9 @@ void writeBackground(const std::string& path, const Genes& genes) {
     file.commit();
 }
 
+// The background file as messages and notes name it.
+std::string backgroundName(const Args& settings);
+
 // The background drawn for rekul (needs settings.seed): shuffled copies of the foreground,
 // or windows of the pool matched to it. Its line for the statistics table goes to `note`.
 HitA drawnBackground(const Args& settings, const HitA& foreground, Progress progress,
@@ -59,9 +62,7 @@ void readBackground(const Args& settings, HitStages<HitStage>& stages, Progress 
     Args backgroundSettings = settings;
     backgroundSettings.seqFile = settings.backgroundFile;
     stages.background.emplace(backgroundSettings, progress, &foreground);
-    stages.notes.push_back("# background: " + (settings.backgroundFile == "-"
-                                                   ? std::string("standard input")
-                                                   : printable(settings.backgroundFile)));
+    stages.notes.push_back("# background: " + backgroundName(settings));
 }
 
 template <typename HitStage>
@@ -77,9 +78,7 @@ HitStages<HitStage> buildHitStages(const Args& settings, MotifA& motifs, Progres
     HitStage& background = *stages.background;
     if (background.shapes.empty())
         die("Error: background " +
-            (settings.backgroundFile.empty()  ? std::string("of shuffled copies")
-             : settings.backgroundFile == "-" ? std::string("standard input")
-                                              : settings.backgroundFile) +
+            (settings.backgroundFile.empty() ? "of shuffled copies" : backgroundName(settings)) +
             " has no gene to compare with");
     const SetComparison comparison = compareSets(foreground.shapes, background.shapes);
     for (const std::string& warning : confoundWarnings(comparison)) std::cerr << warning << '\n';

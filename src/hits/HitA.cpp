@@ -27,12 +27,7 @@ HitA::HitA(Args settings, Progress progress, const HitStage* foreground,
 }
 
 void HitA::scan(MotifA& motifs, const HitStage* pooledWith) {
-    if (pooledWith) poolComposition(*pooledWith);
-    prepareScan(motifs);
-    SeqMotifHit(motifs);
-    keptTexts_.clear();
-    seqs.clear();
-    seqs.shrink_to_fit();
+    scanAndRelease(motifs, pooledWith, seqs, [&] { SeqMotifHit(motifs); });
 }
 
 void HitA::ReadSeq() {

@@ -24,12 +24,7 @@ HitAO::HitAO(Args settings, Progress progress, const HitStage* foreground)
 }
 
 void HitAO::scan(MotifA& motifs, const HitStage* pooledWith) {
-    if (pooledWith) poolComposition(*pooledWith);
-    prepareScan(motifs);
-    SeqMotifHit(motifs);
-    keptTexts_.clear();
-    seqs.clear();
-    seqs.shrink_to_fit();
+    scanAndRelease(motifs, pooledWith, seqs, [&] { SeqMotifHit(motifs); });
 }
 
 std::vector<std::string> splitSpecies(const std::vector<std::string>& body) {

@@ -1,7 +1,6 @@
 #include "hits/HitStage.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <optional>
@@ -105,10 +104,9 @@ std::string units(bool groups, int64_t count) {
 }
 
 bool holdsABase(const std::vector<std::string_view>& texts) {
-    for (std::string_view text : texts)
-        for (char letter : text)
-            if (std::strchr("ACGTacgt", letter) && letter) return true;
-    return false;
+    return std::any_of(texts.begin(), texts.end(), [](std::string_view text) {
+        return text.find_first_of("ACGTacgt") != std::string_view::npos;
+    });
 }
 
 }  // namespace

@@ -97,6 +97,19 @@ class HitStage {
                 if (!foreground_) progress_.line("motifHit for gene " + printable(genes[g].name));
             });
     }
+    // The second step of a stage: the composition (pooled with `pooledWith`'s where given),
+    // the cutoffs or the foreground's, the scan of every gene (`scanAll`), and the texts of
+    // `genes` dropped.
+    template <typename Genes, typename ScanAll>
+    void scanAndRelease(MotifA& motifs, const HitStage* pooledWith, Genes& genes,
+                        ScanAll&& scanAll) {
+        if (pooledWith) poolComposition(*pooledWith);
+        prepareScan(motifs);
+        scanAll();
+        keptTexts_.clear();
+        genes.clear();
+        genes.shrink_to_fit();
+    }
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
     // Starts scanned at a time before their hits are reduced (see scanSequence).
@@ -132,7 +145,6 @@ class HitStage {
 
     BaseCounts counts_;
     std::vector<std::string> geneNames_;  // of the genes kept, before the scan names them
-  protected:
     std::vector<std::vector<std::string_view>> keptTexts_;  // until the scan drops the texts
     std::vector<MotifTable> tables_;
     std::vector<float> cutoffs_;

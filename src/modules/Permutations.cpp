@@ -49,8 +49,7 @@ void PermutationPValues::add(const std::vector<double>& pValues) {
 
 double PermutationPValues::countAtMost(double p) const {
     if (grid_.empty()) {
-        auto& values = const_cast<std::vector<double>&>(values_);
-        if (!sorted_) std::sort(values.begin(), values.end());
+        if (!sorted_) std::sort(values_.begin(), values_.end());
         sorted_ = true;
         return static_cast<double>(std::upper_bound(values_.begin(), values_.end(), p) -
                                    values_.begin());

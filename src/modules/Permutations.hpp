@@ -36,7 +36,7 @@ class PermutationPValues {
   private:
     static size_t binOf(double p);
     size_t kept_;
-    std::vector<double> values_;  // sorted once counting starts
+    mutable std::vector<double> values_;  // sorted once counting starts
     mutable bool sorted_ = true;
     std::vector<int64_t> grid_;
     mutable std::vector<int64_t> cumulative_;
