@@ -49,6 +49,25 @@ TEST(StatsCli, ReportUnchangedAndTableTheSameOnAnyNumberOfThreads) {
         // The notes name the command line, which differs in the thread count and file name.
         auto rows = [](const std::string& text) { return text.substr(0, text.find("\n#")); };
         EXPECT_EQ(rows(table), rows(readFile(two.path())));
+        // The reference method, a search per permutation, gives the same table, where the
+        // fdr is not marked as a lower limit.
+        args.insert(args.end() - 2, {"--permutation-method", "search"});
+        RunResult searched = withStats(two, "2");
+        EXPECT_EQ(searched.out, base.out);
+        const auto pooled = ::rows(table), reference = ::rows(readFile(two.path()));
+        const std::smatch bound = [&] {
+            std::smatch found;
+            std::regex_search(table, found, std::regex("exact below ([0-9.]+); values from"));
+            return found;
+        }();
+        const double exactBelow = bound.empty() ? 1.0 : std::stod(bound[1]);
+        ASSERT_EQ(pooled.size(), reference.size());
+        for (size_t r = 1; r < pooled.size() && pooled[r][0][0] == 'M'; ++r) {
+            for (size_t c = 0; c < pooled[r].size(); ++c) {
+                if (c == 14 && std::stod(pooled[r][c]) >= exactBelow) continue;
+                EXPECT_EQ(pooled[r][c], reference[r][c]) << program << " row " << r;
+            }
+        }
         EXPECT_EQ(std::count(table.begin(), table.end(), '\n'),
                   std::count(base.out.begin(), base.out.end(), '>') + 1 + 13);
         EXPECT_NE(table.find("# test: one-sided Fisher exact test, foreground vs background "

@@ -145,11 +145,15 @@ Long options:
                  file), scanned with the same motif tables and cutoffs; with it
                  the p-value is a one-sided Fisher exact test of foreground vs
                  background genes (needs --stats)
---permutations N permute foreground and background genes N times, repeating
-                 the search each time, for the family-wise error rate (fwer) of
-                 Westfall and Young and the false discovery rate (fdr); 0 for
+--permutations N permute foreground and background genes N times for the
+                 family-wise error rate (fwer) of Westfall and Young and the
+                 false discovery rate (fdr); 0 for
                  none (needs a background; --seed repeats it; Ctrl-C stops them
                  and keeps those done)
+--permutation-method pool|search  pool (the default) finds the modules of
+                 every permutation in one enumeration over foreground and
+                 background together; search repeats the search for each one.
+                 Both give the same fwer
 --unique         keep only the first gene of each distinct sequence, in the
                  sequence file and the background alike
 With a background, motifs are scored against the composition of foreground
@@ -347,6 +351,14 @@ const LongOption kLongOptions[] = {
              die(std::string("Error: --permutations takes a whole number from 0 to 1000000, not ") +
                  value);
          args.permutations = static_cast<int32_t>(count);
+     }},
+    {"permutation-method", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         const std::string method = value;
+         if (method != "pool" && method != "search")
+             die("Error: --permutation-method takes pool or search, not " + method);
+         args.permutationMethod =
+             method == "pool" ? PermutationMethod::Pool : PermutationMethod::Search;
      }},
     {"shuffled-background", required_argument,
      [](Args& args, const char* value, const Texts&) {

@@ -1,6 +1,7 @@
 // Settings of one run, read from the command line: the short options "hw:g:m:o:k:tlp:" and
 // the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads, --background,
-// --unique, --stats, --permutations, and the controls --shuffled-background, --shuffle-k,
+// --unique, --stats, --permutations, --permutation-method, and the controls --shuffled-background,
+// --shuffle-k,
 // --match, --match-ratio, --write-background). Options are
 // handled in command-line order; a refused value ends the run through `die`.
 #pragma once
@@ -8,6 +9,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+
+// How permutations find each pseudo-foreground's modules: one enumeration over the pooled
+// genes for all of them, or a whole search per permutation (the reference).
+enum class PermutationMethod { Pool, Search };
 
 class Args {
   public:
@@ -32,11 +37,12 @@ class Args {
     bool uniqueSequences = false;  // --unique: keep the first gene of each distinct sequence
     std::string statsFile;         // --stats: the statistics table of the reported modules
     int32_t permutations = 0;      // --permutations: pseudo-foregrounds for the fwer column
-    int32_t shuffledCopies = 0;    // --shuffled-background: copies of each foreground gene
-    int32_t shuffleK = 0;          // --shuffle-k: the k-mers a copy keeps (0 until set: 3)
-    bool matchLength = false;      // --match length: background windows of the genes' lengths
-    bool matchGc = false;          // --match gc: background windows of the genes' GC bins
-    int32_t matchRatio = 0;        // --match-ratio: windows per foreground gene (0 until set: 10)
+    PermutationMethod permutationMethod = PermutationMethod::Pool;  // --permutation-method
+    int32_t shuffledCopies = 0;  // --shuffled-background: copies of each foreground gene
+    int32_t shuffleK = 0;        // --shuffle-k: the k-mers a copy keeps (0 until set: 3)
+    bool matchLength = false;    // --match length: background windows of the genes' lengths
+    bool matchGc = false;        // --match gc: background windows of the genes' GC bins
+    int32_t matchRatio = 0;      // --match-ratio: windows per foreground gene (0 until set: 10)
     std::string writeBackgroundFile;  // --write-background: the background used, as FASTA
     std::string motifStatsFile;       // --motif-stats: the single-motif baseline table
     bool seedShown = false;           // the run has written its "Random seed" line

@@ -1,21 +1,14 @@
 #include "modules/ModuleGenes.hpp"
 
 #include <algorithm>
-#include <climits>
-
-#include "common/DiscardStream.hpp"
 
 ModuleGenes::ModuleGenes(const HitStage& hits, const Args& settings)
     : hits_(hits),
       windowSize_(settings.windowSize),
+      pairs_(pairTableOf(hits.seqHits, static_cast<int32_t>(hits.motifNames.size()),
+                         settings.windowSize, settings.threads)),
       genesOfMotif_(hits.motifNames.size()),
       index_(hits.seqHits, hits.motifNames.size()) {
-    // No pair is frequent at this threshold, so the stage builds its pair table and stops.
-    Args pairsOnly = settings;
-    pairsOnly.geneNumber = INT32_MAX;
-    DiscardStream nowhere;
-    pairs_ = std::make_unique<Discovery>(pairsOnly, hits, nowhere, Progress::silent(),
-                                         ModuleOutput::RecordsOnly);
     for (size_t g = 0; g < hits.seqHits.size(); ++g)
         for (const MHit& hit : hits.seqHits[g].hits) {
             std::vector<int32_t>& list = genesOfMotif_[static_cast<size_t>(hit.motif)];
@@ -24,15 +17,13 @@ ModuleGenes::ModuleGenes(const HitStage& hits, const Args& settings)
         }
 }
 
-ModuleGenes::~ModuleGenes() = default;
-
 int64_t ModuleGenes::count(const std::vector<int32_t>& module, Scratch& space) const {
     if (module.empty()) return 0;
     if (module.size() == 1) return static_cast<int64_t>(genesOfMotif_[module[0]].size());
     bool first = true;
     for (size_t i = 0; i < module.size(); ++i)
         for (size_t j = i + 1; j < module.size(); ++j) {
-            const GeneSet* pair = pairs_->pairGenes.genes(module[i], module[j]);
+            const GeneSet* pair = pairs_.genes(module[i], module[j]);
             if (pair == nullptr) return 0;
             if (first) {
                 space.shared.clear();

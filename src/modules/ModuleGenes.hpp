@@ -1,17 +1,16 @@
 // How many genes of a set of hit lists hold a module, by the rule of the search: a gene is a
 // candidate when every two motifs of the module pair within the window there (the pair
-// table of a discovery stage without search, built once), and a candidate holds the module
+// table, built once), and a candidate holds the module
 // when the window scan finds an instance, read through a per-gene index of the module
 // motifs' hits. A module of one motif is held by every gene with a hit of it.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "common/Args.hpp"
 #include "hits/HitStage.hpp"
-#include "modules/Discovery.hpp"
+#include "modules/PairTable.hpp"
 #include "modules/WindowScan.hpp"
 
 class ModuleGenes {
@@ -26,7 +25,6 @@ class ModuleGenes {
 
     // `hits` must outlive this object; the window is that of `settings`.
     ModuleGenes(const HitStage& hits, const Args& settings);
-    ~ModuleGenes();
 
     // The number of genes with at least one instance of the module (distinct motif ids).
     int64_t count(const std::vector<int32_t>& module, Scratch& space) const;
@@ -34,7 +32,7 @@ class ModuleGenes {
   private:
     const HitStage& hits_;
     int32_t windowSize_;
-    std::unique_ptr<Discovery> pairs_;                // its pair table: genes of each motif pair
+    PairTable pairs_;                                 // genes of each motif pair
     std::vector<std::vector<int32_t>> genesOfMotif_;  // ascending gene indexes
     HitIndex index_;
 };

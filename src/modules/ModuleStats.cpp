@@ -98,10 +98,11 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
     }
     if (settings.permutations <= 0 || !background || !seed) return;
     permutationsRequested = settings.permutations;
-    const PermutationOutcome outcome =
-        runPermutations(settings, foreground, *background, settings.permutations, *seed, watch);
+    const PermutationOutcome outcome = runPermutations(
+        settings, foreground, *background, settings.permutations, *seed, records.size(), watch);
     interrupted = outcome.interrupted();
     fdrSummarised = outcome.pValues.summarised();
+    fdrExactBelow = outcome.fdrExactBelow;
     permutationMinima = outcome.minima;
     if (outcome.done == 0) return;
     std::vector<double> sorted = permutationMinima;
@@ -193,12 +194,20 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
             << permutationsRequested << " permutations; fwer and fdr come from those done\n";
     out << "# e_value, q_value: nominal, corrected over the T candidate modules the search "
            "tested but not for the search that picked them; fwer and fdr account for it\n";
-    if (!permutationMinima.empty())
+    if (!permutationMinima.empty()) {
         out << "# fdr: permutation false discovery rate, "
             << (fdrSummarised ? "the permutations' p-values counted on a grid of 0.001 decades "
                                 "(an upper bound, within 0.23 % in p)"
-                              : "exact")
-            << "\n";
+                              : "exact");
+        if (fdrExactBelow < 1) {
+            // Rounded down, so that the fdr is exact below the number shown.
+            const double scale = std::pow(10.0, 2 - std::floor(std::log10(fdrExactBelow)));
+            const std::string shown = number("%.3g", std::floor(fdrExactBelow * scale) / scale);
+            out << " below " << shown << "; values from " << shown
+                << " up are lower limits (permuted p-values are counted only as far as needed)";
+        }
+        out << "\n";
+    }
     if (hasBackground_)
         out << "# p_vs_parts: the largest one-sided Fisher p of the module among the genes that "
                "hold each of its parts of one motif fewer\n";

@@ -54,6 +54,7 @@ class ModuleStatistics {
     int32_t permutationsRequested = 0;
     bool interrupted = false;    // a stop request ended the permutations early
     bool fdrSummarised = false;  // the permutations' p-values were counted on a grid
+    double fdrExactBelow = 1;    // fdr values from here up are lower limits
 
     // The table: a header row, a row per module in report order, then the notes.
     void write(std::ostream& out, const std::vector<ModuleRecord>& records,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/Parallel.hpp"
 #include "hits/PairScan.hpp"
 
 namespace {
@@ -46,4 +47,20 @@ const GeneSet* PairTable::genes(int32_t a, int32_t b) const {
     auto [low, high] = std::minmax(a, b);
     int32_t slot = findSlot(low, high);
     return slot < 0 ? nullptr : &lists_[slot];
+}
+
+PairTable pairTableOf(const std::vector<SeqHit>& genes, int32_t motifCount, int32_t windowSize,
+                      int threads) {
+    PairTable table(motifCount, static_cast<int32_t>(genes.size()));
+    std::vector<std::vector<uint64_t>> keysOfGene(genes.size());
+    orderedParallelFor(
+        genes.size(), std::max(1, threads),
+        [&](size_t g) { keysOfGene[g] = distinctPairKeys(genes[g].hits, windowSize); },
+        [&](size_t g) {
+            for (uint64_t key : keysOfGene[g])
+                table.addGene(static_cast<int32_t>(key >> 32),
+                              static_cast<int32_t>(key & 0xffffffffu), static_cast<int32_t>(g));
+            std::vector<uint64_t>().swap(keysOfGene[g]);
+        });
+    return table;
 }

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "hits/Hit.hpp"
 #include "modules/GeneSet.hpp"
 
 class PairTable {
@@ -39,3 +40,8 @@ class PairTable {
     std::vector<int32_t> firsts_, seconds_;
     std::vector<GeneSet> lists_;
 };
+
+// The pair table of a set of hit lists (genes numbered in their order), each gene's pair
+// scan with the given window run on `threads` threads.
+PairTable pairTableOf(const std::vector<SeqHit>& genes, int32_t motifCount, int32_t windowSize,
+                      int threads);

@@ -16,6 +16,7 @@
 #include "modules/Discovery.hpp"
 #include "modules/Enrichment.hpp"
 #include "modules/ModuleGenes.hpp"
+#include "modules/PoolPermutations.hpp"
 
 namespace {
 
@@ -106,57 +107,49 @@ std::vector<double> permutationFdr(const std::vector<double>& observed,
     return fdr;
 }
 
-namespace {
+PermutationProgress::PermutationProgress(Progress progress, int32_t count)
+    : progress_(progress), count_(count), start_(Clock::now()), last_(start_) {}
 
-// The progress line of the permutations: at most once a second, rewritten in place on a
-// terminal; elsewhere one line for each tenth done.
-class PermutationProgress {
-  public:
-    PermutationProgress(Progress progress, int32_t count)
-        : progress_(progress), count_(count), start_(Clock::now()), last_(start_) {}
-
-    void done(int32_t done) {
-        if (progress_.silentSink()) return;
-        const auto now = Clock::now();
-        const bool terminal = progress_.terminal();
-        const bool last = done == count_;
-        if (terminal) {
-            if (!last && now - last_ < std::chrono::seconds(1)) return;
-            last_ = now;
-            const std::string text = status(done, now);
-            if (last)
-                progress_.rewrite(text + "\n");
-            else
-                progress_.rewrite(text);
-            return;
-        }
-        const int64_t tenth = 10 * static_cast<int64_t>(done) / count_;
-        if (tenth == lastTenth_) return;
-        lastTenth_ = tenth;
-        progress_.line(status(done, now));
+void PermutationProgress::done(int32_t done) {
+    if (progress_.silentSink() || done == lastDone_) return;
+    lastDone_ = done;
+    const auto now = Clock::now();
+    const bool last = done == count_;
+    if (progress_.terminal()) {
+        if (!last && now - last_ < std::chrono::seconds(1)) return;
+        last_ = now;
+        const std::string text = status(done, now);
+        if (last)
+            progress_.rewrite(text + "\n");
+        else
+            progress_.rewrite(text);
+        return;
     }
+    const int64_t tenth = 10 * static_cast<int64_t>(done) / count_;
+    if (tenth == lastTenth_) return;
+    lastTenth_ = tenth;
+    progress_.line(status(done, now));
+}
 
-  private:
-    using Clock = std::chrono::steady_clock;
-    std::string status(int32_t done, Clock::time_point now) const {
-        std::string text = "Permutations: " + withThousands(done) + " of " + withThousands(count_);
-        if (done == count_) return text + ", done";
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        const double left = seconds / std::max(done, 1) * (count_ - done);
-        return text + ", about " + withThousands(std::llround(left)) + " s left";
-    }
-
-    Progress progress_;
-    int32_t count_;
-    Clock::time_point start_, last_;
-    int64_t lastTenth_ = 0;
-};
-
-}  // namespace
+std::string PermutationProgress::status(int32_t done, Clock::time_point now) const {
+    std::string text = "Permutations: " + withThousands(done) + " of " + withThousands(count_);
+    if (done == count_) return text + ", done";
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double left = seconds / std::max(done, 1) * (count_ - done);
+    return text + ", about " + withThousands(std::llround(left)) + " s left";
+}
 
 PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
                                    const HitStage& background, int32_t count, uint32_t seed,
-                                   const PermutationWatch& watch) {
+                                   size_t observed, const PermutationWatch& watch) {
+    if (settings.permutationMethod == PermutationMethod::Search)
+        return searchPermutations(settings, foreground, background, count, seed, watch);
+    return poolPermutations(settings, foreground, background, count, seed, observed, watch);
+}
+
+PermutationOutcome searchPermutations(const Args& settings, const HitStage& foreground,
+                                      const HitStage& background, int32_t count, uint32_t seed,
+                                      const PermutationWatch& watch) {
     std::vector<SeqHit> genes = foreground.seqHits;
     genes.insert(genes.end(), background.seqHits.begin(), background.seqHits.end());
     const HitStage pool(foreground, std::move(genes));

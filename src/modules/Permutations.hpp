@@ -1,7 +1,9 @@
 // The permutations of the statistics table. Each permutation draws genes_total genes from
-// foreground and background together as a pseudo-foreground, repeats the whole discovery on
-// it with the same options, and keeps the Fisher p of every module it finds (the genes
-// holding a module are counted in the pool, by the rule of the table). From them:
+// foreground and background together as a pseudo-foreground, finds the modules that the
+// discovery would find on it with the same options, and keeps the Fisher p of each (the
+// genes holding a module are counted in the pool, by the rule of the table). Two methods
+// give the same p-values: a whole search per permutation (here, the reference), or one
+// enumeration over the pool for all of them (PoolPermutations.hpp). From them:
 //   fwer (Westfall and Young): the share of permutations whose smallest p is at most a
 //        module's p, (1 + that number) / (N + 1);
 //   fdr  a step-up estimate of the false discovery rate: for a module of p,
@@ -14,7 +16,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/Args.hpp"
@@ -44,8 +48,10 @@ class PermutationPValues {
 
 struct PermutationOutcome {
     std::vector<double> minima;  // the smallest p of each permutation done (1 if none)
-    PermutationPValues pValues;
+    PermutationPValues pValues;  // with the pool method, those up to its bound only
     int32_t done = 0, requested = 0;
+    // The fdr is exact below this value; from it up, a lower limit (1: exact everywhere).
+    double fdrExactBelow = 1;
     bool interrupted() const { return done < requested; }
 };
 
@@ -55,12 +61,19 @@ struct PermutationWatch {
     const std::atomic<bool>* stop = nullptr;
 };
 
+// The permutations by the method of `settings`. `observed` is the number of observed
+// modules, whose fdr the pool method keeps exact below 0.25.
 PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
                                    const HitStage& background, int32_t count, uint32_t seed,
-                                   const PermutationWatch& watch = {});
+                                   size_t observed = 0, const PermutationWatch& watch = {});
+// A whole search per permutation.
+PermutationOutcome searchPermutations(const Args& settings, const HitStage& foreground,
+                                      const HitStage& background, int32_t count, uint32_t seed,
+                                      const PermutationWatch& watch = {});
 
 // The smallest Fisher p of the modules that discovery finds on each of `count` random
-// pseudo-foregrounds of `foreground`'s size drawn from both gene sets together.
+// pseudo-foregrounds of `foreground`'s size drawn from both gene sets together, by the
+// method of `settings`.
 std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed);
 
@@ -77,3 +90,21 @@ double familyWiseError(const std::vector<double>& sortedMinima, double p);
 // The permutation fdr of each observed p-value (see above), over `permutations` of them.
 std::vector<double> permutationFdr(const std::vector<double>& observed,
                                    const PermutationPValues& permuted, int32_t permutations);
+
+// The progress line of the permutations: at most once a second, rewritten in place on a
+// terminal; elsewhere one line for each tenth done. A count heard again is ignored.
+class PermutationProgress {
+  public:
+    PermutationProgress(Progress progress, int32_t count);
+    void done(int32_t done);
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    std::string status(int32_t done, Clock::time_point now) const;
+
+    Progress progress_;
+    int32_t count_;
+    Clock::time_point start_, last_;
+    int64_t lastTenth_ = 0;
+    int32_t lastDone_ = 0;
+};
