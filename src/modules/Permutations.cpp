@@ -48,6 +48,15 @@ void PermutationPValues::add(const std::vector<double>& pValues) {
     cumulative_.clear();
 }
 
+void PermutationPValues::add(std::vector<double>&& pValues) {
+    if (grid_.empty() && values_.empty() && pValues.size() <= kept_) {
+        values_ = std::move(pValues);
+        sorted_ = false;
+        return;
+    }
+    add(pValues);
+}
+
 double PermutationPValues::countAtMost(double p) const {
     if (grid_.empty()) {
         if (!sorted_) std::sort(values_.begin(), values_.end());

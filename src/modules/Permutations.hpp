@@ -32,6 +32,7 @@ class PermutationPValues {
   public:
     explicit PermutationPValues(size_t kept = kKeptValues) : kept_(kept) {}
     void add(const std::vector<double>& pValues);
+    void add(std::vector<double>&& pValues);
     // How many are at most p.
     double countAtMost(double p) const;
     bool summarised() const { return !grid_.empty(); }

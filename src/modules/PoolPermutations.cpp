@@ -20,8 +20,8 @@ constexpr double kFdrExactBelow = 0.25;
 // to kKeptSlack above the bound B are all kept.
 constexpr double kPruneSlack = 4 * kPValueTolerance;
 constexpr double kKeptSlack = 2 * kPValueTolerance;
-// A thread hands its kept p-values on in chunks; B is lowered once twice the wanted number,
-// and at least kLowerAfter, are held.
+// A thread hands its kept p-values on in chunks; B is lowered once a quarter more than the
+// wanted number, and at least kLowerAfter more, are held.
 constexpr size_t kHandOn = 1024;
 constexpr size_t kLowerAfter = 4096;
 
@@ -229,7 +229,8 @@ class KeptPValues {
         running_.insert(running_.end(), values.begin(), values.end());
         values.clear();
         const size_t held = settled_.size() + running_.size();
-        if (wanted_ > 0 && held >= std::max(2 * static_cast<size_t>(wanted_), kLowerAfter)) lower();
+        const auto wanted = static_cast<size_t>(wanted_);
+        if (wanted > 0 && held >= wanted + std::max(wanted / 4, kLowerAfter)) lower();
     }
 
     // At a batch's end: keeps its p-values when it completed, drops them when it did not.
@@ -248,7 +249,8 @@ class KeptPValues {
         bound_ = settledBound_ = bound;
     }
 
-    const std::vector<double>& values() const { return settled_; }
+    // The kept p-values, handed over.
+    std::vector<double> take() { return std::move(settled_); }
 
     // Where the fdr of `observed` modules over `done` permutations stops being exact.
     double exactBelow(int32_t done, size_t observed) const {
@@ -259,8 +261,8 @@ class KeptPValues {
     }
 
   private:
-    // The wanted-th smallest of the values.
-    double nth(std::vector<double> values) const {
+    // The wanted-th smallest of the values, which it reorders.
+    double nth(std::vector<double>& values) const {
         const auto at = values.begin() + (wanted_ - 1);
         std::nth_element(values.begin(), at, values.end());
         return *at;
@@ -271,9 +273,15 @@ class KeptPValues {
     // Lowers B to the wanted-th smallest p so far; the batches done keep theirs, in case
     // this one does not complete.
     void lower() {
-        std::vector<double> all = settled_;
-        all.insert(all.end(), running_.begin(), running_.end());
-        const double bound = std::min(bound_.load(), nth(std::move(all)));
+        double smallest;
+        if (settled_.empty()) {
+            smallest = nth(running_);
+        } else {
+            std::vector<double> all = settled_;
+            all.insert(all.end(), running_.begin(), running_.end());
+            smallest = nth(all);
+        }
+        const double bound = std::min(bound_.load(), smallest);
         bound_ = bound;
         keepAtMost(running_, bound);
     }
@@ -560,7 +568,7 @@ PermutationOutcome poolPermutations(const Args& settings, const HitStage& foregr
         outcome.done += static_cast<int32_t>(width);
         progress.done(outcome.done);
     }
-    outcome.pValues.add(kept.values());
     outcome.fdrExactBelow = kept.exactBelow(outcome.done, observed);
+    outcome.pValues.add(kept.take());
     return outcome;
 }

@@ -19,7 +19,7 @@
 // at 1 and falls to the p at which the permutations hold a quarter of the observed modules
 // per permutation; below B the counts are exact, above it they are lower limits, so that the
 // fdr is exact wherever it lies below E(B)/R (0.25 or more) and a lower limit elsewhere.
-// Permutations go through in batches of 256, each a bit per pool gene, the batch's minima
+// Permutations go through in batches of 1,024, each a bit per pool gene, the batch's minima
 // and kept p-values settled when it ends; the enumeration is split by the first two motifs
 // of a set over the threads. What is kept does not depend on the number of threads.
 #pragma once
