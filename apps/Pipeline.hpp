@@ -29,7 +29,8 @@
 // unless --seed.
 inline std::optional<uint32_t> runSeed(const Args& settings) {
     const bool sample = settings.pValueCutoff() && !settings.exactCutoffs;
-    const bool drawn = settings.shuffledCopies > 0 || settings.matching();
+    const bool drawn =
+        settings.shuffledCopies > 0 || settings.matching() || settings.genomicRatio > 0;
     if (!sample && !drawn && settings.permutations == 0) return std::nullopt;
     return settings.seed ? *settings.seed : static_cast<uint32_t>(std::time(nullptr));
 }
@@ -45,7 +46,10 @@ inline void refuseClashingOutputs(const Args& settings) {
     const std::vector<std::pair<std::string, std::string>> inputs{
         {"the motif file", settings.motifFile},
         {"the sequence file", settings.seqFile},
-        {"the background", settings.backgroundFile}};
+        {"the background", settings.backgroundFile},
+        {"the genome", settings.genomeFile},
+        {"the background regions", settings.backgroundRegionsFile},
+        {"the excluded regions", settings.excludeFile}};
     const std::vector<std::pair<std::string, std::string>> outputs{
         {"--stats", settings.statsFile},
         {"--write-background", settings.writeBackgroundFile},

@@ -5,13 +5,15 @@
 # machine lacks them.
 set -euo pipefail
 case "${1:-test}" in
-  build) packages=(cmake g++ make zlib1g-dev) ;;
+  build) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev) ;;
   browser) packages=(chromium) ;;
   lint)  # Node.js from elsewhere (its own npm) will do as well
     command -v node >/dev/null && command -v npm >/dev/null && exit 0
     packages=(nodejs npm) ;;
-  fuzz) packages=(cmake make clang libclang-rt-dev zlib1g-dev) ;;
-  *) packages=(cmake g++ make zlib1g-dev libgtest-dev libbenchmark-dev groff-base) ;;
+  fuzz) packages=(cmake make clang libclang-rt-dev pkg-config zlib1g-dev libhts-dev) ;;
+  # samtools, bedtools and tabix (bgzip): the references the genome tests compare with.
+  *) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev libgtest-dev libbenchmark-dev
+               groff-base samtools bedtools tabix) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

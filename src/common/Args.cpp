@@ -166,6 +166,16 @@ and background together, so that a gene scores the same in either set.
                  --match length or --match gc matches one of the two (rekul)
 --match-ratio R  background windows per foreground gene (default 10)
 --write-background FILE  write the background used to FILE as FASTA
+--regions FILE.bed  the genes are the regions of a BED file (BED3 to BED6+),
+                 read from --genome in place of a sequence file; each is named
+                 NAME::CHROM:START-END(STRAND), as bedtools getfasta -name -s
+                 names it (rekul)
+--genome GENOME.fa  the genome of --regions: FASTA, plain or bgzip-compressed,
+                 read through its faidx index (built where missing)
+--background-regions FILE.bed  a background of regions of the same genome
+--genomic-background R  a background of R windows of the genome for each
+                 region: its length, its GC bin, outside every region
+--exclude FILE.bed  intervals no window of --genomic-background may touch
 --motif-stats FILE  write the single-motif baseline to FILE: each motif's
                  foreground and background genes, fold enrichment, Fisher p, q over
                  all motifs and, with --permutations, fwer (needs a background)
@@ -392,6 +402,18 @@ const LongOption kLongOptions[] = {
              die("Error: --motif-stats takes a file name (standard output carries the report)");
          args.motifStatsFile = value;
      }},
+    {"regions", required_argument,
+     [](Args& args, const char* value, const Texts&) { args.regionsFile = value; }},
+    {"genome", required_argument,
+     [](Args& args, const char* value, const Texts&) { args.genomeFile = value; }},
+    {"background-regions", required_argument,
+     [](Args& args, const char* value, const Texts&) { args.backgroundRegionsFile = value; }},
+    {"genomic-background", required_argument,
+     [](Args& args, const char* value, const Texts&) {
+         args.genomicRatio = boundedCount("--genomic-background", value, 1, 1000);
+     }},
+    {"exclude", required_argument,
+     [](Args& args, const char* value, const Texts&) { args.excludeFile = value; }},
     {"threads", required_argument,
      [](Args& args, const char* value, const Texts&) {
          uint32_t threads = 0;
@@ -421,6 +443,10 @@ void checkStatisticsOptions(const Args& args) {
             "from the foreground and background genes together");
     if (!args.backgroundFile.empty() && args.statsFile.empty())
         die("Error: --background needs --stats FILE, the table that compares the two");
+    if (!args.backgroundRegionsFile.empty() && args.statsFile.empty())
+        die("Error: --background-regions needs --stats FILE, the table that compares the two");
+    if (args.genomicRatio > 0 && args.statsFile.empty())
+        die("Error: --genomic-background needs --stats FILE, the table that compares the two");
 }
 
 // The controls: one kind of background at a time, and options only where they act.
@@ -447,6 +473,29 @@ void checkControlOptions(const Args& args) {
     if (!args.writeBackgroundFile.empty() && !args.hasBackground())
         die("Error: --write-background needs a background (--background or "
             "--shuffled-background)");
+}
+
+// The genome inputs: regions come with their genome, and the genome's backgrounds with them.
+void checkRegionOptions(const Args& args) {
+    const bool any = !args.regionsFile.empty() || !args.genomeFile.empty() ||
+                     !args.backgroundRegionsFile.empty() || args.genomicRatio > 0 ||
+                     !args.excludeFile.empty();
+    if (!any) return;
+    if (args.program == "rekulo")
+        die("Error: rekulo takes no --regions, --genome or genomic background: it reads "
+            "ortholog groups");
+    if (args.regionsFile.empty())
+        die("Error: --genome, --background-regions, --genomic-background and --exclude need "
+            "--regions FILE.bed, the regions to read from the genome");
+    if (args.genomeFile.empty())
+        die("Error: --regions needs --genome GENOME.fa, the genome the regions are read from");
+    if (!args.excludeFile.empty() && args.genomicRatio == 0)
+        die("Error: --exclude needs --genomic-background");
+    const int kinds = !args.backgroundFile.empty() + (args.shuffledCopies > 0) +
+                      !args.backgroundRegionsFile.empty() + (args.genomicRatio > 0);
+    if (kinds > 1)
+        die("Error: one background at a time: --background, --shuffled-background, "
+            "--background-regions or --genomic-background");
 }
 
 }  // namespace
@@ -503,11 +552,18 @@ void Args::Parse(int argc, char** argv) {
     if (optind >= argc) die(texts.usage);
     motifFile = argv[optind];
     if (optind + 1 < argc) seqFile = argv[optind + 1];
+    if (!regionsFile.empty()) {
+        if (!seqFile.empty())
+            die("Error: --regions takes the place of the sequence file: give the motif file "
+                "alone");
+        seqFile = regionsFile;  // the genes' file, as messages name it
+    }
     if (threads == 0) threads = availableProcessors();
     if (motifFile == "-" && seqFile == "-")
         die("Error: only one of the two files can be standard input (-)");
     if (backgroundFile == "-" && (motifFile == "-" || seqFile == "-"))
         die("Error: only one of the files can be standard input (-)");
+    checkRegionOptions(*this);
     checkControlOptions(*this);
     checkStatisticsOptions(*this);
     if (shuffleK == 0) shuffleK = 3;

@@ -2,7 +2,8 @@
 // the long options (--help, --version, --quiet, --seed, --exact-cutoffs, --threads, --background,
 // --unique, --stats, --permutations, --permutation-method, and the controls --shuffled-background,
 // --shuffle-k,
-// --match, --match-ratio, --write-background). Options are
+// --match, --match-ratio, --write-background, and the genome inputs --regions, --genome,
+// --background-regions, --genomic-background, --exclude). Options are
 // handled in command-line order; a refused value ends the run through `die`.
 #pragma once
 
@@ -43,10 +44,15 @@ class Args {
     bool matchLength = false;    // --match length: background windows of the genes' lengths
     bool matchGc = false;        // --match gc: background windows of the genes' GC bins
     int32_t matchRatio = 0;      // --match-ratio: windows per foreground gene (0 until set: 10)
-    std::string writeBackgroundFile;  // --write-background: the background used, as FASTA
-    std::string motifStatsFile;       // --motif-stats: the single-motif baseline table
-    bool seedShown = false;           // the run has written its "Random seed" line
-    std::string commandLine;          // the words of the command line, for the table's notes
+    std::string writeBackgroundFile;    // --write-background: the background used, as FASTA
+    std::string motifStatsFile;         // --motif-stats: the single-motif baseline table
+    std::string regionsFile;            // --regions: BED intervals of --genome as the genes
+    std::string genomeFile;             // --genome: the indexed genome the regions come from
+    std::string backgroundRegionsFile;  // --background-regions: BED background of --genome
+    int32_t genomicRatio = 0;           // --genomic-background: windows per region
+    std::string excludeFile;            // --exclude: BED intervals no genomic window touches
+    bool seedShown = false;             // the run has written its "Random seed" line
+    std::string commandLine;            // the words of the command line, for the table's notes
 
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");
@@ -55,8 +61,12 @@ class Args {
     // Whether -m is a p-value: below 1 as written or as stored.
     bool pValueCutoff() const { return pValueWritten || scoreThreshold < 1; }
     bool matching() const { return matchLength || matchGc; }
-    // A background of some kind: a file, shuffled copies or windows matched from a pool.
-    bool hasBackground() const { return !backgroundFile.empty() || shuffledCopies > 0; }
+    // A background of some kind: a file, shuffled copies, windows matched from a pool, regions
+    // or windows of the genome.
+    bool hasBackground() const {
+        return !backgroundFile.empty() || shuffledCopies > 0 || !backgroundRegionsFile.empty() ||
+               genomicRatio > 0;
+    }
 
     std::string usageText() const;
     std::string helpText() const;

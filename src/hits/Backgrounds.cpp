@@ -3,7 +3,10 @@
 #include <cmath>
 
 #include "common/Text.hpp"
+#include "hits/Genome.hpp"
+#include "hits/GenomicBackground.hpp"
 #include "hits/MatchedBackground.hpp"
+#include "hits/Regions.hpp"
 #include "hits/Shuffle.hpp"
 
 // Genes as FASTA, 60 letters a line; ortholog groups with a '<' line before each species.
@@ -22,8 +25,59 @@ void writeGenes(std::ostream& out, const std::vector<SeqO>& groups) {
 }
 
 std::string backgroundName(const Args& settings) {
-    return settings.backgroundFile == "-" ? "standard input" : printable(settings.backgroundFile);
+    const std::string& file = !settings.backgroundRegionsFile.empty()
+                                  ? settings.backgroundRegionsFile
+                                  : settings.backgroundFile;
+    return file == "-" ? "standard input" : printable(file);
 }
+
+namespace {
+
+// The progress line that compares the medians of a drawn background with the foreground's.
+void tellMedians(const HitStage& foreground, const HitStage& background, Progress progress) {
+    const SetComparison comparison = compareSets(foreground.shapes, background.shapes);
+    progress.line("Read: median length " +
+                  withThousands(std::llround(comparison.length.medianForeground)) + " vs " +
+                  withThousands(std::llround(comparison.length.medianBackground)) +
+                  " letters, median GC " + fixedDigits(comparison.gc.medianForeground, 3) + " vs " +
+                  fixedDigits(comparison.gc.medianBackground, 3) + " (foreground vs background)");
+}
+
+// Windows of the genome matched to the regions, away from them and from --exclude.
+HitA genomeWindows(const Args& settings, const Genome& genome, const std::vector<Region>& regions,
+                   const HitA& foreground, Progress progress, std::string& note) {
+    IntervalSet excluded(genome.chromosomes());
+    for (const Region& region : regions) excluded.add(region.chromIndex, region.start, region.end);
+    if (!settings.excludeFile.empty())
+        for (const Region& region : readExcluded(settings.excludeFile, genome))
+            excluded.add(region.chromIndex, region.start, region.end);
+    excluded.settle();
+    const GenomicOptions options{settings.genomicRatio, *settings.seed, settings.maskLowercase};
+    GenomicBackground drawn = genomicBackground(genome, foreground.seqs, excluded, options);
+    const auto genes = static_cast<int64_t>(foreground.seqs.size());
+    if (drawn.regionsMatched < genes)
+        std::cerr << "Warning: the genomic background matches "
+                  << withThousands(drawn.regionsMatched) << " of " << withThousands(genes)
+                  << " regions at ratio " << settings.genomicRatio
+                  << " (the genome outside the regions holds too few windows of their length "
+                     "and GC)\n";
+    if (drawn.windows.empty())
+        die("Error: --genomic-background drew no window from the genome " +
+            printable(genome.path()) + " for any of the " + withThousands(genes) +
+            " regions: the genome outside them is too small, or masked");
+    const std::string what = withThousands(drawn.windows.size()) + " windows of the genome " +
+                             printable(genome.path()) + " matched to " + withThousands(genes) +
+                             " regions (length, GC)";
+    note = "# background: " + what + ", ratio " + std::to_string(settings.genomicRatio);
+    Args windows = settings;
+    windows.seqFile = settings.genomeFile;
+    HitA background(windows, progress, &foreground, std::move(drawn.windows),
+                    "Read: background of " + what);
+    tellMedians(foreground, background, progress);
+    return background;
+}
+
+}  // namespace
 
 // The background drawn for rekul: shuffled copies of the foreground, or windows of the pool
 // matched to it. Its line for the statistics table goes to `note`.
@@ -70,11 +124,35 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
     note = "# background: " + what + ", ratio " + std::to_string(settings.matchRatio);
     HitA background(drawn, progress, &foreground, std::move(matched.windows),
                     "Read: background of " + what);
-    const SetComparison comparison = compareSets(foreground.shapes, background.shapes);
-    progress.line("Read: median length " +
-                  withThousands(std::llround(comparison.length.medianForeground)) + " vs " +
-                  withThousands(std::llround(comparison.length.medianBackground)) +
-                  " letters, median GC " + fixedDigits(comparison.gc.medianForeground, 3) + " vs " +
-                  fixedDigits(comparison.gc.medianBackground, 3) + " (foreground vs background)");
+    tellMedians(foreground, background, progress);
     return background;
+}
+
+HitStages<HitA> regionStages(const Args& settings, MotifA& motifs, Progress progress) {
+    const Genome genome(settings.genomeFile);
+    const std::vector<Region> regions = readRegions(settings.regionsFile, genome);
+    HitStages<HitA> stages;
+    stages.foreground.emplace(settings, progress, nullptr, regionGenes(regions, genome));
+    HitA& foreground = *stages.foreground;
+    if (!settings.hasBackground()) {
+        foreground.scan(motifs);
+        return stages;
+    }
+    if (!settings.backgroundRegionsFile.empty()) {
+        Args other = settings;
+        other.seqFile = settings.backgroundRegionsFile;
+        const std::vector<Region> background = readRegions(settings.backgroundRegionsFile, genome);
+        stages.background.emplace(other, progress, &foreground, regionGenes(background, genome));
+        stages.notes.push_back("# background: regions " + backgroundName(settings) +
+                               " of the genome " + printable(settings.genomeFile));
+    } else if (settings.genomicRatio > 0) {
+        std::string note;
+        stages.background.emplace(
+            genomeWindows(settings, genome, regions, foreground, progress, note));
+        stages.notes.push_back(note);
+    } else {
+        readBackground(settings, stages, progress);
+    }
+    scanTogether(settings, stages, motifs);
+    return stages;
 }

@@ -65,20 +65,18 @@ void readBackground(const Args& settings, HitStages<HitStage>& stages, Progress 
     stages.notes.push_back("# background: " + backgroundName(settings));
 }
 
+// Compares the two sets, keeps the table's notes, writes the background where asked, and
+// scans both with the cutoffs of the composition of both.
 template <typename HitStage>
-HitStages<HitStage> buildHitStages(const Args& settings, MotifA& motifs, Progress progress) {
-    HitStages<HitStage> stages;
-    if (!settings.hasBackground()) {
-        stages.foreground.emplace(settings, motifs, progress);
-        return stages;
-    }
-    stages.foreground.emplace(settings, progress, nullptr);
-    readBackground(settings, stages, progress);
+void scanTogether(const Args& settings, HitStages<HitStage>& stages, MotifA& motifs) {
     HitStage& foreground = *stages.foreground;
     HitStage& background = *stages.background;
     if (background.shapes.empty())
         die("Error: background " +
-            (settings.backgroundFile.empty() ? "of shuffled copies" : backgroundName(settings)) +
+            (settings.backgroundFile.empty() && settings.backgroundRegionsFile.empty()
+                 ? std::string(settings.genomicRatio > 0 ? "of genome windows"
+                                                         : "of shuffled copies")
+                 : backgroundName(settings)) +
             " has no gene to compare with");
     const SetComparison comparison = compareSets(foreground.shapes, background.shapes);
     for (const std::string& warning : confoundWarnings(comparison)) std::cerr << warning << '\n';
@@ -91,5 +89,24 @@ HitStages<HitStage> buildHitStages(const Args& settings, MotifA& motifs, Progres
         writeBackground(settings.writeBackgroundFile, background.seqs);
     foreground.scan(motifs, &background);
     background.scan(motifs);
+}
+
+// rekul on regions of a genome (--regions): the foreground, and a background of regions or
+// windows of the same genome or of any other kind, read and then scanned together.
+HitStages<HitA> regionStages(const Args& settings, MotifA& motifs, Progress progress);
+
+template <typename HitStage>
+HitStages<HitStage> buildHitStages(const Args& settings, MotifA& motifs, Progress progress) {
+    if constexpr (std::is_same_v<HitStage, HitA>) {
+        if (!settings.regionsFile.empty()) return regionStages(settings, motifs, progress);
+    }
+    HitStages<HitStage> stages;
+    if (!settings.hasBackground()) {
+        stages.foreground.emplace(settings, motifs, progress);
+        return stages;
+    }
+    stages.foreground.emplace(settings, progress, nullptr);
+    readBackground(settings, stages, progress);
+    scanTogether(settings, stages, motifs);
     return stages;
 }

@@ -21,6 +21,7 @@ HitA::HitA(Args settings, Progress progress, const HitStage* foreground,
         return;
     }
     seqs = std::move(*genes);
+    for (Seq& gene : seqs) takeSequence(gene.name, gene.seq);
     settleGenes(
         seqs, [](const Seq& gene) { return std::vector<std::string_view>{gene.seq}; }, false);
     setBackground();

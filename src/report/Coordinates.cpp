@@ -30,10 +30,12 @@ std::optional<TitleRegion> regionInWord(std::string word) {
     if (word.rfind("range=", 0) == 0) word = word.substr(6);
     if (size_t names = word.rfind("::"); names != std::string::npos) word = word.substr(names + 2);
     TitleRegion region;
-    bool strandGiven = endsWith(word, "(+)") || endsWith(word, "(-)");
-    if (strandGiven) {
+    // bedtools getfasta -s writes the BED strand: +, -, '.', or nothing without one.
+    if (endsWith(word, "(+)") || endsWith(word, "(-)") || endsWith(word, "(.)")) {
         region.minus = endsWith(word, "(-)");
         word.resize(word.size() - 3);
+    } else if (endsWith(word, "()")) {
+        word.resize(word.size() - 2);
     }
     const size_t colon = word.rfind(':');
     if (colon == std::string::npos || colon == 0) return std::nullopt;
@@ -44,6 +46,14 @@ std::optional<TitleRegion> regionInWord(std::string word) {
         return std::nullopt;
     region.chrom = word.substr(0, colon);
     return region;
+}
+
+// A gene named as bedtools getfasta -name -s names a region, NAME::CHROM:START-END(STRAND),
+// which a regions run of rekul gives its genes: its region, with no sequence file needed.
+std::optional<TitleRegion> regionOfName(const std::string& gene) {
+    const size_t names = gene.rfind("::");
+    if (names == std::string::npos || gene.empty() || gene.back() != ')') return std::nullopt;
+    return regionInWord(gene);
 }
 
 }  // namespace
@@ -123,12 +133,18 @@ void GeneCoordinates::addGene(const std::string& title, long titleLine, int64_t 
 }
 
 std::optional<int64_t> GeneCoordinates::length(const std::string& gene) const {
+    if (genes_.empty()) {
+        const std::optional<TitleRegion> region = regionOfName(gene);
+        if (!region) return std::nullopt;
+        return region->end - region->start;
+    }
     auto it = genes_.find(gene);
     if (it == genes_.end()) return std::nullopt;
     return it->second.length;
 }
 
 std::optional<TitleRegion> GeneCoordinates::region(const std::string& gene) const {
+    if (genes_.empty()) return regionOfName(gene);
     auto it = genes_.find(gene);
     if (it == genes_.end()) return std::nullopt;
     return it->second.region;
@@ -136,7 +152,11 @@ std::optional<TitleRegion> GeneCoordinates::region(const std::string& gene) cons
 
 Placement GeneCoordinates::place(const std::string& gene, int64_t start, int64_t end,
                                  char strand) const {
-    if (genes_.empty()) return {gene, start, end + 1, strand};
+    if (genes_.empty()) {
+        const std::optional<TitleRegion> region = regionOfName(gene);
+        if (!region) return {gene, start, end + 1, strand};
+        return onRegion(*region, region->end - region->start, start, end, strand);
+    }
     auto it = genes_.find(gene);
     if (it == genes_.end())
         die("Error: gene " + gene + " of the report is not in the sequence file");
@@ -145,9 +165,12 @@ Placement GeneCoordinates::place(const std::string& gene, int64_t start, int64_t
         die("Error: positions " + std::to_string(start) + "-" + std::to_string(end) + " of gene " +
             gene + " lie beyond its length " + std::to_string(info.length));
     if (!info.region) return {gene, start, end + 1, strand};
-    const TitleRegion& region = *info.region;
+    return onRegion(*info.region, info.length, start, end, strand);
+}
+
+Placement GeneCoordinates::onRegion(const TitleRegion& region, int64_t length, int64_t start,
+                                    int64_t end, char strand) {
     if (!region.minus) return {region.chrom, region.start + start, region.start + end + 1, strand};
     const char flipped = strand == '+' ? '-' : strand == '-' ? '+' : strand;
-    return {region.chrom, region.start + info.length - 1 - end, region.start + info.length - start,
-            flipped};
+    return {region.chrom, region.start + length - 1 - end, region.start + length - start, flipped};
 }

@@ -34,7 +34,10 @@ struct Placement {
 
 class GeneCoordinates {
   public:
-    GeneCoordinates() = default;  // relative positions
+    // Positions relative to the genes, except for genes named as bedtools getfasta -name -s
+    // names a region (NAME::CHROM:START-END(STRAND), as a regions run of rekul names them),
+    // which are placed on that region.
+    GeneCoordinates() = default;
     // Reads the titles and sequence lengths of a rekul or rekulo sequence file; warnings go
     // to `warnings`.
     GeneCoordinates(const std::string& fastaPath, std::ostream& warnings);
@@ -53,6 +56,8 @@ class GeneCoordinates {
         std::optional<TitleRegion> region;  // start converted to 0-based
         long titleLine = 0;
     };
+    static Placement onRegion(const TitleRegion& region, int64_t length, int64_t start, int64_t end,
+                              char strand);
     // Refuses a name given twice.
     void addGene(const std::string& title, long titleLine, int64_t length, std::ostream& warnings);
 

@@ -1,0 +1,143 @@
+#include "hits/Genome.hpp"
+
+#include <htslib/faidx.h>
+#include <htslib/hts.h>
+#include <htslib/hts_log.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "common/Text.hpp"
+#include "common/die.hpp"
+
+namespace {
+
+// htslib's own messages stay quiet: every failure is told here, naming the genome.
+struct QuietLibrary {
+    QuietLibrary() : level(hts_get_log_level()) { hts_set_log_level(HTS_LOG_OFF); }
+    ~QuietLibrary() { hts_set_log_level(level); }
+    htsLogLevel level;
+};
+
+bool exists(const std::string& path, struct stat& info) {
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// The first bytes of a file, to tell a bgzip genome from a plain gzip one.
+bool isGzip(const std::string& path, bool& bgzf) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    unsigned char head[16] = {};
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    const bool gzip = got >= 2 && head[0] == 0x1f && head[1] == 0x8b;
+    // bgzip writes an extra field "BC" in every block's header.
+    bgzf = gzip && got >= 14 && (head[3] & 4) && head[12] == 'B' && head[13] == 'C';
+    return gzip;
+}
+
+// A temporary folder for an index of this run alone, removed when done.
+class TemporaryFolder {
+  public:
+    TemporaryFolder() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/rekul-index-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            die("Error: cannot make a temporary folder for the genome's index in " + pattern);
+        path_ = pattern;
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace
+
+Genome::Genome(const std::string& path) : path_(path) {
+    open();
+}
+
+Genome::~Genome() {
+    if (index_) fai_destroy(index_);
+}
+
+void Genome::open() {
+    const QuietLibrary quiet;
+    const std::string shown = printable(path_);
+    struct stat genome {};
+    if (!exists(path_, genome) || !S_ISREG(genome.st_mode))
+        die("Error: cannot open the genome " + shown + ": it is not a file");
+    bool bgzf = false;
+    if (isGzip(path_, bgzf) && !bgzf)
+        die("Error: the genome " + shown +
+            " is gzip-compressed but not with bgzip, so its letters cannot be reached without "
+            "reading it all: recompress it with bgzip, or decompress it");
+    const std::string fai = path_ + ".fai", gzi = path_ + ".gzi";
+    struct stat index {};
+    const bool indexed = exists(fai, index) && (!bgzf || exists(gzi, index));
+    const bool stale = indexed && exists(fai, index) && index.st_mtime < genome.st_mtime;
+    const std::string folder = std::filesystem::path(path_).parent_path().string();
+    const bool writable = ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+    if (indexed && !stale) {
+        index_ = fai_load3(path_.c_str(), fai.c_str(), bgzf ? gzi.c_str() : nullptr, 0);
+    } else if (!indexed && writable) {
+        index_ = fai_load3(path_.c_str(), fai.c_str(), bgzf ? gzi.c_str() : nullptr, FAI_CREATE);
+    } else {
+        std::cerr << "Warning: "
+                  << (stale ? "the index " + printable(fai) + " is older than"
+                            : "cannot write an index beside")
+                  << " the genome " << shown
+                  << "; an index is built for this run alone (samtools faidx " << shown
+                  << " writes one)\n";
+        const TemporaryFolder temporary;
+        const std::string ownFai = temporary.path() + "/genome.fai";
+        const std::string ownGzi = temporary.path() + "/genome.gzi";
+        if (fai_build3(path_.c_str(), ownFai.c_str(), bgzf ? ownGzi.c_str() : nullptr) == 0)
+            index_ = fai_load3(path_.c_str(), ownFai.c_str(), bgzf ? ownGzi.c_str() : nullptr, 0);
+    }
+    if (index_ == nullptr)
+        die("Error: cannot index the genome " + shown +
+            ": it is not a FASTA file whose lines of each sequence have one length");
+    for (int c = 0; c < faidx_nseq(index_); ++c) {
+        names_.emplace_back(faidx_iseq(index_, c));
+        lengths_.push_back(faidx_seq_len(index_, names_.back().c_str()));
+        byName_.emplace(names_.back(), names_.size() - 1);
+    }
+}
+
+int64_t Genome::find(const std::string& name) const {
+    const auto it = byName_.find(name);
+    return it == byName_.end() ? -1 : static_cast<int64_t>(it->second);
+}
+
+std::string Genome::fetch(size_t c, int64_t start, int64_t end) const {
+    const QuietLibrary quiet;
+    hts_pos_t got = 0;
+    char* letters = faidx_fetch_seq64(index_, names_[c].c_str(), start, end - 1, &got);
+    if (letters == nullptr || got != end - start) {
+        std::free(letters);
+        die("Error: cannot read " + printable(names_[c]) + ":" + std::to_string(start) + "-" +
+            std::to_string(end) + " from the genome " + printable(path_));
+    }
+    std::string text(letters, static_cast<size_t>(got));
+    std::free(letters);
+    return text;
+}
+
+std::string reverseComplement(std::string text) {
+    std::reverse(text.begin(), text.end());
+    static const std::string from = "ACGTUNRYKMBVDHSWacgtunrykmbvdhsw";
+    static const std::string to = "TGCAANYRMKVBHDSWtgcaanyrmkvbhdsw";
+    for (char& letter : text)
+        if (const size_t at = from.find(letter); at != std::string::npos) letter = to[at];
+    return text;
+}

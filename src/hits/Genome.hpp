@@ -1,0 +1,43 @@
+// A genome FASTA read through htslib's faidx index, plain or bgzip-compressed: only the
+// letters asked for are read, so memory follows the regions, not the genome. Where the index
+// (.fai, and .gzi for bgzip) is missing it is built beside the genome when its folder is
+// writable; otherwise, or where the index is older than the genome, one is built for this
+// run alone in a temporary folder, with a warning. Letters come as stored: case is kept.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct faidx_t;
+
+class Genome {
+  public:
+    // Opens the genome and its index; a genome that cannot be read ends the run.
+    explicit Genome(const std::string& path);
+    ~Genome();
+    Genome(const Genome&) = delete;
+    Genome& operator=(const Genome&) = delete;
+
+    const std::string& path() const { return path_; }
+    size_t chromosomes() const { return names_.size(); }
+    const std::string& name(size_t c) const { return names_[c]; }
+    int64_t length(size_t c) const { return lengths_[c]; }
+    // The index of a chromosome, or -1.
+    int64_t find(const std::string& name) const;
+    // Letters [start, end) of chromosome c, which must lie within it.
+    std::string fetch(size_t c, int64_t start, int64_t end) const;
+
+  private:
+    void open();
+    std::string path_;
+    faidx_t* index_ = nullptr;
+    std::vector<std::string> names_;
+    std::vector<int64_t> lengths_;
+    std::unordered_map<std::string, size_t> byName_;
+};
+
+// The reverse complement of a text, as bedtools writes it: A, C, G, T, N and their lower-case
+// forms and the IUPAC codes complemented, case kept, anything else left as it is.
+std::string reverseComplement(std::string text);

@@ -1,0 +1,171 @@
+#include "hits/Regions.hpp"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "common/LineReader.hpp"
+#include "common/Text.hpp"
+#include "common/die.hpp"
+#include "hits/SeqReader.hpp"
+
+namespace {
+
+bool skipped(const std::string& line) {
+    auto startsWord = [&](const std::string& word) {
+        return line.rfind(word, 0) == 0 && (line.size() == word.size() ||
+                                            line[word.size()] == ' ' || line[word.size()] == '\t');
+    };
+    return line.empty() || line[0] == '#' || startsWord("track") || startsWord("browser");
+}
+
+std::vector<std::string> tabFields(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t from = 0;
+    for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+        fields.push_back(line.substr(from, tab - from));
+    fields.push_back(line.substr(from));
+    return fields;
+}
+
+bool readCoordinate(const std::string& text, int64_t& value) {
+    if (text.empty() || text.size() > 18 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    value = std::stoll(text);
+    return true;
+}
+
+std::string place(const Region& region) {
+    return region.chrom + ":" + std::to_string(region.start) + "-" + std::to_string(region.end);
+}
+
+// The regions of a BED file; `strict`: every chromosome in the genome and every region within
+// it, else those outside are left out or cut.
+std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bool strict) {
+    LineReader reader(path);
+    const std::string file = printable(reader.displayName());
+    if (!reader.isOpen()) die("Error: cannot open the regions " + file + ": " + reader.openError());
+    std::vector<Region> regions;
+    std::string line;
+    while (reader.next(line)) {
+        if (skipped(line)) continue;
+        auto refuse = [&](const std::string& what) {
+            die("Error: " + file + " line " + std::to_string(reader.lineNumber()) + ": " + what);
+        };
+        const std::vector<std::string> fields = tabFields(line);
+        if (fields.size() < 3)
+            refuse("a BED line holds a chromosome, a start and an end, separated by tabs");
+        Region region{fields[0],
+                      0,
+                      0,
+                      fields.size() > 3 ? fields[3] : "",
+                      fields.size() > 5 ? fields[5] : "",
+                      reader.lineNumber(),
+                      0};
+        if (region.chrom.empty()) refuse("the chromosome is empty");
+        if (!readCoordinate(fields[1], region.start))
+            refuse("the start " + printable(fields[1]) + " is not a whole number of 0 or more");
+        if (!readCoordinate(fields[2], region.end))
+            refuse("the end " + printable(fields[2]) + " is not a whole number of 0 or more");
+        if (region.start >= region.end)
+            refuse("the start " + fields[1] + " is not below the end " + fields[2]);
+        if (!region.strand.empty() && region.strand != "+" && region.strand != "-" &&
+            region.strand != ".")
+            refuse("the strand " + printable(region.strand) + " is not +, - or .");
+        const int64_t chrom = genome.find(region.chrom);
+        if (chrom < 0 && !strict) continue;
+        if (chrom < 0)
+            refuse("the chromosome " + printable(region.chrom) + " is not in the genome " +
+                   printable(genome.path()));
+        region.chromIndex = static_cast<size_t>(chrom);
+        if (!strict) {
+            region.end = std::min(region.end, genome.length(region.chromIndex));
+            if (region.start < region.end) regions.push_back(std::move(region));
+            continue;
+        }
+        if (region.end > genome.length(region.chromIndex))
+            refuse("the region " + printable(place(region)) + " ends past the end of " +
+                   printable(region.chrom) + " (" +
+                   withThousands(genome.length(region.chromIndex)) + " letters)");
+        checkSequenceLength(place(region), static_cast<size_t>(region.end - region.start));
+        regions.push_back(std::move(region));
+    }
+    return regions;
+}
+
+}  // namespace
+
+std::vector<Region> readExcluded(const std::string& path, const Genome& genome) {
+    return bedRegions(path, genome, false);
+}
+
+std::vector<Region> readRegions(const std::string& path, const Genome& genome) {
+    std::vector<Region> regions = bedRegions(path, genome, true);
+    const std::string file = printable(path == "-" ? "standard input" : path);
+    // Two regions of one name could not be told apart in the report.
+    const std::vector<std::string> names = regionNames(regions);
+    std::unordered_map<std::string, long> lineOf;
+    for (size_t r = 0; r < regions.size(); ++r) {
+        const auto [it, added] = lineOf.emplace(names[r], regions[r].line);
+        if (!added)
+            die("Error: " + file + " line " + std::to_string(regions[r].line) + ": the region " +
+                printable(names[r]) + " is given on line " + std::to_string(it->second) +
+                " too (sort -u leaves one of each)");
+    }
+    return regions;
+}
+
+std::vector<std::string> regionNames(const std::vector<Region>& regions) {
+    std::unordered_map<std::string, int> uses;
+    for (const Region& region : regions)
+        if (!region.name.empty()) ++uses[region.name];
+    std::vector<std::string> names;
+    for (const Region& region : regions) {
+        const bool own = !region.name.empty() && uses[region.name] == 1;
+        names.push_back((own ? region.name : place(region)) + "::" + place(region) + "(" +
+                        region.strand + ")");
+    }
+    return names;
+}
+
+std::vector<Seq> regionGenes(const std::vector<Region>& regions, const Genome& genome) {
+    const std::vector<std::string> names = regionNames(regions);
+    std::vector<Seq> genes;
+    genes.reserve(regions.size());
+    for (size_t r = 0; r < regions.size(); ++r) {
+        const Region& region = regions[r];
+        std::string letters = genome.fetch(region.chromIndex, region.start, region.end);
+        if (region.strand == "-") letters = reverseComplement(std::move(letters));
+        genes.push_back({names[r], std::move(letters)});
+    }
+    return genes;
+}
+
+void IntervalSet::add(size_t chrom, int64_t start, int64_t end) {
+    byChrom_[chrom].emplace_back(start, end);
+}
+
+void IntervalSet::settle() {
+    for (auto& intervals : byChrom_) {
+        std::sort(intervals.begin(), intervals.end());
+        size_t kept = 0;
+        for (const auto& [start, end] : intervals) {
+            if (kept > 0 && start <= intervals[kept - 1].second) {
+                intervals[kept - 1].second = std::max(intervals[kept - 1].second, end);
+                continue;
+            }
+            intervals[kept++] = {start, end};
+        }
+        intervals.resize(kept);
+    }
+}
+
+bool IntervalSet::overlaps(size_t chrom, int64_t start, int64_t end) const {
+    const auto& intervals = byChrom_[chrom];
+    // The first interval that ends after `start`; it overlaps when it starts before `end`.
+    const auto it = std::upper_bound(intervals.begin(), intervals.end(), start,
+                                     [](int64_t at, const std::pair<int64_t, int64_t>& interval) {
+                                         return at < interval.second;
+                                     });
+    return it != intervals.end() && it->first < end;
+}
