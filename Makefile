@@ -8,7 +8,8 @@ CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/d
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke lint install bench clean
+.PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke lint install bench clean \
+	deb pipelines
 
 deps-build:
 	@scripts/install-deps.sh build >&2
@@ -58,6 +59,25 @@ lint:
 	cd scripts/eslint && npx eslint --max-warnings 0 --stdin \
 	  --stdin-filename src/report/page.js < ../../src/report/page.js
 
+# The Debian package, built with Debian's hardening flags, then checked: lintian, and the
+# programs, manual pages and example run from the unpacked package.
+deb:
+	@scripts/install-deps.sh package
+	cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON -DREKUL_DEB=ON \
+	  -DREKUL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+	cmake --build build-deb -j $(JOBS)
+	rm -f build-deb/rekul_*.deb
+	cd build-deb && cpack -G DEB >/dev/null
+	scripts/check-deb.sh build-deb/rekul_*.deb
+
+# The CWL tools and the Snakemake wrapper run on the bundled example, their outputs compared
+# with the plain command line's.
+pipelines: build
+	@scripts/install-deps.sh pipelines
+	scripts/check-pipelines.sh build
+
 install: deps-build
 	$(CONFIGURE)
 	cmake --build build -j $(JOBS) --target rekul rekulo rekul-report
@@ -67,4 +87,4 @@ bench: build
 	./build/bench/scan_bench
 
 clean:
-	rm -rf build build-sanitize build-fuzz
+	rm -rf build build-sanitize build-fuzz build-deb

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build (`build`), the build and the tests (`test`, the
-# default), the browser test of the HTML report (`browser`), the fuzz targets (`fuzz`) or the
-# linter of the page's script (`lint`: Node.js and npm, which fetch ESLint) need, where the
-# machine lacks them.
+# default), the browser test of the HTML report (`browser`), the fuzz targets (`fuzz`), the
+# linter of the page's script (`lint`: Node.js and npm, which fetch ESLint), the Debian
+# package (`package`) or the pipeline routes (`pipelines`: cwltool, snakemake) need, where
+# the machine lacks them.
 set -euo pipefail
 case "${1:-test}" in
   build) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev) ;;
@@ -11,6 +12,10 @@ case "${1:-test}" in
     command -v node >/dev/null && command -v npm >/dev/null && exit 0
     packages=(nodejs npm) ;;
   fuzz) packages=(cmake make clang libclang-rt-dev pkg-config zlib1g-dev libhts-dev) ;;
+  # The Debian package and its checks; then the two pipeline routes.
+  package) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev dpkg-dev fakeroot lintian
+                     man-db) ;;
+  pipelines) packages=(cwltool snakemake) ;;
   # samtools, bedtools and tabix (bgzip): the references the genome tests compare with.
   *) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev libgtest-dev libbenchmark-dev
                groff-base samtools bedtools tabix) ;;

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Checks a built Debian package as a user would meet it: lintian finds no error and no
+# warning beyond those packaging/lintian-overrides lists with their reasons; the package
+# holds the three programs, their compressed manual pages, the copyright file and the
+# changelog, and depends on the libraries the programs link; unpacked, each program runs
+# from its installed path, `man -w` finds its page, and the bundled example gives the same
+# report as the build's program.
+#   scripts/check-deb.sh rekul_<version>_<arch>.deb
+set -euo pipefail
+deb=$1
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+fail() { echo "check-deb: $*" >&2; exit 1; }
+
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" || fail "lintian objects to $deb"
+
+contents=$(dpkg-deb -c "$deb")
+for path in usr/bin/rekul usr/bin/rekulo usr/bin/rekul-report \
+            usr/share/man/man1/rekul.1.gz usr/share/man/man1/rekulo.1.gz \
+            usr/share/man/man1/rekul-report.1.gz usr/share/doc/rekul/copyright \
+            usr/share/doc/rekul/changelog.Debian.gz; do
+  grep -q "\./$path\$" <<< "$contents" || fail "$deb lacks /$path"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libhts zlib1g libstdc++6; do
+  grep -q "$library" <<< "$depends" || fail "$deb does not depend on $library ($depends)"
+done
+
+dpkg-deb -x "$deb" "$root"
+version=$(dpkg-deb -f "$deb" Version)
+for program in rekul rekulo rekul-report; do
+  "$root/usr/bin/$program" --version | grep -qx "$program ${version%-*}" ||
+    fail "$program --version does not say ${version%-*}"
+  MANPATH="$root/usr/share/man" man -w "$program" | grep -q "^$root/usr/share/man/man1/$program.1.gz$" ||
+    fail "man -w $program does not find the installed page"
+done
+examples=$root/usr/share/doc/rekul/examples
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$root/usr/bin/rekul" --quiet "$examples/example.motifs" "$examples/example.fa" > "$root/installed.txt"
+cmp -s "$root/installed.txt" <("$here/build-deb/rekul" --quiet "$here/examples/example.motifs" \
+  "$here/examples/example.fa") || fail "the installed rekul gives another report on the example"
+grep -q '^>' "$root/installed.txt" || fail "the installed rekul found no module in the example"
+echo "check-deb: $(basename "$deb") passes lintian; its programs, pages and example run"

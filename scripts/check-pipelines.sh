@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The pipeline routes run as a pipeline author would run them, on the bundled genome
+# example, each compared with the plain command line's outputs (the `#` lines that name
+# paths aside): the CWL tools validated and run by cwltool without a container, and the
+# Snakemake wrapper run by its test Snakefile.
+#   scripts/check-pipelines.sh [build-dir]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+export PATH="$build:$PATH"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "check-pipelines: $*" >&2; exit 1; }
+rows() { grep -v '^# \(command\|background\|report\|stats\)' "$1"; }
+same() {  # what, expected, got
+  cmp -s <(rows "$2") <(rows "$3") || fail "$1 differs from the plain command line's"
+}
+
+# The plain command lines.
+example=$root/examples
+cp "$example/genome/peaks.bed" "$example/genome/genome.fa" "$work/"
+rekul --quiet --regions "$work/peaks.bed" --genome "$work/genome.fa" --genomic-background 5 \
+  --seed 1 --permutations 200 --threads 2 --stats "$work/stats.tsv" "$example/example.motifs" \
+  > "$work/report.txt" 2>/dev/null
+rekul-report --tsv --stats "$work/stats.tsv" "$work/report.txt" > "$work/modules.tsv"
+grep -q '^>' "$work/report.txt" || fail "the plain run found no module"
+
+# CWL: validation without fetching anything, then both tools on the example.
+for tool in rekul rekul-report; do
+  cwltool --quiet --validate "$root/workflows/cwl/$tool.cwl" >/dev/null ||
+    fail "$tool.cwl does not validate"
+done
+cwltool --quiet --no-container --outdir "$work/cwl" "$root/workflows/cwl/rekul.cwl" \
+  "$root/workflows/cwl/example-job.yml" >/dev/null 2>&1 || fail "rekul.cwl did not run"
+same "rekul.cwl's report" "$work/report.txt" "$work/cwl/report.txt"
+same "rekul.cwl's table" "$work/stats.tsv" "$work/cwl/stats.tsv"
+sed -e "s|path: ../../examples/genome/report.txt|path: $work/cwl/report.txt|" \
+    -e "s|path: ../../examples/genome/stats.tsv|path: $work/cwl/stats.tsv|" \
+    "$root/workflows/cwl/report-job.yml" > "$work/report-job.yml"
+cwltool --quiet --no-container --outdir "$work/cwl" "$root/workflows/cwl/rekul-report.cwl" \
+  "$work/report-job.yml" >/dev/null 2>&1 || fail "rekul-report.cwl did not run"
+same "rekul-report.cwl's rows" "$work/modules.tsv" "$work/cwl/modules.tsv"
+
+# Snakemake: the wrapper's own test, run in a folder of its own.
+snakemake --quiet --cores 2 -s "$root/workflows/snakemake/rekul/test/Snakefile" \
+  --directory "$work/snakemake" --wrapper-prefix "file://$root/workflows/snakemake/" \
+  >/dev/null 2>&1 || fail "the Snakemake wrapper's test did not run"
+same "the wrapper's report" "$work/report.txt" "$work/snakemake/out/report.txt"
+same "the wrapper's table" "$work/stats.tsv" "$work/snakemake/out/stats.tsv"
+echo "check-pipelines: the CWL tools and the Snakemake wrapper give the plain command line's outputs"
