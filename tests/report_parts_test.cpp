@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 
+#include "report/Coordinates.hpp"
 #include "report/ModuleFamilies.hpp"
 #include "report/MotifCatalog.hpp"
 #include "report/StatsTable.hpp"
@@ -83,7 +85,7 @@ TEST(SortedBed, ChromosomeThenStartNumericallyEachLineOnce) {
     EXPECT_EQ(none.str(), "");
 }
 
-TEST(BedScoreTest, TenTimesMinusLogTenOfProbabilityOrQ) {
+TEST(BedScoreTest, TenTimesMinusLogTenOfProbabilityFwerOrQ) {
     ReportModule module;
     const std::pair<double, int> cases[] = {
         {1, 0}, {0.5, 3}, {1e-5, 50}, {1e-99, 990}, {1e-101, 1000}, {0, 1000}, {std::nan(""), 0}};
@@ -91,8 +93,36 @@ TEST(BedScoreTest, TenTimesMinusLogTenOfProbabilityOrQ) {
         module.probability = p;
         EXPECT_EQ(bedScore(module), score) << p;
     }
+    // With a table: its fwer, or its q where the table has no fwer.
     ModuleSignificance row;
     row.q = 1e-3;
+    row.fwerValue = std::nan("");
     module.significance = &row;
     EXPECT_EQ(bedScore(module), 30);
+    row.fwerValue = 1e-2;
+    EXPECT_EQ(bedScore(module), 20);
+}
+
+// An ortholog group whose title names a region per species is placed on the reference
+// species' region, the first one, its chromosome without the species' prefix; a gene
+// named as bedtools getfasta -name -s names it is placed with no sequence file at all.
+TEST(GeneCoordinatesTest, OrthologGroupsOnTheReferenceAndGetfastaNamesWithoutAFile) {
+    const std::string reference(100, 'A'), other(120, 'C');
+    const std::string groups = testing::TempDir() + "groups.fa";
+    std::ofstream(groups) << ">blk0_hg19_chr11:1001-1100 danRer7_chr25:501-620(+)\n<" << reference
+                          << "\n<" << other << "\n";
+    std::ostringstream warnings;
+    const GeneCoordinates placed(groups, warnings);
+    const Placement hit = placed.place("blk0_hg19_chr11:1001-1100", 10, 19, '+');
+    EXPECT_EQ(hit.seqid, "chr11");
+    EXPECT_EQ(hit.start, 1010);
+    EXPECT_EQ(hit.end, 1020);
+    EXPECT_EQ(warnings.str(), "");
+    const GeneCoordinates none;
+    const Placement minus = none.place("peak7::chr2:200-300(-)", 0, 9, '+');
+    EXPECT_EQ(minus.seqid, "chr2");
+    EXPECT_EQ(minus.start, 290);
+    EXPECT_EQ(minus.end, 300);
+    EXPECT_EQ(minus.strand, '-');
+    EXPECT_EQ(none.place("plain_gene", 0, 9, '+').seqid, "plain_gene");
 }

@@ -3,13 +3,16 @@
 // the rules validators check, malformed reports are refused, and the page draws in Chromium.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <numeric>
+#include <random>
 #include <set>
 #include <sstream>
 
 #include "TestUtil.hpp"
+#include "common/Text.hpp"
 #include "report/Coordinates.hpp"
 
 namespace {
@@ -164,21 +167,44 @@ TEST(ReportForms, GffKeepsTheRulesValidatorsCheck) {
     RunResult gff = report({"--gff", "--fasta", kGolden + "four.fa", kGolden + "four.out"});
     ASSERT_EQ(gff.status, 0);
     EXPECT_EQ(gff.out.rfind("##gff-version 3\n", 0), 0u);
+    // Every sequence's extent is named before its features, and holds them.
+    std::map<std::string, std::pair<long, long>> regions;
+    std::istringstream lines(gff.out);
+    for (std::string line; std::getline(lines, line) && line.rfind("##", 0) == 0;) {
+        if (line.rfind("##sequence-region ", 0) != 0) continue;
+        std::istringstream words(line.substr(18));
+        std::string seqid;
+        long start = 0, end = 0;
+        if (words >> seqid >> start >> end) regions[seqid] = {start, end};
+    }
     std::set<std::string> ids;
     for (const auto& f : rows(gff.out)) {
         ASSERT_EQ(f.size(), 9u);
         EXPECT_GE(std::stol(f[3]), 1);
         EXPECT_LE(std::stol(f[3]), std::stol(f[4]));
+        ASSERT_TRUE(regions.count(f[0])) << f[0];
+        EXPECT_LE(regions[f[0]].first, std::stol(f[3]));
+        EXPECT_GE(regions[f[0]].second, std::stol(f[4]));
         std::string id = f[8].substr(3, f[8].find(';') - 3);
         EXPECT_TRUE(ids.insert(id).second) << id;
-        size_t parent = f[8].find("Parent=");
+        size_t parent = f[8].find(";crm=");
         if (f[2] == "TF_binding_site") {
             ASSERT_NE(parent, std::string::npos);
-            std::string p = f[8].substr(parent + 7, f[8].find(';', parent) - parent - 7);
-            EXPECT_TRUE(ids.count(p)) << p;  // the parent came before
+            std::string p = f[8].substr(parent + 5, f[8].find(';', parent + 1) - parent - 5);
+            EXPECT_TRUE(ids.count(p)) << p;  // its module instance came before
         } else {
-            EXPECT_EQ(f[2], "motif_module");
+            EXPECT_EQ(f[2], "CRM");  // SO:0000727, a module instance
         }
+    }
+    // GenomeTools' validator, with Sequence Ontology types, on the golden reports' GFF3.
+    if (std::system("command -v gt >/dev/null 2>&1") != 0) GTEST_SKIP() << "gt is not installed";
+    for (const char* name : {"four", "four.ortho"}) {
+        const std::string out = kGolden + name + ".out";
+        if (!std::filesystem::exists(out)) continue;
+        TempFile file(report({"--gff", out}).out, "report.gff3");
+        const RunResult checked =
+            runProgram("gt", {"gff3validator", "-typecheck", "so", file.path()});
+        EXPECT_EQ(checked.status, 0) << name << ": " << checked.out << checked.err;
     }
 }
 
@@ -441,4 +467,166 @@ TEST(ReportForms, EdgesTheWritersMustKeep) {
     RunResult placed = report({"--bed", "--fasta", fasta.path(), single.path()});
     EXPECT_EQ(rows(placed.out),
               (std::vector<std::vector<std::string>>{{"g1", "1", "9", "M1:g1", "3", "."}}));
+}
+
+// The figures as a reader of the paper gets them, read by the page itself at #self-check in
+// Chromium: tick labels on both axes of the volcano and the heatmap, a legend in every plot
+// and module drawing, no two text boxes overlapping in any of them, no number of the table
+// wrapping; and rekul-report --svg writes the same figures as files that Python's XML parser
+// reads, with the elements of the page's own.
+TEST(ReportFigures, FinishedInTheBrowserAndTheSameAsFiles) {
+    SKIP_WITHOUT_CHROMIUM();
+    TempFile background(
+        replaceAll("\n" + readFile(kExamples + "example.fa"), "\n>", "\n>bg_").substr(1), "bg.fa");
+    TempFile table("", "stats.tsv");
+    const RunResult run =
+        runProgram(REKUL_BIN, {"--quiet", "--seed", "2", "--background", background.path(),
+                               "--stats", table.path(), "--permutations", "50", "-g", "10",
+                               kExamples + "example.motifs", kExamples + "example.fa"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    TempFile out(run.out, "report.txt");
+    const std::vector<std::string> inputs{"--stats",  table.path(),
+                                          "--motifs", kExamples + "example.motifs",
+                                          "--fasta",  kExamples + "example.fa",
+                                          out.path()};
+    std::vector<std::string> html{"--html"};
+    html.insert(html.end(), inputs.begin(), inputs.end());
+    const std::string page = std::string(BUILD_DIR) + "/report-figures.html";
+    std::ofstream(page) << report(html).out;
+    const RunResult checked =
+        chromium(page + "#self-check", "chromium-profile-figures", "--dump-dom");
+    const std::string open = "<script type=\"application/json\" id=\"self-check\">";
+    const size_t from = checked.out.find(open);
+    ASSERT_NE(from, std::string::npos) << checked.err;
+    const std::string json = checked.out.substr(
+        from + open.size(), checked.out.find("</script>", from) - from - open.size());
+    // Each figure's entry: {"name":...,"xTicks":n,"yTicks":n,"legend":bool,"overlaps":[...]}.
+    auto field = [&](size_t at, const std::string& key) {
+        const size_t start = json.find("\"" + key + "\":", at) + key.size() + 3;
+        return json.substr(start, json.find_first_of(",}", start) - start);
+    };
+    std::map<std::string, size_t> figureAt;
+    for (size_t at = json.find("{\"name\":"); at != std::string::npos;
+         at = json.find("{\"name\":", at + 1))
+        figureAt[field(at, "name")] = at;
+    for (const char* plot : {"\"heatmap\"", "\"volcano\""}) {
+        ASSERT_TRUE(figureAt.count(plot)) << plot;
+        EXPECT_GT(std::stoi(field(figureAt[plot], "xTicks")), 1) << plot;
+        EXPECT_GT(std::stoi(field(figureAt[plot], "yTicks")), 1) << plot;
+    }
+    size_t drawings = 0;
+    for (const auto& [name, at] : figureAt) {
+        if (name.find("logo of") != std::string::npos) {
+            EXPECT_EQ(field(at, "yTicks"), "3") << name;  // 0, 1 and 2 bits
+            continue;
+        }
+        drawings += name.find("instances of module") != std::string::npos;
+        EXPECT_EQ(field(at, "legend"), "true") << name;
+        EXPECT_EQ(json.substr(json.find("\"overlaps\":", at), 13), "\"overlaps\":[]") << name;
+    }
+    EXPECT_GT(drawings, 0u);
+    EXPECT_NE(json.find("\"wrapped\":[]"), std::string::npos)
+        << json.substr(json.find("\"wrapped\""));
+    // A crowded page: 24 motifs of long names in 40 modules, drawn in a narrow window.
+    std::mt19937 random(4);
+    std::string crowded;
+    for (int m = 0; m < 40; ++m) {
+        std::vector<int> motifs(24);
+        std::iota(motifs.begin(), motifs.end(), 0);
+        std::shuffle(motifs.begin(), motifs.end(), random);
+        motifs.resize(3 + m % 4);
+        std::sort(motifs.begin(), motifs.end());
+        std::string header = ">", hits = "gene_with_a_rather_long_name_" + std::to_string(m) + "\n";
+        for (size_t k = 0; k < motifs.size(); ++k) {
+            const std::string name = "FACTOR_OF_LONG_NAME_" + std::to_string(motifs[k]);
+            header += name + "\t";
+            hits += "\t" + name + "\t" + std::to_string(10 + 30 * k) + "\t" +
+                    std::to_string(17 + 30 * k) + "\t+\t5\n";
+        }
+        crowded +=
+            header + "1," + std::to_string(m + 1) + "e-" + std::to_string(3 + m) + "\n" + hits;
+    }
+    TempFile crowdedReport(crowded, "crowded.txt");
+    const std::string crowdedPage = std::string(BUILD_DIR) + "/report-crowded.html";
+    std::ofstream(crowdedPage) << report({"--html", crowdedReport.path()}).out;
+    const std::string crowdedCheck =
+        chromium(crowdedPage + "#self-check", "chromium-profile-figures",
+                 "--window-size=520,900 --dump-dom")
+            .out;
+    ASSERT_NE(crowdedCheck.find(open), std::string::npos);
+    EXPECT_EQ(occurrences(crowdedCheck, "\"overlaps\":[]"),
+              occurrences(crowdedCheck, "\"overlaps\":"));
+    EXPECT_NE(crowdedCheck.find("\"wrapped\":[]"), std::string::npos);
+    // The same figures as files, one per plot and module.
+    TempFile folderHolder("", "unused");
+    const std::string folder =
+        std::filesystem::path(folderHolder.path()).parent_path().string() + "/svg";
+    std::vector<std::string> svg{"--svg", folder};
+    svg.insert(svg.end(), inputs.begin(), inputs.end());
+    ASSERT_EQ(report(svg).status, 0);
+    const size_t modules = rows(report({out.path()}).out).size() - 1;
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files.push_back(entry.path());
+    EXPECT_EQ(files.size(), modules + 3);
+    std::vector<std::string> parse{"-c",
+                                   "import sys, xml.etree.ElementTree as tree\n"
+                                   "for name in sys.argv[1:]: tree.parse(name)"};
+    parse.insert(parse.end(), files.begin(), files.end());
+    const RunResult parsed = runProgram("python3", parse);
+    EXPECT_EQ(parsed.status, 0) << parsed.err;
+    const std::string dom = chromiumDom(page, "chromium-profile-figures").out;
+    for (const char* plot : {"heatmap", "network", "volcano"}) {
+        const size_t at = dom.find(std::string("<svg id=\"") + plot + "\"");
+        const std::string inPage = dom.substr(at, dom.find("</svg>", at) - at);
+        const std::string inFile = readFile(folder + "/" + plot + ".svg");
+        for (const char* element : {"<rect", "<text", "<circle", "<line", "<path"})
+            EXPECT_EQ(occurrences(inFile, element), occurrences(inPage, element))
+                << plot << element;
+    }
+    // Without a browser, --svg says so and writes nothing.
+    const RunResult none = runProgram("env", {"REKUL_CHROMIUM=/bin/false", REKUL_REPORT_BIN,
+                                              "--svg", folder + "/none", out.path()});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("Error: "), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/none"));
+}
+
+// With the motif file, BED hit lines and GFF3 hits carry the factor name beside the matrix
+// id, and the GFF3 instances the table's values; BED scores follow fwer, as the track says.
+TEST(ReportForms, FilesCarryFactorNamesAndTheTablesValues) {
+    TempFile background(
+        replaceAll("\n" + readFile(kExamples + "example.fa"), "\n>", "\n>bg_").substr(1), "bg.fa");
+    TempFile table("", "stats.tsv");
+    const RunResult run =
+        runProgram(REKUL_BIN, {"--quiet", "--seed", "2", "--background", background.path(),
+                               "--stats", table.path(), "--permutations", "20",
+                               kExamples + "example.motifs", kExamples + "example.fa"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    TempFile out(run.out, "report.txt");
+    const std::string bed = report({"--bed", "--hits", "--motifs", kExamples + "example.motifs",
+                                    "--stats", table.path(), out.path()})
+                                .out;
+    EXPECT_NE(bed.find("score: min(1000, -10 log10 fwer)"), std::string::npos);
+    const auto stats = rows(readFile(table.path()));
+    const double fwer = std::stod(stats[1][13]);
+    const auto lines = rows(bed);
+    ASSERT_FALSE(lines.empty());
+    for (const auto& f : lines) {
+        const std::string motif = f[3].substr(f[3].rfind(':') + 1);
+        EXPECT_TRUE(motif == "M0001_GATA_01" || motif == "M0002_CREB_01" ||
+                    motif == "M0003_HOX_01" || motif == "M0004_EBOX_01")
+            << f[3];
+        if (f[3].rfind("M1:", 0) != 0) continue;
+        EXPECT_EQ(std::stoi(f[4]),
+                  std::min(1000, static_cast<int>(std::lround(-10 * std::log10(fwer)))));
+    }
+    const std::string gff = report({"--gff", "--motifs", kExamples + "example.motifs", "--stats",
+                                    table.path(), out.path()})
+                                .out;
+    EXPECT_NE(gff.find("\tCRM\t"), std::string::npos);
+    EXPECT_NE(gff.find(";factors=GATA_01,CREB_01,HOX_01,EBOX_01;"), std::string::npos);
+    EXPECT_NE(gff.find(";fwer=" + stats[1][13]), std::string::npos);
+    EXPECT_NE(gff.find(";q_value=" + stats[1][12]), std::string::npos);
+    EXPECT_NE(gff.find(";Name=M0001_GATA_01;"), std::string::npos);
 }

@@ -125,6 +125,13 @@ const char* const kHelpClosing =
 motif modules listed in this program's documentation. Please send questions
 and bug reports through the project's issue tracker.
 
+Inputs as read today: the motif file holds matrices in the format above or
+in that of JASPAR (four rows of counts, bracketed or not), MEME or TRANSFAC,
+recognised by its content; a score is the natural-log log-odds of the
+matrix against the base composition. Either file may be gzip-compressed, and
+- reads one of them from standard input. rekul also reads --regions of a
+--genome in place of the sequence file.
+
 Long options:
 --help           print this documentation and stop (as -h)
 --version        print the program's name and version and stop

@@ -58,11 +58,20 @@ std::optional<TitleRegion> regionOfName(const std::string& gene) {
 
 }  // namespace
 
-std::optional<TitleRegion> regionInTitle(const std::string& title) {
+std::optional<TitleRegion> regionInTitle(const std::string& title, bool group) {
     std::vector<std::string> all =
         splitWords(!title.empty() && title[0] == '>' ? title.substr(1) : title);
     if (all.empty()) return std::nullopt;
     std::optional<TitleRegion> region;
+    if (group) {
+        // An ortholog group names a region per species, the reference species first, its
+        // chromosome after the species' own prefix (hg19_chr11): the reference's region.
+        for (size_t i = 0; i < all.size() && !region; ++i) region = regionInWord(all[i]);
+        if (region)
+            if (const size_t at = region->chrom.find("_chr"); at != std::string::npos)
+                region->chrom = region->chrom.substr(at + 1);
+        return region;
+    }
     for (size_t i = 1; i < all.size() && !region; ++i) region = regionInWord(all[i]);
     if (!region) region = regionInWord(all[0]);
     if (!region) return std::nullopt;
@@ -98,16 +107,17 @@ GeneCoordinates::GeneCoordinates(const std::string& fastaPath, std::ostream& war
             }
             body.push_back(line);
         }
-        addGene(title, titleLine, static_cast<int64_t>(splitSpecies(body).front().size()),
+        const bool group = !body.empty() && !body.front().empty() && body.front()[0] == '<';
+        addGene(title, titleLine, static_cast<int64_t>(splitSpecies(body).front().size()), group,
                 warnings);
         if (haveTitle) title = line;
         titleLine = reader.lineNumber();
     }
 }
 
-void GeneCoordinates::addGene(const std::string& title, long titleLine, int64_t length,
+void GeneCoordinates::addGene(const std::string& title, long titleLine, int64_t length, bool group,
                               std::ostream& warnings) {
-    Gene gene{length, regionInTitle(title), titleLine};
+    Gene gene{length, regionInTitle(title, group), titleLine};
     if (gene.region) {
         TitleRegion& region = *gene.region;
         if (region.end - region.start == length) {

@@ -22,8 +22,9 @@ struct TitleRegion {
     bool minus = false;
 };
 
-// The region stated in a title line (with or without its '>'), if any.
-std::optional<TitleRegion> regionInTitle(const std::string& title);
+// The region stated in a title line (with or without its '>'), if any; for an ortholog
+// `group`, the reference species' region, the first the title names.
+std::optional<TitleRegion> regionInTitle(const std::string& title, bool group = false);
 
 // Where a stretch of a gene lies: sequence name, 0-based start, exclusive end, strand.
 struct Placement {
@@ -59,7 +60,8 @@ class GeneCoordinates {
     static Placement onRegion(const TitleRegion& region, int64_t length, int64_t start, int64_t end,
                               char strand);
     // Refuses a name given twice.
-    void addGene(const std::string& title, long titleLine, int64_t length, std::ostream& warnings);
+    void addGene(const std::string& title, long titleLine, int64_t length, bool group,
+                 std::ostream& warnings);
 
     std::unordered_map<std::string, Gene> genes_;
     bool warned_ = false;

@@ -13,9 +13,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <new>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "common/LineReader.hpp"
@@ -24,12 +26,13 @@
 #include "report/Html.hpp"
 #include "report/ModuleFamilies.hpp"
 #include "report/StatsTable.hpp"
+#include "report/SvgExport.hpp"
 #include "report/Writers.hpp"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: rekul-report [--tsv | --hits | --bed | --bedpe | --gff | --html]\n"
+    "Usage: rekul-report [--tsv | --hits | --bed | --bedpe | --gff | --html | --svg DIR]\n"
     "                    [--fasta SEQFILE] [--motifs MOTIFFILE] [--closed]\n"
     "                    [--sort probability] [--html-instances N] [--html-modules N]\n"
     "                    [--motif-stats TABLE]\n"
@@ -88,6 +91,11 @@ BED, the page's footer.
                    from a run with a background)
 --sort p_value, --sort q_value, --sort fwer
                    with --stats: modules by increasing p, q or fwer
+--svg DIR          the page's figures as SVG files in DIR: heatmap.svg, network.svg,
+                   volcano.svg (with --stats) and M1.svg, M2.svg, ... (each module's
+                   drawing), as the page's SVG buttons save them. The page's own script
+                   draws them in a headless Chromium (chromium on the PATH, or the program
+                   REKUL_CHROMIUM names), so that files and page are one drawing
 --motif-stats FILE with --html: the single-motif table of rekul --motif-stats, sortable,
                    at the top of the page
 --html-instances N instances drawn per module in the page (default 20)
@@ -105,6 +113,7 @@ enum class SortKey { None, Probability, PValue, QValue, Fwer };
 struct Options {
     OutputForm form = OutputForm::Tsv;
     std::string report = "-", fasta, stats, motifs, motifStats;
+    std::string svgFolder;  // --svg: the page's figures as files there, not the page
     bool closed = false;
     SortKey sort = SortKey::None;
     double maxQ = 0, maxFwer = 0, maxParts = 0;
@@ -172,7 +181,8 @@ Options parseOptions(int argc, char** argv) {
         kMotifs,
         kClosed,
         kMaxParts,
-        kMotifStats
+        kMotifStats,
+        kSvg
     };
     const option table[] = {{"tsv", no_argument, nullptr, kTsv},
                             {"hits", no_argument, nullptr, kHits},
@@ -193,6 +203,7 @@ Options parseOptions(int argc, char** argv) {
                             {"closed", no_argument, nullptr, kClosed},
                             {"max-parts-p", required_argument, nullptr, kMaxParts},
                             {"motif-stats", required_argument, nullptr, kMotifStats},
+                            {"svg", required_argument, nullptr, kSvg},
                             {nullptr, 0, nullptr, 0}};
     Options options;
     int forms = 0;
@@ -211,6 +222,12 @@ Options parseOptions(int argc, char** argv) {
                                : option == kBedpe ? OutputForm::Bedpe
                                : option == kGff   ? OutputForm::Gff
                                                   : OutputForm::Html;
+                break;
+            case kSvg:
+                ++forms;
+                options.form = OutputForm::Html;
+                options.svgFolder = optarg;
+                if (options.svgFolder.empty()) usageError("Error: --svg takes a folder");
                 break;
             case kMotifs:
                 options.motifs = optarg;
@@ -259,7 +276,8 @@ Options parseOptions(int argc, char** argv) {
                 die(kUsage);
         }
     }
-    if (forms > 1) usageError("Error: choose one of --tsv, --bed, --bedpe, --gff and --html");
+    if (forms > 1)
+        usageError("Error: choose one of --tsv, --bed, --bedpe, --gff, --html and --svg");
     if (hits) {
         if (forms == 0)
             options.form = OutputForm::Hits;
@@ -399,6 +417,23 @@ std::vector<std::string> provenance(const Options& options, int argc, char** arg
 
 // BED readers (bedtools among them) skip lines that start with '#', "track" or "browser": a
 // gene placed by its name that starts so would lose its lines without a word.
+// The extent of every sequence that the module's features lie on: the whole gene where its
+// length is known and it is not placed on a chromosome, else the span of the features.
+void addExtents(const ReportModule& module, const GeneCoordinates& coordinates,
+                std::map<std::string, std::pair<int64_t, int64_t>>& extents) {
+    for (const ReportInstance& instance : module.instances)
+        for (const ReportHit& hit : instance.hits) {
+            const Placement place =
+                coordinates.place(instance.gene, hit.start, hit.end, hit.strand);
+            int64_t from = place.start, to = place.end;
+            const auto length = coordinates.length(instance.gene);
+            if (length && !coordinates.region(instance.gene)) from = 0, to = *length;
+            const auto [it, added] = extents.emplace(place.seqid, std::make_pair(from, to));
+            if (!added)
+                it->second = {std::min(it->second.first, from), std::max(it->second.second, to)};
+        }
+}
+
 void refuseSkippedBedLines(const ReportModule& module, const GeneCoordinates& coordinates) {
     for (const ReportInstance& instance : module.instances) {
         const Placement place = coordinates.place(instance.gene, 0, 0, '.');
@@ -478,13 +513,20 @@ int reportMain(int argc, char** argv) {
                 " comes from a run without --permutations");
     }
     const FormContext context{*coordinates, options.motifs.empty() ? nullptr : motifs.get(),
-                              stats != nullptr, provenance(options, argc, argv, stats.get())};
+                              stats != nullptr,
+                              !stats             ? "probability"
+                              : stats->hasFwer() ? "fwer"
+                                                 : "q value",
+                              provenance(options, argc, argv, stats.get())};
     // The report is read twice where something must be known before the first line is
     // written: every module's motifs and genes (--closed), that the statistics table belongs
     // to this report, and that no gene begins a line that BED readers skip.
     const bool bedLines = options.form == OutputForm::BedInstances ||
                           options.form == OutputForm::BedHits || options.form == OutputForm::Bedpe;
-    const bool twice = options.closed || stats || bedLines;
+    // GFF3 names every sequence's extent before its first feature.
+    const bool gff = options.form == OutputForm::Gff;
+    const bool twice = options.closed || stats || bedLines || gff;
+    std::map<std::string, std::pair<int64_t, int64_t>> extents;
     const SpooledInput input(options.report, twice);
     std::unique_ptr<ModuleFamilies> families;
     if (options.closed) families = std::make_unique<ModuleFamilies>();
@@ -495,6 +537,7 @@ int reportMain(int argc, char** argv) {
         while (first.next(module)) {
             if (families) families->add(module);
             if (bedLines) refuseSkippedBedLines(module, *coordinates);
+            if (gff) addExtents(module, *coordinates, extents);
             seen.add(module);
         }
         if (families) families->resolve();
@@ -513,6 +556,12 @@ int reportMain(int argc, char** argv) {
             page.add(module, sortValue(options.sort, module));
         }
         if (!options.motifs.empty()) seen.warnMissing(*motifs, options.motifs);
+        if (!options.svgFolder.empty()) {
+            std::ostringstream text;
+            page.write(text, "Motif modules", context.provenance);
+            writeSvgFiles(text.str(), options.svgFolder);
+            return 0;
+        }
         page.write(out, "Motif modules", context.provenance);
         finish(out);
         return 0;
@@ -524,7 +573,7 @@ int reportMain(int argc, char** argv) {
     const bool bed =
         options.form == OutputForm::BedInstances || options.form == OutputForm::BedHits;
     const std::string header = formHeader(options.form, context);
-    if (!bed) out << header;
+    if (!bed) out << header << (gff ? gffSequenceRegions(extents) : "");
     if (!stats) more = source.next(module);
     std::vector<ReportModule> modules;
     if (options.sort != SortKey::None) {

@@ -81,7 +81,15 @@ std::string bedPlace(const Placement& place) {
     return place.seqid + '\t' + std::to_string(place.start) + '\t' + std::to_string(place.end);
 }
 
-std::string bedRows(const ReportModule& module, const GeneCoordinates& coordinates, bool hits) {
+// A motif as BED and GFF3 name it: with its factor name (MA0205.1_Trl) where the motif file
+// gives one, so that the name stays unique.
+std::string motifName(const std::string& motif, const MotifCatalog* motifs) {
+    const MotifDetails* details = motifs ? motifs->find(motif) : nullptr;
+    return details && !details->label.empty() ? motif + "_" + details->label : motif;
+}
+
+std::string bedRows(const ReportModule& module, const FormContext& context, bool hits) {
+    const GeneCoordinates& coordinates = context.coordinates;
     std::string out;
     const std::string score = std::to_string(bedScore(module));
     for (const ReportInstance& instance : module.instances) {
@@ -94,8 +102,8 @@ std::string bedRows(const ReportModule& module, const GeneCoordinates& coordinat
         }
         for (const ReportHit& hit : instance.hits) {
             Placement place = coordinates.place(instance.gene, hit.start, hit.end, hit.strand);
-            out += bedPlace(place) + '\t' + name + ':' + hit.motif + '\t' + score + '\t' +
-                   place.strand + '\n';
+            out += bedPlace(place) + '\t' + name + ':' + motifName(hit.motif, context.motifs) +
+                   '\t' + score + '\t' + place.strand + '\n';
         }
     }
     return out;
@@ -125,22 +133,47 @@ std::string gffLine(const Placement& place, const char* type, const std::string&
            attributes + '\n';
 }
 
-std::string gffRows(const ReportModule& module, const GeneCoordinates& coordinates) {
-    std::string out, motifs;
-    for (const std::string& motif : module.motifs)
+// The statistics of a module as GFF3 attributes: those the table holds.
+std::string gffStatistics(const ReportModule& module) {
+    const ModuleSignificance* s = module.significance;
+    if (s == nullptr) return "";
+    std::string out;
+    for (const auto& [key, value] :
+         {std::pair<const char*, const std::string*>{"p_value", &s->pValue},
+          {"q_value", &s->qValue},
+          {"fwer", &s->fwer},
+          {"fdr", &s->fdr}})
+        if (!value->empty()) out.append(";").append(key).append("=").append(gffValue(*value));
+    return out;
+}
+
+// A CRM (SO:0000727) per instance and a TF_binding_site (SO:0000235) per hit, tied to its
+// CRM by the attribute crm: the Sequence Ontology says that a CRM has TF binding sites as
+// parts but not that a site is part of a CRM, and validators (gt gff3validator -typecheck
+// so) accept a Parent only along part_of.
+std::string gffRows(const ReportModule& module, const FormContext& context) {
+    const GeneCoordinates& coordinates = context.coordinates;
+    std::string out, motifs, factors;
+    for (const std::string& motif : module.motifs) {
         motifs.append(motifs.empty() ? "" : ",").append(gffValue(motif));
+        const MotifDetails* details = context.motifs ? context.motifs->find(motif) : nullptr;
+        factors.append(factors.empty() ? "" : ",").append(gffValue(details ? details->label : ""));
+    }
+    const std::string statistics = gffStatistics(module);
     for (size_t i = 0; i < module.instances.size(); ++i) {
         const ReportInstance& instance = module.instances[i];
         const std::string id = module.id() + '.' + std::to_string(i + 1);
         auto [first, last] = span(instance);
-        out += gffLine(coordinates.place(instance.gene, first, last, '.'), "motif_module", ".",
+        out += gffLine(coordinates.place(instance.gene, first, last, '.'), "CRM", ".",
                        "ID=" + id + ";Name=" + module.id() + ";module=" + module.id() +
-                           ";motifs=" + motifs + ";probability=" + module.probabilityText);
+                           ";motifs=" + motifs + (context.motifs ? ";factors=" + factors : "") +
+                           ";probability=" + module.probabilityText + statistics);
         for (size_t h = 0; h < instance.hits.size(); ++h) {
             const ReportHit& hit = instance.hits[h];
             out += gffLine(coordinates.place(instance.gene, hit.start, hit.end, hit.strand),
                            "TF_binding_site", hit.score,
-                           "ID=" + id + '.' + std::to_string(h + 1) + ";Parent=" + id +
+                           "ID=" + id + '.' + std::to_string(h + 1) + ";crm=" + id +
+                               ";Name=" + gffValue(motifName(hit.motif, context.motifs)) +
                                ";module=" + module.id() + ";motif=" + gffValue(hit.motif) +
                                ";score=" + hit.score);
         }
@@ -166,10 +199,21 @@ std::string gffValue(const std::string& text) {
 }
 
 int bedScore(const ReportModule& module) {
-    const double x = module.significance ? module.significance->q : module.probability;
+    const ModuleSignificance* s = module.significance;
+    const double x = s == nullptr               ? module.probability
+                     : std::isnan(s->fwerValue) ? s->q
+                                                : s->fwerValue;
     if (std::isnan(x)) return 0;
     if (x <= 0) return 1000;
     return static_cast<int>(std::clamp(std::round(-10 * std::log10(x)), 0.0, 1000.0));
+}
+
+std::string gffSequenceRegions(const std::map<std::string, std::pair<int64_t, int64_t>>& extents) {
+    std::string out;
+    for (const auto& [seqid, extent] : extents)
+        out += "##sequence-region " + gffSeqid(seqid) + ' ' + std::to_string(extent.first + 1) +
+               ' ' + std::to_string(extent.second) + '\n';
+    return out;
 }
 
 void writeSortedBed(std::ostream& out, const std::string& lines) {
@@ -214,6 +258,7 @@ std::string formHeader(OutputForm form, const FormContext& context) {
             std::string description = context.provenance.empty() ? "" : context.provenance[0];
             for (size_t i = 1; i < context.provenance.size() && i < 2; ++i)
                 description.append("; ").append(context.provenance[i]);
+            description.append("; score: min(1000, -10 log10 " + context.scoreMeasure + ")");
             std::replace(description.begin(), description.end(), '"', '\'');
             std::string out = "track name=rekul-modules description=\"" + description + "\"\n";
             for (size_t i = 2; i < context.provenance.size(); ++i)
@@ -241,13 +286,13 @@ std::string formatModuleAs(OutputForm form, const ReportModule& module,
         case OutputForm::Hits:
             return hitRows(module);
         case OutputForm::BedInstances:
-            return bedRows(module, context.coordinates, false);
+            return bedRows(module, context, false);
         case OutputForm::BedHits:
-            return bedRows(module, context.coordinates, true);
+            return bedRows(module, context, true);
         case OutputForm::Bedpe:
             return bedpeRows(module, context.coordinates);
         case OutputForm::Gff:
-            return gffRows(module, context.coordinates);
+            return gffRows(module, context);
         case OutputForm::Html:
             break;
     }

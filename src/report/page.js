@@ -141,6 +141,88 @@ function shortLabel(text, limit) {
   return text.length <= limit ? text : text.slice(0, limit - 1) + "\u2026";
 }
 
+// ---- Numbers as figures show them: 3 significant digits, and a x 10^n form (superscript
+// digits) below 0.001 and from 100,000 up, so that no number runs long or wraps.
+const superscripts = { "-": "\u207B", 0: "\u2070", 1: "\u00B9", 2: "\u00B2", 3: "\u00B3", 4: "\u2074",
+  5: "\u2075", 6: "\u2076", 7: "\u2077", 8: "\u2078", 9: "\u2079" };
+function formatNumber(value) {
+  if (value === null || value === undefined || value === "") return "";
+  if (value === "inf" || value === Infinity) return "\u221E";
+  if (typeof value === "string") {
+    if (isNaN(Number(value))) return value;
+    value = Number(value);
+  }
+  if (value === 0) return "0";
+  const magnitude = Math.abs(value);
+  if (magnitude >= 1e-3 && magnitude < 1e5) return String(Number(value.toPrecision(3)));
+  const parts = value.toExponential(2).split("e");
+  const mantissa = parts[0].replace(/\.?0+$/, "");
+  const exponent = String(Number(parts[1])).split("").map(function (c) { return superscripts[c]; }).join("");
+  return (mantissa === "1" ? "" : mantissa + "\u00D7") + "10" + exponent;
+}
+
+// Round tick values (1, 2 or 5 times a power of ten) from low to high, about `count` of them.
+function niceTicks(low, high, count) {
+  const span = high - low;
+  if (!(span > 0)) return [low];
+  const raw = span / Math.max(1, count);
+  const power = Math.pow(10, Math.floor(Math.log10(raw)));
+  let step = 10 * power;
+  [1, 2, 5].some(function (m) {
+    if (m * power >= raw) {
+      step = m * power;
+      return true;
+    }
+    return false;
+  });
+  const out = [];
+  for (let v = Math.ceil(low / step) * step; v <= high + step * 1e-9; v += step)
+    out.push(Math.abs(v) < step * 1e-9 ? 0 : Number(v.toPrecision(12)));
+  return out;
+}
+
+// The width of a text in the page's 11px sans-serif (10px for ticks), near enough to keep
+// labels apart: 0.6 of the font size per character.
+function textWidth(text, size) {
+  return 0.6 * (size || 11) * String(text).length;
+}
+
+// An axis of tick marks and labels, in a group of class `axis-x` or `axis-y`; a label that
+// would run into the one before it is left out (its tick mark stays).
+function drawAxis(svg, horizontal, values, place, across, format) {
+  const axis = svgElement("g", { class: horizontal ? "axis-x" : "axis-y" });
+  let lastEnd = -Infinity;
+  values.forEach(function (value) {
+    const at = place(value), label = format(value);
+    if (horizontal) {
+      axis.appendChild(svgElement("line", { x1: at, x2: at, y1: across, y2: across + 4, stroke: "#999" }));
+      const half = textWidth(label, 10) / 2;
+      if (at - half < lastEnd + 3) return;
+      lastEnd = at + half;
+      axis.appendChild(svgText({ x: at, y: across + 14, "text-anchor": "middle", class: "tick" }, label));
+    } else {
+      axis.appendChild(svgElement("line", { x1: across - 4, x2: across, y1: at, y2: at, stroke: "#999" }));
+      if (lastEnd !== -Infinity && Math.abs(at - lastEnd) < 12) return;
+      lastEnd = at;
+      axis.appendChild(svgText({ x: across - 6, y: at + 3.5, "text-anchor": "end", class: "tick" }, label));
+    }
+  });
+  svg.appendChild(axis);
+  return axis;
+}
+
+// A legend inside a figure: one row per item, a swatch (a drawn element) and its text.
+function drawLegend(svg, x, y, items) {
+  const legend = svgElement("g", { class: "legend" });
+  items.forEach(function (item, i) {
+    const swatch = item.swatch(x + 6, y + i * 16);
+    legend.appendChild(swatch);
+    legend.appendChild(svgText({ x: x + 16, y: y + i * 16 + 4 }, item.text));
+  });
+  svg.appendChild(legend);
+  return legend;
+}
+
 // The stretch of an instance to draw: the whole gene where its length is known, else the
 // span of its hits with a margin.
 function stretch(instance) {
@@ -154,36 +236,63 @@ function stretch(instance) {
   return [Math.max(0, from - pad), to + pad];
 }
 
+// A gene name in lines of at most `width` letters (at most `lines` of them, the last cut
+// with an ellipsis); the whole name is the text's tooltip.
+function wrappedName(x, y, name, width, lines) {
+  const text = titled(svgText({ x: x, y: y }, ""), name);
+  for (let line = 0; line < lines && line * width < name.length; ++line) {
+    let part = name.slice(line * width, (line + 1) * width);
+    if (line === lines - 1 && name.length > (line + 1) * width) part = part.slice(0, width - 1) + "\u2026";
+    const span = svgElement("tspan", { x: x, dy: line === 0 ? 0 : 12 });
+    span.textContent = part;
+    text.appendChild(span);
+  }
+  return text;
+}
+
 // One row per instance on one scale for the module (letters per pixel): the gene as a line
-// with its axis below, forward hits above it, reverse hits below.
+// with its axis below, forward hits above it, reverse hits below; the motifs' legend on top.
 function drawModule(module) {
-  const rowHeight = 62, labelWidth = 180, lineWidth = 720, labelChars = 26;
+  const rowHeight = 62, labelWidth = 200, lineWidth = 720, labelChars = 26, legendHeight = 22;
   const svg = svgElement("svg", {
-    width: labelWidth + lineWidth + 40, height: module.shown.length * rowHeight + 10,
+    width: labelWidth + lineWidth + 40, height: module.shown.length * rowHeight + 10 + legendHeight,
     role: "img", "aria-label": "instances of module " + module.id });
   const defs = svgElement("defs", {});
   svg.appendChild(defs);
   const fills = module.motifs.map(function (name, k) { return fillOf(styleIndex(module, k), defs); });
+  const legend = svgElement("g", { class: "legend" });
+  let legendX = 4;
+  module.motifs.forEach(function (name, k) {
+    legend.appendChild(svgElement("rect", { x: legendX, y: 4, width: 12, height: 12, fill: fills[k], stroke: "#333",
+      "stroke-width": 0.5 }));
+    const text = motifTitle(module, k);
+    legend.appendChild(svgText({ x: legendX + 16, y: 14 }, text));
+    legendX += 16 + textWidth(text) + 14;
+  });
+  svg.appendChild(legend);
+  svg.setAttribute("width", Math.max(labelWidth + lineWidth + 40, legendX));
   const stretches = module.shown.map(stretch);
   let longest = 1;
   stretches.forEach(function (s) { longest = Math.max(longest, s[1] - s[0]); });
   const scale = lineWidth / longest;
   module.shown.forEach(function (instance, row) {
-    const y = row * rowHeight + 24;
+    const y = legendHeight + row * rowHeight + 24;
     const from = stretches[row][0], to = stretches[row][1];
     const x = function (p) { return labelWidth + (p - from) * scale; };
-    svg.appendChild(titled(svgText({ x: 4, y: y + 4 }, shortLabel(instance.gene, labelChars)),
-      instance.gene + (instance.region === null ? "" : " " + instance.region[0] + " (" +
-        (instance.region[2] ? "minus" : "plus") + " strand)")));
+    svg.appendChild(wrappedName(4, y - 4, instance.gene, labelChars, 2));
+    if (instance.region !== null)
+      svg.appendChild(svgText({ x: 4, y: y + 31, class: "note" }, instance.region[0] + " (" +
+        (instance.region[2] ? "minus" : "plus") + " strand)"));
     svg.appendChild(svgElement("line", { x1: x(from), x2: x(to), y1: y, y2: y, stroke: "#999" }));
-    const axis = svgElement("g", { class: "axis", fill: "#666" });
+    const axis = svgElement("g", { class: "axis-x", fill: "#666" });
+    let lastEnd = -Infinity;
     ticks(instance, from, to).forEach(function (p) {
       axis.appendChild(svgElement("line", { x1: x(p), x2: x(p), y1: y + 17, y2: y + 21, stroke: "#999" }));
-      axis.appendChild(svgText({ x: x(p), y: y + 31, "text-anchor": "middle", class: "tick" },
-        genomic(instance, p).toLocaleString("en-US")));
+      const label = genomic(instance, p).toLocaleString("en-US"), half = textWidth(label, 10) / 2;
+      if (x(p) - half < lastEnd + 4 || x(p) + half > labelWidth + lineWidth + 38) return;
+      lastEnd = x(p) + half;
+      axis.appendChild(svgText({ x: x(p), y: y + 31, "text-anchor": "middle", class: "tick" }, label));
     });
-    if (instance.region !== null)
-      axis.appendChild(svgText({ x: x(to) + 4, y: y + 31 }, instance.region[0]));
     svg.appendChild(axis);
     instance.hits.forEach(function (hit) {
       const k = hit[3];
@@ -202,12 +311,13 @@ function drawModule(module) {
 const letterColours = { A: "#109648", C: "#255C99", G: "#F7B32B", T: "#D62839" };
 function drawLogo(name) {
   const columns = data.logos[name];
-  const columnWidth = 14, bitHeight = 30, top = 4;
-  const svg = svgElement("svg", { width: columns.length * columnWidth + 30, height: 2 * bitHeight + 20,
+  const columnWidth = 14, bitHeight = 30, top = 6, left = 34;
+  const svg = svgElement("svg", { width: columns.length * columnWidth + left + 6, height: 2 * bitHeight + 14,
     class: "logo", role: "img", "aria-label": "logo of " + name });
-  svg.appendChild(svgElement("line", { x1: 24, x2: 24, y1: top, y2: top + 2 * bitHeight, stroke: "#999" }));
-  svg.appendChild(svgText({ x: 20, y: top + 8, "text-anchor": "end" }, "2"));
-  svg.appendChild(svgText({ x: 20, y: top + 2 * bitHeight, "text-anchor": "end" }, "0"));
+  svg.appendChild(svgElement("line", { x1: left - 2, x2: left - 2, y1: top, y2: top + 2 * bitHeight, stroke: "#999" }));
+  drawAxis(svg, false, [2, 1, 0], function (bits) { return top + (2 - bits) * bitHeight; }, left - 2, String);
+  svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(9," + (top + bitHeight) + ") rotate(-90)",
+    "text-anchor": "middle", class: "tick" }, "bits"));
   columns.forEach(function (heights, i) {
     const order = [0, 1, 2, 3].sort(function (a, b) { return heights[a] - heights[b]; });
     let base = top + 2 * bitHeight;
@@ -216,7 +326,7 @@ function drawLogo(name) {
       if (h < 0.5) return;
       // A 20px sans-serif capital is about 14.4px tall and 13px wide.
       const letter = svgText({ x: 0, y: 0, fill: letterColours["ACGT"[b]], "data-bits": heights[b],
-        transform: "translate(" + (26 + i * columnWidth) + "," + base + ") scale(" + (columnWidth / 13.5) +
+        transform: "translate(" + (left + i * columnWidth) + "," + base + ") scale(" + (columnWidth / 13.5) +
           "," + (h / 14.4) + ")", style: "font: bold 20px sans-serif" }, "ACGT"[b]);
       svg.appendChild(letter);
       base -= h;
@@ -227,7 +337,7 @@ function drawLogo(name) {
 
 // ---- The module views, each sub-module under the largest module on the page that holds
 // its motifs.
-function legend(module) {
+function motifLegend(module) {
   const paragraph = document.createElement("div");
   paragraph.className = "legend";
   module.motifs.forEach(function (motif, k) {
@@ -253,7 +363,8 @@ function view(module) {
   details.id = module.id;
   const summary = document.createElement("summary");
   summary.textContent = module.id + ": " + module.motifs.map(function (n, k) { return motifTitle(module, k); }).join(", ") +
-    " (" + module.instances + " instances in " + module.genes + " genes, probability " + module.pt + ")";
+    " (" + module.instances + " instances in " + module.genes + " genes, probability " +
+    formatNumber(module.p === null ? module.pt : module.p) + ")";
   details.appendChild(summary);
   const note = document.createElement("p");
   note.className = "note";
@@ -267,9 +378,11 @@ function view(module) {
     if (!details.open || details.querySelector(":scope > .drawing")) return;
     const drawing = document.createElement("div");
     drawing.className = "drawing";
-    drawing.appendChild(legend(module));
+    drawing.appendChild(motifLegend(module));
     drawing.appendChild(note);
-    drawing.appendChild(drawModule(module));
+    const figure = drawModule(module);
+    drawing.appendChild(exportButtons(module.id, function () { return figure; }));
+    drawing.appendChild(figure);
     details.insertBefore(drawing, summary.nextSibling);
   };
   details.addEventListener("toggle", draw);
@@ -322,6 +435,15 @@ function moduleLink(id) {
 }
 
 // ---- The table, sortable by its headings.
+// A cell of a number as the figures write it, the table's own text as its tooltip.
+function numberCell(row, value, text) {
+  const cell = row.insertCell();
+  cell.className = "number";
+  cell.textContent = formatNumber(value);
+  if (text !== undefined && String(text) !== cell.textContent) cell.title = text;
+  return cell;
+}
+
 function renderTable(order) {
   const body = document.querySelector("#modules tbody");
   body.textContent = "";
@@ -334,13 +456,11 @@ function renderTable(order) {
       cell.className = "number";
       cell.textContent = value;
     });
-    const probability = row.insertCell();
-    probability.className = "number";
-    probability.textContent = module.pt;
+    numberCell(row, module.p === null ? module.pt : module.p, module.pt);
     statColumns.forEach(function (column) {
-      const cell = row.insertCell();
-      cell.className = "number";
-      cell.textContent = module.st[column[2] === null ? column[0] : column[2]];
+      const text = module.st[column[2] === null ? column[0] : column[2]];
+      const value = column[2] === null || module.st[column[0]] === null ? text : module.st[column[0]];
+      numberCell(row, column[0] === "bg" ? text : value, text);
     });
     const parent = row.insertCell();
     if (module.parent) parent.appendChild(moduleLink("M" + module.parent));
@@ -459,21 +579,24 @@ function clusterOrder(matrix) {
   return clusters.length ? clusters[0] : [];
 }
 
+// Pairs of the motifs in most modules, clustered; the colour of a cell is the number of
+// modules that hold the pair, read off the scale beside it.
 function drawHeatmap(pairs) {
   const order = clusterOrder(pairs.count);
-  const n = order.length, cell = 16, margin = 110;
+  const n = order.length, cell = 16, margin = 110, scaleWidth = 90;
   let most = 1;
   pairs.count.forEach(function (row) { row.forEach(function (v) { most = Math.max(most, v); }); });
-  const svg = svgElement("svg", { id: "heatmap", width: 2 * margin + n * cell, height: margin + n * cell + 10,
-    role: "img", "aria-label": "heatmap of motif pairs" });
+  const shadeOf = function (v) { return Math.round(255 - 200 * v / most); };
+  const svg = svgElement("svg", { id: "heatmap", width: margin + n * cell + scaleWidth + 20,
+    height: Math.max(margin + n * cell + 10, margin + 160), role: "img", "aria-label": "heatmap of motif pairs" });
+  const rows = svgElement("g", { class: "axis-y" }), columns = svgElement("g", { class: "axis-x" });
   order.forEach(function (i, r) {
-    svg.appendChild(svgText({ x: margin - 4, y: margin + r * cell + 12, "text-anchor": "end" },
-      shortLabel(shownName(pairs.names[i]), 18)));
-    svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(" + (margin + r * cell + 12) + "," +
-      (margin - 4) + ") rotate(-60)" }, shortLabel(shownName(pairs.names[i]), 18)));
+    rows.appendChild(titled(svgText({ x: margin - 4, y: margin + r * cell + 12, "text-anchor": "end" },
+      shortLabel(shownName(pairs.names[i]), 18)), shownName(pairs.names[i])));
+    columns.appendChild(titled(svgText({ x: 0, y: 0, transform: "translate(" + (margin + r * cell + 11) + "," +
+      (margin - 4) + ") rotate(-60)" }, shortLabel(shownName(pairs.names[i]), 18)), shownName(pairs.names[i])));
     order.forEach(function (j, c) {
-      const v = pairs.count[i][j];
-      const shade = Math.round(255 - 200 * v / most);
+      const v = pairs.count[i][j], shade = shadeOf(v);
       const square = svgElement("rect", { x: margin + c * cell, y: margin + r * cell, width: cell - 1,
         height: cell - 1, fill: i === j ? "#eee" : "rgb(" + shade + "," + shade + ",255)" });
       if (i !== j)
@@ -482,12 +605,32 @@ function drawHeatmap(pairs) {
       svg.appendChild(square);
     });
   });
+  svg.appendChild(rows);
+  svg.appendChild(columns);
+  // The colour scale: the number of modules holding a pair, from 0 at the bottom.
+  const defs = svgElement("defs", {});
+  const gradient = svgElement("linearGradient", { id: "heatmap-scale", x1: 0, x2: 0, y1: 1, y2: 0 });
+  gradient.appendChild(svgElement("stop", { offset: 0, "stop-color": "rgb(255,255,255)" }));
+  gradient.appendChild(svgElement("stop", { offset: 1, "stop-color": "rgb(55,55,255)" }));
+  defs.appendChild(gradient);
+  svg.appendChild(defs);
+  const scaleLeft = margin + n * cell + 24, scaleTop = margin, scaleHeight = 120;
+  const legend = svgElement("g", { class: "legend" });
+  legend.appendChild(svgText({ x: scaleLeft - 4, y: scaleTop - 8 }, "modules"));
+  legend.appendChild(svgElement("rect", { x: scaleLeft, y: scaleTop, width: 12, height: scaleHeight,
+    fill: "url(#heatmap-scale)", stroke: "#999" }));
+  niceTicks(0, most, 4).forEach(function (v) {
+    const y = scaleTop + scaleHeight - v / most * scaleHeight;
+    legend.appendChild(svgElement("line", { x1: scaleLeft + 12, x2: scaleLeft + 16, y1: y, y2: y, stroke: "#999" }));
+    legend.appendChild(svgText({ x: scaleLeft + 18, y: y + 3.5, class: "tick" }, formatNumber(v)));
+  });
+  svg.appendChild(legend);
   return svg;
 }
 
 // The motifs in most modules on a circle; the pairs that the most genes share as edges.
 function drawNetwork(pairs) {
-  const n = Math.min(pairs.names.length, networkMotifLimit), size = 520, centre = size / 2, radius = size / 2 - 110;
+  const n = Math.min(pairs.names.length, networkMotifLimit), size = 560, centre = size / 2, radius = size / 2 - 120;
   const edges = [];
   for (let i = 0; i < n; ++i)
     for (let j = i + 1; j < n; ++j) if (pairs.count[i][j] > 0) edges.push([i, j]);
@@ -508,26 +651,59 @@ function drawNetwork(pairs) {
       shownName(pairs.names[e[0]]) + " - " + shownName(pairs.names[e[1]]) + ": " + genes + " genes, " +
         pairs.count[e[0]][e[1]] + " modules"));
   });
+  // Labels beside their nodes, outward; one that would overlap a label or node placed before
+  // it moves further out, tied to its node by a leader line.
+  const placed = [];
   for (let i = 0; i < n; ++i) {
     const p = point(i);
+    placed.push([p[0] - 5, p[1] - 5, p[0] + 5, p[1] + 5]);
     svg.appendChild(titled(svgElement("circle", { cx: p[0], cy: p[1], r: 5, fill: "#D55E00" }), shownName(pairs.names[i])));
-    // Labels beside the circle, above the top and below the bottom nodes.
-    const c = Math.cos(p[2]), s = Math.sin(p[2]);
-    const anchor = Math.abs(c) < 0.3 ? "middle" : c > 0 ? "start" : "end";
-    svg.appendChild(svgText({ x: p[0] + (anchor === "middle" ? 0 : c > 0 ? 8 : -8),
-      y: p[1] + (anchor === "middle" ? (s < 0 ? -9 : 16) : 4), "text-anchor": anchor },
-    shortLabel(shownName(pairs.names[i]), 20)));
   }
+  const overlaps = function (box) {
+    return placed.some(function (o) { return box[0] < o[2] && o[0] < box[2] && box[1] < o[3] && o[1] < box[3]; });
+  };
+  for (let i = 0; i < n; ++i) {
+    const p = point(i), c = Math.cos(p[2]), s = Math.sin(p[2]);
+    const text = shortLabel(shownName(pairs.names[i]), 20), width = textWidth(text);
+    const anchor = Math.abs(c) < 0.3 ? "middle" : c > 0 ? "start" : "end";
+    let x = 0, y = 0, box = null;
+    for (let out = 0; out <= 8; ++out) {
+      const reach = 9 + 13 * out;
+      x = p[0] + c * reach;
+      y = p[1] + s * reach + (anchor === "middle" ? (s < 0 ? -2 : 10) : 4);
+      const left = anchor === "start" ? x : anchor === "end" ? x - width : x - width / 2;
+      box = [left - 1, y - 10, left + width + 1, y + 3];
+      if (!overlaps(box)) break;
+    }
+    placed.push(box);
+    if (Math.hypot(x - p[0], y - p[1]) > 24)
+      svg.appendChild(svgElement("line", { x1: p[0] + c * 6, y1: p[1] + s * 6, x2: x - c * 3, y2: y - 4 - s * 3,
+        stroke: "#bbb", "stroke-width": 0.75 }));
+    svg.appendChild(titled(svgText({ x: x, y: y, "text-anchor": anchor }, text), shownName(pairs.names[i])));
+  }
+  // Room for labels pushed out: the drawing grows to hold all of them, the legend below.
+  let minX = 0, minY = 0, maxX = size, maxY = size;
+  placed.forEach(function (b) { minX = Math.min(minX, b[0]); minY = Math.min(minY, b[1]); maxX = Math.max(maxX, b[2]); maxY = Math.max(maxY, b[3]); });
+  drawLegend(svg, minX + 8, maxY + 12, [
+    { text: "a motif of the most modules", swatch: function (x, y) { return svgElement("circle", { cx: x, cy: y, r: 5, fill: "#D55E00" }); } },
+    { text: "a pair: width by the most genes in one module (" + formatNumber(most) + " at the widest)",
+      swatch: function (x, y) {
+        return svgElement("line", { x1: x - 6, x2: x + 6, y1: y, y2: y, stroke: "#0072B2", "stroke-width": 4, "stroke-opacity": 0.55 }); } }]);
+  maxY += 40;
+  maxX = Math.max(maxX, minX + 8 + 16 + textWidth("a pair: width by the most genes in one module (000 at the widest)"));
+  svg.setAttribute("viewBox", [minX - 4, minY - 4, maxX - minX + 8, maxY - minY + 8].join(" "));
+  svg.setAttribute("width", maxX - minX + 8);
+  svg.setAttribute("height", maxY - minY + 8);
   return svg;
 }
 
-// Fold enrichment (log2) against -log10 q, each point a link to its module. A fold of
-// infinity (no background gene holds the module) and a q of 0 sit one unit past the largest
-// finite value, a fold of 0 one unit below the smallest, drawn as triangles. Null where no
-// module has a fold enrichment (a table of a run without a background).
+// Fold enrichment (log2) against -log10 of the value to trust, each point a link to its
+// module: fwer where the run permuted, else the nominal q. A fold of infinity (no background
+// gene holds the module) and a value of 0 sit one unit past the largest finite value, a fold
+// of 0 one unit below the smallest, drawn as triangles. Null where no module has a fold
+// enrichment (a table of a run without a background).
 function drawVolcano() {
-  const width = 520, height = 340, left = 50, bottom = 40;
-  // The value to trust where the run permuted: fwer; else fdr; else the nominal q.
+  const width = 610, height = 360, left = 56, bottom = 46, right = 200, top = 12;
   const measure = permuted ? "fwer" : "q";
   const label = permuted ? "fwer" : "q (nominal)";
   const points = modules.filter(function (m) {
@@ -536,25 +712,36 @@ function drawVolcano() {
   if (points.length === 0) return null;
   const xs = points.map(function (m) { return m.st.fold === null ? Infinity : m.st.fold > 0 ? Math.log2(m.st.fold) : -Infinity; });
   const ys = points.map(function (m) { return m.st[measure] > 0 ? -Math.log10(m.st[measure]) : Infinity; });
-  let xLow = -1, xHigh = 1, yHigh = 2;
+  let xLow = Infinity, xHigh = -Infinity, yHigh = 2;
   xs.forEach(function (x) { if (isFinite(x)) { xLow = Math.min(xLow, x); xHigh = Math.max(xHigh, x); } });
   ys.forEach(function (y) { if (isFinite(y)) yHigh = Math.max(yHigh, y); });
+  if (xLow === Infinity) { xLow = 0; xHigh = 1; }
   const beyond = function (v, low, high) { return v === Infinity ? high + 1 : v === -Infinity ? low - 1 : v; };
-  const xMin = xLow - 1, xMax = xHigh + 1, yMax = yHigh + 1;
-  const sx = function (x) { return left + (beyond(x, xLow, xHigh) - xMin) / (xMax - xMin) * (width - left - 10); };
-  const sy = function (y) { return height - bottom - beyond(y, 0, yHigh) / yMax * (height - bottom - 10); };
+  const xMin = Math.min(0, xLow) - (xs.some(function (x) { return x === -Infinity; }) ? 1.5 : 0.5);
+  const xMax = xHigh + (xs.some(function (x) { return x === Infinity; }) ? 1.5 : 0.5);
+  const yMax = yHigh + (ys.some(function (y) { return y === Infinity; }) ? 1.5 : 0.5);
+  const plotRight = width - right;
+  const sx = function (x) { return left + (beyond(x, xLow, xHigh) - xMin) / (xMax - xMin) * (plotRight - left); };
+  const sy = function (y) { return height - bottom - beyond(y, 0, yHigh) / yMax * (height - bottom - top); };
   const svg = svgElement("svg", { id: "volcano", width: width, height: height, role: "img",
     "aria-label": "volcano plot" });
-  svg.appendChild(svgElement("line", { x1: left, x2: width - 10, y1: height - bottom, y2: height - bottom, stroke: "#999" }));
-  svg.appendChild(svgElement("line", { x1: left, x2: left, y1: 10, y2: height - bottom, stroke: "#999" }));
-  svg.appendChild(svgElement("line", { x1: left, x2: width - 10, y1: sy(-Math.log10(0.05)), y2: sy(-Math.log10(0.05)),
+  svg.appendChild(svgElement("line", { x1: left, x2: plotRight, y1: height - bottom, y2: height - bottom, stroke: "#999" }));
+  svg.appendChild(svgElement("line", { x1: left, x2: left, y1: top, y2: height - bottom, stroke: "#999" }));
+  drawAxis(svg, true, niceTicks(xMin, xMax, 6), sx, height - bottom, formatNumber);
+  drawAxis(svg, false, niceTicks(0, yMax, 5), sy, left, formatNumber);
+  const threshold = sy(-Math.log10(0.05));
+  svg.appendChild(svgElement("line", { x1: left, x2: plotRight, y1: threshold, y2: threshold,
     stroke: "#CC79A7", "stroke-dasharray": "4 3" }));
-  svg.appendChild(svgText({ x: (left + width) / 2, y: height - 8, "text-anchor": "middle" }, "log2 fold enrichment"));
-  svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(14," + (height - bottom) / 2 + ") rotate(-90)",
-    "text-anchor": "middle" }, "-log10 " + label));
-  [xLow, 0, xHigh].forEach(function (x) {
-    svg.appendChild(svgText({ x: sx(x), y: height - bottom + 14, "text-anchor": "middle", class: "tick" }, x.toFixed(1)));
-  });
+  svg.appendChild(svgText({ x: (left + plotRight) / 2, y: height - 10, "text-anchor": "middle" },
+    "fold enrichment (log\u2082, foreground vs background)"));
+  svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(14," + (top + height - bottom) / 2 + ") rotate(-90)",
+    "text-anchor": "middle" }, "\u2212log\u2081\u2080 " + label));
+  drawLegend(svg, plotRight + 12, top + 8, [
+    { text: label + " \u2264 0.05", swatch: function (x, y) { return svgElement("circle", { cx: x, cy: y, r: 4, fill: "#D55E00" }); } },
+    { text: label + " > 0.05", swatch: function (x, y) { return svgElement("circle", { cx: x, cy: y, r: 4, fill: "#56B4E9" }); } },
+    { text: "beyond the axis (\u221E or 0)", swatch: function (x, y) { return svgElement("path", { d: "M" + x + "," + (y - 5) + "l4.5,8h-9z", fill: "#999" }); } },
+    { text: label + " = 0.05", swatch: function (x, y) {
+      return svgElement("line", { x1: x - 6, x2: x + 6, y1: y, y2: y, stroke: "#CC79A7", "stroke-dasharray": "4 3" }); } }]);
   points.forEach(function (m, i) {
     const link = svgElement("a", { href: "#" + m.id });
     link.addEventListener("click", function () { reveal(m.id); });
@@ -562,12 +749,74 @@ function drawVolcano() {
     const marker = isFinite(xs[i]) && isFinite(ys[i])
       ? svgElement("circle", { cx: x, cy: y, r: 4 })
       : svgElement("path", { d: "M" + x + "," + (y - 5) + "l4.5,8h-9z" });
-    marker.setAttribute("fill", significant(m) ? "#D55E00" : "#56B4E9");
+    marker.setAttribute("fill", m.st[measure] <= 0.05 ? "#D55E00" : "#56B4E9");
     marker.setAttribute("fill-opacity", 0.8);
-    link.appendChild(titled(marker, m.id + ": fold " + m.st.foldt + ", " + label + " " + m.st[measure + "t"]));
+    link.appendChild(titled(marker, m.id + ": fold " + formatNumber(m.st.fold === null ? m.st.foldt : m.st.fold) +
+      ", " + label + " " + formatNumber(m.st[measure])));
     svg.appendChild(link);
   });
   return svg;
+}
+
+// ---- Figures saved as shown: SVG with its styles inline and its fonts named, or PNG at
+// twice the size on white.
+const figureStyle = "text { font: 11px sans-serif; fill: #222 } text.tick, text.note { font-size: 10px }";
+function standaloneSvg(svg) {
+  const copy = svg.cloneNode(true);
+  copy.setAttribute("xmlns", svgNamespace);
+  const style = document.createElementNS(svgNamespace, "style");
+  style.textContent = figureStyle;
+  copy.insertBefore(style, copy.firstChild);
+  return new XMLSerializer().serializeToString(copy);
+}
+
+function download(name, blob) {
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  document.body.appendChild(link);
+  link.click();
+  link.remove();
+  setTimeout(function () { URL.revokeObjectURL(link.href); }, 1000);
+}
+
+function exportButtons(name, figure) {
+  const bar = document.createElement("span");
+  bar.className = "export";
+  ["SVG", "PNG"].forEach(function (kind) {
+    const button = document.createElement("button");
+    button.type = "button";
+    button.textContent = kind;
+    button.title = "save this figure as " + kind;
+    button.addEventListener("click", function () {
+      const svg = figure();
+      const text = standaloneSvg(svg);
+      if (kind === "SVG") {
+        download(name + ".svg", new Blob([text], { type: "image/svg+xml" }));
+        return;
+      }
+      const image = new Image();
+      image.onload = function () {
+        const canvas = document.createElement("canvas");
+        canvas.width = 2 * svg.width.baseVal.value;
+        canvas.height = 2 * svg.height.baseVal.value;
+        const context = canvas.getContext("2d");
+        context.fillStyle = "#fff";
+        context.fillRect(0, 0, canvas.width, canvas.height);
+        context.drawImage(image, 0, 0, canvas.width, canvas.height);
+        canvas.toBlob(function (blob) { download(name + ".png", blob); });
+      };
+      image.src = "data:image/svg+xml;charset=utf-8," + encodeURIComponent(text);
+    });
+    bar.appendChild(button);
+  });
+  return bar;
+}
+
+function addFigure(id, svg, name) {
+  const figure = document.getElementById(id);
+  figure.appendChild(exportButtons(name, function () { return svg; }));
+  figure.appendChild(svg);
 }
 
 function drawPlots() {
@@ -576,14 +825,14 @@ function drawPlots() {
     return;
   }
   const pairs = pairCounts();
-  document.getElementById("heatmap-figure").appendChild(drawHeatmap(pairs));
-  document.getElementById("network-figure").appendChild(drawNetwork(pairs));
+  addFigure("heatmap-figure", drawHeatmap(pairs), "heatmap");
+  addFigure("network-figure", drawNetwork(pairs), "network");
   if (data.stats) {
     const volcano = document.getElementById("volcano-figure");
     const plot = drawVolcano();
     volcano.hidden = false;
     if (plot) {
-      volcano.appendChild(plot);
+      addFigure("volcano-figure", plot, "volcano");
     } else {
       volcano.querySelector("figcaption").textContent = "No volcano plot: the statistics table " +
         "comes from a run without a background, so no module has a fold enrichment.";
@@ -657,5 +906,81 @@ renderViews();
 renderMotifStats();
 drawPlots();
 writeProvenance();
-if (location.hash) reveal(location.hash.slice(1));
+// ---- Two readings of the page by a headless browser. "#export-svg": every figure and
+// every module's drawing, as its SVG button saves it, into one JSON element, which
+// rekul-report --svg writes out as files. "#self-check": where text boxes overlap, which
+// figures lack tick labels or a legend, and which numbers in the table wrap.
+function exportAll() {
+  const files = {};
+  ["heatmap", "network", "volcano"].forEach(function (id) {
+    const svg = document.getElementById(id);
+    if (svg !== null) files[id + ".svg"] = standaloneSvg(svg);
+  });
+  modules.forEach(function (module) { files[module.id + ".svg"] = standaloneSvg(drawModule(module)); });
+  return files;
+}
+
+// The corners of a text's box in its SVG's coordinates.
+function corners(text) {
+  const box = text.getBBox(), matrix = text.getCTM();
+  return [[box.x, box.y], [box.x + box.width, box.y], [box.x + box.width, box.y + box.height],
+    [box.x, box.y + box.height]].map(function (c) {
+    const point = new DOMPoint(c[0], c[1]).matrixTransform(matrix);
+    return [point.x, point.y];
+  });
+}
+
+// Whether two convex quadrilaterals overlap by more than half a pixel (separating axes).
+function overlap(a, b) {
+  return [a, b].every(function (shape) {
+    return shape.every(function (p, i) {
+      const q = shape[(i + 1) % 4], axis = [q[1] - p[1], p[0] - q[0]];
+      const length = Math.hypot(axis[0], axis[1]) || 1;
+      const project = function (points) {
+        const values = points.map(function (r) { return (r[0] * axis[0] + r[1] * axis[1]) / length; });
+        return [Math.min.apply(null, values), Math.max.apply(null, values)];
+      };
+      const u = project(a), v = project(b);
+      return Math.min(u[1], v[1]) - Math.max(u[0], v[0]) > 0.5;
+    });
+  });
+}
+
+function selfCheck() {
+  const figures = [];
+  document.querySelectorAll("#plots svg, .drawing > svg, svg.logo").forEach(function (svg) {
+    // Labels only: a logo's letters are stacked on purpose.
+    const texts = Array.from(svg.querySelectorAll("text")).filter(function (t) {
+      return t.textContent !== "" && !t.hasAttribute("data-bits");
+    });
+    const shapes = texts.map(corners);
+    const overlaps = [];
+    for (let i = 0; i < texts.length; ++i)
+      for (let j = i + 1; j < texts.length; ++j)
+        if (overlap(shapes[i], shapes[j])) overlaps.push([texts[i].textContent, texts[j].textContent]);
+    figures.push({ name: svg.id || svg.getAttribute("aria-label"),
+      xTicks: svg.querySelectorAll(".axis-x text").length, yTicks: svg.querySelectorAll(".axis-y text").length,
+      legend: svg.querySelector(".legend") !== null, overlaps: overlaps });
+  });
+  const wrapped = [];
+  document.querySelectorAll("td.number").forEach(function (cell) {
+    const range = document.createRange();
+    range.selectNodeContents(cell);
+    const lines = new Set(Array.from(range.getClientRects()).map(function (r) { return Math.round(r.top); }));
+    if (lines.size > 1) wrapped.push(cell.textContent);
+  });
+  return { figures: figures, wrapped: wrapped };
+}
+
+function publish(id, value) {
+  const element = document.createElement("script");
+  element.type = "application/json";
+  element.id = id;
+  element.textContent = JSON.stringify(value).replace(/</g, "\\u003c");
+  document.body.appendChild(element);
+}
+
+if (location.hash === "#export-svg") publish("svg-export", exportAll());
+else if (location.hash === "#self-check") publish("self-check", selfCheck());
+else if (location.hash) reveal(location.hash.slice(1));
 })();

@@ -17,7 +17,7 @@ hints:
 inputs:
   motifs:
     type: File
-    doc: Position frequency matrices (native, JASPAR, MEME, TRANSFAC or HOMER).
+    doc: Position frequency matrices (native, JASPAR, MEME or TRANSFAC).
     inputBinding: {position: 10}
   sequences:
     type: File?
