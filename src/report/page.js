@@ -269,6 +269,11 @@ function drawModule(module) {
     legend.appendChild(svgText({ x: legendX + 16, y: 14 }, text));
     legendX += 16 + textWidth(text) + 14;
   });
+  // The unit of the axes below each gene.
+  const unit = module.shown.some(function (i) { return i.region !== null; })
+    ? "axis: chromosome position (bp)" : "axis: position in the gene (bp)";
+  legend.appendChild(svgText({ x: legendX + 10, y: 14, class: "note" }, unit));
+  legendX += 10 + textWidth(unit, 10);
   svg.appendChild(legend);
   svg.setAttribute("width", Math.max(labelWidth + lineWidth + 40, legendX));
   const stretches = module.shown.map(stretch);
@@ -860,9 +865,11 @@ function renderMotifStats() {
     rows.forEach(function (fields) {
       const row = body.insertRow();
       fields.forEach(function (field) {
-        const cell = row.insertCell();
-        cell.textContent = field;
-        if (typeof value(field) === "number") cell.className = "number";
+        if (field !== "" && typeof value(field) === "number") {
+          numberCell(row, Number.isInteger(value(field)) ? field : value(field), field);
+          return;
+        }
+        row.insertCell().textContent = field;
       });
     });
   };
