@@ -16,9 +16,10 @@ case "${1:-test}" in
   package) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev dpkg-dev fakeroot lintian
                      man-db) ;;
   pipelines) packages=(cwltool snakemake) ;;
-  # samtools, bedtools and tabix (bgzip): the references the genome tests compare with.
+  # samtools, bedtools and tabix (bgzip): the references the genome tests compare with;
+  # genometools (gt) validates the GFF3; python3 parses the SVG files.
   *) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev libgtest-dev libbenchmark-dev
-               groff-base samtools bedtools tabix) ;;
+               groff-base samtools bedtools tabix genometools python3) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
