@@ -76,6 +76,9 @@ TEST(MotifFormats, DetectionAndNaming) {
     EXPECT_EQ(read[0].rows.size(), 2u);
     EXPECT_EQ(read[1].index, "M9");
     EXPECT_EQ(read[1].tfName, "AP1_Q2");
+    // Messages name an entry by its first line, the AC or ID that opens it, not the next.
+    EXPECT_EQ(read[0].titleLine, 1);
+    EXPECT_EQ(read[1].titleLine, 7);
     // MEME: the alternative name is the label; nsites defaults to 20.
     auto memeLines = linesOf(
         "MEME version 4\nMOTIF A1\nletter-probability matrix: w= 1\n"

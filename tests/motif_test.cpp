@@ -233,6 +233,36 @@ TEST(Cutoff, FilteredSampleGivesTheSameOrderStatistic) {
     }
 }
 
+// The sample's best words at its very end and start: the filtered scan reads the last window
+// too, and a floor whose filter lets through more windows than scores lie above it still
+// gives the order statistic of all scores.
+TEST(Cutoff, FilteredSampleReadsTheLastWindowAndCountsScoresAboveTheFloor) {
+    std::mt19937 rng(3);
+    const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f};
+    for (int trial = 0; trial < 8; ++trial) {
+        const Motif motif = randomMotif(rng, 6 + trial, false);
+        MotifTable table(motif, skewed);
+        // The consensus: each position's most frequent base.
+        std::vector<uint8_t> best;
+        for (int i = 0; i < table.width(); ++i) {
+            const float* row = &motif.freq[static_cast<size_t>(i) * 4];
+            best.push_back(static_cast<uint8_t>(std::max_element(row, row + 4) - row));
+        }
+        std::vector<uint8_t> sample = FreqToSeq(skewed, 4000, 9 + trial);
+        std::copy(best.begin(), best.end(),
+                  sample.end() - static_cast<std::ptrdiff_t>(best.size()));
+        std::copy(best.begin(), best.end(), sample.begin());
+        const SequenceCodes codes(sample);
+        for (float t : {1e-4f, 2e-4f, 1e-3f, 0.01f, 0.05f}) {
+            const float expected = sampleCutoff(table, sample, t);
+            for (float floor : {-1e30f, expected - 2.0f, expected - 0.01f, expected,
+                                expected + 0.01f, expected + 0.5f, expected + 2.0f})
+                EXPECT_EQ(sampleCutoffAbove(table, sample, codes, t, floor), expected)
+                    << "trial " << trial << " t " << t << " floor " << floor;
+        }
+    }
+}
+
 TEST(ExactCutoff, SmallestScoreWhoseTailIsAtMostP) {
     std::mt19937 rng(5);
     const float skewed[4] = {0.3f, 0.2f, 0.2f, 0.3f}, noG[4] = {0.4f, 0.3f, 0.0f, 0.3f};

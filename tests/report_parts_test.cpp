@@ -126,3 +126,13 @@ TEST(GeneCoordinatesTest, OrthologGroupsOnTheReferenceAndGetfastaNamesWithoutAFi
     EXPECT_EQ(minus.strand, '-');
     EXPECT_EQ(none.place("plain_gene", 0, 9, '+').seqid, "plain_gene");
 }
+
+// --sort orders by increasing value, a value that is not a number last.
+TEST(SortOrderTest, SmallerFirstNotANumberLast) {
+    const double nan = std::nan("");
+    EXPECT_TRUE(moreSignificant(0.01, 0.5));
+    EXPECT_FALSE(moreSignificant(0.5, 0.01));
+    EXPECT_TRUE(moreSignificant(1.0, nan));
+    EXPECT_FALSE(moreSignificant(nan, 1.0));
+    EXPECT_FALSE(moreSignificant(nan, nan));
+}

@@ -167,6 +167,8 @@ TEST(ReportForms, GffKeepsTheRulesValidatorsCheck) {
     RunResult gff = report({"--gff", "--fasta", kGolden + "four.fa", kGolden + "four.out"});
     ASSERT_EQ(gff.status, 0);
     EXPECT_EQ(gff.out.rfind("##gff-version 3\n", 0), 0u);
+    // How it was made names the sequence file the places come from.
+    EXPECT_NE(gff.out.find("\n# fasta: " + kGolden + "four.fa\n"), std::string::npos);
     // Every sequence's extent is named before its features, and holds them.
     std::map<std::string, std::pair<long, long>> regions;
     std::istringstream lines(gff.out);
@@ -286,7 +288,6 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
 // Names that hold markup are shown as text: no element, no script, in the page's source and
 // in the DOM Chromium builds from it.
 TEST(ReportHtml, NamesWithMarkupStayText) {
-    SKIP_WITHOUT_CHROMIUM();
     const std::string motif = "<img src=x onerror=\"document.title='pwned'\">";
     const std::string gene = "</script><script>document.title='pwned2'</script>&amp;'\"";
     TempFile text(">" + motif + "\tB&C\t1,0.5\n" + gene + "\n\t" + motif +
@@ -294,8 +295,16 @@ TEST(ReportHtml, NamesWithMarkupStayText) {
     const std::string page = std::string(BUILD_DIR) + "/report-markup.html";
     const std::string html = report({"--html", text.path()}).out;
     std::ofstream(page) << html;
+    // Without a browser too: in the page's data, <, >, & and " are escaped, so that no name
+    // closes the script it sits in or opens an element.
     EXPECT_EQ(html.find("</script><script>document"), std::string::npos);
     EXPECT_EQ(html.find("<img"), std::string::npos);
+    EXPECT_NE(html.find("\"\\u003cimg src=x onerror=\\\"document.title='pwned'\\\"\\u003e\""),
+              std::string::npos);
+    EXPECT_NE(html.find("\"B\\u0026C\""), std::string::npos);
+    EXPECT_NE(html.find("\\u003c/script\\u003e\\u003cscript\\u003edocument.title='pwned2'"),
+              std::string::npos);
+    SKIP_WITHOUT_CHROMIUM();
     RunResult dom = chromiumDom(page, "chromium-profile-markup");
     ASSERT_NE(dom.out.find("</html>"), std::string::npos) << dom.err;
     EXPECT_EQ(dom.out.find("<title>pwned"), std::string::npos);
@@ -382,12 +391,13 @@ TEST(ReportForms, BedpeHoldsEveryPairOfEachInstance) {
             expected.insert(hits[a][2] + "\t" + hits[a][4] + "\t" +
                             std::to_string(std::stol(hits[a][5]) + 1) + "\t" + hits[b][2] + "\t" +
                             hits[b][4] + "\t" + std::to_string(std::stol(hits[b][5]) + 1) + "\t" +
-                            hits[a][0] + ":" + hits[a][2] + ":" + hits[a][3] + ":" + hits[b][3]);
+                            hits[a][0] + ":" + hits[a][2] + ":" + hits[a][3] + ":" + hits[b][3] +
+                            "\t" + hits[a][6] + "\t" + hits[b][6]);
     std::set<std::string> bedpe;
     for (const auto& f : rows(report({"--bedpe", report4}).out)) {
         ASSERT_EQ(f.size(), 10u);
         bedpe.insert(f[0] + "\t" + f[1] + "\t" + f[2] + "\t" + f[3] + "\t" + f[4] + "\t" + f[5] +
-                     "\t" + f[6]);
+                     "\t" + f[6] + "\t" + f[8] + "\t" + f[9]);  // both hits' own strands
     }
     EXPECT_EQ(bedpe, expected);
 }

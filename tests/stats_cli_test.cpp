@@ -192,6 +192,14 @@ TEST(ReportStats, ColumnsJoinedByModuleFilteredAndSorted) {
     ASSERT_EQ(static_cast<long>(keptRows.size()) - 1, atMost);
     for (size_t r = 2; r < keptRows.size(); ++r)
         EXPECT_LE(std::stod(keptRows[r - 1][11]), std::stod(keptRows[r][11]));
+    // --max-fwer keeps a module whose fwer is the limit itself, as the table writes it.
+    const std::string fwer = table[1][13];
+    const auto atFwer = rows(runProgram(REKUL_REPORT_BIN, {"--stats", run.table.path(),
+                                                           "--max-fwer", fwer, run.report.path()})
+                                 .out);
+    EXPECT_TRUE(
+        std::any_of(atFwer.begin(), atFwer.end(), [&](const auto& row) { return row[0] == "M1"; }))
+        << "fwer " << fwer;
     RunResult bed = runProgram(REKUL_REPORT_BIN, {"--bed", "--stats", run.table.path(), "--max-q",
                                                   limit.str(), run.report.path()});
     std::set<std::string> keptIds, bedIds;

@@ -2,6 +2,7 @@
 // counts, the number of tests, and the permutation (Westfall-Young) family-wise error.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <set>
 #include <sstream>
@@ -115,6 +116,10 @@ TEST(ModuleStatistics, BackgroundCountsAndPValuesMatchABruteForceCount) {
         const double p = fisherUpperTail(inForeground, 20, inForeground + inBackground, 220);
         EXPECT_DOUBLE_EQ(stats.rows[k].pValue, p);
         EXPECT_DOUBLE_EQ(stats.rows[k].eValue, p * static_cast<double>(stats.tests));
+        if (inBackground > 0) {
+            EXPECT_DOUBLE_EQ(stats.rows[k].foldEnrichment,
+                             (inForeground / 20.0) / (static_cast<double>(inBackground) / 200));
+        }
         // p_vs_parts: the module among the holders of each part of one motif fewer.
         double largest = 0;
         for (size_t left = 0; left < record.motifs.size(); ++left) {
@@ -131,6 +136,33 @@ TEST(ModuleStatistics, BackgroundCountsAndPValuesMatchABruteForceCount) {
         }
         EXPECT_DOUBLE_EQ(*stats.rows[k].pVsParts, largest);
     }
+}
+
+// E is p times T, the candidates the search tested, not the modules it reported (at -g 0 a
+// candidate may have no gene left, and is tested without an instance); a module that no
+// background gene holds is infinitely enriched.
+TEST(ModuleStatistics, EValuesCountEveryTestAndAbsentModulesAreInfinitelyEnriched) {
+    std::mt19937 random(8);
+    FakeHits foreground(randomGenes(random, "f", 20, 30, 12), kMotifNames);
+    FakeHits background(randomGenes(random, "b", 40, 30, 0, 2), kMotifNames);  // A and B only
+    Args args = searchSettings(100, 0, 3, 2);
+    std::ostringstream report;
+    Discovery discovery(args, foreground, report, Progress::silent(),
+                        ModuleOutput::ReportAndRecords);
+    const ModuleStatistics stats(args, discovery, foreground, &background, std::nullopt);
+    ASSERT_GT(stats.tests, static_cast<int64_t>(discovery.records.size()));
+    size_t absent = 0;
+    for (size_t k = 0; k < discovery.records.size(); ++k) {
+        EXPECT_DOUBLE_EQ(stats.rows[k].eValue,
+                         stats.rows[k].pValue * static_cast<double>(stats.tests));
+        if (*stats.rows[k].backgroundGenes != 0) continue;
+        ++absent;
+        EXPECT_TRUE(std::isinf(stats.rows[k].foldEnrichment));
+    }
+    EXPECT_GT(absent, 0u);
+    std::ostringstream table;
+    stats.write(table, discovery.records, foreground.motifNames, StatsNotes{});
+    EXPECT_NE(table.str().find("\tinf\t"), std::string::npos);
 }
 
 TEST(ModuleStatistics, AModuleBeatsItsPartsWhereItsSupersetsDoNot) {
