@@ -5,6 +5,8 @@
 // the statistics table is written once the report is complete.
 #pragma once
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -85,7 +87,8 @@ template <typename HitStage, typename DiscoveryStage>
 int runPipeline(const char* program, int argc, char** argv) {
     std::set_new_handler(outOfMemory);
     Args settings(argc, argv, program);
-    const Progress progress = settings.quiet ? Progress::silent() : Progress(&std::cerr);
+    const Progress progress =
+        settings.quiet ? Progress::silent() : Progress(&std::cerr, isatty(STDERR_FILENO));
     const std::optional<uint32_t> seed = runSeed(settings);
     if (seed) settings.seed = seed;  // the sample, the drawn background and the permutations
     refuseClashingOutputs(settings);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/Log.hpp"
 #include "report/Coordinates.hpp"
 #include "report/ModuleFamilies.hpp"
 #include "report/MotifCatalog.hpp"
@@ -111,13 +112,15 @@ TEST(GeneCoordinatesTest, OrthologGroupsOnTheReferenceAndGetfastaNamesWithoutAFi
     const std::string groups = testing::TempDir() + "groups.fa";
     std::ofstream(groups) << ">blk0_hg19_chr11:1001-1100 danRer7_chr25:501-620(+)\n<" << reference
                           << "\n<" << other << "\n";
-    std::ostringstream warnings;
-    const GeneCoordinates placed(groups, warnings);
+    std::string warnings;
+    const LogSink before = setLogSink([&](const std::string& line) { warnings += line; });
+    const GeneCoordinates placed(groups);
+    setLogSink(before);
     const Placement hit = placed.place("blk0_hg19_chr11:1001-1100", 10, 19, '+');
     EXPECT_EQ(hit.seqid, "chr11");
     EXPECT_EQ(hit.start, 1010);
     EXPECT_EQ(hit.end, 1020);
-    EXPECT_EQ(warnings.str(), "");
+    EXPECT_EQ(warnings, "");
     const GeneCoordinates none;
     const Placement minus = none.place("peak7::chr2:200-300(-)", 0, 9, '+');
     EXPECT_EQ(minus.seqid, "chr2");

@@ -369,8 +369,7 @@ TEST(ReportHtml, GenomicAxesRunAlongTheChromosome) {
 // first species text is dropped); a hit past that length is refused.
 TEST(ReportForms, OrthologReferenceLengthBoundsTheHits) {
     TempFile groups(">g1\n<\n<ACGTAC\nGG\n<TTTTTTTTTTTT\n>g2\nACG\n<TTTTT\n", "groups.fa");
-    std::ostringstream warnings;
-    const GeneCoordinates coordinates(groups.path(), warnings);
+    const GeneCoordinates coordinates(groups.path());
     EXPECT_EQ(coordinates.length("g1"), 8);
     EXPECT_EQ(coordinates.length("g2"), 3);
     TempFile inside(">A\tB\t1,0.5\ng1\n\tA\t0\t2\t+\t3\n\tB\t5\t7\t+\t3\n");

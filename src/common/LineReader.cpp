@@ -12,6 +12,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "common/Log.hpp"
 #include "common/die.hpp"
 
 namespace {
@@ -118,8 +119,7 @@ size_t LineReader::produce() {
                 inflateReset(&stream_);
             } else {
                 if (warnings_)
-                    std::cerr << "Warning: " << displayName_
-                              << " has data after the compressed stream; ignored\n";
+                    warn(displayName_ + " has data after the compressed stream; ignored");
                 membersDone_ = true;
             }
         } else if (code != Z_OK && code != Z_BUF_ERROR) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+#include "common/Log.hpp"
+
 // How a run ends early: an error or refusal (status 1, its message for standard error), or
 // a text such as --help written in full (status 0, no message).
 class RunEnd : public std::exception {
@@ -41,7 +43,7 @@ int exitStatusOf(Body&& body) {
     try {
         return body();
     } catch (const RunEnd& end) {
-        if (!end.message().empty()) std::cerr << end.message() << std::endl;
+        if (!end.message().empty()) logLine(end.message());
         return end.status();
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/Log.hpp"
 #include "common/Text.hpp"
 #include "hits/Genome.hpp"
 #include "hits/GenomicBackground.hpp"
@@ -56,11 +57,9 @@ HitA genomeWindows(const Args& settings, const Genome& genome, const std::vector
     GenomicBackground drawn = genomicBackground(genome, foreground.seqs, excluded, options);
     const auto genes = static_cast<int64_t>(foreground.seqs.size());
     if (drawn.regionsMatched < genes)
-        std::cerr << "Warning: the genomic background matches "
-                  << withThousands(drawn.regionsMatched) << " of " << withThousands(genes)
-                  << " regions at ratio " << settings.genomicRatio
-                  << " (the genome outside the regions holds too few windows of their length "
-                     "and GC)\n";
+        warn("the genomic background matches " + withThousands(drawn.regionsMatched) + " of " +
+             withThousands(genes) + " regions at ratio " + std::to_string(settings.genomicRatio) +
+             " (the genome outside the regions holds too few windows of their length and GC)");
     if (drawn.windows.empty())
         die("Error: --genomic-background drew no window from the genome " +
             printable(genome.path()) + " for any of the " + withThousands(genes) +
@@ -104,13 +103,12 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
     MatchedBackground matched = matchBackground(pool.seqs, foreground.seqs, options);
     const auto genes = static_cast<int64_t>(foreground.seqs.size());
     if (matched.genesMatched < genes) {
-        std::cerr << "Warning: the background matches " << withThousands(matched.genesMatched)
-                  << " of " << withThousands(genes) << " foreground genes at ratio "
-                  << settings.matchRatio;
-        if (matched.longerThanPool > 0)
-            std::cerr << " (" << withThousands(matched.longerThanPool)
-                      << " longer than every pool sequence)";
-        std::cerr << "\n";
+        warn("the background matches " + withThousands(matched.genesMatched) + " of " +
+             withThousands(genes) + " foreground genes at ratio " +
+             std::to_string(settings.matchRatio) +
+             (matched.longerThanPool > 0 ? " (" + withThousands(matched.longerThanPool) +
+                                               " longer than every pool sequence)"
+                                         : ""));
     }
     const std::string poolName = backgroundName(settings);
     if (matched.windows.empty())

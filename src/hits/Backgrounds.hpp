@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/Args.hpp"
+#include "common/Log.hpp"
 #include "common/OutputFile.hpp"
 #include "common/Progress.hpp"
 #include "common/die.hpp"
@@ -79,7 +80,7 @@ void scanTogether(const Args& settings, HitStages<HitStage>& stages, MotifA& mot
                  : backgroundName(settings)) +
             " has no gene to compare with");
     const SetComparison comparison = compareSets(foreground.shapes, background.shapes);
-    for (const std::string& warning : confoundWarnings(comparison)) std::cerr << warning << '\n';
+    for (const std::string& warning : confoundWarnings(comparison)) logLine(warning);
     const std::vector<std::string> lines = comparisonNotes(comparison);
     stages.notes.insert(stages.notes.end(), lines.begin(), lines.end());
     stages.notes.push_back(

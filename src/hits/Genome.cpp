@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "common/Log.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
 
@@ -92,12 +93,10 @@ void Genome::open() {
     } else if (!indexed && writable) {
         index_ = fai_load3(path_.c_str(), fai.c_str(), bgzf ? gzi.c_str() : nullptr, FAI_CREATE);
     } else {
-        std::cerr << "Warning: "
-                  << (stale ? "the index " + printable(fai) + " is older than"
-                            : "cannot write an index beside")
-                  << " the genome " << shown
-                  << "; an index is built for this run alone (samtools faidx " << shown
-                  << " writes one)\n";
+        warn((stale ? "the index " + printable(fai) + " is older than"
+                    : std::string("cannot write an index beside")) +
+             " the genome " + shown + "; an index is built for this run alone (samtools faidx " +
+             shown + " writes one)");
         const TemporaryFolder temporary;
         const std::string ownFai = temporary.path() + "/genome.fai";
         const std::string ownGzi = temporary.path() + "/genome.gzi";

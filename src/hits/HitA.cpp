@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "common/Log.hpp"
 #include "common/die.hpp"
 
 HitA::HitA(Args settings, MotifA& motifs, Progress progress, const HitStage* foreground)
@@ -39,8 +40,8 @@ void HitA::ReadSeq() {
         Seq gene{name, ""};
         while (entries.nextLine(line)) {
             if (!warned && !line.empty() && line[0] == '<') {
-                std::cerr << "Warning: " << entries.displayName()
-                          << " has lines starting with '<': ortholog groups are read by rekulo\n";
+                warn(entries.displayName() +
+                     " has lines starting with '<': ortholog groups are read by rekulo");
                 warned = true;
             }
             // Refused as soon as it passes the limit, not once all of it is in memory.

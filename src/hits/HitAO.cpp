@@ -27,21 +27,6 @@ void HitAO::scan(MotifA& motifs, const HitStage* pooledWith) {
     scanAndRelease(motifs, pooledWith, seqs, [&] { SeqMotifHit(motifs); });
 }
 
-std::vector<std::string> splitSpecies(const std::vector<std::string>& body) {
-    std::vector<std::string> species;
-    std::string text;
-    for (const std::string& line : body) {
-        if (!line.empty() && line[0] == '<') {
-            if (!text.empty()) species.push_back(std::move(text));
-            text = line.substr(1);
-        } else {
-            text += line;
-        }
-    }
-    species.push_back(std::move(text));
-    return species;
-}
-
 void HitAO::ReadSeq() {
     SeqEntries entries(seqFile, program_);
     std::string name, line;

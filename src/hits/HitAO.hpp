@@ -30,9 +30,6 @@ class HitAO : public HitStage {
     std::vector<MHit> FindHitArray(const std::vector<SeqHit>& speciesHits) const;
 };
 
-// The species texts of one group's body lines: a '<' line starts the next species.
-std::vector<std::string> splitSpecies(const std::vector<std::string>& body);
-
 // The conserved reference hits of one group, in reference order.
 std::vector<MHit> conservedHits(const std::vector<SeqHit>& speciesHits, int32_t windowSize,
                                 int32_t minMotifNumber);

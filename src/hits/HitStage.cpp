@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/Log.hpp"
 #include "common/Parallel.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
@@ -82,13 +83,13 @@ void HitStage::describeGenes(const std::vector<const std::string*>& names,
         if (maskLowercase && counts.upper == 0 && masked++ == 0) firstMasked = names[g];
     }
     if (textLike > 0)
-        std::cerr << "Warning: gene " << printable(*firstText)
-                  << " looks like protein or text, not DNA (" << withThousands(textLike) << " of "
-                  << withThousands(nonEmpty) << " genes of " << file << " do)\n";
+        warn("gene " + printable(*firstText) + " looks like protein or text, not DNA (" +
+             withThousands(textLike) + " of " + withThousands(nonEmpty) + " genes of " + file +
+             " do)");
     if (masked > 0)
-        std::cerr << "Warning: -l masked every letter of " << withThousands(masked) << " of "
-                  << withThousands(nonEmpty) << " genes (first: " << printable(*firstMasked) << ")"
-                  << (masked == nonEmpty ? "; the file is lower case" : "") << "\n";
+        warn("-l masked every letter of " + withThousands(masked) + " of " +
+             withThousands(nonEmpty) + " genes (first: " + printable(*firstMasked) + ")" +
+             (masked == nonEmpty ? "; the file is lower case" : ""));
     if (!readLine_.empty()) return progress_.line(readLine_);
     progress_.line("Read: " + withThousands(static_cast<int64_t>(names.size())) +
                    (groups ? " groups, " + withThousands(sequences) + " species sequences, "
@@ -143,20 +144,16 @@ void HitStage::dropBackgroundMisfits(const std::vector<const std::string*>& name
     }
     const std::string what = groups ? "group" : "gene";
     if (shared > 0)
-        std::cerr << "Warning: " << shared << " background " << what << "s share a name with a "
-                  << "foreground " << what
-                  << " and are left out of the background (first: " << printable(firstShared)
-                  << ")\n";
+        warn(std::to_string(shared) + " background " + what + "s share a name with a foreground " +
+             what + " and are left out of the background (first: " + printable(firstShared) + ")");
     if (empty > 0)
-        std::cerr << "Warning: " << units(groups, empty)
-                  << " of the background hold no base and are left out of it (first: "
-                  << printable(firstEmpty) << ")\n";
+        warn(units(groups, empty) +
+             " of the background hold no base and are left out of it (first: " +
+             printable(firstEmpty) + ")");
     if (repeats > 0)
-        std::cerr << "Warning: " << units(groups, repeats)
-                  << " of the background repeat the sequence of a foreground " << what
-                  << " (first: " << printable(firstRepeat) << ")"
-                  << (uniqueSequences_ ? "; --unique left them out" : "; --unique leaves them out")
-                  << "\n";
+        warn(units(groups, repeats) + " of the background repeat the sequence of a foreground " +
+             what + " (first: " + printable(firstRepeat) + ")" +
+             (uniqueSequences_ ? "; --unique left them out" : "; --unique leaves them out"));
 }
 
 std::vector<char> HitStage::genesToKeep(const std::vector<const std::string*>& names,
@@ -182,11 +179,10 @@ std::vector<char> HitStage::genesToKeep(const std::vector<const std::string*>& n
         if (uniqueSequences_) keep[g] = 0;
     }
     if (repeats > 0)
-        std::cerr << "Warning: " << units(groups, repeats) << " "
-                  << (foreground_ ? "of the background " : "") << "repeat the sequence"
-                  << (groups ? "s of an earlier group" : " of an earlier gene")
-                  << " (first: " << printable(example) << ")"
-                  << (uniqueSequences_ ? "; --unique left them out" : "") << "\n";
+        warn(units(groups, repeats) + " " + (foreground_ ? "of the background " : "") +
+             "repeat the sequence" + (groups ? "s of an earlier group" : " of an earlier gene") +
+             " (first: " + printable(example) + ")" +
+             (uniqueSequences_ ? "; --unique left them out" : ""));
     return keep;
 }
 

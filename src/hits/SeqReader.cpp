@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "common/Log.hpp"
 #include "common/die.hpp"
 #include "motif/WindowScore.hpp"
 
@@ -69,8 +70,7 @@ SeqEntries::SeqEntries(const std::string& path, const std::string& program)
         die("Can't open sequence file!!!\n" + program + ": " + path + ": " + reader_.openError());
     if (!reader_.next(title_) || title_.empty()) die("Error: sequence file has no title line");
     if (title_[0] != '>')
-        std::cerr << "Warning: " << reader_.displayName()
-                  << " line 1 does not start with '>'; is it FASTA?\n";
+        warn(reader_.displayName() + " line 1 does not start with '>'; is it FASTA?");
 }
 
 bool SeqEntries::nextEntry(std::string& name) {
@@ -96,6 +96,21 @@ bool SeqEntries::nextLine(std::string& line) {
     titleLine_ = reader_.lineNumber();
     titleWaiting_ = true;
     return inBody_ = false;
+}
+
+std::vector<std::string> splitSpecies(const std::vector<std::string>& body) {
+    std::vector<std::string> species;
+    std::string text;
+    for (const std::string& line : body) {
+        if (!line.empty() && line[0] == '<') {
+            if (!text.empty()) species.push_back(std::move(text));
+            text = line.substr(1);
+        } else {
+            text += line;
+        }
+    }
+    species.push_back(std::move(text));
+    return species;
 }
 
 void checkSequenceLength(const std::string& name, size_t length) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "common/LineReader.hpp"
 #include "common/die.hpp"
@@ -50,6 +51,9 @@ class SeqEntries {
     // The next body line of the current entry; false at its end.
     bool nextLine(std::string& line);
     const std::string& displayName() const { return reader_.displayName(); }
+    // The title line of the entry nextEntry started, and its line number.
+    const std::string& title() const { return title_; }
+    long titleLine() const { return titleLine_; }
 
   private:
     LineReader reader_;
@@ -60,6 +64,11 @@ class SeqEntries {
     bool inBody_ = false;
     std::unordered_set<std::string> names_;
 };
+
+// The species texts of an ortholog group's body lines: each '<' line starts the next species,
+// the reference first; a body without '<' is one species. A text left empty before the next
+// '<' is dropped.
+std::vector<std::string> splitSpecies(const std::vector<std::string>& body);
 
 // Refuses a sequence whose positions do not fit 32-bit hit coordinates.
 void checkSequenceLength(const std::string& name, size_t length);

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <iostream>
 
+#include "common/Log.hpp"
+
 double LogCnm(int64_t n, int64_t m) {
-    if (n < m) std::cerr << "Error: " << n << " must be no less than " << m << std::endl;
+    if (n < m) error(std::to_string(n) + " must be no less than " + std::to_string(m));
     if (m <= 0) return 0;
     double s = 0;
     for (int64_t i = 1; i <= m; ++i)

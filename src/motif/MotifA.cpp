@@ -11,6 +11,7 @@
 #include <map>
 
 #include "common/LineReader.hpp"
+#include "common/Log.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "motif/MotifFormats.hpp"
@@ -126,12 +127,11 @@ void MotifA::ReadMotif() {
         motifs.push_back(finishMotif(raw, useTfName, pseudocount));
         anyRows |= !raw.rows.empty();
         if (!raw.rows.empty() || ++rowless > kRowlessWarnings) continue;
-        std::cerr << "Warning: motif " << motifs.back().name << " (line " << raw.titleLine
-                  << ") has no matrix rows; it cannot match\n";
+        warn("motif " + motifs.back().name + " (line " + std::to_string(raw.titleLine) +
+             ") has no matrix rows; it cannot match");
     }
     if (rowless > kRowlessWarnings)
-        std::cerr << "Warning: " << rowless - kRowlessWarnings
-                  << " more motifs have no matrix rows\n";
+        warn(std::to_string(rowless - kRowlessWarnings) + " more motifs have no matrix rows");
     if (!anyRows) refuseRowless(reader.displayName(), lines);
     if (useTfName) warnSharedNames();
     progress_.line("Read: " + std::to_string(motifs.size()) + " motifs (" +
@@ -163,8 +163,8 @@ void MotifA::warnSharedNames() const {
     for (const Motif& motif : motifs) {
         auto it = count.find(motif.name);
         if (it == count.end() || it->second < 2) continue;
-        std::cerr << "Warning: " << it->second << " matrices share the factor name " << motif.name
-                  << "; with -t they act as one factor\n";
+        warn(std::to_string(it->second) + " matrices share the factor name " + motif.name +
+             "; with -t they act as one factor");
         count.erase(it);  // one line per name, at its first matrix
     }
 }

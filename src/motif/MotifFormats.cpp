@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 
+#include "common/Log.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
 
@@ -93,8 +94,8 @@ std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
         motifs.back().rowLines.push_back(lineNumber);
     }
     if (wordRowLine)
-        std::cerr << "Warning: " << FileContext::currentFile() << " line " << wordRowLine
-                  << " has four words and no number; read as a uniform position\n";
+        warn(FileContext::currentFile() + " line " + std::to_string(wordRowLine) +
+             " has four words and no number; read as a uniform position");
     return motifs;
 }
 

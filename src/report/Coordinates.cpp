@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "common/LineReader.hpp"
+#include "common/Log.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
-#include "hits/HitAO.hpp"
 #include "hits/SeqReader.hpp"
 
 namespace {
@@ -87,36 +87,24 @@ std::optional<TitleRegion> regionInTitle(const std::string& title, bool group) {
     return region;
 }
 
-GeneCoordinates::GeneCoordinates(const std::string& fastaPath, std::ostream& warnings) {
-    LineReader reader(fastaPath);
-    if (!reader.isOpen())
-        die("Error: cannot open sequence file " + reader.displayName() + ": " + reader.openError());
-    std::string line, title;
-    bool haveTitle = reader.next(title);
-    long titleLine = reader.lineNumber();
+GeneCoordinates::GeneCoordinates(const std::string& fastaPath) {
+    // The length of each gene, or of an ortholog group's reference species, split off as
+    // rekulo splits it.
+    SeqEntries entries(fastaPath, "rekul-report");
+    std::string name, line;
     std::vector<std::string> body;
-    while (haveTitle) {
-        // The length of the gene, or of an ortholog group's reference species, split off as
-        // rekulo splits it.
+    while (entries.nextEntry(name)) {
+        const std::string title = entries.title();
+        const long titleLine = entries.titleLine();
         body.clear();
-        haveTitle = false;
-        while (reader.next(line)) {
-            if (!line.empty() && line[0] == '>') {
-                haveTitle = true;
-                break;
-            }
-            body.push_back(line);
-        }
+        while (entries.nextLine(line)) body.push_back(line);
         const bool group = !body.empty() && !body.front().empty() && body.front()[0] == '<';
-        addGene(title, titleLine, static_cast<int64_t>(splitSpecies(body).front().size()), group,
-                warnings);
-        if (haveTitle) title = line;
-        titleLine = reader.lineNumber();
+        addGene(title, titleLine, static_cast<int64_t>(splitSpecies(body).front().size()), group);
     }
 }
 
-void GeneCoordinates::addGene(const std::string& title, long titleLine, int64_t length, bool group,
-                              std::ostream& warnings) {
+void GeneCoordinates::addGene(const std::string& title, long titleLine, int64_t length,
+                              bool group) {
     Gene gene{length, regionInTitle(title, group), titleLine};
     if (gene.region) {
         TitleRegion& region = *gene.region;
@@ -126,20 +114,16 @@ void GeneCoordinates::addGene(const std::string& title, long titleLine, int64_t 
             region.start -= 1;  // UCSC: 1-based start, inclusive end
         } else {
             if (!warned_)
-                warnings << "Warning: the region " << region.chrom << ":" << region.start << "-"
-                         << region.end << " in the title of " << geneNameFromTitle(title)
-                         << " does not fit its length " << length
-                         << "; positions stay relative to the genes\n";
+                warn("the region " + region.chrom + ":" + std::to_string(region.start) + "-" +
+                     std::to_string(region.end) + " in the title of " + geneNameFromTitle(title) +
+                     " does not fit its length " + std::to_string(length) +
+                     "; positions stay relative to the genes");
             warned_ = true;
             gene.region.reset();
         }
     }
-    // Two genes of one name could not be told apart: hits would land on the wrong one.
-    const std::string name = geneNameFromTitle(title);
-    const auto [it, added] = genes_.emplace(name, gene);
-    if (!added)
-        die("Error: FASTA names " + name + " twice (lines " + std::to_string(it->second.titleLine) +
-            " and " + std::to_string(titleLine) + ")");
+    // The reader refuses a name given twice, which could not be told apart.
+    genes_.emplace(geneNameFromTitle(title), gene);
 }
 
 std::optional<int64_t> GeneCoordinates::length(const std::string& gene) const {

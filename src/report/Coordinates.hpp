@@ -39,9 +39,9 @@ class GeneCoordinates {
     // names a region (NAME::CHROM:START-END(STRAND), as a regions run of rekul names them),
     // which are placed on that region.
     GeneCoordinates() = default;
-    // Reads the titles and sequence lengths of a rekul or rekulo sequence file; warnings go
-    // to `warnings`.
-    GeneCoordinates(const std::string& fastaPath, std::ostream& warnings);
+    // Reads the titles and sequence lengths of a rekul or rekulo sequence file, with the
+    // programs' own reader (which refuses a name given twice).
+    explicit GeneCoordinates(const std::string& fastaPath);
 
     // Places the gene's positions start..end (0-based, inclusive) on strand + or - (or '.').
     // Refuses positions beyond the end of a gene whose length is known.
@@ -59,9 +59,7 @@ class GeneCoordinates {
     };
     static Placement onRegion(const TitleRegion& region, int64_t length, int64_t start, int64_t end,
                               char strand);
-    // Refuses a name given twice.
-    void addGene(const std::string& title, long titleLine, int64_t length, bool group,
-                 std::ostream& warnings);
+    void addGene(const std::string& title, long titleLine, int64_t length, bool group);
 
     std::unordered_map<std::string, Gene> genes_;
     bool warned_ = false;

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "common/LineReader.hpp"
+#include "common/Log.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "report/Html.hpp"
@@ -480,9 +481,8 @@ class MotifsSeen {
             return catalog.find(name) == nullptr;
         });
         if (missing > 0)
-            std::cerr << "Warning: " << missing << " of the report's " << names_.size()
-                      << " motifs are not in " << printable(file)
-                      << "; they have no label and no logo\n";
+            warn(std::to_string(missing) + " of the report's " + std::to_string(names_.size()) +
+                 " motifs are not in " + printable(file) + "; they have no label and no logo");
     }
 
   private:
@@ -496,7 +496,7 @@ int reportMain(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
     const auto coordinates = options.fasta.empty()
                                  ? std::make_unique<GeneCoordinates>()
-                                 : std::make_unique<GeneCoordinates>(options.fasta, std::cerr);
+                                 : std::make_unique<GeneCoordinates>(options.fasta);
     const auto motifs = options.motifs.empty() ? std::make_unique<MotifCatalog>()
                                                : std::make_unique<MotifCatalog>(options.motifs);
     std::unique_ptr<StatsTable> stats;
