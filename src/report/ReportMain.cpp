@@ -162,121 +162,89 @@ size_t countOption(const char* name, const char* text) {
     return static_cast<size_t>(value);
 }
 
-Options parseOptions(int argc, char** argv) {
-    enum {
-        kTsv = 256,
-        kHits,
-        kBed,
-        kGff,
-        kHtml,
-        kFasta,
-        kSort,
-        kDrawn,
-        kModules,
-        kHelpOption,
-        kVersion,
-        kStats,
-        kMaxQ,
-        kMaxFwer,
-        kBedpe,
-        kMotifs,
-        kClosed,
-        kMaxParts,
-        kMotifStats,
-        kSvg
-    };
-    const option table[] = {{"tsv", no_argument, nullptr, kTsv},
-                            {"hits", no_argument, nullptr, kHits},
-                            {"bed", no_argument, nullptr, kBed},
-                            {"gff", no_argument, nullptr, kGff},
-                            {"html", no_argument, nullptr, kHtml},
-                            {"fasta", required_argument, nullptr, kFasta},
-                            {"sort", required_argument, nullptr, kSort},
-                            {"html-instances", required_argument, nullptr, kDrawn},
-                            {"html-modules", required_argument, nullptr, kModules},
-                            {"help", no_argument, nullptr, kHelpOption},
-                            {"version", no_argument, nullptr, kVersion},
-                            {"stats", required_argument, nullptr, kStats},
-                            {"max-q", required_argument, nullptr, kMaxQ},
-                            {"max-fwer", required_argument, nullptr, kMaxFwer},
-                            {"bedpe", no_argument, nullptr, kBedpe},
-                            {"motifs", required_argument, nullptr, kMotifs},
-                            {"closed", no_argument, nullptr, kClosed},
-                            {"max-parts-p", required_argument, nullptr, kMaxParts},
-                            {"motif-stats", required_argument, nullptr, kMotifStats},
-                            {"svg", required_argument, nullptr, kSvg},
-                            {nullptr, 0, nullptr, 0}};
+// The options, each with what it does to the settings: a table, as rekul's are.
+struct ParsedOptions {
     Options options;
     int forms = 0;
     bool hits = false;
+};
+
+struct ReportOption {
+    const char* name;
+    int hasArg;
+    void (*apply)(ParsedOptions& parsed, const char* value);
+};
+
+void setForm(ParsedOptions& parsed, OutputForm form) {
+    ++parsed.forms;
+    parsed.options.form = form;
+}
+
+const ReportOption kReportOptions[] = {
+    {"tsv", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Tsv); }},
+    {"hits", no_argument, [](ParsedOptions& p, const char*) { p.hits = true; }},
+    {"bed", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::BedInstances); }},
+    {"bedpe", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Bedpe); }},
+    {"gff", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Gff); }},
+    {"html", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Html); }},
+    {"svg", required_argument,
+     [](ParsedOptions& p, const char* value) {
+         setForm(p, OutputForm::Html);
+         p.options.svgFolder = value;
+         if (p.options.svgFolder.empty()) usageError("Error: --svg takes a folder");
+     }},
+    {"fasta", required_argument, [](ParsedOptions& p, const char* v) { p.options.fasta = v; }},
+    {"motifs", required_argument, [](ParsedOptions& p, const char* v) { p.options.motifs = v; }},
+    {"stats", required_argument, [](ParsedOptions& p, const char* v) { p.options.stats = v; }},
+    {"motif-stats", required_argument,
+     [](ParsedOptions& p, const char* v) { p.options.motifStats = v; }},
+    {"closed", no_argument, [](ParsedOptions& p, const char*) { p.options.closed = true; }},
+    {"sort", required_argument, [](ParsedOptions& p, const char* v) { p.options.sort = sortKey(v); }},
+    {"max-q", required_argument,
+     [](ParsedOptions& p, const char* v) {
+         p.options.maxQ = thresholdOption("--max-q", v);
+         p.options.filterQ = true;
+     }},
+    {"max-fwer", required_argument,
+     [](ParsedOptions& p, const char* v) {
+         p.options.maxFwer = thresholdOption("--max-fwer", v);
+         p.options.filterFwer = true;
+     }},
+    {"max-parts-p", required_argument,
+     [](ParsedOptions& p, const char* v) {
+         p.options.maxParts = thresholdOption("--max-parts-p", v);
+         p.options.filterParts = true;
+     }},
+    {"html-instances", required_argument,
+     [](ParsedOptions& p, const char* v) {
+         p.options.instancesDrawn = countOption("--html-instances", v);
+     }},
+    {"html-modules", required_argument,
+     [](ParsedOptions& p, const char* v) {
+         p.options.modulesDrawn = countOption("--html-modules", v);
+     }},
+    {"help", no_argument,
+     [](ParsedOptions&, const char*) { exitAfterWriting(std::string(kUsage) + kHelp); }},
+    {"version", no_argument,
+     [](ParsedOptions&, const char*) {
+         exitAfterWriting(std::string("rekul-report ") + REKUL_VERSION + "\n");
+     }},
+};
+
+Options parseOptions(int argc, char** argv) {
+    std::vector<option> table;
+    for (const ReportOption& entry : kReportOptions)
+        table.push_back({entry.name, entry.hasArg, nullptr, static_cast<int>(table.size())});
+    table.push_back({nullptr, 0, nullptr, 0});
+    ParsedOptions parsed;
+    Options& options = parsed.options;
     int option;
-    while ((option = getopt_long(argc, argv, "", table, nullptr)) != -1) {
-        switch (option) {
-            case kTsv:
-            case kBed:
-            case kBedpe:
-            case kGff:
-            case kHtml:
-                ++forms;
-                options.form = option == kTsv     ? OutputForm::Tsv
-                               : option == kBed   ? OutputForm::BedInstances
-                               : option == kBedpe ? OutputForm::Bedpe
-                               : option == kGff   ? OutputForm::Gff
-                                                  : OutputForm::Html;
-                break;
-            case kSvg:
-                ++forms;
-                options.form = OutputForm::Html;
-                options.svgFolder = optarg;
-                if (options.svgFolder.empty()) usageError("Error: --svg takes a folder");
-                break;
-            case kMotifs:
-                options.motifs = optarg;
-                break;
-            case kClosed:
-                options.closed = true;
-                break;
-            case kHits:
-                hits = true;
-                break;
-            case kFasta:
-                options.fasta = optarg;
-                break;
-            case kSort:
-                options.sort = sortKey(optarg);
-                break;
-            case kStats:
-                options.stats = optarg;
-                break;
-            case kMaxQ:
-                options.maxQ = thresholdOption("--max-q", optarg);
-                options.filterQ = true;
-                break;
-            case kMaxFwer:
-                options.maxFwer = thresholdOption("--max-fwer", optarg);
-                options.filterFwer = true;
-                break;
-            case kMotifStats:
-                options.motifStats = optarg;
-                break;
-            case kMaxParts:
-                options.maxParts = thresholdOption("--max-parts-p", optarg);
-                options.filterParts = true;
-                break;
-            case kDrawn:
-                options.instancesDrawn = countOption("--html-instances", optarg);
-                break;
-            case kModules:
-                options.modulesDrawn = countOption("--html-modules", optarg);
-                break;
-            case kHelpOption:
-                exitAfterWriting(std::string(kUsage) + kHelp);
-            case kVersion:
-                exitAfterWriting(std::string("rekul-report ") + REKUL_VERSION + "\n");
-            default:
-                die(kUsage);
-        }
+    while ((option = getopt_long(argc, argv, "", table.data(), nullptr)) != -1) {
+        if (option < 0 || option >= static_cast<int>(std::size(kReportOptions))) die(kUsage);
+        kReportOptions[option].apply(parsed, optarg);
     }
+    const int forms = parsed.forms;
+    const bool hits = parsed.hits;
     if (forms > 1)
         usageError("Error: choose one of --tsv, --bed, --bedpe, --gff, --html and --svg");
     if (hits) {
@@ -491,90 +459,69 @@ class MotifsSeen {
 
 }  // namespace
 
-int reportMain(int argc, char** argv) {
-    std::set_new_handler(outOfMemory);
-    const Options options = parseOptions(argc, argv);
-    const auto coordinates = options.fasta.empty()
-                                 ? std::make_unique<GeneCoordinates>()
-                                 : std::make_unique<GeneCoordinates>(options.fasta);
-    const auto motifs = options.motifs.empty() ? std::make_unique<MotifCatalog>()
-                                               : std::make_unique<MotifCatalog>(options.motifs);
-    std::unique_ptr<StatsTable> stats;
-    if (!options.stats.empty()) {
-        stats = std::make_unique<StatsTable>(options.stats);
-        if (options.filterFwer && !stats->hasFwer())
-            die("Error: --max-fwer needs fwer values; the table " + options.stats +
-                " comes from a run without --permutations");
-        if (options.filterParts && !stats->hasParts())
-            die("Error: --max-parts-p needs p_vs_parts values; the table " + options.stats +
-                " comes from a run without a background");
-        if (options.sort == SortKey::Fwer && !stats->hasFwer())
-            die("Error: --sort fwer needs fwer values; the table " + options.stats +
-                " comes from a run without --permutations");
+namespace {
+
+// The statistics table of --stats, refused where the options ask for what it lacks.
+std::unique_ptr<StatsTable> loadStats(const Options& options) {
+    if (options.stats.empty()) return nullptr;
+    auto stats = std::make_unique<StatsTable>(options.stats);
+    const std::string from = "; the table " + options.stats + " comes from a run without ";
+    if (options.filterFwer && !stats->hasFwer())
+        die("Error: --max-fwer needs fwer values" + from + "--permutations");
+    if (options.filterParts && !stats->hasParts())
+        die("Error: --max-parts-p needs p_vs_parts values" + from + "a background");
+    if (options.sort == SortKey::Fwer && !stats->hasFwer())
+        die("Error: --sort fwer needs fwer values" + from + "--permutations");
+    return stats;
+}
+
+// What the first reading of a report learns before anything is written.
+struct FirstReading {
+    std::unique_ptr<ModuleFamilies> families;                    // --closed
+    std::map<std::string, std::pair<int64_t, int64_t>> extents;  // GFF3's sequence regions
+};
+
+// The page (or its figures as SVG files, --svg).
+void writePage(const Options& options, const FormContext& context, const MotifCatalog& motifs,
+               ModuleSource& source, MotifsSeen& seen, bool seenAll) {
+    HtmlPage page({options.instancesDrawn, options.modulesDrawn, options.sort != SortKey::None},
+                  context.coordinates, motifs);
+    if (!options.motifStats.empty()) {
+        auto [columns, rows] = readMotifTable(options.motifStats);
+        page.addMotifTable(std::move(columns), std::move(rows));
     }
-    const FormContext context{*coordinates, options.motifs.empty() ? nullptr : motifs.get(),
-                              stats != nullptr,
-                              !stats             ? "probability"
-                              : stats->hasFwer() ? "fwer"
-                                                 : "q value",
-                              provenance(options, argc, argv, stats.get())};
-    // The report is read twice where something must be known before the first line is
-    // written: every module's motifs and genes (--closed), that the statistics table belongs
-    // to this report, and that no gene begins a line that BED readers skip.
-    const bool bedLines = options.form == OutputForm::BedInstances ||
-                          options.form == OutputForm::BedHits || options.form == OutputForm::Bedpe;
-    // GFF3 names every sequence's extent before its first feature.
-    const bool gff = options.form == OutputForm::Gff;
-    const bool twice = options.closed || stats || bedLines || gff;
-    std::map<std::string, std::pair<int64_t, int64_t>> extents;
-    const SpooledInput input(options.report, twice);
-    std::unique_ptr<ModuleFamilies> families;
-    if (options.closed) families = std::make_unique<ModuleFamilies>();
     ReportModule module;
-    MotifsSeen seen;
-    if (twice) {
-        ModuleSource first(input, true, options, stats.get(), nullptr);
-        while (first.next(module)) {
-            if (families) families->add(module);
-            if (bedLines) refuseSkippedBedLines(module, *coordinates);
-            if (gff) addExtents(module, *coordinates, extents);
-            seen.add(module);
-        }
-        if (families) families->resolve();
+    while (source.next(module)) {
+        if (!seenAll) seen.add(module);
+        page.add(module, sortValue(options.sort, module));
     }
-    ModuleSource source(input, !twice, options, stats.get(), families.get());
+    if (!options.motifs.empty()) seen.warnMissing(motifs, options.motifs);
+    if (!options.svgFolder.empty()) {
+        std::ostringstream text;
+        page.write(text, "Motif modules", context.provenance);
+        writeSvgFiles(text.str(), options.svgFolder);
+        return;
+    }
+    page.write(std::cout, "Motif modules", context.provenance);
+    finish(std::cout);
+}
+
+// The tabular, BED and GFF3 forms. BED lines are gathered and sorted, TSV rows wait for
+// their parents (a module's parent may come after it), the other forms stream.
+void writeForm(const Options& options, const FormContext& context, ModuleSource& source,
+               const FirstReading& first, bool withTable, MotifsSeen& seen, bool seenAll) {
     std::ostream& out = std::cout;
-    if (options.form == OutputForm::Html) {
-        HtmlPage page({options.instancesDrawn, options.modulesDrawn, options.sort != SortKey::None},
-                      *coordinates, *motifs);
-        if (!options.motifStats.empty()) {
-            auto [columns, rows] = readMotifTable(options.motifStats);
-            page.addMotifTable(std::move(columns), std::move(rows));
-        }
-        while (source.next(module)) {
-            if (!twice) seen.add(module);
-            page.add(module, sortValue(options.sort, module));
-        }
-        if (!options.motifs.empty()) seen.warnMissing(*motifs, options.motifs);
-        if (!options.svgFolder.empty()) {
-            std::ostringstream text;
-            page.write(text, "Motif modules", context.provenance);
-            writeSvgFiles(text.str(), options.svgFolder);
-            return 0;
-        }
-        page.write(out, "Motif modules", context.provenance);
-        finish(out);
-        return 0;
-    }
+    ReportModule module;
     // With a table, the first module is read before anything is written, so that a table of
     // another report is refused with nothing on standard output.
-    bool more = stats && source.next(module);
+    bool more = withTable && source.next(module);
     // BEDPE streams: its lines grow with the square of an instance's hits.
     const bool bed =
         options.form == OutputForm::BedInstances || options.form == OutputForm::BedHits;
     const std::string header = formHeader(options.form, context);
-    if (!bed) out << header << (gff ? gffSequenceRegions(extents) : "");
-    if (!stats) more = source.next(module);
+    if (!bed)
+        out << header << (options.form == OutputForm::Gff ? gffSequenceRegions(first.extents) : "");
+    if (!withTable) more = source.next(module);
     std::vector<ReportModule> modules;
     if (options.sort != SortKey::None) {
         for (; more; more = source.next(module)) modules.push_back(std::move(module));
@@ -582,13 +529,11 @@ int reportMain(int argc, char** argv) {
             return moreSignificant(sortValue(options.sort, a), sortValue(options.sort, b));
         });
     }
-    // BED lines are gathered and sorted, TSV rows wait for their parents (a module's parent
-    // may come after it), the other forms stream.
     std::string lines;
     ModuleFamilies parents;
     std::vector<std::pair<int64_t, std::string>> rows;
     auto emit = [&](const ReportModule& each) {
-        if (!twice) seen.add(each);
+        if (!seenAll) seen.add(each);
         if (options.form == OutputForm::Tsv) {
             parents.add(each);
             rows.emplace_back(each.number, formatModuleAs(options.form, each, context));
@@ -612,7 +557,53 @@ int reportMain(int argc, char** argv) {
         out << row;
     }
     out << formFooter(options.form, context);
+}
+
+}  // namespace
+
+int reportMain(int argc, char** argv) {
+    std::set_new_handler(outOfMemory);
+    const Options options = parseOptions(argc, argv);
+    const auto coordinates = options.fasta.empty()
+                                 ? std::make_unique<GeneCoordinates>()
+                                 : std::make_unique<GeneCoordinates>(options.fasta);
+    const auto motifs = options.motifs.empty() ? std::make_unique<MotifCatalog>()
+                                               : std::make_unique<MotifCatalog>(options.motifs);
+    const std::unique_ptr<StatsTable> stats = loadStats(options);
+    const FormContext context{*coordinates, options.motifs.empty() ? nullptr : motifs.get(),
+                              stats != nullptr,
+                              !stats             ? "probability"
+                              : stats->hasFwer() ? "fwer"
+                                                 : "q value",
+                              provenance(options, argc, argv, stats.get())};
+    // The report is read twice where something must be known before the first line is
+    // written: every module's motifs and genes (--closed), that the statistics table belongs
+    // to this report, that no gene begins a line that BED readers skip, and GFF3's extents.
+    const bool bedLines = options.form == OutputForm::BedInstances ||
+                          options.form == OutputForm::BedHits || options.form == OutputForm::Bedpe;
+    const bool gff = options.form == OutputForm::Gff;
+    const bool twice = options.closed || stats || bedLines || gff;
+    const SpooledInput input(options.report, twice);
+    FirstReading first;
+    if (options.closed) first.families = std::make_unique<ModuleFamilies>();
+    MotifsSeen seen;
+    if (twice) {
+        ModuleSource reading(input, true, options, stats.get(), nullptr);
+        for (ReportModule module; reading.next(module);) {
+            if (first.families) first.families->add(module);
+            if (bedLines) refuseSkippedBedLines(module, *coordinates);
+            if (gff) addExtents(module, *coordinates, first.extents);
+            seen.add(module);
+        }
+        if (first.families) first.families->resolve();
+    }
+    ModuleSource source(input, !twice, options, stats.get(), first.families.get());
+    if (options.form == OutputForm::Html) {
+        writePage(options, context, *motifs, source, seen, twice);
+        return 0;
+    }
+    writeForm(options, context, source, first, stats != nullptr, seen, twice);
     if (!options.motifs.empty()) seen.warnMissing(*motifs, options.motifs);
-    finish(out);
+    finish(std::cout);
     return 0;
 }
