@@ -153,3 +153,9 @@ std::string fixedDigits(double value, int digits) {
     std::snprintf(text, sizeof text, "%.*f", digits, value);
     return text;
 }
+
+std::string formatted(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}

@@ -38,6 +38,10 @@ std::string withThousands(int64_t value);
 // A number with a fixed count of digits after the point: 0.440.
 std::string fixedDigits(double value, int digits);
 
+// One number as a printf format writes it ("%.6g", "%.4g", "%.3f"): the one way the tables,
+// notes and page data write a number in a chosen form.
+std::string formatted(const char* format, double value);
+
 // The text with every occurrence of `mark` replaced by `value`.
 std::string replaceAll(std::string text, const std::string& mark, const std::string& value);
 

@@ -59,9 +59,7 @@ std::string fixed(double value, int digits) {
 // A p-value to three digits; one that underflows is below the smallest double.
 std::string general(double value) {
     if (value == 0) return "< 1e-300";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3g", value);
-    return text;
+    return formatted("%.3g", value);
 }
 
 std::string letters(double value) {

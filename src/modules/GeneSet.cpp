@@ -11,8 +11,7 @@ void GeneSet::add(int32_t gene, int32_t geneCount) {
     ++count_;
     if (bits_.empty()) {
         list_.push_back(gene);
-        // Without a number of genes above the gene (a default table), the set stays a list.
-        if (static_cast<int64_t>(list_.size()) * 32 <= geneCount || gene >= geneCount) return;
+        if (static_cast<int64_t>(list_.size()) * 32 <= geneCount) return;
         // The list now takes more room than a bit per gene: move to the bits.
         bits_.assign((static_cast<size_t>(geneCount) + 63) / 64, 0);
         for (int32_t g : list_) bits_[static_cast<size_t>(g) >> 6] |= uint64_t{1} << (g & 63);

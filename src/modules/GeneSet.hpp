@@ -10,8 +10,8 @@
 
 class GeneSet {
   public:
-    // Adds a gene of `geneCount` genes (gene < geneCount, or the set stays a list); it is no
-    // smaller than the last one added, and the last one again is ignored.
+    // Adds a gene of `geneCount` genes (gene < geneCount); it is no smaller than the last one
+    // added, and the last one again is ignored.
     void add(int32_t gene, int32_t geneCount);
     size_t size() const { return count_; }
     // Appends the genes, ascending.

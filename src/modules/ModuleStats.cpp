@@ -13,17 +13,12 @@
 #include "common/DiscardStream.hpp"
 #include "common/Parallel.hpp"
 #include "common/Random.hpp"
+#include "common/Text.hpp"
 #include "common/die.hpp"
 #include "modules/Enrichment.hpp"
 #include "modules/ModuleGenes.hpp"
 
 namespace {
-
-std::string number(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 // Genes of a set with an instance of each module, modules in parallel.
 std::vector<int64_t> holderCounts(const std::vector<std::vector<int32_t>>& modules,
@@ -158,11 +153,11 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
             line += std::to_string(count);
         }
         line += '\t';
-        line += number("%.6g", record.probability);
+        line += formatted("%.6g", record.probability);
         if (row.backgroundGenes) {
             for (const std::string& field :
                  {std::to_string(*row.backgroundGenes), std::to_string(backgroundTotal),
-                  number("%.4g", row.foldEnrichment)}) {
+                  formatted("%.4g", row.foldEnrichment)}) {
                 line += '\t';
                 line += field;
             }
@@ -171,11 +166,11 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
         }
         for (double value : {row.pValue, row.eValue, row.qValue}) {
             line += '\t';
-            line += number("%.6g", value);
+            line += formatted("%.6g", value);
         }
         for (const std::optional<double>& value : {row.fwer, row.fdr, row.pVsParts}) {
             line += '\t';
-            if (value) line += number("%.6g", *value);
+            if (value) line += formatted("%.6g", *value);
         }
         line += '\n';
         out << line;
@@ -202,7 +197,7 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
         if (fdrExactBelow < 1) {
             // Rounded down, so that the fdr is exact below the number shown.
             const double scale = std::pow(10.0, 2 - std::floor(std::log10(fdrExactBelow)));
-            const std::string shown = number("%.3g", std::floor(fdrExactBelow * scale) / scale);
+            const std::string shown = formatted("%.3g", std::floor(fdrExactBelow * scale) / scale);
             out << " below " << shown << "; values from " << shown
                 << " up are lower limits (permuted p-values are counted only as far as needed)";
         }

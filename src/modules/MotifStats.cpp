@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/Text.hpp"
 #include "modules/Enrichment.hpp"
 #include "modules/Permutations.hpp"
 
@@ -16,12 +17,6 @@ std::vector<int32_t> distinctMotifs(const SeqHit& gene) {
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     return ids;
-}
-
-std::string number(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
 }
 
 }  // namespace
@@ -98,9 +93,9 @@ void MotifStatistics::write(std::ostream& out, const std::vector<std::string>& m
         const MotifStatsRow& row = rows[m];
         out << motifNames[m] << '\t' << labels[m] << '\t' << row.genes << '\t' << genesTotal << '\t'
             << row.backgroundGenes << '\t' << backgroundTotal << '\t'
-            << number("%.4g", row.foldEnrichment) << '\t' << number("%.6g", row.pValue) << '\t'
-            << number("%.6g", row.qValue) << '\t'
-            << (row.fwer ? number("%.6g", *row.fwer) : std::string()) << '\n';
+            << formatted("%.4g", row.foldEnrichment) << '\t' << formatted("%.6g", row.pValue)
+            << '\t' << formatted("%.6g", row.qValue) << '\t'
+            << (row.fwer ? formatted("%.6g", *row.fwer) : std::string()) << '\n';
     }
     out << "# program: " << notes.program << "\n"
         << "# command: " << notes.commandLine << "\n"

@@ -15,7 +15,8 @@
 
 class PairTable {
   public:
-    explicit PairTable(int32_t motifCount = 0, int32_t geneCount = 0);
+    // Pairs of `motifCount` motifs over `geneCount` genes (gene indices below it).
+    PairTable(int32_t motifCount, int32_t geneCount);
 
     // Adds the gene to the pair's set; genes come in ascending order.
     void addGene(int32_t a, int32_t b, int32_t gene);

@@ -119,9 +119,7 @@ std::string logoJson(const std::vector<std::array<double, 4>>& logo) {
     for (size_t i = 0; i < logo.size(); ++i) {
         json += i ? ",[" : "[";
         for (int b = 0; b < 4; ++b) {
-            char text[32];
-            std::snprintf(text, sizeof text, "%.3f", std::max(0.0, logo[i][b]));
-            json.append(b ? "," : "").append(text);
+            json.append(b ? "," : "").append(formatted("%.3f", std::max(0.0, logo[i][b])));
         }
         json += "]";
     }

@@ -183,7 +183,8 @@ void setForm(ParsedOptions& parsed, OutputForm form) {
 const ReportOption kReportOptions[] = {
     {"tsv", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Tsv); }},
     {"hits", no_argument, [](ParsedOptions& p, const char*) { p.hits = true; }},
-    {"bed", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::BedInstances); }},
+    {"bed", no_argument,
+     [](ParsedOptions& p, const char*) { setForm(p, OutputForm::BedInstances); }},
     {"bedpe", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Bedpe); }},
     {"gff", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Gff); }},
     {"html", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Html); }},
@@ -199,7 +200,8 @@ const ReportOption kReportOptions[] = {
     {"motif-stats", required_argument,
      [](ParsedOptions& p, const char* v) { p.options.motifStats = v; }},
     {"closed", no_argument, [](ParsedOptions& p, const char*) { p.options.closed = true; }},
-    {"sort", required_argument, [](ParsedOptions& p, const char* v) { p.options.sort = sortKey(v); }},
+    {"sort", required_argument,
+     [](ParsedOptions& p, const char* v) { p.options.sort = sortKey(v); }},
     {"max-q", required_argument,
      [](ParsedOptions& p, const char* v) {
          p.options.maxQ = thresholdOption("--max-q", v);
