@@ -310,6 +310,8 @@ TEST(WestfallYoung, FwerCountsEveryPermutationAtLeastAsGoodTiesIncluded) {
     EXPECT_DOUBLE_EQ(familyWiseError(minima, p / 4), 1.0 / 5);
     EXPECT_DOUBLE_EQ(familyWiseError(minima, 1), 5.0 / 5);
     EXPECT_DOUBLE_EQ(familyWiseError({}, 0.01), 1.0);
+    // A minimum at the very edge of the tie window still counts: "at most", not "below".
+    EXPECT_DOUBLE_EQ(familyWiseError({p * (1 + kPValueTolerance)}, p), 2.0 / 2);
 }
 
 TEST(PermutationFdr, StepUpOverObservedAndPermutedPValuesTiesIncluded) {
