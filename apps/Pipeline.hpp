@@ -83,6 +83,53 @@ inline std::vector<std::string> motifLabels(const MotifA& motifs) {
     return labels;
 }
 
+// What a run of the stages tells its caller.
+struct RunOutcome {
+    int64_t modulesFound = 0;
+    std::string noModule;       // the line that says why no module was found
+    bool interrupted = false;   // a stop request ended the permutations early
+    size_t permutationsDone = 0;
+};
+
+// The stages of one run: motifs, hits (with the background), discovery writing the report to
+// `report`, and with `stats` the statistics table (and `motifStats`, the single-motif table).
+// `settings.seed` must hold the run's seed where it draws. Shared by the programs and the
+// Python module.
+template <typename HitStage, typename DiscoveryStage>
+RunOutcome runStages(const Args& settings, Progress progress, std::ostream& report,
+                     std::ostream* stats, std::ostream* motifStats) {
+    const std::optional<uint32_t> seed = settings.seed;
+    MotifA motifs(settings, progress);
+    HitStages<HitStage> stages = buildHitStages<HitStage>(settings, motifs, progress);
+    HitStage& hits = *stages.foreground;
+    const HitStage* background = stages.background ? &*stages.background : nullptr;
+    const ModuleOutput output = stats ? ModuleOutput::ReportAndRecords : ModuleOutput::Report;
+    DiscoveryStage discovery(settings, hits, report, progress, output);
+    RunOutcome outcome{discovery.modulesFound(), discovery.noModule};
+    // Every write of the report is checked, the last ones by this flush.
+    checkWritten(report, "the report");
+    if (!stats) return outcome;
+    const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
+    if (settings.permutations > 0 && !sampleDrawn && !settings.seedShown)
+        progress.line("Random seed: " + std::to_string(*seed));
+    // Ctrl-C or SIGTERM during the permutations stops them; the table keeps those done.
+    std::optional<InterruptScope> stoppable;
+    if (settings.permutations > 0 && background) stoppable.emplace();
+    const ModuleStatistics table(settings, discovery, hits, background, seed,
+                                 {progress, &InterruptScope::requested()});
+    const StatsNotes notes{settings.versionText(), settings.commandLine, seed, stages.notes};
+    table.write(*stats, discovery.records, hits.motifNames, notes);
+    if (motifStats) {
+        // The same label draws as the modules' permutations, as many as were done.
+        const MotifStatistics baseline(hits, *background,
+                                       static_cast<int32_t>(table.permutationMinima.size()), seed);
+        baseline.write(*motifStats, hits.motifNames, motifLabels(motifs), notes);
+    }
+    outcome.interrupted = table.interrupted;
+    outcome.permutationsDone = table.permutationMinima.size();
+    return outcome;
+}
+
 template <typename HitStage, typename DiscoveryStage>
 int runPipeline(const char* program, int argc, char** argv) {
     std::set_new_handler(outOfMemory);
@@ -97,41 +144,20 @@ int runPipeline(const char* program, int argc, char** argv) {
     if (!settings.statsFile.empty()) stats.emplace(settings.statsFile, "--stats");
     if (!settings.motifStatsFile.empty())
         motifStats.emplace(settings.motifStatsFile, "--motif-stats");
-    if (settings.shuffledCopies > 0 || settings.matching()) {
+    if (settings.shuffledCopies > 0 || settings.matching() || settings.genomicRatio > 0) {
         progress.line("Random seed: " + std::to_string(*seed));
         settings.seedShown = true;
     }
-    MotifA motifs(settings, progress);
-    HitStages<HitStage> stages = buildHitStages<HitStage>(settings, motifs, progress);
-    HitStage& hits = *stages.foreground;
-    const HitStage* background = stages.background ? &*stages.background : nullptr;
-    const ModuleOutput output = stats ? ModuleOutput::ReportAndRecords : ModuleOutput::Report;
-    DiscoveryStage discovery(settings, hits, std::cout, progress, output);
-    // Every write of the report is checked, the last ones by this flush.
-    checkWritten(std::cout, "the report");
+    const RunOutcome outcome = runStages<HitStage, DiscoveryStage>(
+        settings, progress, std::cout, stats ? &stats->stream() : nullptr,
+        motifStats ? &motifStats->stream() : nullptr);
     // A quiet run that finds nothing still says so.
-    if (settings.quiet && discovery.modulesFound() == 0) std::cerr << discovery.noModule << '\n';
+    if (settings.quiet && outcome.modulesFound == 0) std::cerr << outcome.noModule << '\n';
+    if (motifStats) motifStats->commit();
     if (!stats) return 0;
-    const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
-    if (settings.permutations > 0 && !sampleDrawn && !settings.seedShown)
-        progress.line("Random seed: " + std::to_string(*seed));
-    // Ctrl-C or SIGTERM during the permutations stops them; the table keeps those done.
-    std::optional<InterruptScope> stoppable;
-    if (settings.permutations > 0 && background) stoppable.emplace();
-    const ModuleStatistics table(settings, discovery, hits, background, seed,
-                                 {progress, &InterruptScope::requested()});
-    const StatsNotes notes{settings.versionText(), settings.commandLine, seed, stages.notes};
-    table.write(stats->stream(), discovery.records, hits.motifNames, notes);
-    if (motifStats) {
-        // The same label draws as the modules' permutations, as many as were done.
-        const MotifStatistics baseline(hits, *background,
-                                       static_cast<int32_t>(table.permutationMinima.size()), seed);
-        baseline.write(motifStats->stream(), hits.motifNames, motifLabels(motifs), notes);
-        motifStats->commit();
-    }
     stats->commit();
-    if (!table.interrupted) return 0;
-    std::cerr << "Permutations: stopped after " << table.permutationMinima.size() << " of "
+    if (!outcome.interrupted) return 0;
+    std::cerr << "Permutations: stopped after " << outcome.permutationsDone << " of "
               << settings.permutations << "; the table holds those done\n";
     return 128 + InterruptScope::signalNumber();
 }
