@@ -9,7 +9,7 @@ CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/d
 FUZZ_SECONDS ?= 60
 
 .PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke lint install bench clean \
-	deb pipelines
+	deb pipelines python
 
 deps-build:
 	@scripts/install-deps.sh build >&2
@@ -63,8 +63,10 @@ lint:
 # programs, manual pages and example run from the unpacked package.
 deb:
 	@scripts/install-deps.sh package
+	@scripts/install-deps.sh python
 	cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON -DREKUL_DEB=ON \
-	  -DREKUL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DREKUL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr -DREKUL_PYTHON=ON \
+	  -DPython_EXECUTABLE=/usr/bin/python3 -DREKUL_PYTHON_DIR=lib/python3/dist-packages \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 	cmake --build build-deb -j $(JOBS)
@@ -78,13 +80,24 @@ pipelines: build
 	@scripts/install-deps.sh pipelines
 	scripts/check-pipelines.sh build
 
+# The Python module, built against Debian's python3, then its tests (pytest).
+python: deps
+	@scripts/install-deps.sh python
+	cmake -S . -B build-python -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON -DREKUL_PYTHON=ON \
+	  -DREKUL_TESTS=OFF -DPython_EXECUTABLE=/usr/bin/python3 >/dev/null
+	cmake --build build-python -j $(JOBS) --target _rekul rekul rekul-report
+	REKUL_BUILD=build-python PYTHONPATH=build-python/python /usr/bin/python3 -m pytest -q python/tests
+
+# The Python module too where pybind11 is installed (make python installs it).
 install: deps-build
-	$(CONFIGURE)
-	cmake --build build -j $(JOBS) --target rekul rekulo rekul-report
+	$(CONFIGURE) -DREKUL_PYTHON=$$(test -f /usr/lib/cmake/pybind11/pybind11Config.cmake && \
+	  echo ON || echo OFF) -DPython_EXECUTABLE=/usr/bin/python3
+	cmake --build build -j $(JOBS) --target rekul rekulo rekul-report \
+	  $$(grep -q '^REKUL_PYTHON:BOOL=ON' build/CMakeCache.txt && echo _rekul)
 	cmake --install build --prefix $(PREFIX)
 
 bench: build
 	./build/bench/scan_bench
 
 clean:
-	rm -rf build build-sanitize build-fuzz build-deb
+	rm -rf build build-sanitize build-fuzz build-deb build-python

@@ -86,8 +86,8 @@ inline std::vector<std::string> motifLabels(const MotifA& motifs) {
 // What a run of the stages tells its caller.
 struct RunOutcome {
     int64_t modulesFound = 0;
-    std::string noModule;       // the line that says why no module was found
-    bool interrupted = false;   // a stop request ended the permutations early
+    std::string noModule;      // the line that says why no module was found
+    bool interrupted = false;  // a stop request ended the permutations early
     size_t permutationsDone = 0;
 };
 
@@ -95,9 +95,11 @@ struct RunOutcome {
 // `report`, and with `stats` the statistics table (and `motifStats`, the single-motif table).
 // `settings.seed` must hold the run's seed where it draws. Shared by the programs and the
 // Python module.
+// `catchSignals`: SIGINT and SIGTERM stop the permutations (a caller that watches signals
+// itself raises InterruptScope's flag instead).
 template <typename HitStage, typename DiscoveryStage>
 RunOutcome runStages(const Args& settings, Progress progress, std::ostream& report,
-                     std::ostream* stats, std::ostream* motifStats) {
+                     std::ostream* stats, std::ostream* motifStats, bool catchSignals = true) {
     const std::optional<uint32_t> seed = settings.seed;
     MotifA motifs(settings, progress);
     HitStages<HitStage> stages = buildHitStages<HitStage>(settings, motifs, progress);
@@ -114,7 +116,7 @@ RunOutcome runStages(const Args& settings, Progress progress, std::ostream& repo
         progress.line("Random seed: " + std::to_string(*seed));
     // Ctrl-C or SIGTERM during the permutations stops them; the table keeps those done.
     std::optional<InterruptScope> stoppable;
-    if (settings.permutations > 0 && background) stoppable.emplace();
+    if (settings.permutations > 0 && background && catchSignals) stoppable.emplace();
     const ModuleStatistics table(settings, discovery, hits, background, seed,
                                  {progress, &InterruptScope::requested()});
     const StatsNotes notes{settings.versionText(), settings.commandLine, seed, stages.notes};

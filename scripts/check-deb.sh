@@ -40,4 +40,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cmp -s "$root/installed.txt" <("$here/build-deb/rekul" --quiet "$here/examples/example.motifs" \
   "$here/examples/example.fa") || fail "the installed rekul gives another report on the example"
 grep -q '^>' "$root/installed.txt" || fail "the installed rekul found no module in the example"
+# The Python module, from its installed place.
+PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c \
+  "import rekul, sys; sys.exit(len(rekul.read_motifs('$examples/example.motifs')) != 8)" ||
+  fail "the installed Python module does not read the example's motifs"
 echo "check-deb: $(basename "$deb") passes lintian; its programs, pages and example run"

@@ -16,6 +16,10 @@ case "${1:-test}" in
   package) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev dpkg-dev fakeroot lintian
                      man-db) ;;
   pipelines) packages=(cwltool snakemake) ;;
+  # The Python module: pybind11 and Debian's python3 with numpy; pytest and pandas for its
+  # tests, Biopython for its benchmark.
+  python) packages=(pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas
+                    python3-biopython) ;;
   # samtools, bedtools and tabix (bgzip): the references the genome tests compare with;
   # genometools (gt) validates the GFF3; python3 parses the SVG files.
   *) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev libgtest-dev libbenchmark-dev

@@ -43,3 +43,7 @@ const std::atomic<bool>& InterruptScope::requested() {
 int InterruptScope::signalNumber() {
     return received;
 }
+
+void InterruptScope::request(bool stop) {
+    flag = stop;
+}

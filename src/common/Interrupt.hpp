@@ -18,4 +18,7 @@ class InterruptScope {
     static const std::atomic<bool>& requested();
     // The signal that raised it, 0 if none.
     static int signalNumber();
+    // Raises (or lowers) the flag without a signal: for a caller that watches signals itself,
+    // such as the Python module.
+    static void request(bool stop);
 };

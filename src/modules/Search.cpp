@@ -11,6 +11,7 @@
 #include <iterator>
 #include <optional>
 
+#include "common/Interrupt.hpp"
 #include "common/OrderedOutput.hpp"
 #include "common/Parallel.hpp"
 #include "common/die.hpp"
@@ -57,8 +58,9 @@ void Discovery::FindCRM(const HitStage& hits) {
         [&](size_t k, int thread) {
             // Every item finishes, even one that fails, so that no later one waits for it.
             const FinishOnExit finished{output, k};
-            // Once the report cannot be written, the rest of the search is of no use.
-            if (output.failure() != 0) return;
+            // Once the report cannot be written, or the caller asks to stop, the rest of the
+            // search is of no use.
+            if (output.failure() != 0 || InterruptScope::requested()) return;
             RootOutput out(output, k, buffers[static_cast<size_t>(thread)],
                            keepRecords ? &recordsOfItem[k] : nullptr);
             searchItem(items[k], hits, scratch[static_cast<size_t>(thread)], out);

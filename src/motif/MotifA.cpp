@@ -136,6 +136,7 @@ void MotifA::ReadMotif() {
     if (useTfName) warnSharedNames();
     progress_.line("Read: " + std::to_string(motifs.size()) + " motifs (" +
                    motifFormatName(format) + ") from " + printable(reader.displayName()));
+    formatName = motifFormatName(format);
 }
 
 void MotifA::refuseRowless(const std::string& displayName,

@@ -33,6 +33,7 @@ class MotifA {
     std::string program;  // names the program in messages
     std::string seqFile;  // looked at only to tell swapped files apart
     std::vector<Motif> motifs;
+    std::string formatName;  // the format the file was read in ("JASPAR", "native", ...)
 
     // Writes its "Read:" line to `progress`.
     explicit MotifA(Args settings, Progress progress = Progress());

@@ -1,0 +1,151 @@
+"""rekul from Python: the programs' motif reader, scan, module discovery and statistics.
+
+Every function runs the same C++ as the ``rekul`` program, with the same settings its
+command line would give: the hits are the program's hits, and a discovery's report is the
+program's report, byte for byte. Long calls run without holding the GIL; Ctrl-C stops them
+and raises KeyboardInterrupt. Refusals raise ValueError (OSError for a file that cannot be
+opened) with the program's message; warnings become Python warnings.
+
+    >>> import rekul
+    >>> hits = rekul.scan("motifs.jaspar", "upstream.fa", pvalue=1e-4)
+    >>> result = rekul.discover("motifs.jaspar", "upstream.fa", background="bg.fa",
+    ...                         permutations=1000, seed=1)
+    >>> result.to_pandas().sort_values("fwer")
+"""
+
+import numpy as np
+
+from ._rekul import _discover, _scan, read_motifs, read_sequences
+
+__all__ = ["read_motifs", "read_sequences", "scan", "discover", "Hits", "Discovery"]
+
+HIT_FIELDS = [("gene", "i4"), ("motif", "i4"), ("start", "i4"), ("end", "i4"),
+              ("strand", "i1"), ("score", "f4")]
+
+
+class Hits:
+    """The hits of a scan: ``hits`` is a numpy structured array with the fields gene and
+    motif (indexes into ``gene_names`` and ``motif_names``), start and end (0-based,
+    inclusive), strand (1 or -1) and score, gene by gene in start order."""
+
+    def __init__(self, hits, gene_names, motif_names):
+        self.hits = hits
+        self.gene_names = gene_names
+        self.motif_names = motif_names
+
+    def __len__(self):
+        return len(self.hits)
+
+    def rows(self):
+        """The hits as rows (gene name, motif name, start, end, strand, score)."""
+        return [(self.gene_names[h["gene"]], self.motif_names[h["motif"]], int(h["start"]),
+                 int(h["end"]), "+" if h["strand"] > 0 else "-", float(h["score"]))
+                for h in self.hits]
+
+
+def scan(motifs, sequences, cutoff=5.0, pvalue=None, exact_cutoffs=True, threads=0,
+         overlap=4, mask_lowercase=False, pseudocount=0.375, seed=None):
+    """Scans every motif of a motif file on both strands of every sequence of a FASTA file,
+    as ``rekul`` does: a score cutoff (``cutoff``) or a p-value (``pvalue``, turned into a
+    cutoff per motif, exactly with ``exact_cutoffs``, else from a sample drawn with
+    ``seed``), overlapping hits thinned within ``overlap`` letters (None: kept all), letters
+    in lower case masked with ``mask_lowercase``. Returns a :class:`Hits`."""
+    raw = _scan(motifs, sequences, cutoff=cutoff, pvalue=pvalue, exact_cutoffs=exact_cutoffs,
+                threads=threads, overlap=overlap, mask_lowercase=mask_lowercase,
+                pseudocount=pseudocount, seed=seed)
+    hits = np.empty(len(raw["gene"]), dtype=HIT_FIELDS)
+    for name, _ in HIT_FIELDS:
+        hits[name] = raw[name]
+    return Hits(hits, list(raw["gene_names"]), list(raw["motif_names"]))
+
+
+def _table(text):
+    """The rows of a tab-separated table with a header, its '#' lines left out."""
+    lines = [line for line in text.splitlines() if line and not line.startswith("#")]
+    if not lines:
+        return []
+    header = lines[0].split("\t")
+    rows = []
+    for line in lines[1:]:
+        fields = line.split("\t")
+        row = {}
+        for key, field in zip(header, fields):
+            try:
+                row[key] = int(field) if key in ("motif_count", "instances", "genes",
+                                                 "genes_total", "background_genes",
+                                                 "background_total") else float(field)
+            except ValueError:
+                row[key] = field if field != "" else None
+        rows.append(row)
+    return rows
+
+
+def _modules(report):
+    """The modules of a report: motifs, instances (gene and hits), genes, probability."""
+    modules = []
+    for line in report.splitlines():
+        if line.startswith(">"):
+            fields = line[1:].split("\t")
+            count, probability = fields[-1].split(",")
+            modules.append({"id": "M%d" % (len(modules) + 1), "motifs": fields[:-1],
+                            "instances": [], "probability": float(probability)})
+        elif line.startswith("\t"):
+            motif, start, end, strand, score = line[1:].split("\t")
+            modules[-1]["instances"][-1]["hits"].append(
+                (motif, int(start), int(end), strand, float(score)))
+        elif line:
+            modules[-1]["instances"].append({"gene": line, "hits": []})
+    for module in modules:
+        module["genes"] = len({instance["gene"] for instance in module["instances"]})
+    return modules
+
+
+class Discovery:
+    """The outcome of :func:`discover`: ``report`` (the program's report), ``modules``
+    (records with motifs, labels, instances, genes, probability and, with a background,
+    every column of the statistics table), ``stats`` and ``motif_stats`` (the tables as
+    lists of dicts)."""
+
+    def __init__(self, raw, labels):
+        self.report = raw.report
+        self.stats = _table(raw.stats)
+        self.motif_stats = _table(raw.motif_stats)
+        self.modules = _modules(raw.report)
+        for module, row in zip(self.modules, self.stats):
+            module.update({key: value for key, value in row.items()
+                           if key not in ("module", "motifs", "instances", "genes")})
+        for module in self.modules:
+            module["labels"] = [labels.get(motif, "") for motif in module["motifs"]]
+
+    def write_report(self, path):
+        """Writes the report to ``path``: the bytes the program writes."""
+        with open(path, "w", encoding="utf-8", newline="") as out:
+            out.write(self.report)
+
+    def to_pandas(self):
+        """The statistics table as a pandas DataFrame (the modules' summary without one)."""
+        import pandas
+        if self.stats:
+            return pandas.DataFrame(self.stats)
+        return pandas.DataFrame([{"module": m["id"], "motifs": ",".join(m["motifs"]),
+                                  "instances": len(m["instances"]), "genes": m["genes"],
+                                  "probability": m["probability"]} for m in self.modules])
+
+
+def discover(motifs, sequences, cutoff=5.0, pvalue=None, window=200, min_genes=15,
+             min_motifs=3, overlap=4, by_factor=False, mask_lowercase=False, pseudocount=0.375,
+             exact_cutoffs=False, unique=False, background=None, shuffled_background=None,
+             permutations=0, seed=None, threads=0):
+    """Finds recurrent motif modules as ``rekul`` does, with its options by name (``window``
+    is -w, ``min_genes`` -g, ``min_motifs`` -k, ``overlap`` -o, ``by_factor`` -t). With a
+    ``background`` file or ``shuffled_background`` copies, the statistics table comes too,
+    and with ``permutations`` its fwer and fdr (``seed`` repeats them). Returns a
+    :class:`Discovery`."""
+    raw = _discover(motifs, sequences, cutoff=cutoff, pvalue=pvalue, window=window,
+                    min_genes=min_genes, min_motifs=min_motifs, overlap=overlap,
+                    by_factor=by_factor, mask_lowercase=mask_lowercase,
+                    pseudocount=pseudocount, exact_cutoffs=exact_cutoffs, unique=unique,
+                    background=background, shuffled_background=shuffled_background,
+                    permutations=permutations, seed=seed, threads=threads)
+    labels = {record["name"]: record["label"] for record in read_motifs(motifs)}
+    return Discovery(raw, labels)

@@ -1,0 +1,111 @@
+"""The Python module against the programs: the same hits and the same report bytes, arrays
+that outlive their parents, the program's refusals as exceptions, and Ctrl-C in a long call."""
+
+import gc
+import os
+import signal
+import subprocess
+import threading
+import time
+import warnings
+from pathlib import Path
+
+import pytest
+
+import rekul
+
+ROOT = Path(__file__).resolve().parents[2]
+GOLDEN = ROOT / "tests" / "golden"
+EXAMPLES = ROOT / "examples"
+BUILD = Path(os.environ.get("REKUL_BUILD", ROOT / "build"))
+
+
+def program(*args):
+    """Standard output of a program of the build."""
+    return subprocess.run([str(BUILD / args[0]), *map(str, args[1:])], check=True,
+                          capture_output=True).stdout
+
+
+def test_scan_holds_every_hit_the_program_reports():
+    hits = rekul.scan(GOLDEN / "four.motifs", GOLDEN / "four.fa", cutoff=1, pseudocount=0)
+    rows = {(gene, motif, start, end, strand, round(score, 2)) for gene, motif, start, end,
+            strand, score in hits.rows()}
+    report = [line for line in program("rekul-report", "--hits", GOLDEN / "four.out")
+              .decode().splitlines()[1:] if not line.startswith("#")]
+    assert report
+    for line in report:
+        _, _, gene, motif, start, end, strand, score = line.split("\t")
+        assert (gene, motif, int(start), int(end), strand, float(score)) in rows
+    # Hits come gene by gene in start order, as the report's instances list them.
+    genes = hits.hits["gene"]
+    assert (genes[1:] >= genes[:-1]).all()
+    assert set(genes) == set(range(len(hits.gene_names)))
+
+
+def test_discovery_writes_the_programs_report_byte_for_byte(tmp_path):
+    result = rekul.discover(GOLDEN / "four.motifs", GOLDEN / "four.fa", cutoff=1,
+                            pseudocount=0, min_genes=3)
+    out = tmp_path / "report.txt"
+    result.write_report(out)
+    assert out.read_bytes() == (GOLDEN / "four.out").read_bytes()
+    assert len(result.modules) == (GOLDEN / "four.out").read_text().count(">")
+
+
+def test_discovery_with_a_background_and_permutations_matches_the_program(tmp_path):
+    background = tmp_path / "bg.fa"
+    background.write_text((EXAMPLES / "example.fa").read_text().replace(">", ">bg_"))
+    table = tmp_path / "stats.tsv"
+    report = program("rekul", "--quiet", "--seed", "3", "--background", background, "--stats",
+                     table, "--permutations", "30", EXAMPLES / "example.motifs",
+                     EXAMPLES / "example.fa")
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        result = rekul.discover(EXAMPLES / "example.motifs", EXAMPLES / "example.fa",
+                                background=background, permutations=30, seed=3)
+    assert result.report.encode() == report
+    rows = [line for line in table.read_text().splitlines() if not line.startswith("#")]
+    mine = [line for line in result.to_pandas().to_csv(sep="\t", index=False).splitlines()]
+    assert len(mine) == len(rows)
+    assert [row["fwer"] for row in result.stats] == [float(line.split("\t")[13])
+                                                     for line in rows[1:]]
+    assert result.modules[0]["fwer"] == result.stats[0]["fwer"]
+    assert result.modules[0]["labels"] == ["GATA_01", "CREB_01", "HOX_01", "EBOX_01"]
+    assert result.to_pandas().sort_values("fwer").iloc[0]["module"] == "M1"
+
+
+def test_arrays_outlive_the_objects_they_came_from():
+    hits = rekul.scan(EXAMPLES / "example.motifs", EXAMPLES / "example.fa")
+    starts, total = hits.hits["start"], int(hits.hits["start"].sum())
+    del hits
+    gc.collect()
+    assert int(starts.sum()) == total
+    matrix = rekul.read_motifs(EXAMPLES / "example.motifs")[0]["matrix"]
+    gc.collect()
+    assert matrix.shape == (8, 4)
+    assert abs(matrix.sum(axis=1) - 1).max() < 1e-5
+
+
+def test_refusals_raise_with_the_programs_message_and_the_interpreter_goes_on(tmp_path):
+    bad = tmp_path / "bad.motifs"
+    bad.write_text(">M1\tV$A\n1 -5 0 0\n")
+    with pytest.raises(ValueError, match="negative or non-finite value"):
+        rekul.read_motifs(bad)
+    with pytest.raises(OSError):
+        rekul.scan(tmp_path / "missing.motifs", EXAMPLES / "example.fa")
+    with pytest.raises(ValueError, match="--permutations needs --background"):
+        rekul.discover(EXAMPLES / "example.motifs", EXAMPLES / "example.fa", permutations=5)
+    assert len(rekul.read_motifs(EXAMPLES / "example.motifs")) == 8
+
+
+def test_ctrl_c_in_a_long_call_raises_keyboard_interrupt_within_a_second(tmp_path):
+    background = tmp_path / "bg.fa"
+    background.write_text((EXAMPLES / "example.fa").read_text().replace(">", ">bg_"))
+    timer = threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        rekul.discover(EXAMPLES / "example.motifs", EXAMPLES / "example.fa",
+                       background=background, permutations=1000000, seed=1)
+    assert time.monotonic() - start < 1.5
+    # The library is ready for the next call.
+    assert len(rekul.scan(EXAMPLES / "example.motifs", EXAMPLES / "example.fa")) > 0
