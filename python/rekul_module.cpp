@@ -10,6 +10,8 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <future>
@@ -26,6 +28,7 @@
 #include "hits/SeqReader.hpp"
 #include "modules/Tree.hpp"
 #include "motif/MotifA.hpp"
+#include "report/ReportReader.hpp"
 
 namespace py = pybind11;
 
@@ -174,6 +177,39 @@ struct Discovered {
     std::string report, stats, motifStats;
 };
 
+// The modules of a report as records, read by rekul-report's reader: motifs, probability,
+// instances with their hits (motif, start, end, strand, score) and the distinct genes.
+py::list reportModules(const std::string& report) {
+    const std::vector<ReportModule> modules = runWatched([&] {
+        // The reader reads files: the report as one in memory.
+        const int fd = memfd_create("rekul-report", 0);
+        if (fd < 0 ||
+            ::write(fd, report.data(), report.size()) != static_cast<ssize_t>(report.size()))
+            die("Error: cannot hold the report in memory");
+        std::vector<ReportModule> out;
+        ReportReader reader("/proc/self/fd/" + std::to_string(fd), "the report");
+        for (ReportModule module; reader.next(module);) out.push_back(std::move(module));
+        ::close(fd);
+        return out;
+    });
+    py::list records;
+    for (const ReportModule& module : modules) {
+        py::list instances;
+        for (const ReportInstance& instance : module.instances) {
+            py::list hits;
+            for (const ReportHit& hit : instance.hits)
+                hits.append(py::make_tuple(hit.motif, hit.start, hit.end,
+                                           std::string(1, hit.strand), std::stod(hit.score)));
+            instances.append(py::dict(py::arg("gene") = instance.gene, py::arg("hits") = hits));
+        }
+        records.append(py::dict(py::arg("id") = module.id(), py::arg("motifs") = module.motifs,
+                                py::arg("probability") = module.probability,
+                                py::arg("instances") = instances,
+                                py::arg("genes") = module.geneCount()));
+    }
+    return records;
+}
+
 Discovered discover(const py::object& motifs, const py::object& sequences, double cutoff,
                     const py::object& pvalue, int window, int minGenes, int minMotifs, int overlap,
                     bool byFactor, bool maskLowercase, double pseudocount, bool exactCutoffs,
@@ -243,6 +279,7 @@ PYBIND11_MODULE(_rekul, module) {
                py::arg("pvalue") = py::none(), py::arg("exact_cutoffs") = true,
                py::arg("threads") = 0, py::arg("overlap") = 4, py::arg("mask_lowercase") = false,
                py::arg("pseudocount") = 0.375, py::arg("seed") = py::none());
+    module.def("_report_modules", &reportModules, py::arg("report"));
     py::class_<Discovered>(module, "_Discovered")
         .def_readonly("report", &Discovered::report)
         .def_readonly("stats", &Discovered::stats)

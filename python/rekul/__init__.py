@@ -15,7 +15,7 @@ opened) with the program's message; warnings become Python warnings.
 
 import numpy as np
 
-from ._rekul import _discover, _scan, read_motifs, read_sequences
+from ._rekul import _discover, _report_modules, _scan, read_motifs, read_sequences
 
 __all__ = ["read_motifs", "read_sequences", "scan", "discover", "Hits", "Discovery"]
 
@@ -80,26 +80,6 @@ def _table(text):
     return rows
 
 
-def _modules(report):
-    """The modules of a report: motifs, instances (gene and hits), genes, probability."""
-    modules = []
-    for line in report.splitlines():
-        if line.startswith(">"):
-            fields = line[1:].split("\t")
-            count, probability = fields[-1].split(",")
-            modules.append({"id": "M%d" % (len(modules) + 1), "motifs": fields[:-1],
-                            "instances": [], "probability": float(probability)})
-        elif line.startswith("\t"):
-            motif, start, end, strand, score = line[1:].split("\t")
-            modules[-1]["instances"][-1]["hits"].append(
-                (motif, int(start), int(end), strand, float(score)))
-        elif line:
-            modules[-1]["instances"].append({"gene": line, "hits": []})
-    for module in modules:
-        module["genes"] = len({instance["gene"] for instance in module["instances"]})
-    return modules
-
-
 class Discovery:
     """The outcome of :func:`discover`: ``report`` (the program's report), ``modules``
     (records with motifs, labels, instances, genes, probability and, with a background,
@@ -110,7 +90,7 @@ class Discovery:
         self.report = raw.report
         self.stats = _table(raw.stats)
         self.motif_stats = _table(raw.motif_stats)
-        self.modules = _modules(raw.report)
+        self.modules = _report_modules(raw.report)
         for module, row in zip(self.modules, self.stats):
             module.update({key: value for key, value in row.items()
                            if key not in ("module", "motifs", "instances", "genes")})

@@ -329,6 +329,14 @@ struct Texts {
 };
 
 // One long option: its name, whether it takes a value, and what it does with it.
+// The path of an output file option: a file name, never standard output, which carries the
+// report.
+std::string outputPath(const std::string& option, const std::string& value) {
+    if (value.empty() || value == "-")
+        die("Error: " + option + " takes a file name (standard output carries the report)");
+    return value;
+}
+
 struct LongOption {
     const char* name;
     int hasArg;
@@ -357,9 +365,7 @@ const LongOption kLongOptions[] = {
      [](Args& args, const char*, const Texts&) { args.uniqueSequences = true; }},
     {"stats", required_argument,
      [](Args& args, const char* value, const Texts&) {
-         if (std::string(value).empty() || std::string(value) == "-")
-             die("Error: --stats takes a file name (standard output carries the report)");
-         args.statsFile = value;
+         args.statsFile = outputPath("--stats", value);
      }},
     {"permutations", required_argument,
      [](Args& args, const char* value, const Texts&) {
@@ -398,16 +404,11 @@ const LongOption kLongOptions[] = {
      }},
     {"write-background", required_argument,
      [](Args& args, const char* value, const Texts&) {
-         if (std::string(value).empty() || std::string(value) == "-")
-             die("Error: --write-background takes a file name (standard output carries the "
-                 "report)");
-         args.writeBackgroundFile = value;
+         args.writeBackgroundFile = outputPath("--write-background", value);
      }},
     {"motif-stats", required_argument,
      [](Args& args, const char* value, const Texts&) {
-         if (std::string(value).empty() || std::string(value) == "-")
-             die("Error: --motif-stats takes a file name (standard output carries the report)");
-         args.motifStatsFile = value;
+         args.motifStatsFile = outputPath("--motif-stats", value);
      }},
     {"regions", required_argument,
      [](Args& args, const char* value, const Texts&) { args.regionsFile = value; }},

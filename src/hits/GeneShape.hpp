@@ -19,3 +19,7 @@ GeneShape shapeOf(std::string_view text);
 
 // The GC bin (0 to 10) of a GC content.
 int gcBin(double gc);
+
+// Whether a stretch may stand in a drawn background: not empty, and at most 70 % of its
+// letters no upper-case base (N, or masked by -l).
+bool mostlyBases(const GeneShape& shape);

@@ -18,10 +18,6 @@ GeneShape shapeAsGene(std::string& letters, bool maskLowercase) {
     return shapeOf(letters);
 }
 
-bool enoughBases(const GeneShape& shape) {
-    return shape.length > 0 && 10 * (shape.length - shape.bases) <= 7 * shape.length;
-}
-
 class WindowDraws {
   public:
     WindowDraws(const Genome& genome, const IntervalSet& excluded, bool maskLowercase)
@@ -51,7 +47,7 @@ class WindowDraws {
             if (taken_.count(key)) continue;
             std::string letters = genome_.fetch(c, start, start + length);
             const GeneShape shape = shapeAsGene(letters, mask_);
-            if (!enoughBases(shape) || gcBin(shape.gc()) != bin) continue;
+            if (!mostlyBases(shape) || gcBin(shape.gc()) != bin) continue;
             taken_.insert(key);
             out.push_back({genome_.name(c) + ":" + std::to_string(start) + "-" +
                                std::to_string(start + length),

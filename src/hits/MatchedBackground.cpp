@@ -21,6 +21,10 @@ GeneShape shapeOf(std::string_view text) {
     return shape;
 }
 
+bool mostlyBases(const GeneShape& shape) {
+    return shape.length > 0 && 10 * (shape.length - shape.bases) <= 7 * shape.length;
+}
+
 int gcBin(double gc) {
     static const double kEdges[] = {0.20, 0.25, 0.30, 0.35, 0.40, 0.45, 0.50, 0.60, 0.70, 0.80};
     return static_cast<int>(std::upper_bound(std::begin(kEdges), std::end(kEdges), gc) -
@@ -38,7 +42,7 @@ constexpr uint32_t kMatchDraws = 0x6d617463;  // sets these draws apart from oth
 
 // A window that may join the background: enough bases, and in the bin when GC is matched.
 bool fitsShape(const GeneShape& shape, const MatchOptions& options, int bin) {
-    if (shape.length == 0 || 10 * (shape.length - shape.bases) > 7 * shape.length) return false;
+    if (!mostlyBases(shape)) return false;
     return !options.gc || gcBin(shape.gc()) == bin;
 }
 

@@ -29,6 +29,14 @@ class ModuleGenes {
     // The number of genes with at least one instance of the module (distinct motif ids).
     int64_t count(const std::vector<int32_t>& module, Scratch& space) const;
 
+    // What the count reads, for callers that narrow holders step by step: the genes of each
+    // motif pair, the genes with a hit of a motif (ascending), and the hits by gene and motif.
+    const PairTable& pairs() const { return pairs_; }
+    const std::vector<int32_t>& genesOf(int32_t motif) const {
+        return genesOfMotif_[static_cast<size_t>(motif)];
+    }
+    const HitIndex& index() const { return index_; }
+
   private:
     const HitStage& hits_;
     int32_t windowSize_;

@@ -71,6 +71,12 @@ double PermutationPValues::countAtMost(double p) const {
     return static_cast<double>(cumulative_[binOf(p)]);
 }
 
+HitStage pooledGenes(const HitStage& foreground, const HitStage& background) {
+    std::vector<SeqHit> genes = foreground.seqHits;
+    genes.insert(genes.end(), background.seqHits.begin(), background.seqHits.end());
+    return HitStage(foreground, std::move(genes));
+}
+
 std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,
                                          uint32_t total) {
     std::mt19937 generator = drawGenerator({seed, permutation});
@@ -159,9 +165,7 @@ PermutationOutcome runPermutations(const Args& settings, const HitStage& foregro
 PermutationOutcome searchPermutations(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed,
                                       const PermutationWatch& watch) {
-    std::vector<SeqHit> genes = foreground.seqHits;
-    genes.insert(genes.end(), background.seqHits.begin(), background.seqHits.end());
-    const HitStage pool(foreground, std::move(genes));
+    const HitStage pool = pooledGenes(foreground, background);
     const auto drawn = static_cast<uint32_t>(foreground.seqHits.size());
     const auto total = static_cast<uint32_t>(pool.seqHits.size());
     const ModuleGenes poolGenes(pool, settings);

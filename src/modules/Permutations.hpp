@@ -78,6 +78,10 @@ PermutationOutcome searchPermutations(const Args& settings, const HitStage& fore
 std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed);
 
+// Foreground and background genes together, foreground first: the pool the permutations
+// draw from.
+HitStage pooledGenes(const HitStage& foreground, const HitStage& background);
+
 // The pseudo-foreground of one permutation: `drawn` of the `total` genes (foreground, then
 // background), ascending, drawn uniformly from the generator seeded with (seed, permutation).
 std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,

@@ -8,7 +8,7 @@
 
 #include "common/Parallel.hpp"
 #include "modules/Enrichment.hpp"
-#include "modules/PairTable.hpp"
+#include "modules/ModuleGenes.hpp"
 #include "modules/WindowScan.hpp"
 
 namespace {
@@ -47,7 +47,7 @@ struct Pool {
 
     // Whether enough pool genes hold the pair for some permutation to find it.
     bool strongPair(int32_t a, int32_t b) const {
-        const GeneSet* genes = pairs.genes(a, b);
+        const GeneSet* genes = holders.pairs().genes(a, b);
         return genes != nullptr && static_cast<int64_t>(genes->size()) >= enough;
     }
 
@@ -56,21 +56,13 @@ struct Pool {
     size_t motifCount, geneWords;
     int32_t window, enough, minMotifs, maxMotifs;
     int threads;
-    PairTable pairs;
-    HitIndex index;
-    std::vector<std::vector<int32_t>> genesOfMotif;  // ascending gene indexes
+    ModuleGenes holders;  // the pair table, each motif's genes and the hit index of the pool
     LogFactorials logs;
     std::vector<double> floorP;  // by holders c in the foreground: C(drawn, c) / C(total, c)
 };
 
-HitStage pooled(const HitStage& foreground, const HitStage& background) {
-    std::vector<SeqHit> genes = foreground.seqHits;
-    genes.insert(genes.end(), background.seqHits.begin(), background.seqHits.end());
-    return HitStage(foreground, std::move(genes));
-}
-
 Pool::Pool(const Args& settings, const HitStage& foreground, const HitStage& background)
-    : genes(pooled(foreground, background)),
+    : genes(pooledGenes(foreground, background)),
       drawn(static_cast<uint32_t>(foreground.seqHits.size())),
       total(static_cast<uint32_t>(genes.seqHits.size())),
       motifCount(genes.motifNames.size()),
@@ -81,16 +73,8 @@ Pool::Pool(const Args& settings, const HitStage& foreground, const HitStage& bac
       minMotifs(settings.minMotifNumber),
       maxMotifs(settings.maxMotifNumber),
       threads(std::max(1, settings.threads)),
-      pairs(pairTableOf(genes.seqHits, static_cast<int32_t>(motifCount), window, threads)),
-      index(genes.seqHits, motifCount),
-      genesOfMotif(motifCount),
+      holders(genes, settings),
       logs(total) {
-    for (size_t g = 0; g < genes.seqHits.size(); ++g)
-        for (const MHit& hit : genes.seqHits[g].hits) {
-            std::vector<int32_t>& list = genesOfMotif[static_cast<size_t>(hit.motif)];
-            if (list.empty() || list.back() != static_cast<int32_t>(g))
-                list.push_back(static_cast<int32_t>(g));
-        }
     for (uint32_t c = 0; c <= drawn; ++c)
         floorP.push_back(std::exp(logs(drawn) - logs(drawn - c) - logs(total) + logs(total - c)));
 }
@@ -184,15 +168,16 @@ Batch::Batch(const Pool& pool, uint32_t seed, uint32_t first, size_t width)
     Mask all(words, ~uint64_t{0});
     if (width % 64) all.back() = (uint64_t{1} << (width % 64)) - 1;
     std::vector<int32_t> holders;
-    for (size_t i = 0; i < pool.pairs.size(); ++i) {
-        if (static_cast<int64_t>(pool.pairs.genesAt(i).size()) < pool.enough) continue;
+    const PairTable& pairs = pool.holders.pairs();
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (static_cast<int64_t>(pairs.genesAt(i).size()) < pool.enough) continue;
         holders.clear();
-        pool.pairs.genesAt(i).appendTo(holders);
+        pairs.genesAt(i).appendTo(holders);
         count(holders, all.data(), counter);
         for (size_t j = 0; j < width; ++j) {
             if (counter.counts[j] < pool.enough) continue;
-            ++partners[j * pool.motifCount + static_cast<size_t>(pool.pairs.first(i))];
-            ++partners[j * pool.motifCount + static_cast<size_t>(pool.pairs.second(i))];
+            ++partners[j * pool.motifCount + static_cast<size_t>(pairs.first(i))];
+            ++partners[j * pool.motifCount + static_cast<size_t>(pairs.second(i))];
         }
     }
     // The search order: motifs with enough partners, fewest first, ties by id.
@@ -391,7 +376,7 @@ bool BatchSearch::run(Advanced&& advanced) {
 
 BatchSearch::Node BatchSearch::root(int32_t motif, Scratch& space) {
     Node node;
-    const std::vector<int32_t>& holders = pool_.genesOfMotif[static_cast<size_t>(motif)];
+    const std::vector<int32_t>& holders = pool_.holders.genesOf(motif);
     const uint64_t* inOrder = &batch_.inOrder[static_cast<size_t>(motif) * batch_.words];
     if (holders.empty() || !anyBit(inOrder, batch_.words)) return node;
     node.motifs = {motif};
@@ -435,12 +420,12 @@ bool BatchSearch::grow(const Node& parent, size_t at, Node& child, Scratch& spac
     child.motifs.push_back(added);
     child.holders.clear();
     if (parent.motifs.size() == 1) {
-        pool_.pairs.genes(parent.motifs[0], added)->appendTo(child.holders);
+        pool_.holders.pairs().genes(parent.motifs[0], added)->appendTo(child.holders);
     } else {
         child.holders = parent.holders;
         for (int32_t m : parent.motifs) {
             space.narrowed.clear();
-            pool_.pairs.genes(added, m)->intersect(child.holders, space.narrowed);
+            pool_.holders.pairs().genes(added, m)->intersect(child.holders, space.narrowed);
             child.holders.swap(space.narrowed);
             if (static_cast<int64_t>(child.holders.size()) < pool_.enough) return false;
         }
@@ -454,8 +439,8 @@ bool BatchSearch::grow(const Node& parent, size_t at, Node& child, Scratch& spac
         const size_t before = child.holders.size();
         space.slots.assign(child.motifs);
         std::erase_if(child.holders, [&](int32_t g) {
-            space.scan.run(pool_.genes.seqHits[static_cast<size_t>(g)].hits, pool_.index, g,
-                           space.slots, pool_.window, true);
+            space.scan.run(pool_.genes.seqHits[static_cast<size_t>(g)].hits, pool_.holders.index(),
+                           g, space.slots, pool_.window, true);
             return space.scan.instances.empty();
         });
         if (child.holders.size() != before && !narrow(child, space)) return false;
@@ -515,7 +500,7 @@ bool BatchSearch::testsExtensionsOnly(const std::vector<int32_t>& motifs, size_t
 }
 
 bool BatchSearch::drawnPair(int32_t a, int32_t b, size_t j, Scratch& space) const {
-    const GeneSet* genes = pool_.pairs.genes(a, b);
+    const GeneSet* genes = pool_.holders.pairs().genes(a, b);
     if (genes == nullptr) return false;
     space.pairGenes.clear();
     genes->appendTo(space.pairGenes);

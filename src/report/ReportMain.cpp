@@ -180,6 +180,13 @@ void setForm(ParsedOptions& parsed, OutputForm form) {
     parsed.options.form = form;
 }
 
+// A filter of the table's values: its limit, and that it applies.
+void setLimit(ParsedOptions& parsed, const char* option, const char* value, double Options::*limit,
+              bool Options::*filter) {
+    parsed.options.*limit = thresholdOption(option, value);
+    parsed.options.*filter = true;
+}
+
 const ReportOption kReportOptions[] = {
     {"tsv", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Tsv); }},
     {"hits", no_argument, [](ParsedOptions& p, const char*) { p.hits = true; }},
@@ -204,18 +211,15 @@ const ReportOption kReportOptions[] = {
      [](ParsedOptions& p, const char* v) { p.options.sort = sortKey(v); }},
     {"max-q", required_argument,
      [](ParsedOptions& p, const char* v) {
-         p.options.maxQ = thresholdOption("--max-q", v);
-         p.options.filterQ = true;
+         setLimit(p, "--max-q", v, &Options::maxQ, &Options::filterQ);
      }},
     {"max-fwer", required_argument,
      [](ParsedOptions& p, const char* v) {
-         p.options.maxFwer = thresholdOption("--max-fwer", v);
-         p.options.filterFwer = true;
+         setLimit(p, "--max-fwer", v, &Options::maxFwer, &Options::filterFwer);
      }},
     {"max-parts-p", required_argument,
      [](ParsedOptions& p, const char* v) {
-         p.options.maxParts = thresholdOption("--max-parts-p", v);
-         p.options.filterParts = true;
+         setLimit(p, "--max-parts-p", v, &Options::maxParts, &Options::filterParts);
      }},
     {"html-instances", required_argument,
      [](ParsedOptions& p, const char* v) {
