@@ -22,6 +22,7 @@
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "hits/Backgrounds.hpp"
+#include "hits/Genome.hpp"
 #include "modules/ModuleStats.hpp"
 #include "modules/MotifStats.hpp"
 #include "motif/MotifA.hpp"
@@ -50,6 +51,8 @@ inline void refuseClashingOutputs(const Args& settings) {
         {"the sequence file", settings.seqFile},
         {"the background", settings.backgroundFile},
         {"the genome", settings.genomeFile},
+        {"the genome's index", genomeIndexPath(settings.genomeFile, ".fai")},
+        {"the genome's index", genomeIndexPath(settings.genomeFile, ".gzi")},
         {"the background regions", settings.backgroundRegionsFile},
         {"the excluded regions", settings.excludeFile}};
     const std::vector<std::pair<std::string, std::string>> outputs{

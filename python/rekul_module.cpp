@@ -77,9 +77,37 @@ std::string pathOf(const py::object& path) {
     return py::str(py::module_::import("os").attr("fspath")(path));
 }
 
+// A number as a word that reads back to the same double.
+std::string exactWord(double value) {
+    return formatted("%.17g", value);
+}
+
+// -m from `cutoff` or `pvalue`. The keyword says which the caller means, so a pvalue of 1 or
+// more (which -m would take as a score cutoff) or one that is not a number is refused.
 void addCutoff(std::vector<std::string>& words, double cutoff, const py::object& pvalue) {
-    words.insert(words.end(), {"-m", pvalue.is_none() ? std::to_string(cutoff)
-                                                      : py::str(pvalue).cast<std::string>()});
+    if (pvalue.is_none()) {
+        words.insert(words.end(), {"-m", exactWord(cutoff)});
+        return;
+    }
+    const bool number = (py::isinstance<py::float_>(pvalue) || py::isinstance<py::int_>(pvalue)) &&
+                        !py::isinstance<py::bool_>(pvalue);
+    const std::string shown = py::repr(pvalue).cast<std::string>();
+    if (!number) throw py::value_error("Error: pvalue takes a number below 1, not " + shown);
+    const double value = pvalue.cast<double>();
+    if (!(value < 1))
+        throw py::value_error("Error: pvalue takes a p-value below 1, not " + shown +
+                              " (cutoff= takes a score cutoff)");
+    words.insert(words.end(), {"-m", exactWord(value)});
+}
+
+// An optional whole-number option, handed to the program's own check as written; 0 means the
+// program's default.
+void addCount(std::vector<std::string>& words, const char* option, const py::object& value) {
+    if (value.is_none()) return;
+    if (!py::isinstance<py::int_>(value) || py::isinstance<py::bool_>(value))
+        throw py::value_error(std::string("Error: ") + option + " takes a whole number, not " +
+                              py::repr(value).cast<std::string>());
+    words.insert(words.end(), {option, py::str(value).cast<std::string>()});
 }
 
 template <typename T>
@@ -127,14 +155,16 @@ py::list readSequences(const py::object& path) {
 py::dict scan(const py::object& motifs, const py::object& sequences, double cutoff,
               const py::object& pvalue, bool exactCutoffs, int threads, const py::object& overlap,
               bool maskLowercase, double pseudocount, const py::object& seed) {
-    std::vector<std::string> words{"--quiet", "-o",
-                                   overlap.is_none() ? "0" : py::str(overlap).cast<std::string>(),
-                                   "-p", std::to_string(pseudocount)};
+    std::vector<std::string> words{"--quiet", "-p", exactWord(pseudocount)};
+    if (overlap.is_none())
+        words.insert(words.end(), {"-o", "0"});
+    else
+        addCount(words, "-o", overlap);
     addCutoff(words, cutoff, pvalue);
     if (exactCutoffs) words.push_back("--exact-cutoffs");
     if (maskLowercase) words.push_back("-l");
-    if (threads > 0) words.insert(words.end(), {"--threads", std::to_string(threads)});
-    if (!seed.is_none()) words.insert(words.end(), {"--seed", py::str(seed).cast<std::string>()});
+    if (threads != 0) words.insert(words.end(), {"--threads", std::to_string(threads)});
+    addCount(words, "--seed", seed);
     words.insert(words.end(), {pathOf(motifs), pathOf(sequences)});
     const Args settings = settingsOf(words);
     struct Hits {
@@ -225,21 +255,19 @@ Discovered discover(const py::object& motifs, const py::object& sequences, doubl
                                    "-o",
                                    std::to_string(overlap),
                                    "-p",
-                                   std::to_string(pseudocount)};
+                                   exactWord(pseudocount)};
     addCutoff(words, cutoff, pvalue);
     if (byFactor) words.push_back("-t");
     if (maskLowercase) words.push_back("-l");
     if (exactCutoffs) words.push_back("--exact-cutoffs");
     if (unique) words.push_back("--unique");
-    if (threads > 0) words.insert(words.end(), {"--threads", std::to_string(threads)});
-    if (!seed.is_none()) words.insert(words.end(), {"--seed", py::str(seed).cast<std::string>()});
+    if (threads != 0) words.insert(words.end(), {"--threads", std::to_string(threads)});
+    addCount(words, "--seed", seed);
     const bool withBackground = !background.is_none() || !shuffledBackground.is_none();
     if (!background.is_none()) words.insert(words.end(), {"--background", pathOf(background)});
-    if (!shuffledBackground.is_none())
-        words.insert(words.end(),
-                     {"--shuffled-background", py::str(shuffledBackground).cast<std::string>()});
+    addCount(words, "--shuffled-background", shuffledBackground);
     if (withBackground) words.insert(words.end(), {"--stats", "python"});
-    if (permutations > 0)
+    if (permutations != 0)
         words.insert(words.end(), {"--permutations", std::to_string(permutations)});
     words.insert(words.end(), {pathOf(motifs), pathOf(sequences)});
     const Args settings = settingsOf(words);
@@ -249,6 +277,23 @@ Discovered discover(const py::object& motifs, const py::object& sequences, doubl
                               withBackground ? &stats : nullptr,
                               withBackground ? &motifStats : nullptr, false);
         return Discovered{report.str(), stats.str(), motifStats.str()};
+    });
+}
+
+// Writes `text` to `path` as the programs write their outputs: refused where it names one of
+// the run's inputs, written to a temporary file beside it and renamed into place when whole.
+void writeOutput(const py::object& path, const std::string& text, const py::dict& inputs,
+                 const std::string& what) {
+    const std::string file = pathOf(path);
+    std::vector<std::pair<std::string, std::string>> named;
+    for (const auto& [name, input] : inputs)
+        if (!input.is_none()) named.emplace_back(name.cast<std::string>(), pathOf(input));
+    runWatched([&] {
+        refuseClashingOutput(file, what, named);
+        OutputFile out(file, what);
+        out.stream() << text;
+        out.commit();
+        return 0;
     });
 }
 
@@ -280,6 +325,8 @@ PYBIND11_MODULE(_rekul, module) {
                py::arg("threads") = 0, py::arg("overlap") = 4, py::arg("mask_lowercase") = false,
                py::arg("pseudocount") = 0.375, py::arg("seed") = py::none());
     module.def("_report_modules", &reportModules, py::arg("report"));
+    module.def("_write_output", &writeOutput, py::arg("path"), py::arg("text"), py::arg("inputs"),
+               py::arg("what"));
     py::class_<Discovered>(module, "_Discovered")
         .def_readonly("report", &Discovered::report)
         .def_readonly("stats", &Discovered::stats)

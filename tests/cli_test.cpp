@@ -135,6 +135,33 @@ TEST(Cli, RefusedValues) {
     }
 }
 
+// The short options keep atoi's and atof's readings, but say when a value held no number
+// or a count held a fraction; -g 0 (every set of motifs is in at least 0 genes) is refused.
+TEST(Cli, ValuesReadOtherwiseThanWrittenAreSaid) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> said = {
+        {{"-w", "abc"}, "Warning: -w abc holds no number; it is read as 0\n"},
+        {{"-m", "five"}, "Warning: -m five holds no number; it is read as 0\n"},
+        {{"-p", "x"}, "Warning: -p x holds no number; it is read as 0\n"},
+        {{"-g", "1.5"}, "Warning: -g takes a whole number, not 1.5; it is read as 1\n"},
+        {{"-k", "2.9"}, "Warning: -k takes a whole number, not 2.9; it is read as 2\n"},
+        {{"-w", " 12abc"}, ""},
+        {{"-m", ".5"}, ""},
+        {{"-m", "-0"}, ""},
+    };
+    for (const auto& [args, warning] : said) {
+        std::vector<std::string> line = args;
+        line.insert(line.end(), {"--quiet", "-g", "1000", kExampleMotifs, kExampleGenes});
+        if (args[0] == "-g") line.erase(line.end() - 4, line.end() - 2);
+        const RunResult r = runProgram(REKUL_BIN, line);
+        EXPECT_EQ(r.err.substr(0, warning.size()), warning) << args[0] << " " << args[1];
+        EXPECT_EQ(r.err.find("Warning: -"), warning.empty() ? std::string::npos : 0) << r.err;
+    }
+    for (const char* zero : {"0", "ten"}) {
+        const RunResult r = runProgram(REKUL_BIN, {"-g", zero, kExampleMotifs, kExampleGenes});
+        EXPECT_REFUSED(r, "Error: -g 0 would report every set of motifs");
+    }
+}
+
 TEST(Cli, FileArguments) {
     for (const std::string& program : bothPrograms()) {
         const std::string name = std::filesystem::path(program).filename();

@@ -349,3 +349,76 @@ TEST(RegionsCli, RefusalsNameTheFileAndLineAndWriteNothing) {
                    "Error: rekulo takes no --regions");
     EXPECT_FALSE(std::filesystem::exists(folder.file("s.tsv")));
 }
+
+TEST(RegionsCli, RegionFilesThatCannotMakeAReportAreRefused) {
+    const GenomeFolder folder;
+    auto withRegions = [&](const std::string& lines) {
+        std::ofstream(folder.file("odd.bed")) << lines;
+        return runProgram(
+            REKUL_BIN, {"--regions", folder.file("odd.bed"), "--genome", folder.genome(), kMotifs});
+    };
+    const std::string file = folder.file("odd.bed");
+    // A gene line starting with '>' would read as a module header in the report.
+    EXPECT_REFUSED(withRegions("chr1\t0\t100\t>peak\n"),
+                   file + " line 1: the name >peak starts with '>'");
+    // Nothing to read is no run: not "no motif hit scores above its cutoff".
+    EXPECT_REFUSED(withRegions(""), file + " holds no region");
+    EXPECT_REFUSED(withRegions("track name=x\n# nothing\n"), file + " holds no region");
+    // A large coordinate is quoted as written, with the range the reader takes.
+    EXPECT_REFUSED(withRegions("chr1\t2147483648\t99999999999999999999\n"),
+                   file + " line 1: the end 99999999999999999999 lies outside the range");
+    const RunResult large = withRegions("chr1\t2147483648\t2147483700\n");
+    EXPECT_NE(large.err.find("chr1:2147483648-2147483700 ends past the end of chr1"),
+              std::string::npos)
+        << large.err;
+}
+
+// The index beside a genome is an input of the run: never overwritten, and never trusted
+// where it does not describe the file.
+TEST(RegionsCli, TheGenomeIndexIsCheckedAndNeverOverwritten) {
+    const GenomeFolder folder;
+    const std::vector<std::string> run = regionRun(folder, folder.genome());
+    const std::string expected = runProgram(REKUL_BIN, run).out;
+    ASSERT_NE(expected, "");
+    const std::string fai = folder.genome() + ".fai";
+    const std::string index = readFile(fai);
+    for (const char* option : {"--stats", "--write-background", "--motif-stats"}) {
+        std::vector<std::string> onto =
+            regionRun(folder, folder.genome(),
+                      {"--genomic-background", "2", "--stats", folder.file("s.tsv")});
+        if (std::string(option) == "--stats")
+            onto[onto.size() - 2] = fai;
+        else
+            onto.insert(onto.end() - 1, {option, folder.file("./genome.fa.fai")});
+        EXPECT_REFUSED(runProgram(REKUL_BIN, onto), "is the genome's index of this run");
+        EXPECT_EQ(readFile(fai), index) << option;
+    }
+    // Before the index exists too: the run would make it, then write over it.
+    std::filesystem::remove(fai);
+    EXPECT_REFUSED(runProgram(REKUL_BIN, regionRun(folder, folder.genome(),
+                                                   {"--genomic-background", "2", "--stats", fai})),
+                   "is the genome's index of this run");
+    // The genome re-wrapped at another width under the old, newer index: read as it is now.
+    EXPECT_EQ(runProgram(REKUL_BIN, run).out, expected);
+    const std::map<std::string, std::string> letters = readFasta(folder.genome());
+    {
+        std::ofstream fasta(folder.genome());
+        for (const auto& [name, text] : letters) {
+            fasta << ">" << name << "\n";
+            for (size_t at = 0; at < text.size(); at += 61) fasta << text.substr(at, 61) << "\n";
+        }
+    }
+    std::filesystem::last_write_time(folder.genome(),
+                                     std::filesystem::last_write_time(fai) - std::chrono::hours(1));
+    const RunResult rewrapped = runProgram(REKUL_BIN, run);
+    EXPECT_EQ(rewrapped.out, expected);
+    EXPECT_NE(rewrapped.err.find("Warning: the index " + fai + " does not match the genome"),
+              std::string::npos)
+        << rewrapped.err;
+    // A chromosome named twice is refused, naming both title lines.
+    std::ofstream(folder.genome(), std::ios::app) << ">chr2 again\nACGT\n";
+    std::filesystem::remove(fai);
+    EXPECT_REFUSED(runProgram(REKUL_BIN, run),
+                   "holds two sequences of one name: the chromosome chr2 is named on line 101 "
+                   "and again on line 192");
+}

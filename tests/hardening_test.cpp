@@ -136,6 +136,13 @@ TEST(Hardening, HelpAndVersionToAFullDiskFail) {
             EXPECT_EQ(r.status, 1) << program << option;
             EXPECT_EQ(r.err, "Error: cannot write to standard output: No space left on device\n");
         }
+    // rekul-report's forms say why too.
+    for (const char* form : {"--tsv", "--hits", "--html"}) {
+        RunResult r = runProgram("sh", {"-c", "\"$0\" " + std::string(form) + " \"$1\" > /dev/full",
+                                        REKUL_REPORT_BIN, kGolden + "four.out"});
+        EXPECT_EQ(r.status, 1) << form;
+        EXPECT_EQ(r.err, "Error: cannot write the output: No space left on device\n") << form;
+    }
 }
 
 #ifndef REKUL_SANITIZED  // the sanitizers' own reservations would swamp the inflated input

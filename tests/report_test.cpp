@@ -220,25 +220,28 @@ TEST(ReportForms, SortKeepsModuleNumbers) {
     EXPECT_EQ(numbers.size(), t.size() - 1);
 }
 
-TEST(ReportForms, MalformedReportsAreRefusedWithTheirLine) {
+TEST(ReportForms, MalformedReportsAreRefusedWithTheirLineAndNothingWritten) {
     const std::string good = ">A\tB\t1,0.5\ng1\n\tA\t1\t3\t+\t2.5\n\tB\t5\t8\t-\t3\n";
-    // The modules before the malformed one are written whole; nothing of the malformed one.
-    const std::vector<std::tuple<std::string, std::string, size_t>> cases{
-        {good + ">A\tB\t2,0.1\ng1\n\tA\t1\t3\t+\t2\n", "line 5: module M2 announces 2 instances",
-         3},
-        {good + ">A\tB\t1,0.1\n\tA\t1\t3\t+\t2\n", "line 6: hit line before any gene line", 3},
-        {good + ">A\tB\t1,0.1\ng2\n\tC\t1\t3\t+\t2\n", "line 7: hit of motif C is not one of", 3},
-        {good + ">A\tB\t1,0.1\ng2\n\tA\t4\t3\t+\t2\n", "line 7: hit positions must be", 3},
-        {good + ">A\tB\t1;0.1\n", "line 5: module header needs", 3},
-        {good + "g7\n", "line 5: module M1 ends without an instance with hits", 1},
-        {"g7\n" + good, "line 1: expected a module header", 1},
+    // A refused report leaves standard output empty, even where good modules came first: a
+    // caller that sees status 1 has no partial table to mistake for a whole one.
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {good + ">A\tB\t2,0.1\ng1\n\tA\t1\t3\t+\t2\n", "line 5: module M2 announces 2 instances"},
+        {good + ">A\tB\t1,0.1\n\tA\t1\t3\t+\t2\n", "line 6: hit line before any gene line"},
+        {good + ">A\tB\t1,0.1\ng2\n\tC\t1\t3\t+\t2\n", "line 7: hit of motif C is not one of"},
+        {good + ">A\tB\t1,0.1\ng2\n\tA\t4\t3\t+\t2\n", "line 7: hit positions must be"},
+        {good + ">A\tB\t1;0.1\n", "line 5: module header needs"},
+        {good + "g7\n", "line 5: module M1 ends without an instance with hits"},
+        {"g7\n" + good, "line 1: expected a module header"},
     };
-    for (const auto& [text, message, written] : cases) {
+    for (const auto& [text, message] : cases) {
         TempFile file(text, "bad.txt");
-        RunResult r = report({"--hits", file.path()});
-        EXPECT_EQ(r.status, 1) << message;
-        EXPECT_NE(r.err.find("Error: " + file.path() + " " + message), std::string::npos) << r.err;
-        EXPECT_EQ(rows(r.out).size(), written) << message;
+        for (const char* form : {"--hits", "--tsv", "--bedpe"}) {
+            RunResult r = report({form, file.path()});
+            EXPECT_EQ(r.status, 1) << message;
+            EXPECT_NE(r.err.find("Error: " + file.path() + " " + message), std::string::npos)
+                << r.err;
+            EXPECT_EQ(r.out, "") << form << " " << message;
+        }
     }
 }
 
@@ -578,6 +581,17 @@ TEST(ReportFigures, FinishedInTheBrowserAndTheSameAsFiles) {
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         files.push_back(entry.path());
     EXPECT_EQ(files.size(), modules + 3);
+    // A temporary folder whose name holds URL marks still reaches the browser.
+    const std::string marked = folder + "-tmp #?%";
+    std::filesystem::create_directories(marked);
+    std::vector<std::string> underMarks{"TMPDIR=" + marked, REKUL_REPORT_BIN, "--svg",
+                                        folder + "-marked"};
+    underMarks.insert(underMarks.end(), inputs.begin(), inputs.end());
+    const RunResult drawn = runProgram("env", underMarks);
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder + "-marked"),
+                            std::filesystem::directory_iterator()),
+              static_cast<std::ptrdiff_t>(modules + 3));
     std::vector<std::string> parse{"-c",
                                    "import sys, xml.etree.ElementTree as tree\n"
                                    "for name in sys.argv[1:]: tree.parse(name)"};

@@ -268,6 +268,17 @@ TEST(ReportStats, TablesThatDoNotFitAreRefused) {
                        "line 2: " + std::string(column == 10 ? "p_value inf" : "q_value 1.5") +
                            " lies outside [0, 1]");
     }
+    // "nan" reads as a number but would pass no filter: --max-fwer would drop the module.
+    for (const auto& [column, name] :
+         {std::pair<size_t, std::string>{10, "p_value"}, {12, "q_value"}, {15, "p_vs_parts"}}) {
+        std::vector<std::string> damaged = fields;
+        damaged[column] = "nan";
+        std::string line;
+        for (const std::string& field : damaged) line += (line.empty() ? "" : "\t") + field;
+        TempFile bad(table.substr(0, row) + line + table.substr(end), "nan.tsv");
+        EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {"--stats", bad.path(), run.report.path()}),
+                       "line 2: " + name + " nan is not a number");
+    }
 }
 
 TEST(ReportStats, InputsReadTwiceOrFromStandardInputAndNamesBedReadersWouldSkip) {

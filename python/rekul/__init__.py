@@ -15,7 +15,8 @@ opened) with the program's message; warnings become Python warnings.
 
 import numpy as np
 
-from ._rekul import _discover, _report_modules, _scan, read_motifs, read_sequences
+from ._rekul import (_discover, _report_modules, _scan, _write_output, read_motifs,
+                     read_sequences)
 
 __all__ = ["read_motifs", "read_sequences", "scan", "discover", "Hits", "Discovery"]
 
@@ -86,7 +87,8 @@ class Discovery:
     every column of the statistics table), ``stats`` and ``motif_stats`` (the tables as
     lists of dicts)."""
 
-    def __init__(self, raw, labels):
+    def __init__(self, raw, labels, inputs=None):
+        self._inputs = inputs or {}
         self.report = raw.report
         self.stats = _table(raw.stats)
         self.motif_stats = _table(raw.motif_stats)
@@ -98,9 +100,10 @@ class Discovery:
             module["labels"] = [labels.get(motif, "") for motif in module["motifs"]]
 
     def write_report(self, path):
-        """Writes the report to ``path``: the bytes the program writes."""
-        with open(path, "w", encoding="utf-8", newline="") as out:
-            out.write(self.report)
+        """Writes the report to ``path``: the bytes the program writes. As the programs do,
+        it refuses a path that is one of the run's inputs, and writes a temporary file beside
+        it that is renamed into place only when whole."""
+        _write_output(path, self.report, self._inputs, "write_report")
 
     def to_pandas(self):
         """The statistics table as a pandas DataFrame (the modules' summary without one)."""
@@ -128,4 +131,6 @@ def discover(motifs, sequences, cutoff=5.0, pvalue=None, window=200, min_genes=1
                     background=background, shuffled_background=shuffled_background,
                     permutations=permutations, seed=seed, threads=threads)
     labels = {record["name"]: record["label"] for record in read_motifs(motifs)}
-    return Discovery(raw, labels)
+    inputs = {"the motif file": motifs, "the sequence file": sequences,
+              "the background": background}
+    return Discovery(raw, labels, inputs)

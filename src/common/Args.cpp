@@ -16,6 +16,7 @@
 #include <iostream>
 #include <vector>
 
+#include "common/Log.hpp"
 #include "common/Parallel.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
@@ -304,11 +305,38 @@ int32_t boundedCount(const char* option, const char* value, uint32_t least, uint
     return static_cast<int32_t>(count);
 }
 
+// Whether an option value starts with a number as atoi and atof read one (leading blanks, a
+// sign, then a digit or a point and a digit): a value without one reads as 0.
+bool startsWithNumber(const char* text) {
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    if (*text == '+' || *text == '-') ++text;
+    if (*text == '.') ++text;
+    return *text >= '0' && *text <= '9';
+}
+
+// The short options keep atoi's and atof's readings, which callers rely on, but a reading
+// that is surely not what was meant is said: a value with no number in it, or a count whose
+// text goes on with a fraction.
+void warnOfReading(char option, const char* text, const std::string& used, bool count) {
+    const std::string shown = printable(text);
+    if (!startsWithNumber(text)) {
+        warn(std::string("-") + option + " " + shown + " holds no number; it is read as " + used);
+        return;
+    }
+    size_t digits = 0;
+    int64_t ignored = 0;
+    leadingInt64(text, ignored, digits);
+    if (count && text[digits] == '.' && text[digits + 1] >= '0' && text[digits + 1] <= '9')
+        warn(std::string("-") + option + " takes a whole number, not " + shown +
+             "; it is read as " + used);
+}
+
 // Stores an integer option value; refuses one out of range or below zero.
 void setIntOption(char option, const char* text, int32_t& field, const char* negativeMessage) {
     if (!parseIntOption(text, field))
         die(std::string("-") + option + " value out of range: " + text);
     if (field < 0) die(negativeMessage);
+    warnOfReading(option, text, std::to_string(field), true);
 }
 
 // The smallest p-value accepted: its background sample of 50 / t letters is 100,000,000
@@ -524,6 +552,10 @@ void Args::Parse(int argc, char** argv) {
                 break;
             case 'g':
                 setIntOption('g', optarg, geneNumber, "gene number threshold should be >= zero");
+                // Every set of motifs is in at least 0 genes: the search would never end.
+                if (geneNumber == 0)
+                    die("Error: -g 0 would report every set of motifs, since each is in at least "
+                        "0 genes: give -g 1 or more");
                 break;
             case 'o':
                 setIntOption('o', optarg, overlapDistance,
@@ -538,6 +570,7 @@ void Args::Parse(int argc, char** argv) {
                 scoreThreshold = static_cast<float>(value);
                 pValueWritten = value < 1;
                 checkScoreThreshold(value);
+                warnOfReading('m', optarg, tostring(scoreThreshold), false);
                 break;
             }
             case 'p':
@@ -545,6 +578,7 @@ void Args::Parse(int argc, char** argv) {
                 if (!(pseudocount >= 0)) die("Pseudocount should be >= zero");
                 // Four of them are summed in single precision with every matrix row.
                 if (std::isinf(4 * pseudocount)) die("Pseudocount should be finite");
+                warnOfReading('p', optarg, tostring(pseudocount), false);
                 break;
             case 't':
                 useTfName = true;

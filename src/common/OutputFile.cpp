@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "common/die.hpp"
 
@@ -59,8 +60,24 @@ void removePendingOutputs() {
         if (used[i]) unlink(pending[i].data());
 }
 
+namespace {
+
+// The path with its folders resolved, for inputs that the run makes before it reads them (a
+// genome's index): an output path may not name one even before it exists.
+std::string resolved(const std::string& path) {
+    std::error_code failed;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(path, failed);
+    return failed ? path : full.string();
+}
+
+}  // namespace
+
 void refuseClashingOutput(const std::string& path, const std::string& option,
                           const std::vector<std::pair<std::string, std::string>>& inputs) {
+    for (const auto& [what, input] : inputs)
+        if (!input.empty() && input != "-" && resolved(path) == resolved(input))
+            die("Error: " + option + " " + path + " is " + what +
+                " of this run; writing it would destroy it");
     struct stat output;
     if (stat(path.c_str(), &output) != 0) return;  // a new file is nothing the run reads
     for (const auto& [what, input] : inputs) {

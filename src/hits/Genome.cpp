@@ -14,6 +14,7 @@
 #include "common/Log.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
+#include "hits/GenomeIndex.hpp"
 
 namespace {
 
@@ -61,7 +62,24 @@ class TemporaryFolder {
     std::string path_;
 };
 
+[[noreturn]] void dieUnindexable(const std::string& shown) {
+    die("Error: cannot index the genome " + shown +
+        ": it is not a FASTA file whose lines of each sequence have one length");
+}
+
 }  // namespace
+
+std::string genomeIndexPath(const std::string& genome, const std::string& suffix) {
+    return genome.empty() || genome == "-" ? "" : genome + suffix;
+}
+
+// A sequence named twice could be read as either: refused. Returns what else does not match.
+std::string Genome::refuseDuplicate(const IndexCheck& check) const {
+    if (!check.duplicate.empty())
+        die("Error: the genome " + printable(path_) +
+            " holds two sequences of one name: " + check.duplicate + "; name each sequence once");
+    return check.mismatch;
+}
 
 Genome::Genome(const std::string& path) : path_(path) {
     open();
@@ -82,30 +100,44 @@ void Genome::open() {
         die("Error: the genome " + shown +
             " is gzip-compressed but not with bgzip, so its letters cannot be reached without "
             "reading it all: recompress it with bgzip, or decompress it");
-    const std::string fai = path_ + ".fai", gzi = path_ + ".gzi";
+    const std::string fai = genomeIndexPath(path_, ".fai");
+    const std::string gzi = genomeIndexPath(path_, ".gzi");
     struct stat index {};
     const bool indexed = exists(fai, index) && (!bgzf || exists(gzi, index));
     const bool stale = indexed && exists(fai, index) && index.st_mtime < genome.st_mtime;
     const std::string folder = std::filesystem::path(path_).parent_path().string();
     const bool writable = ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+    // The index is checked against the genome wherever it comes from: one made for another
+    // version of the file is replaced for this run, and a name given twice is refused.
+    std::string mismatch;
     if (indexed && !stale) {
         index_ = fai_load3(path_.c_str(), fai.c_str(), bgzf ? gzi.c_str() : nullptr, 0);
+        if (index_) mismatch = refuseDuplicate(checkGenomeIndex(path_, fai, bgzf ? gzi : ""));
     } else if (!indexed && writable) {
         index_ = fai_load3(path_.c_str(), fai.c_str(), bgzf ? gzi.c_str() : nullptr, FAI_CREATE);
-    } else {
-        warn((stale ? "the index " + printable(fai) + " is older than"
-                    : std::string("cannot write an index beside")) +
-             " the genome " + shown + "; an index is built for this run alone (samtools faidx " +
-             shown + " writes one)");
+        if (index_) mismatch = refuseDuplicate(checkGenomeIndex(path_, fai, bgzf ? gzi : ""));
+        if (!mismatch.empty()) dieUnindexable(shown);
+    }
+    if (index_ == nullptr || !mismatch.empty()) {
+        if (index_) fai_destroy(index_);
+        index_ = nullptr;
+        const std::string why =
+            !mismatch.empty() ? "the index " + printable(fai) + " does not match the genome " +
+                                    shown + " (" + mismatch + ")"
+            : stale ? "the index " + printable(fai) + " is older than the genome " + shown
+                    : "cannot write an index beside the genome " + shown;
+        warn(why + "; an index is built for this run alone (samtools faidx " + shown +
+             " writes one)");
         const TemporaryFolder temporary;
         const std::string ownFai = temporary.path() + "/genome.fai";
         const std::string ownGzi = temporary.path() + "/genome.gzi";
-        if (fai_build3(path_.c_str(), ownFai.c_str(), bgzf ? ownGzi.c_str() : nullptr) == 0)
+        if (fai_build3(path_.c_str(), ownFai.c_str(), bgzf ? ownGzi.c_str() : nullptr) == 0) {
             index_ = fai_load3(path_.c_str(), ownFai.c_str(), bgzf ? ownGzi.c_str() : nullptr, 0);
+            const IndexCheck own = checkGenomeIndex(path_, ownFai, bgzf ? ownGzi : "");
+            if (index_ && !refuseDuplicate(own).empty()) dieUnindexable(shown);
+        }
     }
-    if (index_ == nullptr)
-        die("Error: cannot index the genome " + shown +
-            ": it is not a FASTA file whose lines of each sequence have one length");
+    if (index_ == nullptr) dieUnindexable(shown);
     for (int c = 0; c < faidx_nseq(index_); ++c) {
         names_.emplace_back(faidx_iseq(index_, c));
         lengths_.push_back(faidx_seq_len(index_, names_.back().c_str()));

@@ -2,7 +2,10 @@
 // letters asked for are read, so memory follows the regions, not the genome. Where the index
 // (.fai, and .gzi for bgzip) is missing it is built beside the genome when its folder is
 // writable; otherwise, or where the index is older than the genome, one is built for this
-// run alone in a temporary folder, with a warning. Letters come as stored: case is kept.
+// run alone in a temporary folder, with a warning. An index is checked against the genome
+// (hits/GenomeIndex.hpp): one that does not describe the file is replaced for the run in the
+// same way, and a genome that names a sequence twice is refused. Letters come as stored:
+// case is kept.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +14,11 @@
 #include <vector>
 
 struct faidx_t;
+struct IndexCheck;
+
+// The path of a genome's index: the genome's path and ".fai" (".gzi" for the block offsets
+// of a bgzip genome); empty without a genome.
+std::string genomeIndexPath(const std::string& genome, const std::string& suffix);
 
 class Genome {
   public:
@@ -31,6 +39,7 @@ class Genome {
 
   private:
     void open();
+    std::string refuseDuplicate(const IndexCheck& check) const;
     std::string path_;
     faidx_t* index_ = nullptr;
     std::vector<std::string> names_;

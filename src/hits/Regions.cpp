@@ -27,12 +27,24 @@ std::vector<std::string> tabFields(const std::string& line) {
     return fields;
 }
 
+// The largest coordinate read: no genome has a chromosome this long.
+constexpr uint64_t kLargestCoordinate = 999999999999999999;
+
 bool readCoordinate(const std::string& text, int64_t& value) {
-    if (text.empty() || text.size() > 18 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    value = std::stoll(text);
+    uint64_t digits = 0;
+    if (!parseDigits(text, kLargestCoordinate, digits)) return false;
+    value = static_cast<int64_t>(digits);
     return true;
+}
+
+// Why a start or end field is refused, quoting it as written.
+std::string badCoordinate(const char* what, const std::string& text) {
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
+    return std::string("the ") + what + " " + printable(text) +
+           (digits ? " lies outside the range this reader takes, 0 to " +
+                         std::to_string(kLargestCoordinate)
+                   : " is not a whole number of 0 or more");
 }
 
 std::string place(const Region& region) {
@@ -63,10 +75,12 @@ std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bo
                       reader.lineNumber(),
                       0};
         if (region.chrom.empty()) refuse("the chromosome is empty");
-        if (!readCoordinate(fields[1], region.start))
-            refuse("the start " + printable(fields[1]) + " is not a whole number of 0 or more");
-        if (!readCoordinate(fields[2], region.end))
-            refuse("the end " + printable(fields[2]) + " is not a whole number of 0 or more");
+        // A gene line of the report that starts with '>' would read as a module's header.
+        if (strict && !region.name.empty() && region.name[0] == '>')
+            refuse("the name " + printable(region.name) +
+                   " starts with '>', which marks a module in the report");
+        if (!readCoordinate(fields[1], region.start)) refuse(badCoordinate("start", fields[1]));
+        if (!readCoordinate(fields[2], region.end)) refuse(badCoordinate("end", fields[2]));
         if (region.start >= region.end)
             refuse("the start " + fields[1] + " is not below the end " + fields[2]);
         if (!region.strand.empty() && region.strand != "+" && region.strand != "-" &&
@@ -102,6 +116,10 @@ std::vector<Region> readExcluded(const std::string& path, const Genome& genome) 
 std::vector<Region> readRegions(const std::string& path, const Genome& genome) {
     std::vector<Region> regions = bedRegions(path, genome, true);
     const std::string file = printable(path == "-" ? "standard input" : path);
+    if (regions.empty())
+        die("Error: " + file +
+            " holds no region: a BED line holds a chromosome, a start and "
+            "an end, separated by tabs");
     // Two regions of one name could not be told apart in the report.
     const std::vector<std::string> names = regionNames(regions);
     std::unordered_map<std::string, long> lineOf;

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -279,9 +281,41 @@ Options parseOptions(int argc, char** argv) {
 }
 
 void finish(std::ostream& out) {
+    if (out) errno = 0;  // a write that failed already left its reason
     out.flush();
-    if (!out) die("Error: cannot write the output");
+    if (!out)
+        die(std::string("Error: cannot write the output: ") + std::strerror(errno ? errno : EIO));
 }
+
+// A form held back in a temporary file until it is complete, so that a report refused half
+// way leaves nothing on standard output: a caller sees either the whole form or none.
+class HeldOutput {
+  public:
+    HeldOutput() {
+        const char* base = std::getenv("TMPDIR");
+        std::string path = std::string(base && *base ? base : "/tmp") + "/rekul-report-XXXXXX";
+        const int fd = mkstemp(path.data());
+        if (fd < 0) die("Error: cannot hold the output in " + path + ": " + std::strerror(errno));
+        ::close(fd);
+        file_.open(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+        ::unlink(path.c_str());  // the open stream keeps the file until it closes
+        if (!file_) die("Error: cannot hold the output in " + path);
+    }
+    std::ostream& stream() { return file_; }
+    // Copies the whole form to `out`.
+    void release(std::ostream& out) {
+        file_.flush();
+        if (!file_)
+            die(std::string("Error: cannot hold the output: ") +
+                std::strerror(errno ? errno : EIO));
+        file_.seekg(0);
+        if (file_.peek() != std::char_traits<char>::eof()) out << file_.rdbuf();
+        finish(out);
+    }
+
+  private:
+    std::fstream file_;
+};
 
 // Whether a module passes --max-q and --max-fwer.
 bool kept(const Options& options, const ReportModule& module) {
@@ -516,7 +550,8 @@ void writePage(const Options& options, const FormContext& context, const MotifCa
 // their parents (a module's parent may come after it), the other forms stream.
 void writeForm(const Options& options, const FormContext& context, ModuleSource& source,
                const FirstReading& first, bool withTable, MotifsSeen& seen, bool seenAll) {
-    std::ostream& out = std::cout;
+    HeldOutput held;
+    std::ostream& out = held.stream();
     ReportModule module;
     // With a table, the first module is read before anything is written, so that a table of
     // another report is refused with nothing on standard output.
@@ -563,6 +598,7 @@ void writeForm(const Options& options, const FormContext& context, ModuleSource&
         out << row;
     }
     out << formFooter(options.form, context);
+    held.release(std::cout);
 }
 
 }  // namespace

@@ -96,13 +96,22 @@ StatsTable::StatsTable(const std::string& path) : path_(path) {
         if (!optionalValue(row.fdr, row.fdrValue)) fail("fdr is not a number");
         if (!optionalValue(row.pVsParts, row.partsValue)) fail("p_vs_parts is not a number");
         // Probabilities and rates lie in [0, 1]; a value outside is a damaged table.
-        for (const auto& [name, value] : {std::pair<const char*, double>{"p_value", row.p},
-                                          {"q_value", row.q},
-                                          {"fwer", row.fwerValue},
-                                          {"fdr", row.fdrValue},
-                                          {"p_vs_parts", row.partsValue}})
+        // "nan" reads as a number but passes no filter: a table never holds one.
+        const struct {
+            const char* name;
+            const std::string& text;
+            double value;
+        } probabilities[] = {{"p_value", row.pValue, row.p},
+                             {"q_value", row.qValue, row.q},
+                             {"fwer", row.fwer, row.fwerValue},
+                             {"fdr", row.fdr, row.fdrValue},
+                             {"p_vs_parts", row.pVsParts, row.partsValue}};
+        for (const auto& [name, text, value] : probabilities) {
+            if (!text.empty() && std::isnan(value))
+                fail(std::string(name) + " " + printable(text) + " is not a number");
             if (value < 0 || value > 1)
                 fail(std::string(name) + " " + tostring(value) + " lies outside [0, 1]");
+        }
         hasFwer_ &= !row.fwer.empty();
         hasParts_ &= !row.pVsParts.empty() || row.motifs.find(',') == std::string::npos;
         rows_.push_back(std::move(row));

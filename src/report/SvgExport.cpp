@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,6 +53,24 @@ struct Workspace {
     std::string path;
 };
 
+// A file's URL: its absolute path with every byte but letters, digits, '/', '-', '.', '_'
+// and '~' percent-encoded, so that a folder holding '#', '?' or '%' names the same file.
+std::string fileUrl(const std::string& path) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const char c : std::filesystem::absolute(path).string()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            url += c;
+        } else {
+            url += '%';
+            url += kHex[byte >> 4];
+            url += kHex[byte & 15];
+        }
+    }
+    return url;
+}
+
 // The page's DOM after its script ran at #export-svg.
 std::string drawnPage(const std::string& page) {
     const Workspace work;
@@ -61,7 +80,7 @@ std::string drawnPage(const std::string& page) {
         quoted(browser()) +
         " --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking"
         " --disable-component-update --disable-sync --user-data-dir=" +
-        quoted(work.path + "/profile") + " --dump-dom " + quoted("file://" + file + "#export-svg") +
+        quoted(work.path + "/profile") + " --dump-dom " + quoted(fileUrl(file) + "#export-svg") +
         " 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) die("Error: cannot start the browser for --svg");
