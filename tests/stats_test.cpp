@@ -138,6 +138,38 @@ TEST(ModuleStatistics, BackgroundCountsAndPValuesMatchABruteForceCount) {
     }
 }
 
+// One window rule for the search and the background counts: genes whose instances span
+// exactly -w letters, one letter more, or are cut off by a wide hit of another motif (which
+// stops the pair scan) are counted in the background exactly where the search reports them
+// in the foreground, at every window around those spans.
+TEST(ModuleStatistics, BackgroundGenesAreCountedByTheSearchsOwnWindowRule) {
+    std::vector<SeqHit> genes;
+    for (int copy = 0; copy < 3; ++copy) {
+        const std::string n = std::to_string(copy);
+        genes.push_back({"exact" + n, 1000, {hit(0, 0, 9), hit(1, 100, 109), hit(2, 190, 199)}});
+        genes.push_back({"over" + n, 1000, {hit(0, 0, 9), hit(1, 100, 109), hit(2, 191, 200)}});
+        genes.push_back(
+            {"cut" + n, 1000, {hit(0, 0, 9), hit(3, 50, 201), hit(1, 100, 109), hit(2, 190, 199)}});
+        genes.push_back({"wide" + n,
+                         1000,
+                         {hit(0, 0, 9), hit(3, 50, 200), hit(1, 100, 109), hit(2, 190, 199)}});
+    }
+    for (const int32_t window : {198, 199, 200, 201}) {
+        FakeHits foreground(genes, kMotifNames);
+        std::vector<SeqHit> copies = genes;
+        for (SeqHit& gene : copies) gene.name = "bg_" + gene.name;
+        FakeHits background(copies, kMotifNames);
+        const Args args = searchSettings(window, 3, 3);
+        std::ostringstream report;
+        Discovery discovery(args, foreground, report, Progress::silent(),
+                            ModuleOutput::ReportAndRecords);
+        const ModuleStatistics stats(args, discovery, foreground, &background, std::nullopt);
+        EXPECT_EQ(discovery.records.empty(), window < 200) << window;
+        for (size_t k = 0; k < discovery.records.size(); ++k)
+            EXPECT_EQ(*stats.rows[k].backgroundGenes, discovery.records[k].genes) << window;
+    }
+}
+
 // E is p times T, the candidates the search tested, not the modules it reported (at -g 0 a
 // candidate may have no gene left, and is tested without an instance); a module that no
 // background gene holds is infinitely enriched.

@@ -97,6 +97,38 @@ def test_refusals_raise_with_the_programs_message_and_the_interpreter_goes_on(tm
     assert len(rekul.read_motifs(EXAMPLES / "example.motifs")) == 8
 
 
+def test_values_the_programs_refuse_are_refused_here_too():
+    motifs, genes = EXAMPLES / "example.motifs", EXAMPLES / "example.fa"
+    for pvalue in ("x", 1, 2.0, True):
+        with pytest.raises(ValueError, match="pvalue takes a"):
+            rekul.scan(motifs, genes, pvalue=pvalue)
+    with pytest.raises(ValueError, match="--permutations takes a whole number from 0"):
+        rekul.discover(motifs, genes, permutations=-1, shuffled_background=2)
+    with pytest.raises(ValueError, match="--threads takes a whole number from 1 to 4096"):
+        rekul.scan(motifs, genes, threads=-1)
+    with pytest.raises(ValueError, match="-w value|windowSize threshold should be >= zero"):
+        rekul.discover(motifs, genes, window=-5)
+    with pytest.raises(ValueError, match="--seed takes a whole number"):
+        rekul.discover(motifs, genes, seed="one", shuffled_background=2)
+    # A p-value keeps every digit on its way to the program: 1e-6 is not 0.000001 rounded.
+    assert len(rekul.scan(motifs, genes, pvalue=1.5e-6)) <= len(rekul.scan(motifs, genes,
+                                                                            pvalue=1e-4))
+
+
+def test_write_report_never_overwrites_an_input(tmp_path):
+    genes = tmp_path / "genes.fa"
+    genes.write_bytes((EXAMPLES / "example.fa").read_bytes())
+    result = rekul.discover(EXAMPLES / "example.motifs", genes)
+    for target in (genes, EXAMPLES / "example.motifs"):
+        before = Path(target).read_bytes()
+        with pytest.raises(ValueError, match="of this run; writing it would destroy it"):
+            result.write_report(target)
+        assert Path(target).read_bytes() == before
+    result.write_report(tmp_path / "report.txt")
+    assert (tmp_path / "report.txt").read_text() == result.report
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["genes.fa", "report.txt"]
+
+
 def test_ctrl_c_in_a_long_call_raises_keyboard_interrupt_within_a_second(tmp_path):
     background = tmp_path / "bg.fa"
     background.write_text((EXAMPLES / "example.fa").read_text().replace(">", ">bg_"))

@@ -20,6 +20,9 @@ struct IndexEntry {
     long line = 0;  // of the .fai
 };
 
+// No genome file is larger: fields beyond it are no index of one.
+constexpr int64_t kLargest = int64_t{1} << 50;
+
 // The entries of a .fai, or none with `bad` set where a line is not one.
 std::vector<IndexEntry> readIndex(const std::string& fai, std::string& bad) {
     std::vector<IndexEntry> entries;
@@ -33,6 +36,7 @@ std::vector<IndexEntry> readIndex(const std::string& fai, std::string& bad) {
             !parseInt64(fields[2], entry.offset) || !parseInt64(fields[3], entry.lineBases) ||
             !parseInt64(fields[4], entry.lineWidth) || entry.length < 0 || entry.offset < 1 ||
             entry.lineBases < 0 || entry.lineWidth < entry.lineBases ||
+            std::max({entry.length, entry.offset, entry.lineWidth}) > kLargest ||
             (entry.length > 0 && entry.lineBases < 1)) {
             bad = "line " + std::to_string(entry.line) + " of the index is not a faidx entry";
             return {};
@@ -125,11 +129,14 @@ bool titledAt(GenomeBytes& bytes, const IndexEntry& entry) {
                                          title[mark.size()] == '\t' || lineEnd(title[mark.size()]));
 }
 
-// The offset just past the entry's last letter.
+// The offset just past the entry's last letter, or -1 where it lies beyond any file.
 int64_t endOf(const IndexEntry& entry) {
     if (entry.length == 0) return entry.offset;
     const int64_t last = entry.length - 1;
-    return entry.offset + last / entry.lineBases * entry.lineWidth + last % entry.lineBases + 1;
+    int64_t lines = 0;
+    if (__builtin_mul_overflow(last / entry.lineBases, entry.lineWidth, &lines) || lines > kLargest)
+        return -1;
+    return entry.offset + lines + last % entry.lineBases + 1;
 }
 
 }  // namespace
@@ -161,6 +168,7 @@ IndexCheck checkGenomeIndex(const std::string& genome, const std::string& fai,
             if (lineBreak != "\n") return mismatch(where + " has lines of another length");
         }
         const int64_t end = endOf(entry);
+        if (end < 0) return mismatch(where + " is longer than any file");
         const std::string last = bytes.read(end - 1, 1);
         if (entry.length > 0 && (last.empty() || lineEnd(last[0]) || last[0] == '>'))
             return mismatch(where + " is shorter than the index says");

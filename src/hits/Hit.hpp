@@ -21,6 +21,14 @@ struct SeqHit {
     std::vector<MHit> hits;
 };
 
+// The window rule, the one test of every pair scan, instance test and holder count: a later
+// hit lies within the window of an earlier one when it ends at most `windowSize` letters past
+// the earlier one's start (so an instance of exactly windowSize + 1 letters still fits). The
+// arithmetic is in 64 bits, so that no position overflows.
+inline bool endsWithinWindow(const MHit& first, const MHit& later, int32_t windowSize) {
+    return static_cast<int64_t>(later.end) - first.start <= windowSize;
+}
+
 inline bool CompHitPos(const MHit& a, const MHit& b) {
     return a.start < b.start;
 }

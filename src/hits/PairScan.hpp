@@ -21,7 +21,7 @@ template <typename Visit>
 void forEachPair(const std::vector<MHit>& hits, int32_t windowSize, Visit&& visit) {
     for (size_t a = 0; a < hits.size(); ++a) {
         for (size_t b = a + 1; b < hits.size(); ++b) {
-            if (static_cast<int64_t>(hits[b].end) - hits[a].start > windowSize) break;
+            if (!endsWithinWindow(hits[a], hits[b], windowSize)) break;
             if (hits[b].motif == hits[a].motif) continue;
             visit(a, b);
         }

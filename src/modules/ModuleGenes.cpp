@@ -37,11 +37,6 @@ int64_t ModuleGenes::count(const std::vector<int32_t>& module, Scratch& space) c
             if (space.shared.empty()) return 0;
         }
     space.slots.assign(module);
-    int64_t holding = 0;
-    for (int32_t g : space.shared) {
-        space.scan.run(hits_.seqHits[static_cast<size_t>(g)].hits, index_, g, space.slots,
-                       windowSize_, true);
-        holding += !space.scan.instances.empty();
-    }
-    return holding;
+    keepHolders(space.shared, hits_.seqHits, &index_, space.slots, windowSize_, space.scan);
+    return static_cast<int64_t>(space.shared.size());
 }

@@ -438,11 +438,8 @@ bool BatchSearch::grow(const Node& parent, size_t at, Node& child, Scratch& spac
     if (child.motifs.size() >= 3) {
         const size_t before = child.holders.size();
         space.slots.assign(child.motifs);
-        std::erase_if(child.holders, [&](int32_t g) {
-            space.scan.run(pool_.genes.seqHits[static_cast<size_t>(g)].hits, pool_.holders.index(),
-                           g, space.slots, pool_.window, true);
-            return space.scan.instances.empty();
-        });
+        keepHolders(child.holders, pool_.genes.seqHits, &pool_.holders.index(), space.slots,
+                    pool_.window, space.scan);
         if (child.holders.size() != before && !narrow(child, space)) return false;
     }
     evaluate(child, space);

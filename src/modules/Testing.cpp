@@ -72,10 +72,8 @@ std::vector<int32_t> Discovery::sharedGenes(int32_t newMotif, const Node& node,
         space.module = node.motifs;
         space.module.push_back(newMotif);
         space.slots.assign(space.module);
-        std::erase_if(shared, [&](int32_t g) {
-            scanGene(hits, g, space, true);
-            return space.scan.instances.empty();
-        });
+        keepHolders(shared, hits.seqHits, useIndex_ ? &hitIndex_ : nullptr, space.slots, windowSize,
+                    space.scan);
     }
     return shared;
 }

@@ -76,6 +76,19 @@ void WindowScan::run(const std::vector<MHit>& hits, const ModuleSlots& module, i
     findInstances(module, windowSize, firstOnly);
 }
 
+void keepHolders(std::vector<int32_t>& geneList, const std::vector<SeqHit>& genes,
+                 const HitIndex* index, const ModuleSlots& module, int32_t windowSize,
+                 WindowScan& scan) {
+    std::erase_if(geneList, [&](int32_t g) {
+        const std::vector<MHit>& hits = genes[static_cast<size_t>(g)].hits;
+        if (index)
+            scan.run(hits, *index, g, module, windowSize, true);
+        else
+            scan.run(hits, module, windowSize, true);
+        return scan.instances.empty();
+    });
+}
+
 void WindowScan::findInstances(const ModuleSlots& module, int32_t windowSize, bool firstOnly) {
     instances.clear();
     size_t i = 0;
@@ -83,7 +96,7 @@ void WindowScan::findInstances(const ModuleSlots& module, int32_t windowSize, bo
         uint32_t present = 1u << module.slot(filtered[i]->motif);
         size_t last = i;
         for (size_t k = i + 1; k < filtered.size(); ++k) {
-            if (static_cast<int64_t>(filtered[k]->end) - filtered[i]->start > windowSize) break;
+            if (!endsWithinWindow(*filtered[i], *filtered[k], windowSize)) break;
             present |= 1u << module.slot(filtered[k]->motif);
             last = k;
         }

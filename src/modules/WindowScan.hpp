@@ -64,3 +64,11 @@ struct WindowScan {
     void findInstances(const ModuleSlots& module, int32_t windowSize, bool firstOnly);
     std::vector<int32_t> positions_;
 };
+
+// Keeps the genes (indexes into `genes`) in which the module of `module` has an instance:
+// the instance test of the search, the holder counts and the permutations alike. With an
+// index a gene's module hits are read through it, else found by a pass over its hits; the
+// two give the same genes.
+void keepHolders(std::vector<int32_t>& geneList, const std::vector<SeqHit>& genes,
+                 const HitIndex* index, const ModuleSlots& module, int32_t windowSize,
+                 WindowScan& scan);
