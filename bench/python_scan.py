@@ -25,7 +25,7 @@ first.write_text("".join(">%s\n%s\n" % (name, text) for name, text in sequences)
 records = rekul.read_motifs(library)
 
 start = time.perf_counter()
-hits = rekul.scan(library, first, cutoff=5.0, threads=1, overlap=None)
+hits = rekul.scan(library, first, cutoff=5.0, threads=1, overlap=0)
 ours = time.perf_counter() - start
 
 counts = {base: 0 for base in "ACGT"}

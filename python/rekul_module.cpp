@@ -1,47 +1,48 @@
 // The Python module `rekul`: the programs' motif reader, scan, discovery and statistics,
-// called from Python through pybind11. Every function builds the same settings the program
-// builds from its command line (Args parses the same words), runs the same stages, and hands
-// back records, numpy arrays and the report's exact bytes: no second implementation. The
-// work runs without the GIL on a thread of its own while the calling thread watches for
-// Ctrl-C, which stops the search and the permutations and raises KeyboardInterrupt. The
-// library's refusals raise ValueError (OSError for a file that cannot be opened) with the
-// program's message; its warnings become Python warnings.
-#include <getopt.h>
+// called from Python through pybind11 and the library's public header alone. Keyword
+// arguments become the programs' options by name (window is -w, genomic_background is
+// --genomic-background), stored and checked by the same handlers as the command line, so a
+// value is refused exactly where the program refuses it, with its message; no option
+// scanner and no global state is involved, so two Python threads may call at once. Results
+// come from memory: the hits, the modules with their instances, the table rows. The work runs
+// without the GIL on a thread of its own while the calling thread watches for Ctrl-C, which
+// stops the search and the permutations and raises KeyboardInterrupt. Refusals raise by
+// their kind: ValueError (input or settings), OSError (a file that cannot be opened, read or
+// written), MemoryError; the library's warnings become Python warnings.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <future>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "../apps/Pipeline.hpp"
 #include "common/Interrupt.hpp"
-#include "common/Log.hpp"
-#include "hits/HitA.hpp"
-#include "hits/SeqReader.hpp"
-#include "modules/Tree.hpp"
-#include "motif/MotifA.hpp"
-#include "report/ReportReader.hpp"
+#include "common/Text.hpp"
+#include "rekul.hpp"
 
 namespace py = pybind11;
 
 namespace {
 
 // Runs `work` off the GIL on a thread of its own, polling Python's signals meanwhile; the
-// library's warnings are gathered and given to Python's warnings module afterwards.
+// warnings of this call alone are gathered and given to Python's warnings module afterwards.
 template <typename Work>
-auto runWatched(Work&& work) -> decltype(work()) {
+auto runWatched(Work&& work, std::vector<std::string>* heard = nullptr) -> decltype(work()) {
     std::vector<std::string> said;
-    const LogSink before = setLogSink([&](const std::string& line) { said.push_back(line); });
-    InterruptScope::request(false);
-    auto task = std::async(std::launch::async, std::forward<Work>(work));
+    std::mutex saying;
+    auto task = std::async(std::launch::async, [&] {
+        const LogScope scope([&](const std::string& line) {
+            const std::lock_guard<std::mutex> lock(saying);
+            said.push_back(line);
+        });
+        return work();
+    });
     bool interrupted = false;
     {
         py::gil_scoped_release release;
@@ -53,61 +54,84 @@ auto runWatched(Work&& work) -> decltype(work()) {
             }
         }
     }
-    setLogSink(before);
-    InterruptScope::request(false);
-    if (interrupted) throw py::error_already_set();  // the KeyboardInterrupt Python raised
+    if (interrupted) {
+        InterruptScope::request(false);
+        throw py::error_already_set();  // the KeyboardInterrupt Python raised
+    }
     auto warnings = py::module_::import("warnings");
     for (const std::string& line : said) warnings.attr("warn")(line);
+    if (heard) *heard = said;
     return task.get();  // a refusal is thrown on, as the translator below turns it
 }
 
-// The program's settings from its own words, as its command line would give them.
-Args settingsOf(std::vector<std::string> words) {
-    words.insert(words.begin(), "rekul");
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    optind = 0;  // getopt starts afresh for each call
-    Args settings(static_cast<int>(words.size()), argv.data(), "rekul");
-    if (const std::optional<uint32_t> seed = runSeed(settings)) settings.seed = seed;
-    return settings;
-}
-
-std::string pathOf(const py::object& path) {
+std::string pathOf(const py::handle& path) {
     return py::str(py::module_::import("os").attr("fspath")(path));
 }
 
-// A number as a word that reads back to the same double.
-std::string exactWord(double value) {
-    return formatted("%.17g", value);
+// The short options by their Python names; every long option is its own name with '_' for
+// '-'. `pvalue` is -m where the caller means a p-value.
+const std::map<std::string, std::string>& shortNames() {
+    static const std::map<std::string, std::string> names{
+        {"window", "w"},      {"min_genes", "g"}, {"min_motifs", "k"},
+        {"overlap", "o"},     {"by_factor", "t"}, {"mask_lowercase", "l"},
+        {"pseudocount", "p"}, {"cutoff", "m"},    {"pvalue", "m"}};
+    return names;
 }
 
-// -m from `cutoff` or `pvalue`. The keyword says which the caller means, so a pvalue of 1 or
-// more (which -m would take as a score cutoff) or one that is not a number is refused.
-void addCutoff(std::vector<std::string>& words, double cutoff, const py::object& pvalue) {
-    if (pvalue.is_none()) {
-        words.insert(words.end(), {"-m", exactWord(cutoff)});
-        return;
+// Options a Python caller takes another way: the table and the report come back in memory.
+bool heldBack(const std::string& option) {
+    return option == "help" || option == "version" || option == "quiet" || option == "stats" ||
+           option == "motif-stats";
+}
+
+// A keyword's value as the option's text: a number as written back exactly, a path, or a
+// switch (True: given with no value, False: not given).
+std::optional<std::string> valueText(const std::string& keyword, const std::string& option,
+                                     const py::handle& value) {
+    const std::string shown = py::repr(value).cast<std::string>();
+    if (py::isinstance<py::bool_>(value)) {
+        if (Args::takesValue(option))
+            throw py::value_error("Error: " + keyword + " takes a value, not " + shown);
+        return value.cast<bool>() ? std::optional<std::string>("") : std::nullopt;
     }
-    const bool number = (py::isinstance<py::float_>(pvalue) || py::isinstance<py::int_>(pvalue)) &&
-                        !py::isinstance<py::bool_>(pvalue);
-    const std::string shown = py::repr(pvalue).cast<std::string>();
+    if (!Args::takesValue(option))
+        throw py::value_error("Error: " + keyword + " is a switch: True or False, not " + shown);
+    if (py::isinstance<py::int_>(value)) return py::str(value).cast<std::string>();
+    if (py::isinstance<py::float_>(value)) return formatted("%.17g", value.cast<double>());
+    if (py::isinstance<py::str>(value) || py::hasattr(value, "__fspath__")) return pathOf(value);
+    throw py::value_error("Error: " + keyword + " takes a number or a path, not " + shown);
+}
+
+// The keyword `pvalue`: the keyword says the caller means a p-value, so 1 or more (which -m
+// would take as a score cutoff) and anything but a number are refused.
+void checkPValue(const py::handle& value) {
+    const std::string shown = py::repr(value).cast<std::string>();
+    const bool number = (py::isinstance<py::float_>(value) || py::isinstance<py::int_>(value)) &&
+                        !py::isinstance<py::bool_>(value);
     if (!number) throw py::value_error("Error: pvalue takes a number below 1, not " + shown);
-    const double value = pvalue.cast<double>();
-    if (!(value < 1))
+    if (!(value.cast<double>() < 1))
         throw py::value_error("Error: pvalue takes a p-value below 1, not " + shown +
                               " (cutoff= takes a score cutoff)");
-    words.insert(words.end(), {"-m", exactWord(value)});
 }
 
-// An optional whole-number option, handed to the program's own check as written; 0 means the
-// program's default.
-void addCount(std::vector<std::string>& words, const char* option, const py::object& value) {
-    if (value.is_none()) return;
-    if (!py::isinstance<py::int_>(value) || py::isinstance<py::bool_>(value))
-        throw py::value_error(std::string("Error: ") + option + " takes a whole number, not " +
-                              py::repr(value).cast<std::string>());
-    words.insert(words.end(), {option, py::str(value).cast<std::string>()});
+// The settings of a call: its keywords as options, in the order given, then the files.
+Args settingsOfCall(const py::handle& motifs, const py::handle& sequences,
+                    const py::dict& keywords) {
+    std::vector<std::pair<std::string, std::string>> options{{"quiet", ""}};
+    for (const auto& [key, value] : keywords) {
+        if (value.is_none()) continue;
+        const std::string keyword = key.cast<std::string>();
+        const auto it = shortNames().find(keyword);
+        std::string option = it != shortNames().end() ? it->second : replaceAll(keyword, "_", "-");
+        if (keyword.find('-') != std::string::npos || heldBack(option) || !Args::knows(option))
+            throw py::value_error("Error: rekul takes no keyword " + keyword);
+        if (keyword == "pvalue") checkPValue(value);
+        if (const std::optional<std::string> text = valueText(keyword, option, value))
+            options.emplace_back(option, *text);
+    }
+    std::vector<std::string> files{pathOf(motifs)};
+    if (!sequences.is_none()) files.push_back(pathOf(sequences));
+    return runWatched([&] { return settingsOf(Program::Rekul, options, files); });
 }
 
 template <typename T>
@@ -117,9 +141,9 @@ py::array_t<T> arrayOf(const std::vector<T>& values) {
     return array;
 }
 
-py::list readMotifs(const py::object& path) {
-    const Args settings = settingsOf({"--quiet", pathOf(path), "-"});
-    const auto library = runWatched([&] { return MotifA(settings, Progress::silent()); });
+py::list readMotifsOf(const py::object& path) {
+    const Args settings = settingsOfCall(path, py::none(), py::dict());
+    const auto library = runWatched([&] { return readMotifs(settings); });
     py::list records;
     for (const Motif& motif : library.motifs) {
         const auto width = static_cast<py::ssize_t>(motif.freq.size() / 4);
@@ -135,149 +159,137 @@ py::list readMotifs(const py::object& path) {
     return records;
 }
 
-py::list readSequences(const py::object& path) {
+py::list readSequencesOf(const py::object& path) {
     const std::string file = pathOf(path);
-    const auto entries = runWatched([&] {
-        std::vector<std::pair<std::string, std::string>> out;
-        SeqEntries reader(file, "rekul");
-        std::string name, line;
-        while (reader.nextEntry(name)) {
-            out.emplace_back(name, "");
-            while (reader.nextLine(line)) out.back().second += line;
-        }
-        return out;
-    });
     py::list out;
-    for (const auto& [name, text] : entries) out.append(py::make_tuple(name, text));
+    for (const auto& [name, text] : runWatched([&] { return readSequences(file); }))
+        out.append(py::make_tuple(name, text));
     return out;
 }
 
-py::dict scan(const py::object& motifs, const py::object& sequences, double cutoff,
-              const py::object& pvalue, bool exactCutoffs, int threads, const py::object& overlap,
-              bool maskLowercase, double pseudocount, const py::object& seed) {
-    std::vector<std::string> words{"--quiet", "-p", exactWord(pseudocount)};
-    if (overlap.is_none())
-        words.insert(words.end(), {"-o", "0"});
-    else
-        addCount(words, "-o", overlap);
-    addCutoff(words, cutoff, pvalue);
-    if (exactCutoffs) words.push_back("--exact-cutoffs");
-    if (maskLowercase) words.push_back("-l");
-    if (threads != 0) words.insert(words.end(), {"--threads", std::to_string(threads)});
-    addCount(words, "--seed", seed);
-    words.insert(words.end(), {pathOf(motifs), pathOf(sequences)});
-    const Args settings = settingsOf(words);
-    struct Hits {
-        std::vector<int32_t> gene, motif, start, end, score100;
-        std::vector<int8_t> strand;
-        std::vector<float> score;
-        std::vector<std::string> genes, motifNames;
-    };
-    const Hits hits = runWatched([&] {
-        MotifA library(settings, Progress::silent());
-        const HitA stage(settings, library, Progress::silent());
-        Hits out;
-        out.motifNames = stage.motifNames;
-        for (size_t g = 0; g < stage.seqHits.size(); ++g) {
-            out.genes.push_back(stage.seqHits[g].name);
-            for (const MHit& hit : stage.seqHits[g].hits) {
-                out.gene.push_back(static_cast<int32_t>(g));
-                out.motif.push_back(hit.motif);
-                out.start.push_back(hit.start);
-                out.end.push_back(hit.end);
-                out.strand.push_back(hit.strand == '+' ? 1 : -1);
-                out.score.push_back(hit.score);
-            }
+py::dict scan(const py::object& motifs, const py::object& sequences, const py::dict& keywords) {
+    const Args settings = settingsOfCall(motifs, sequences, keywords);
+    const ScanResult found = runWatched([&] { return scanHits(settings); });
+    std::vector<int32_t> gene, motif, start, end;
+    std::vector<int8_t> strand;
+    std::vector<float> score;
+    std::vector<std::string> genes;
+    for (size_t g = 0; g < found.genes.size(); ++g) {
+        genes.push_back(found.genes[g].name);
+        for (const MHit& hit : found.genes[g].hits) {
+            gene.push_back(static_cast<int32_t>(g));
+            motif.push_back(hit.motif);
+            start.push_back(hit.start);
+            end.push_back(hit.end);
+            strand.push_back(hit.strand == '+' ? 1 : -1);
+            score.push_back(hit.score);
         }
-        return out;
-    });
-    py::dict out;
-    out["gene"] = arrayOf(hits.gene);
-    out["motif"] = arrayOf(hits.motif);
-    out["start"] = arrayOf(hits.start);
-    out["end"] = arrayOf(hits.end);
-    out["strand"] = arrayOf(hits.strand);
-    out["score"] = arrayOf(hits.score);
-    out["gene_names"] = hits.genes;
-    out["motif_names"] = hits.motifNames;
-    return out;
-}
-
-struct Discovered {
-    std::string report, stats, motifStats;
-};
-
-// The modules of a report as records, read by rekul-report's reader: motifs, probability,
-// instances with their hits (motif, start, end, strand, score) and the distinct genes.
-py::list reportModules(const std::string& report) {
-    const std::vector<ReportModule> modules = runWatched([&] {
-        // The reader reads files: the report as one in memory.
-        const int fd = memfd_create("rekul-report", 0);
-        if (fd < 0 ||
-            ::write(fd, report.data(), report.size()) != static_cast<ssize_t>(report.size()))
-            die("Error: cannot hold the report in memory");
-        std::vector<ReportModule> out;
-        ReportReader reader("/proc/self/fd/" + std::to_string(fd), "the report");
-        for (ReportModule module; reader.next(module);) out.push_back(std::move(module));
-        ::close(fd);
-        return out;
-    });
-    py::list records;
-    for (const ReportModule& module : modules) {
-        py::list instances;
-        for (const ReportInstance& instance : module.instances) {
-            py::list hits;
-            for (const ReportHit& hit : instance.hits)
-                hits.append(py::make_tuple(hit.motif, hit.start, hit.end,
-                                           std::string(1, hit.strand), std::stod(hit.score)));
-            instances.append(py::dict(py::arg("gene") = instance.gene, py::arg("hits") = hits));
-        }
-        records.append(py::dict(py::arg("id") = module.id(), py::arg("motifs") = module.motifs,
-                                py::arg("probability") = module.probability,
-                                py::arg("instances") = instances,
-                                py::arg("genes") = module.geneCount()));
     }
-    return records;
+    py::dict out;
+    out["gene"] = arrayOf(gene);
+    out["motif"] = arrayOf(motif);
+    out["start"] = arrayOf(start);
+    out["end"] = arrayOf(end);
+    out["strand"] = arrayOf(strand);
+    out["score"] = arrayOf(score);
+    out["gene_names"] = genes;
+    out["motif_names"] = found.motifNames;
+    return out;
 }
 
-Discovered discover(const py::object& motifs, const py::object& sequences, double cutoff,
-                    const py::object& pvalue, int window, int minGenes, int minMotifs, int overlap,
-                    bool byFactor, bool maskLowercase, double pseudocount, bool exactCutoffs,
-                    bool unique, const py::object& background, const py::object& shuffledBackground,
-                    int permutations, const py::object& seed, int threads) {
-    std::vector<std::string> words{"--quiet",
-                                   "-w",
-                                   std::to_string(window),
-                                   "-g",
-                                   std::to_string(minGenes),
-                                   "-k",
-                                   std::to_string(minMotifs),
-                                   "-o",
-                                   std::to_string(overlap),
-                                   "-p",
-                                   exactWord(pseudocount)};
-    addCutoff(words, cutoff, pvalue);
-    if (byFactor) words.push_back("-t");
-    if (maskLowercase) words.push_back("-l");
-    if (exactCutoffs) words.push_back("--exact-cutoffs");
-    if (unique) words.push_back("--unique");
-    if (threads != 0) words.insert(words.end(), {"--threads", std::to_string(threads)});
-    addCount(words, "--seed", seed);
-    const bool withBackground = !background.is_none() || !shuffledBackground.is_none();
-    if (!background.is_none()) words.insert(words.end(), {"--background", pathOf(background)});
-    addCount(words, "--shuffled-background", shuffledBackground);
-    if (withBackground) words.insert(words.end(), {"--stats", "python"});
-    if (permutations != 0)
-        words.insert(words.end(), {"--permutations", std::to_string(permutations)});
-    words.insert(words.end(), {pathOf(motifs), pathOf(sequences)});
-    const Args settings = settingsOf(words);
-    return runWatched([&] {
-        std::ostringstream report, stats, motifStats;
-        runStages<HitA, Tree>(settings, Progress::silent(), report,
-                              withBackground ? &stats : nullptr,
-                              withBackground ? &motifStats : nullptr, false);
-        return Discovered{report.str(), stats.str(), motifStats.str()};
-    });
+py::object optionalOf(const std::optional<double>& value) {
+    return value ? py::object(py::float_(*value)) : py::object(py::none());
+}
+
+// A score as the report shows it (six significant digits), not its single-precision value.
+double shownScore(float score) {
+    return std::stod(formatted("%.6g", score));
+}
+
+// One module as a record: its motifs, labels, probability, instances with their hits, and
+// with a table every column of its row.
+py::dict moduleRecord(const Discovered& found, size_t k) {
+    const ModuleRecord& module = found.modules[k];
+    py::list motifs, labels, instances;
+    for (int32_t m : module.motifs) {
+        motifs.append(found.motifNames[static_cast<size_t>(m)]);
+        labels.append(found.motifLabels[static_cast<size_t>(m)]);
+    }
+    for (const InstanceRecord& instance : module.found) {
+        py::list hits;
+        for (const MHit& hit : instance.hits)
+            hits.append(py::make_tuple(found.motifNames[static_cast<size_t>(hit.motif)], hit.start,
+                                       hit.end, std::string(1, hit.strand), shownScore(hit.score)));
+        instances.append(
+            py::dict(py::arg("gene") = found.geneNames[static_cast<size_t>(instance.gene)],
+                     py::arg("hits") = hits));
+    }
+    py::dict record(py::arg("id") = "M" + std::to_string(k + 1), py::arg("motifs") = motifs,
+                    py::arg("labels") = labels, py::arg("probability") = module.probability,
+                    py::arg("instances") = instances, py::arg("genes") = module.genes);
+    if (k >= found.rows.size()) return record;
+    const ModuleStatsRow& row = found.rows[k];
+    record["genes_total"] = found.genesTotal;
+    record["background_genes"] =
+        row.backgroundGenes ? py::object(py::int_(*row.backgroundGenes)) : py::object(py::none());
+    record["background_total"] =
+        row.backgroundGenes ? py::object(py::int_(found.backgroundTotal)) : py::object(py::none());
+    record["fold_enrichment"] =
+        row.backgroundGenes ? py::object(py::float_(row.foldEnrichment)) : py::object(py::none());
+    record["p_value"] = row.pValue;
+    record["e_value"] = row.eValue;
+    record["q_value"] = row.qValue;
+    record["fwer"] = optionalOf(row.fwer);
+    record["fdr"] = optionalOf(row.fdr);
+    record["p_vs_parts"] = optionalOf(row.pVsParts);
+    return record;
+}
+
+py::dict discoverIn(const py::object& motifs, const py::object& sequences,
+                    const py::dict& keywords) {
+    const Args settings = settingsOfCall(motifs, sequences, keywords);
+    struct Outcome {
+        Discovered found;
+        std::string report, stats, motifStats;
+    };
+    std::vector<std::string> heard;
+    const Outcome outcome = runWatched(
+        [&] {
+            std::ostringstream report, stats, motifStats;
+            const bool table = settings.hasBackground();
+            Outcome out;
+            out.found = discover(
+                Program::Rekul, settings,
+                {report, table ? &stats : nullptr, table ? &motifStats : nullptr, true, false});
+            out.report = report.str();
+            out.stats = stats.str();
+            out.motifStats = motifStats.str();
+            return out;
+        },
+        &heard);
+    const Discovered& found = outcome.found;
+    py::list modules, motifRows;
+    for (size_t k = 0; k < found.modules.size(); ++k) modules.append(moduleRecord(found, k));
+    for (size_t m = 0; m < found.motifRows.size(); ++m) {
+        const MotifStatsRow& row = found.motifRows[m];
+        motifRows.append(py::dict(
+            py::arg("motif") = found.motifNames[m], py::arg("label") = found.motifLabels[m],
+            py::arg("genes") = row.genes, py::arg("genes_total") = found.genesTotal,
+            py::arg("background_genes") = row.backgroundGenes,
+            py::arg("background_total") = found.backgroundTotal,
+            py::arg("fold_enrichment") = row.foldEnrichment, py::arg("p_value") = row.pValue,
+            py::arg("q_value") = row.qValue, py::arg("fwer") = optionalOf(row.fwer)));
+    }
+    py::dict out;
+    out["report"] = outcome.report;
+    out["stats_text"] = outcome.stats;
+    out["motif_stats_text"] = outcome.motifStats;
+    out["modules"] = modules;
+    out["motif_stats"] = motifRows;
+    out["has_table"] = settings.hasBackground();
+    out["no_module"] = found.noModule;
+    out["warnings"] = heard;
+    return out;
 }
 
 // Writes `text` to `path` as the programs write their outputs: refused where it names one of
@@ -301,42 +313,27 @@ void writeOutput(const py::object& path, const std::string& text, const py::dict
 
 PYBIND11_MODULE(_rekul, module) {
     module.doc() = "The rekul library: motif scanning and recurrent motif module discovery.";
-    // A refusal of the library: a file that cannot be opened is the system's error (OSError),
-    // any other the input's (ValueError), with the program's message.
     py::register_exception_translator([](std::exception_ptr thrown) {
         try {
             if (thrown) std::rethrow_exception(thrown);
         } catch (const RunEnd& end) {
-            const std::string& message = end.message();
-            const bool unopened = message.find("Can't open") != std::string::npos ||
-                                  message.find("cannot open") != std::string::npos;
-            PyErr_SetString(unopened ? PyExc_OSError : PyExc_ValueError, message.c_str());
+            PyObject* type = PyExc_ValueError;
+            if (end.kind() == ErrorKind::Io) type = PyExc_OSError;
+            if (end.kind() == ErrorKind::Memory) type = PyExc_MemoryError;
+            if (end.kind() == ErrorKind::Interrupted) type = PyExc_KeyboardInterrupt;
+            PyErr_SetString(type, end.message().c_str());
         }
     });
-    module.def("read_motifs", &readMotifs, py::arg("path"),
+    module.def("read_motifs", &readMotifsOf, py::arg("path"),
                "Reads a motif file (native, JASPAR, MEME or TRANSFAC; gzip or not): a list of "
                "records with name, label, matrix (frequencies, one row per position, A C G T) "
                "and the format read.");
-    module.def("read_sequences", &readSequences, py::arg("path"),
+    module.def("read_sequences", &readSequencesOf, py::arg("path"),
                "Reads a FASTA file (gzip or not): a list of (name, sequence) pairs, as rekul "
                "reads it.");
-    module.def("_scan", &scan, py::arg("motifs"), py::arg("sequences"), py::arg("cutoff") = 5.0,
-               py::arg("pvalue") = py::none(), py::arg("exact_cutoffs") = true,
-               py::arg("threads") = 0, py::arg("overlap") = 4, py::arg("mask_lowercase") = false,
-               py::arg("pseudocount") = 0.375, py::arg("seed") = py::none());
-    module.def("_report_modules", &reportModules, py::arg("report"));
+    module.def("_scan", &scan, py::arg("motifs"), py::arg("sequences"), py::arg("options"));
+    module.def("_discover", &discoverIn, py::arg("motifs"), py::arg("sequences"),
+               py::arg("options"));
     module.def("_write_output", &writeOutput, py::arg("path"), py::arg("text"), py::arg("inputs"),
                py::arg("what"));
-    py::class_<Discovered>(module, "_Discovered")
-        .def_readonly("report", &Discovered::report)
-        .def_readonly("stats", &Discovered::stats)
-        .def_readonly("motif_stats", &Discovered::motifStats);
-    module.def("_discover", &discover, py::arg("motifs"), py::arg("sequences"),
-               py::arg("cutoff") = 5.0, py::arg("pvalue") = py::none(), py::arg("window") = 200,
-               py::arg("min_genes") = 15, py::arg("min_motifs") = 3, py::arg("overlap") = 4,
-               py::arg("by_factor") = false, py::arg("mask_lowercase") = false,
-               py::arg("pseudocount") = 0.375, py::arg("exact_cutoffs") = false,
-               py::arg("unique") = false, py::arg("background") = py::none(),
-               py::arg("shuffled_background") = py::none(), py::arg("permutations") = 0,
-               py::arg("seed") = py::none(), py::arg("threads") = 0);
 }

@@ -10,7 +10,9 @@
 #include <condition_variable>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
+#include "common/Log.hpp"
 #include "common/OrderedOutput.hpp"
 
 using namespace std::chrono_literals;
@@ -73,6 +75,36 @@ TEST(OrderedParallelFor, AFailureStopsTheClaimsAndIsThrown) {
                          if (i == 3) throw std::runtime_error("emit 3");
                      }),
                  std::runtime_error);
+}
+
+// Two callers at once, each in its own LogScope: every line of a caller's work, its worker
+// threads' included, reaches that caller's sink alone, and none reaches the global one.
+TEST(LogScopeTest, EachCallerHearsItsOwnWorkersAlone) {
+    std::vector<std::string> global;
+    const LogSink before = setLogSink([&](const std::string& line) { global.push_back(line); });
+    std::atomic<int> started{0};
+    auto caller = [&](const std::string& who, std::vector<std::string>& heard) {
+        const LogScope scope([&](const std::string& line) { heard.push_back(line); });
+        ++started;
+        while (started < 2) std::this_thread::yield();  // both scopes open at once
+        orderedParallelFor(
+            20, 3,
+            [&](size_t i) {
+                warn(who + " " + std::to_string(i));
+                std::this_thread::sleep_for(1ms);
+            },
+            [](size_t) {});
+    };
+    std::vector<std::string> heardA, heardB;
+    std::thread a(caller, "a", std::ref(heardA)), b(caller, "b", std::ref(heardB));
+    a.join();
+    b.join();
+    setLogSink(before);
+    EXPECT_TRUE(global.empty());
+    ASSERT_EQ(heardA.size(), 20u);
+    ASSERT_EQ(heardB.size(), 20u);
+    for (const std::string& line : heardA) EXPECT_EQ(line.rfind("Warning: a ", 0), 0u) << line;
+    for (const std::string& line : heardB) EXPECT_EQ(line.rfind("Warning: b ", 0), 0u) << line;
 }
 
 TEST(OrderedOutputTest, LaterItemsWaitInOrderWithinTheBudget) {

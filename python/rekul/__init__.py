@@ -15,8 +15,7 @@ opened) with the program's message; warnings become Python warnings.
 
 import numpy as np
 
-from ._rekul import (_discover, _report_modules, _scan, _write_output, read_motifs,
-                     read_sequences)
+from ._rekul import _discover, _scan, _write_output, read_motifs, read_sequences
 
 __all__ = ["read_motifs", "read_sequences", "scan", "discover", "Hits", "Discovery"]
 
@@ -44,60 +43,53 @@ class Hits:
                 for h in self.hits]
 
 
-def scan(motifs, sequences, cutoff=5.0, pvalue=None, exact_cutoffs=True, threads=0,
-         overlap=4, mask_lowercase=False, pseudocount=0.375, seed=None):
+def scan(motifs, sequences, cutoff=None, pvalue=None, exact_cutoffs=False, threads=None,
+         overlap=None, mask_lowercase=False, pseudocount=None, seed=None, **options):
     """Scans every motif of a motif file on both strands of every sequence of a FASTA file,
-    as ``rekul`` does: a score cutoff (``cutoff``) or a p-value (``pvalue``, turned into a
-    cutoff per motif, exactly with ``exact_cutoffs``, else from a sample drawn with
-    ``seed``), overlapping hits thinned within ``overlap`` letters (None: kept all), letters
-    in lower case masked with ``mask_lowercase``. Returns a :class:`Hits`."""
-    raw = _scan(motifs, sequences, cutoff=cutoff, pvalue=pvalue, exact_cutoffs=exact_cutoffs,
-                threads=threads, overlap=overlap, mask_lowercase=mask_lowercase,
-                pseudocount=pseudocount, seed=seed)
+    as ``rekul`` does, with its options by name and its defaults: a score cutoff (``cutoff``,
+    -m, 5) or a p-value (``pvalue``, turned into a cutoff per motif, exactly with
+    ``exact_cutoffs``, else from a sample drawn with ``seed``), overlapping hits thinned
+    within ``overlap`` letters (-o, 4; 0 keeps all), letters in lower case masked with
+    ``mask_lowercase`` (-l). Any other long option of the program goes by its name, with
+    ``_`` for ``-``. Returns a :class:`Hits`."""
+    raw = _scan(motifs, sequences, dict(cutoff=cutoff, pvalue=pvalue,
+                                        exact_cutoffs=exact_cutoffs, threads=threads,
+                                        overlap=overlap, mask_lowercase=mask_lowercase,
+                                        pseudocount=pseudocount, seed=seed, **options))
     hits = np.empty(len(raw["gene"]), dtype=HIT_FIELDS)
     for name, _ in HIT_FIELDS:
         hits[name] = raw[name]
     return Hits(hits, list(raw["gene_names"]), list(raw["motif_names"]))
 
 
-def _table(text):
-    """The rows of a tab-separated table with a header, its '#' lines left out."""
-    lines = [line for line in text.splitlines() if line and not line.startswith("#")]
-    if not lines:
-        return []
-    header = lines[0].split("\t")
-    rows = []
-    for line in lines[1:]:
-        fields = line.split("\t")
-        row = {}
-        for key, field in zip(header, fields):
-            try:
-                row[key] = int(field) if key in ("motif_count", "instances", "genes",
-                                                 "genes_total", "background_genes",
-                                                 "background_total") else float(field)
-            except ValueError:
-                row[key] = field if field != "" else None
-        rows.append(row)
-    return rows
+TABLE_COLUMNS = ["module", "motifs", "motif_count", "instances", "genes", "genes_total",
+                 "probability", "background_genes", "background_total", "fold_enrichment",
+                 "p_value", "e_value", "q_value", "fwer", "fdr", "p_vs_parts"]
 
 
 class Discovery:
     """The outcome of :func:`discover`: ``report`` (the program's report), ``modules``
     (records with motifs, labels, instances, genes, probability and, with a background,
     every column of the statistics table), ``stats`` and ``motif_stats`` (the tables as
-    lists of dicts)."""
+    lists of dicts, from memory), ``stats_text`` (the table as the program writes it) and
+    ``warnings`` (what this run said, also given to Python's warnings)."""
 
-    def __init__(self, raw, labels, inputs=None):
+    def __init__(self, raw, inputs=None):
         self._inputs = inputs or {}
-        self.report = raw.report
-        self.stats = _table(raw.stats)
-        self.motif_stats = _table(raw.motif_stats)
-        self.modules = _report_modules(raw.report)
-        for module, row in zip(self.modules, self.stats):
-            module.update({key: value for key, value in row.items()
-                           if key not in ("module", "motifs", "instances", "genes")})
-        for module in self.modules:
-            module["labels"] = [labels.get(motif, "") for motif in module["motifs"]]
+        self.report = raw["report"]
+        self.modules = raw["modules"]
+        self.no_module = raw["no_module"]
+        self.warnings = list(raw["warnings"])
+        self.stats = []
+        if raw["has_table"]:
+            for module in self.modules:
+                row = {key: module.get(key) for key in TABLE_COLUMNS}
+                row.update(module=module["id"], motifs=",".join(module["motifs"]),
+                           motif_count=len(module["motifs"]),
+                           instances=len(module["instances"]))
+                self.stats.append(row)
+        self.motif_stats = raw["motif_stats"]
+        self.stats_text = raw["stats_text"]
 
     def write_report(self, path):
         """Writes the report to ``path``: the bytes the program writes. As the programs do,
@@ -115,22 +107,27 @@ class Discovery:
                                   "probability": m["probability"]} for m in self.modules])
 
 
-def discover(motifs, sequences, cutoff=5.0, pvalue=None, window=200, min_genes=15,
-             min_motifs=3, overlap=4, by_factor=False, mask_lowercase=False, pseudocount=0.375,
-             exact_cutoffs=False, unique=False, background=None, shuffled_background=None,
-             permutations=0, seed=None, threads=0):
-    """Finds recurrent motif modules as ``rekul`` does, with its options by name (``window``
-    is -w, ``min_genes`` -g, ``min_motifs`` -k, ``overlap`` -o, ``by_factor`` -t). With a
-    ``background`` file or ``shuffled_background`` copies, the statistics table comes too,
-    and with ``permutations`` its fwer and fdr (``seed`` repeats them). Returns a
-    :class:`Discovery`."""
-    raw = _discover(motifs, sequences, cutoff=cutoff, pvalue=pvalue, window=window,
-                    min_genes=min_genes, min_motifs=min_motifs, overlap=overlap,
-                    by_factor=by_factor, mask_lowercase=mask_lowercase,
-                    pseudocount=pseudocount, exact_cutoffs=exact_cutoffs, unique=unique,
-                    background=background, shuffled_background=shuffled_background,
-                    permutations=permutations, seed=seed, threads=threads)
-    labels = {record["name"]: record["label"] for record in read_motifs(motifs)}
+def discover(motifs, sequences=None, cutoff=None, pvalue=None, window=None, min_genes=None,
+             min_motifs=None, overlap=None, by_factor=False, mask_lowercase=False,
+             pseudocount=None, exact_cutoffs=False, unique=False, background=None,
+             shuffled_background=None, permutations=None, seed=None, threads=None, **options):
+    """Finds recurrent motif modules as ``rekul`` does, with its options by name and its
+    defaults (``window`` is -w, ``min_genes`` -g, ``min_motifs`` -k, ``overlap`` -o,
+    ``by_factor`` -t, ``cutoff`` or ``pvalue`` -m); every long option goes by its name with
+    ``_`` for ``-`` (``match="length,gc"``, ``regions=`` and ``genome=`` in place of
+    ``sequences``, ``genomic_background=5``, ``exclude=``). With a background the statistics
+    table comes too, and with ``permutations`` its fwer and fdr (``seed`` repeats them).
+    Returns a :class:`Discovery`."""
+    keywords = dict(cutoff=cutoff, pvalue=pvalue, window=window, min_genes=min_genes,
+                    min_motifs=min_motifs, overlap=overlap, by_factor=by_factor,
+                    mask_lowercase=mask_lowercase, pseudocount=pseudocount,
+                    exact_cutoffs=exact_cutoffs, unique=unique, background=background,
+                    shuffled_background=shuffled_background, permutations=permutations,
+                    seed=seed, threads=threads, **options)
+    raw = _discover(motifs, sequences, keywords)
     inputs = {"the motif file": motifs, "the sequence file": sequences,
-              "the background": background}
-    return Discovery(raw, labels, inputs)
+              "the background": background, "the genome": options.get("genome"),
+              "the regions": options.get("regions"),
+              "the background regions": options.get("background_regions"),
+              "the excluded regions": options.get("exclude")}
+    return Discovery(raw, inputs)

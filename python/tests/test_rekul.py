@@ -66,8 +66,9 @@ def test_discovery_with_a_background_and_permutations_matches_the_program(tmp_pa
     rows = [line for line in table.read_text().splitlines() if not line.startswith("#")]
     mine = [line for line in result.to_pandas().to_csv(sep="\t", index=False).splitlines()]
     assert len(mine) == len(rows)
-    assert [row["fwer"] for row in result.stats] == [float(line.split("\t")[13])
-                                                     for line in rows[1:]]
+    assert [row["fwer"] for row in result.stats] == pytest.approx(
+        [float(line.split("\t")[13]) for line in rows[1:]], rel=1e-5)
+    assert [line for line in result.stats_text.splitlines() if not line.startswith("#")] == rows
     assert result.modules[0]["fwer"] == result.stats[0]["fwer"]
     assert result.modules[0]["labels"] == ["GATA_01", "CREB_01", "HOX_01", "EBOX_01"]
     assert result.to_pandas().sort_values("fwer").iloc[0]["module"] == "M1"
@@ -113,6 +114,53 @@ def test_values_the_programs_refuse_are_refused_here_too():
     # A p-value keeps every digit on its way to the program: 1e-6 is not 0.000001 rounded.
     assert len(rekul.scan(motifs, genes, pvalue=1.5e-6)) <= len(rekul.scan(motifs, genes,
                                                                             pvalue=1e-4))
+
+
+def test_keywords_are_the_programs_options_by_name():
+    motifs, genes = EXAMPLES / "example.motifs", EXAMPLES / "example.fa"
+    for keyword in ({"windw": 5}, {"min-genes": 3}, {"stats": "x.tsv"}):
+        with pytest.raises(ValueError, match="no (option|keyword)"):
+            rekul.discover(motifs, genes, **keyword)
+    with pytest.raises(ValueError, match="is a switch"):
+        rekul.discover(motifs, genes, unique=1)
+    # Every long option, matching and the genome inputs among them, by its name.
+    with pytest.raises(ValueError, match="--match needs --background POOL"):
+        rekul.discover(motifs, genes, match="length,gc")
+    with pytest.raises(ValueError, match="--regions needs --genome"):
+        rekul.discover(motifs, regions=EXAMPLES / "genome" / "peaks.bed")
+    with pytest.raises(ValueError, match="Error: --match takes length,gc, length or gc, not x"):
+        rekul.discover(motifs, genes, background=genes, match="x")
+
+
+def test_two_threads_get_each_their_own_result_and_warnings(tmp_path):
+    background = tmp_path / "short.fa"
+    background.write_text("".join(">bg%d\n%s\n" % (i, "ACGTTGCA" * 25) for i in range(30)))
+    calls = {
+        "confounded": dict(motifs=EXAMPLES / "example.motifs", sequences=EXAMPLES / "example.fa",
+                           background=background, permutations=200, seed=2),
+        "golden": dict(motifs=GOLDEN / "four.motifs", sequences=GOLDEN / "four.fa", cutoff=1,
+                       pseudocount=0, min_genes=3),
+    }
+    alone = {name: rekul.discover(**call) for name, call in calls.items()}
+    together = {}
+
+    def run(name, call, times):
+        for _ in range(times):  # the quick call runs over the other's warnings
+            together.setdefault(name, []).append(rekul.discover(**call))
+
+    threads = [threading.Thread(target=run, args=(name, calls[name], times))
+               for name, times in (("golden", 40), ("confounded", 3))]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    for name in calls:
+        for result in together[name]:
+            assert result.report == alone[name].report
+            assert result.stats_text == alone[name].stats_text
+            assert result.warnings == alone[name].warnings
+    assert any("longer than the background" in line for line in alone["confounded"].warnings)
+    assert alone["golden"].warnings == []
 
 
 def test_write_report_never_overwrites_an_input(tmp_path):

@@ -300,8 +300,8 @@ namespace {
 int32_t boundedCount(const char* option, const char* value, uint32_t least, uint32_t most) {
     uint32_t count = 0;
     if (!parseUnsigned32(value, count) || count < least || count > most)
-        die(std::string("Error: ") + option + " takes a whole number from " +
-            std::to_string(least) + " to " + std::to_string(most) + ", not " + value);
+        dieUsage(std::string("Error: ") + option + " takes a whole number from " +
+                 std::to_string(least) + " to " + std::to_string(most) + ", not " + value);
     return static_cast<int32_t>(count);
 }
 
@@ -334,8 +334,8 @@ void warnOfReading(char option, const char* text, const std::string& used, bool 
 // Stores an integer option value; refuses one out of range or below zero.
 void setIntOption(char option, const char* text, int32_t& field, const char* negativeMessage) {
     if (!parseIntOption(text, field))
-        die(std::string("-") + option + " value out of range: " + text);
-    if (field < 0) die(negativeMessage);
+        dieUsage(std::string("-") + option + " value out of range: " + text);
+    if (field < 0) dieUsage(negativeMessage);
     warnOfReading(option, text, std::to_string(field), true);
 }
 
@@ -346,9 +346,9 @@ constexpr float kMinPValue = 5e-7f;
 // Tested on the value as written, before it is rounded to single precision: a tiny p-value
 // such as 1e-300 rounds to 0, which would select the largest sample score instead.
 void checkScoreThreshold(double threshold) {
-    if (!(threshold >= 0)) die("motif score threshold should be >= zero");  // NaN too
+    if (!(threshold >= 0)) dieUsage("motif score threshold should be >= zero");  // NaN too
     if (threshold > 0 && threshold < kMinPValue)
-        die("motif score threshold p-value must be >= 5e-07");
+        dieUsage("motif score threshold p-value must be >= 5e-07");
 }
 
 // The texts a handler may print; built from the initial values before any option is read.
@@ -361,7 +361,7 @@ struct Texts {
 // report.
 std::string outputPath(const std::string& option, const std::string& value) {
     if (value.empty() || value == "-")
-        die("Error: " + option + " takes a file name (standard output carries the report)");
+        dieUsage("Error: " + option + " takes a file name (standard output carries the report)");
     return value;
 }
 
@@ -381,8 +381,8 @@ const LongOption kLongOptions[] = {
      [](Args& args, const char* value, const Texts&) {
          uint32_t seed = 0;
          if (!parseUnsigned32(value, seed))
-             die(std::string("Error: --seed takes a whole number from 0 to 4294967295, not ") +
-                 value);
+             dieUsage(std::string("Error: --seed takes a whole number from 0 to 4294967295, not ") +
+                      value);
          args.seed = seed;
      }},
     {"exact-cutoffs", no_argument,
@@ -399,7 +399,8 @@ const LongOption kLongOptions[] = {
      [](Args& args, const char* value, const Texts&) {
          uint32_t count = 0;
          if (!parseUnsigned32(value, count) || count > 1000000)
-             die(std::string("Error: --permutations takes a whole number from 0 to 1000000, not ") +
+             dieUsage(
+                 std::string("Error: --permutations takes a whole number from 0 to 1000000, not ") +
                  value);
          args.permutations = static_cast<int32_t>(count);
      }},
@@ -407,7 +408,7 @@ const LongOption kLongOptions[] = {
      [](Args& args, const char* value, const Texts&) {
          const std::string method = value;
          if (method != "pool" && method != "search")
-             die("Error: --permutation-method takes pool or search, not " + method);
+             dieUsage("Error: --permutation-method takes pool or search, not " + method);
          args.permutationMethod =
              method == "pool" ? PermutationMethod::Pool : PermutationMethod::Search;
      }},
@@ -424,7 +425,8 @@ const LongOption kLongOptions[] = {
          const std::string what = value;
          args.matchLength = what == "length,gc" || what == "gc,length" || what == "length";
          args.matchGc = what == "length,gc" || what == "gc,length" || what == "gc";
-         if (!args.matching()) die("Error: --match takes length,gc, length or gc, not " + what);
+         if (!args.matching())
+             dieUsage("Error: --match takes length,gc, length or gc, not " + what);
      }},
     {"match-ratio", required_argument,
      [](Args& args, const char* value, const Texts&) {
@@ -454,7 +456,8 @@ const LongOption kLongOptions[] = {
      [](Args& args, const char* value, const Texts&) {
          uint32_t threads = 0;
          if (!parseUnsigned32(value, threads) || threads < 1 || threads > 4096)
-             die(std::string("Error: --threads takes a whole number from 1 to 4096, not ") + value);
+             dieUsage(std::string("Error: --threads takes a whole number from 1 to 4096, not ") +
+                      value);
          args.threads = static_cast<int32_t>(threads);
      }},
 };
@@ -475,39 +478,47 @@ std::vector<option> longOptionTable() {
 // in the table, and permutations draw from the foreground and background together.
 void checkStatisticsOptions(const Args& args) {
     if (args.permutations > 0 && !args.hasBackground())
-        die("Error: --permutations needs --background: each permutation draws a foreground "
+        dieUsage(
+            "Error: --permutations needs --background: each permutation draws a foreground "
             "from the foreground and background genes together");
-    if (!args.backgroundFile.empty() && args.statsFile.empty())
-        die("Error: --background needs --stats FILE, the table that compares the two");
-    if (!args.backgroundRegionsFile.empty() && args.statsFile.empty())
-        die("Error: --background-regions needs --stats FILE, the table that compares the two");
-    if (args.genomicRatio > 0 && args.statsFile.empty())
-        die("Error: --genomic-background needs --stats FILE, the table that compares the two");
+    if (!args.backgroundFile.empty() && args.statsFile.empty() && !args.tableInMemory)
+        dieUsage("Error: --background needs --stats FILE, the table that compares the two");
+    if (!args.backgroundRegionsFile.empty() && args.statsFile.empty() && !args.tableInMemory)
+        dieUsage("Error: --background-regions needs --stats FILE, the table that compares the two");
+    if (args.genomicRatio > 0 && args.statsFile.empty() && !args.tableInMemory)
+        dieUsage("Error: --genomic-background needs --stats FILE, the table that compares the two");
 }
 
 // The controls: one kind of background at a time, and options only where they act.
 void checkControlOptions(const Args& args) {
     if (args.program == "rekulo" && args.shuffledCopies > 0)
-        die("Error: rekulo takes no --shuffled-background: shuffling each species apart would "
+        dieUsage(
+            "Error: rekulo takes no --shuffled-background: shuffling each species apart would "
             "break the conservation that rekulo's hits are chosen by");
     if (args.program == "rekulo" && args.matching())
-        die("Error: rekulo takes no --match: windows cut from ortholog groups are not aligned "
+        dieUsage(
+            "Error: rekulo takes no --match: windows cut from ortholog groups are not aligned "
             "across species");
     if (args.shuffledCopies > 0 && !args.backgroundFile.empty())
-        die("Error: --shuffled-background and --background cannot be used together: the "
+        dieUsage(
+            "Error: --shuffled-background and --background cannot be used together: the "
             "background is either shuffled copies or a file");
-    if (args.shuffledCopies > 0 && args.statsFile.empty())
-        die("Error: --shuffled-background needs --stats FILE, the table that compares the two");
+    if (args.shuffledCopies > 0 && args.statsFile.empty() && !args.tableInMemory)
+        dieUsage(
+            "Error: --shuffled-background needs --stats FILE, the table that compares the two");
     if (args.shuffleK > 0 && args.shuffledCopies == 0)
-        die("Error: --shuffle-k needs --shuffled-background");
+        dieUsage("Error: --shuffle-k needs --shuffled-background");
     if (args.matching() && args.backgroundFile.empty())
-        die("Error: --match needs --background POOL, the sequences to draw the background from");
-    if (args.matchRatio > 0 && !args.matching()) die("Error: --match-ratio needs --match");
+        dieUsage(
+            "Error: --match needs --background POOL, the sequences to draw the background from");
+    if (args.matchRatio > 0 && !args.matching()) dieUsage("Error: --match-ratio needs --match");
     if (!args.motifStatsFile.empty() && !args.hasBackground())
-        die("Error: --motif-stats needs a background (--background or --shuffled-background) "
+        dieUsage(
+            "Error: --motif-stats needs a background (--background or --shuffled-background) "
             "to compare each motif with");
     if (!args.writeBackgroundFile.empty() && !args.hasBackground())
-        die("Error: --write-background needs a background (--background or "
+        dieUsage(
+            "Error: --write-background needs a background (--background or "
             "--shuffled-background)");
 }
 
@@ -518,93 +529,145 @@ void checkRegionOptions(const Args& args) {
                      !args.excludeFile.empty();
     if (!any) return;
     if (args.program == "rekulo")
-        die("Error: rekulo takes no --regions, --genome or genomic background: it reads "
+        dieUsage(
+            "Error: rekulo takes no --regions, --genome or genomic background: it reads "
             "ortholog groups");
     if (args.regionsFile.empty())
-        die("Error: --genome, --background-regions, --genomic-background and --exclude need "
+        dieUsage(
+            "Error: --genome, --background-regions, --genomic-background and --exclude need "
             "--regions FILE.bed, the regions to read from the genome");
     if (args.genomeFile.empty())
-        die("Error: --regions needs --genome GENOME.fa, the genome the regions are read from");
+        dieUsage("Error: --regions needs --genome GENOME.fa, the genome the regions are read from");
     if (!args.excludeFile.empty() && args.genomicRatio == 0)
-        die("Error: --exclude needs --genomic-background");
+        dieUsage("Error: --exclude needs --genomic-background");
     const int kinds = !args.backgroundFile.empty() + (args.shuffledCopies > 0) +
                       !args.backgroundRegionsFile.empty() + (args.genomicRatio > 0);
     if (kinds > 1)
-        die("Error: one background at a time: --background, --shuffled-background, "
+        dieUsage(
+            "Error: one background at a time: --background, --shuffled-background, "
             "--background-regions or --genomic-background");
 }
 
 }  // namespace
+
+namespace {
+
+// One short option with its value, as the command line gives it: stored, then checked.
+void applyShortOption(Args& args, char option, const char* value, const Texts& texts) {
+    switch (option) {
+        case 'h':
+            exitAfterWriting(texts.help + "\n");
+        case 'w':
+            setIntOption('w', value, args.windowSize, "windowSize threshold should be >= zero");
+            break;
+        case 'g':
+            setIntOption('g', value, args.geneNumber, "gene number threshold should be >= zero");
+            // Every set of motifs is in at least 0 genes: the search would never end.
+            if (args.geneNumber == 0)
+                dieUsage(
+                    "Error: -g 0 would report every set of motifs, since each is in at least "
+                    "0 genes: give -g 1 or more");
+            break;
+        case 'o':
+            setIntOption('o', value, args.overlapDistance,
+                         "overlap distance threshold should be >= zero");
+            break;
+        case 'k':
+            setIntOption('k', value, args.minMotifNumber,
+                         "minimum motif number threshold should be >= zero");
+            break;
+        case 'm': {
+            const double threshold = std::atof(value);
+            args.scoreThreshold = static_cast<float>(threshold);
+            args.pValueWritten = threshold < 1;
+            checkScoreThreshold(threshold);
+            warnOfReading('m', value, tostring(args.scoreThreshold), false);
+            break;
+        }
+        case 'p':
+            args.pseudocount = static_cast<float>(std::atof(value));
+            if (!(args.pseudocount >= 0)) dieUsage("Pseudocount should be >= zero");
+            // Four of them are summed in single precision with every matrix row.
+            if (std::isinf(4 * args.pseudocount)) dieUsage("Pseudocount should be finite");
+            warnOfReading('p', value, tostring(args.pseudocount), false);
+            break;
+        case 't':
+            args.useTfName = true;
+            break;
+        case 'l':
+            args.maskLowercase = true;
+            break;
+        default:
+            dieUsage(texts.usage);
+    }
+}
+
+const LongOption* longOption(const std::string& name) {
+    for (const LongOption& entry : kLongOptions)
+        if (name == entry.name) return &entry;
+    return nullptr;
+}
+
+}  // namespace
+
+bool Args::knows(const std::string& name) {
+    return (name.size() == 1 && std::string("hwgmoktlp").find(name[0]) != std::string::npos) ||
+           longOption(name) != nullptr;
+}
+
+bool Args::takesValue(const std::string& name) {
+    if (name.size() == 1) return std::string("wgmokp").find(name[0]) != std::string::npos;
+    const LongOption* entry = longOption(name);
+    return entry && entry->hasArg == required_argument;
+}
+
+void Args::apply(const std::string& name, const std::string& value) {
+    const Texts texts{usageText(), helpText()};
+    if (name.size() == 1 && std::string("hwgmoktlp").find(name[0]) != std::string::npos) {
+        applyShortOption(*this, name[0], value.c_str(), texts);
+        return;
+    }
+    const LongOption* entry = longOption(name);
+    if (entry == nullptr) dieUsage("Error: " + program + " has no option " + printable(name));
+    entry->apply(*this, value.c_str(), texts);
+}
 
 void Args::Parse(int argc, char** argv) {
     // Taken before the option scanner moves the file arguments behind the options.
     commandLine = commandLineOf(argc, argv);
     const Texts texts{usageText(), helpText()};
     const std::vector<option> longOptions = longOptionTable();
+    optind = 0;  // the scanner starts afresh for each command line
     int option;
     while ((option = getopt_long(argc, argv, "hw:g:m:o:k:tlp:", longOptions.data(), nullptr)) !=
            -1) {
-        switch (option) {
-            case 'h':
-                exitAfterWriting(texts.help + "\n");
-            case 'w':
-                setIntOption('w', optarg, windowSize, "windowSize threshold should be >= zero");
-                break;
-            case 'g':
-                setIntOption('g', optarg, geneNumber, "gene number threshold should be >= zero");
-                // Every set of motifs is in at least 0 genes: the search would never end.
-                if (geneNumber == 0)
-                    die("Error: -g 0 would report every set of motifs, since each is in at least "
-                        "0 genes: give -g 1 or more");
-                break;
-            case 'o':
-                setIntOption('o', optarg, overlapDistance,
-                             "overlap distance threshold should be >= zero");
-                break;
-            case 'k':
-                setIntOption('k', optarg, minMotifNumber,
-                             "minimum motif number threshold should be >= zero");
-                break;
-            case 'm': {
-                const double value = std::atof(optarg);
-                scoreThreshold = static_cast<float>(value);
-                pValueWritten = value < 1;
-                checkScoreThreshold(value);
-                warnOfReading('m', optarg, tostring(scoreThreshold), false);
-                break;
-            }
-            case 'p':
-                pseudocount = static_cast<float>(std::atof(optarg));
-                if (!(pseudocount >= 0)) die("Pseudocount should be >= zero");
-                // Four of them are summed in single precision with every matrix row.
-                if (std::isinf(4 * pseudocount)) die("Pseudocount should be finite");
-                warnOfReading('p', optarg, tostring(pseudocount), false);
-                break;
-            case 't':
-                useTfName = true;
-                break;
-            case 'l':
-                maskLowercase = true;
-                break;
-            default:
-                if (option < kLongBase) die(texts.usage);
-                kLongOptions[option - kLongBase].apply(*this, optarg, texts);
-        }
+        if (option < kLongBase)
+            applyShortOption(*this, static_cast<char>(option), optarg, texts);
+        else
+            kLongOptions[option - kLongBase].apply(*this, optarg, texts);
     }
-    if (optind >= argc) die(texts.usage);
-    motifFile = argv[optind];
-    if (optind + 1 < argc) seqFile = argv[optind + 1];
+    if (optind >= argc) dieUsage(texts.usage);
+    std::vector<std::string> files;
+    for (int i = optind; i < argc && files.size() < 2; ++i) files.emplace_back(argv[i]);
+    finish(files);
+}
+
+void Args::finish(const std::vector<std::string>& files) {
+    if (files.empty()) dieUsage(usageText());
+    motifFile = files[0];
+    if (files.size() > 1) seqFile = files[1];
     if (!regionsFile.empty()) {
         if (!seqFile.empty())
-            die("Error: --regions takes the place of the sequence file: give the motif file "
+            dieUsage(
+                "Error: --regions takes the place of the sequence file: give the motif file "
                 "alone");
         seqFile = regionsFile;  // the genes' file, as messages name it
     }
     if (threads == 0) threads = availableProcessors();
     if (motifFile == "-" && seqFile == "-")
-        die("Error: only one of the two files can be standard input (-)");
+        dieUsage("Error: only one of the two files can be standard input (-)");
     if (backgroundFile == "-" && (motifFile == "-" || seqFile == "-"))
-        die("Error: only one of the files can be standard input (-)");
+        dieUsage("Error: only one of the files can be standard input (-)");
     checkRegionOptions(*this);
     checkControlOptions(*this);
     checkStatisticsOptions(*this);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // How permutations find each pseudo-foreground's modules: one enumeration over the pooled
 // genes for all of them, or a whole search per permutation (the reference).
@@ -52,11 +53,22 @@ class Args {
     int32_t genomicRatio = 0;           // --genomic-background: windows per region
     std::string excludeFile;            // --exclude: BED intervals no genomic window touches
     bool seedShown = false;             // the run has written its "Random seed" line
-    std::string commandLine;            // the words of the command line, for the table's notes
+    bool tableInMemory = false;  // a library caller takes the table in memory, not as --stats
+    std::string commandLine;     // the words of the command line, for the table's notes
 
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");
     void Parse(int argc, char** argv);
+
+    // The settings without a command line, as a library caller gives them: each option by
+    // its name ("w" for -w, "background" for --background; an empty value for a switch),
+    // stored and checked exactly as the command line's, then the file arguments and the
+    // checks of options that need each other. Refusals are thrown (ErrorKind::Usage).
+    void apply(const std::string& name, const std::string& value);
+    void finish(const std::vector<std::string>& files);
+    // Whether there is an option of that name, and whether it takes a value.
+    static bool knows(const std::string& name);
+    static bool takesValue(const std::string& name);
 
     // Whether -m is a p-value: below 1 as written or as stored.
     bool pValueCutoff() const { return pValueWritten || scoreThreshold < 1; }

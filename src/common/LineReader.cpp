@@ -72,7 +72,7 @@ LineReader::LineReader(const std::string& path, const std::string& shownAs, bool
     buffer_.resize(size);
     gzip_ = rawInput(2) && gzipMagic(stream_.next_in);
     if (gzip_ && inflateInit2(&stream_, 15 + 16) != Z_OK)
-        die("Error: cannot read " + displayName_ + ": out of memory");
+        dieWith("Error: cannot read " + displayName_ + ": out of memory", ErrorKind::Memory);
 }
 
 LineReader::~LineReader() {
@@ -88,7 +88,7 @@ bool LineReader::rawInput(size_t count) {
         ssize_t got;
         do got = read(fd_, raw_.data() + stream_.avail_in, raw_.size() - stream_.avail_in);
         while (got < 0 && errno == EINTR);
-        if (got < 0) die("Error: cannot read " + displayName_ + ": " + std::strerror(errno));
+        if (got < 0) dieIo("Error: cannot read " + displayName_ + ": " + std::strerror(errno));
         rawEnd_ = got == 0;
         stream_.avail_in += static_cast<uInt>(got);
     }
@@ -110,7 +110,7 @@ size_t LineReader::produce() {
         rawInput(1);  // none at the end of the file, where inflate may still have output
         const int code = inflate(&stream_, Z_NO_FLUSH);
         if (code == Z_BUF_ERROR && stream_.avail_in == 0 && rawEnd_)
-            die("Error: cannot read " + displayName_ + ": unexpected end of file");
+            dieIo("Error: cannot read " + displayName_ + ": unexpected end of file");
         if (code == Z_STREAM_END) {
             // Another member follows, or data that is none, or the end of the file.
             if (!rawInput(1)) {

@@ -1,6 +1,7 @@
 #include "common/Log.hpp"
 
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -14,7 +15,29 @@ LogSink& currentSink() {
     return sink;
 }
 
+thread_local LogScope* scoped = nullptr;
+
 }  // namespace
+
+LogScope::LogScope(LogSink sink) : sink_(std::move(sink)), outer_(scoped) {
+    scoped = this;
+}
+
+LogScope::~LogScope() {
+    scoped = outer_;
+}
+
+LogScope* LogScope::current() {
+    return scoped;
+}
+
+LogScope::Inherit::Inherit(LogScope* scope) : before_(scoped) {
+    scoped = scope;
+}
+
+LogScope::Inherit::~Inherit() {
+    scoped = before_;
+}
 
 LogSink setLogSink(LogSink sink) {
     std::lock_guard<std::mutex> lock(sinkLock());
@@ -24,7 +47,10 @@ LogSink setLogSink(LogSink sink) {
 
 void logLine(const std::string& line) {
     std::lock_guard<std::mutex> lock(sinkLock());
-    if (currentSink()) currentSink()(line);
+    if (scoped)
+        scoped->sink_(line);
+    else if (currentSink())
+        currentSink()(line);
 }
 
 void warn(const std::string& message) {

@@ -28,13 +28,6 @@ extern "C" void removePendingAndStop(int signal) {
 }
 
 int remember(const std::string& path) {
-    static bool handlers = false;
-    if (!handlers) {
-        handlers = true;
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
-            if (std::signal(signal, removePendingAndStop) == SIG_IGN)
-                std::signal(signal, SIG_IGN);  // keep what the caller ignores
-    }
     for (size_t i = 0; i < kSlots; ++i)
         if (!used[i] && path.size() < pending[i].size()) {
             std::memcpy(pending[i].data(), path.c_str(), path.size() + 1);
@@ -54,6 +47,15 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }
 
 }  // namespace
+
+void removeOutputsWhenStopped() {
+    static bool handlers = false;
+    if (handlers) return;
+    handlers = true;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        if (std::signal(signal, removePendingAndStop) == SIG_IGN)
+            std::signal(signal, SIG_IGN);  // keep what the caller ignores
+}
 
 void removePendingOutputs() {
     for (size_t i = 0; i < kSlots; ++i)
@@ -101,7 +103,7 @@ OutputFile::OutputFile(const std::string& path, const std::string& option)
     : path_(path), option_(option) {
     std::string pattern = path + ".XXXXXX";
     const int fd = mkstemp(pattern.data());
-    if (fd < 0) die("Error: cannot write " + path + ": " + std::strerror(errno));
+    if (fd < 0) dieIo("Error: cannot write " + path + ": " + std::strerror(errno));
     // The permissions an ordinary new file would get, not mkstemp's 0600.
     const mode_t mask = umask(0);
     umask(mask);
@@ -114,7 +116,7 @@ OutputFile::OutputFile(const std::string& path, const std::string& option)
         const int error = errno;
         std::remove(temporary_.c_str());
         forget(temporary_);
-        die("Error: cannot write " + path + ": " + std::strerror(error));
+        dieIo("Error: cannot write " + path + ": " + std::strerror(error));
     }
 }
 
@@ -131,9 +133,9 @@ void OutputFile::commit() {
     const int flushError = errno;
     out_.close();
     if (!out_)
-        die("Error: cannot write " + path_ + ": " + std::strerror(flushError ? flushError : EIO));
+        dieIo("Error: cannot write " + path_ + ": " + std::strerror(flushError ? flushError : EIO));
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
-        die("Error: cannot write " + path_ + ": " + std::strerror(errno));
+        dieIo("Error: cannot write " + path_ + ": " + std::strerror(errno));
     forget(temporary_);
     committed_ = true;
 }

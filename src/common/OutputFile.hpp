@@ -34,6 +34,10 @@ class OutputFile {
 // a program that must end at once (out of memory).
 void removePendingOutputs();
 
+// For a program (not a library caller, whose signals are its own): SIGINT, SIGTERM, SIGHUP
+// and SIGPIPE remove the outputs not yet complete, then end the program as the signal would.
+void removeOutputsWhenStopped();
+
 // Refuses an output path that is one of `inputs` (skipping "-" and empty names), another
 // output, or the file standard output writes to.
 void refuseClashingOutput(const std::string& path, const std::string& option,

@@ -16,6 +16,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/Log.hpp"
+
 // The number of processors this process may run on.
 int availableProcessors();
 
@@ -41,7 +43,9 @@ void orderedParallelFor(size_t count, int threads, Work&& work, Emit&& emit) {
     size_t emitted = 0;
     bool emitting = false;  // a thread is emitting: the others leave it to that one
     std::exception_ptr failure;
+    LogScope* const voice = LogScope::current();  // workers speak where their caller does
     auto worker = [&](int thread) {
+        const LogScope::Inherit speaking(voice);
         try {
             for (size_t i; !stop && (i = next.fetch_add(1)) < count;) {
                 run(i, thread);

@@ -34,8 +34,8 @@ std::string FileContext::withFile(const std::string& message) {
     return message + "\n" + innermost->program_ + ": " + innermost->file_ + ": " + what;
 }
 
-void dieWith(const std::string& text) {
-    throw RunEnd(FileContext::withFile(text), 1);
+void dieWith(const std::string& text, ErrorKind kind) {
+    throw RunEnd(FileContext::withFile(text), 1, kind);
 }
 
 void exitAfterWriting(const std::string& text) {
@@ -43,7 +43,8 @@ void exitAfterWriting(const std::string& text) {
     std::cout << text << std::flush;
     if (!std::cout)
         dieWith(std::string("Error: cannot write to standard output: ") +
-                std::strerror(errno ? errno : EIO));
+                    std::strerror(errno ? errno : EIO),
+                ErrorKind::Io);
     throw RunEnd("", 0);
 }
 

@@ -14,26 +14,48 @@
 
 #include "common/Log.hpp"
 
+// What ended a run, for callers that answer each kind in their own way (the Python module
+// raises ValueError, OSError, MemoryError or KeyboardInterrupt): an input that cannot be
+// read as meant, settings that do not fit together, a file that cannot be opened, read or
+// written, memory that ran out, a stop that was asked for.
+enum class ErrorKind { Input, Usage, Io, Memory, Interrupted };
+
 // How a run ends early: an error or refusal (status 1, its message for standard error), or
 // a text such as --help written in full (status 0, no message).
 class RunEnd : public std::exception {
   public:
-    RunEnd(std::string message, int status) : message_(std::move(message)), status_(status) {}
+    RunEnd(std::string message, int status, ErrorKind kind = ErrorKind::Input)
+        : message_(std::move(message)), status_(status), kind_(kind) {}
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& message() const { return message_; }
     int status() const { return status_; }
+    ErrorKind kind() const { return kind_; }
 
   private:
     std::string message_;
     int status_;
+    ErrorKind kind_;
 };
 
 // Throws the message, with the line that names the current file where it needs one.
-[[noreturn]] void dieWith(const std::string& message);
+[[noreturn]] void dieWith(const std::string& message, ErrorKind kind = ErrorKind::Input);
 
+// An input that cannot be read as meant.
 template <typename T>
 [[noreturn]] void die(const T& message) {
-    dieWith(std::string(message));
+    dieWith(std::string(message), ErrorKind::Input);
+}
+
+// A file that cannot be opened, read or written.
+template <typename T>
+[[noreturn]] void dieIo(const T& message) {
+    dieWith(std::string(message), ErrorKind::Io);
+}
+
+// Settings that are refused.
+template <typename T>
+[[noreturn]] void dieUsage(const T& message) {
+    dieWith(std::string(message), ErrorKind::Usage);
 }
 
 // Runs a program's body, which returns its exit status; a RunEnd thrown from it has its

@@ -94,7 +94,7 @@ void Genome::open() {
     const std::string shown = printable(path_);
     struct stat genome {};
     if (!exists(path_, genome) || !S_ISREG(genome.st_mode))
-        die("Error: cannot open the genome " + shown + ": it is not a file");
+        dieIo("Error: cannot open the genome " + shown + ": it is not a file");
     bool bgzf = false;
     if (isGzip(path_, bgzf) && !bgzf)
         die("Error: the genome " + shown +
@@ -156,7 +156,7 @@ std::string Genome::fetch(size_t c, int64_t start, int64_t end) const {
     char* letters = faidx_fetch_seq64(index_, names_[c].c_str(), start, end - 1, &got);
     if (letters == nullptr || got != end - start) {
         std::free(letters);
-        die("Error: cannot read " + printable(names_[c]) + ":" + std::to_string(start) + "-" +
+        dieIo("Error: cannot read " + printable(names_[c]) + ":" + std::to_string(start) + "-" +
             std::to_string(end) + " from the genome " + printable(path_));
     }
     std::string text(letters, static_cast<size_t>(got));

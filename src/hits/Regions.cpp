@@ -56,7 +56,7 @@ std::string place(const Region& region) {
 std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bool strict) {
     LineReader reader(path);
     const std::string file = printable(reader.displayName());
-    if (!reader.isOpen()) die("Error: cannot open the regions " + file + ": " + reader.openError());
+    if (!reader.isOpen()) dieIo("Error: cannot open the regions " + file + ": " + reader.openError());
     std::vector<Region> regions;
     std::string line;
     while (reader.next(line)) {

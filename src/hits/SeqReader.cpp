@@ -64,10 +64,10 @@ void SequenceLetters::add(std::string_view text) {
 SeqEntries::SeqEntries(const std::string& path, const std::string& program)
     : reader_(path), context_(program, reader_.displayName()) {
     if (path.empty())
-        die("Can't open sequence file!!!\n" + program +
+        dieIo("Can't open sequence file!!!\n" + program +
             ": no sequence file given: motifs first, then sequences");
     if (!reader_.isOpen())
-        die("Can't open sequence file!!!\n" + program + ": " + path + ": " + reader_.openError());
+        dieIo("Can't open sequence file!!!\n" + program + ": " + path + ": " + reader_.openError());
     if (!reader_.next(title_) || title_.empty()) die("Error: sequence file has no title line");
     if (title_[0] != '>')
         warn(reader_.displayName() + " line 1 does not start with '>'; is it FASTA?");

@@ -63,16 +63,23 @@ struct SearchScratch {
 };
 
 // What the statistics need of one reported module.
+// One instance of a module: its gene (index into the hit stage's genes) and its hits.
+struct InstanceRecord {
+    int32_t gene = 0;
+    std::vector<MHit> hits;
+};
+
 struct ModuleRecord {
     std::vector<int32_t> motifs;  // sorted, as the report's header lists them
     int64_t instances = 0;
     int64_t genes = 0;  // distinct genes with an instance
     double probability = 0;
+    std::vector<InstanceRecord> found;  // with ModuleOutput::ReportAndInstances, as printed
 };
 
 // What the search does with a confirmed module: writes its report block, keeps its record
-// for the statistics, or both.
-enum class ModuleOutput { Report, ReportAndRecords, RecordsOnly };
+// for the statistics, or both; or both, the record with the module's instances.
+enum class ModuleOutput { Report, ReportAndRecords, RecordsOnly, ReportAndInstances };
 
 // Where one item of the search writes: its place in the ordered output. Report blocks are
 // gathered into large pieces, each handed on (and written) at once.

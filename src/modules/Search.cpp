@@ -68,7 +68,7 @@ void Discovery::FindCRM(const HitStage& hits) {
         },
         [](size_t) {});  // the output keeps the order itself, as items write
     if (output.failure() != 0)
-        die(std::string("Error: cannot write the report: ") + std::strerror(output.failure()));
+        dieIo(std::string("Error: cannot write the report: ") + std::strerror(output.failure()));
     for (std::vector<ModuleRecord>& itemRecords : recordsOfItem)
         std::move(itemRecords.begin(), itemRecords.end(), std::back_inserter(records));
 }
@@ -165,6 +165,12 @@ void Discovery::testAndPrint(const std::vector<int32_t>& module,
     }
     if (space.found.runs.empty()) return;
     ModuleRecord record = summarize(module, space.found);
+    if (output_ == ModuleOutput::ReportAndInstances)
+        for (const ModuleInstances::Run& run : space.found.runs) {
+            record.found.push_back({run.gene, {}});
+            for (uint32_t k = 0; k < run.count; ++k)
+                record.found.back().hits.push_back(*space.found.hits[run.first + k]);
+        }
     if (output_ != ModuleOutput::RecordsOnly) {
         appendModule(out.reportBuffer(), record.motifs, space.found, record.probability,
                      hits.motifNames, genes);

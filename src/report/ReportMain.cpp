@@ -284,7 +284,7 @@ void finish(std::ostream& out) {
     if (out) errno = 0;  // a write that failed already left its reason
     out.flush();
     if (!out)
-        die(std::string("Error: cannot write the output: ") + std::strerror(errno ? errno : EIO));
+        dieIo(std::string("Error: cannot write the output: ") + std::strerror(errno ? errno : EIO));
 }
 
 // A form held back in a temporary file until it is complete, so that a report refused half
@@ -460,7 +460,7 @@ std::pair<std::vector<std::string>, std::vector<std::vector<std::string>>> readM
     const std::string& path) {
     LineReader reader(path);
     if (!reader.isOpen())
-        die("Error: cannot open motif statistics table " + path + ": " + reader.openError());
+        dieIo("Error: cannot open motif statistics table " + path + ": " + reader.openError());
     std::string line;
     if (!reader.next(line) || line.rfind("motif\t", 0) != 0)
         die("Error: " + reader.displayName() +

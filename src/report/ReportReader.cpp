@@ -18,7 +18,7 @@ int64_t ReportModule::geneCount() const {
 ReportReader::ReportReader(const std::string& path, const std::string& shownAs, bool warnings)
     : reader_(path, shownAs, warnings) {
     if (!reader_.isOpen())
-        die("Error: cannot open report " + reader_.displayName() + ": " + reader_.openError());
+        dieIo("Error: cannot open report " + reader_.displayName() + ": " + reader_.openError());
 }
 
 void ReportReader::fail(const std::string& what) const {

@@ -52,7 +52,7 @@ bool optionalValue(const std::string& field, double& value) {
 StatsTable::StatsTable(const std::string& path) : path_(path) {
     LineReader reader(path);
     if (!reader.isOpen())
-        die("Error: cannot open statistics table " + path + ": " + reader.openError());
+        dieIo("Error: cannot open statistics table " + path + ": " + reader.openError());
     auto fail = [&](const std::string& what) {
         die("Error: " + reader.displayName() + " line " + std::to_string(reader.lineNumber()) +
             ": " + what);
