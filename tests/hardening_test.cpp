@@ -128,6 +128,19 @@ TEST(Hardening, ReportsAndSequenceFilesTheReportReaderRefuses) {
     EXPECT_EQ(runProgram(REKUL_REPORT_BIN, {twoMembers.path()}).err, "");
 }
 
+// A pool whose windows would carry one name twice is refused, as a foreground is.
+TEST(Hardening, APoolWithARepeatedNameIsRefused) {
+    const std::string examples = EXAMPLES_DIR, motifs = examples + "/example.motifs";
+    const std::string genes = readFile(examples + "/example.fa");
+    TempFile pool(genes.substr(0, genes.find(">gene03")) + genes.substr(0, genes.find(">gene02")),
+                  "pool.fa");
+    TempFile table("", "stats.tsv");
+    EXPECT_REFUSED(
+        runProgram(REKUL_BIN, {"--background", pool.path(), "--match", "length,gc", "--stats",
+                               table.path(), motifs, examples + "/example.fa"}),
+        "duplicate gene name gene01");
+}
+
 TEST(Hardening, HelpAndVersionToAFullDiskFail) {
     for (const char* program : {REKUL_BIN, REKULO_BIN, REKUL_REPORT_BIN})
         for (const char* option : {"--help", "--version"}) {

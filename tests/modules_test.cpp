@@ -15,7 +15,7 @@
 #include "common/Log.hpp"
 #include "hits/HitStage.hpp"
 #include "modules/Discovery.hpp"
-#include "modules/Significance.hpp"
+#include "modules/Probability.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "FakeHits.hpp"
 #include "modules/Discovery.hpp"
-#include "modules/Enrichment.hpp"
+#include "modules/Probability.hpp"
 #include "modules/ModuleStats.hpp"
 #include "modules/MotifStats.hpp"
 #include "modules/Permutations.hpp"

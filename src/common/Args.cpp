@@ -138,8 +138,9 @@ Long options:
 --version        print the program's name and version and stop
 --quiet          write no progress lines; errors, warnings and the line that
                  says why no module was found still appear
---seed N         seed of the background sample for -m below 1, from 0 to
-                 4294967295 (default: the time in seconds, shown on standard
+--seed N         seed of every random draw of the run (the background sample
+                 for -m below 1, a drawn background, the permutations), from 0
+                 to 4294967295 (default: the time in seconds, shown on standard
                  error as "Random seed: N" so that a run can be repeated)
 --exact-cutoffs  with -m below 1, compute each motif's cutoff from its exact
                  score distribution under the background composition instead

@@ -1,3 +1,5 @@
+// Stopping long work: signal handlers that only raise an atomic flag (a second signal of the
+// same kind restores the default action and raises it again), installed for a scope's life.
 #include "common/Interrupt.hpp"
 
 #include <csignal>

@@ -1,3 +1,5 @@
+// The line reader: blocks read with read(2), inflated member after member with zlib where the
+// file starts with gzip's magic bytes, and split at LF, CR or CRLF across block boundaries.
 #include "common/LineReader.hpp"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// The log sink: one global sink behind a lock, overridden per thread by the innermost
+// LogScope, which worker threads take on from the thread that started them.
 #include "common/Log.hpp"
 
 #include <mutex>

@@ -1,3 +1,5 @@
+// Ordered output of parallel items: the earliest unfinished item writes through, later ones
+// buffer within a shared byte budget and are flushed in item order as earlier items finish.
 #include "common/OrderedOutput.hpp"
 
 #include <cerrno>

@@ -1,3 +1,6 @@
+// Output files: mkstemp beside the target, written and flushed, then renamed into place; paths
+// of pending files kept in fixed slots that a signal handler may read; clashes with inputs
+// found by resolved path and by device and inode.
 #include "common/OutputFile.hpp"
 
 #include <fcntl.h>
@@ -47,6 +50,12 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }
 
 }  // namespace
+
+void checkWritten(std::ostream& out, const std::string& what) {
+    if (out) errno = 0;  // a write that failed already left its reason
+    out.flush();
+    if (!out) dieIo("Error: cannot write " + what + ": " + std::strerror(errno ? errno : EIO));
+}
 
 void removeOutputsWhenStopped() {
     static bool handlers = false;

@@ -30,6 +30,11 @@ class OutputFile {
     bool committed_ = false;
 };
 
+// The one write check of every stream output: flushes, and ends the run where a write failed,
+// with the reason of the first failure ("Error: cannot write the report: No space left on
+// device"). `what` completes "cannot write ".
+void checkWritten(std::ostream& out, const std::string& what);
+
 // Removes the temporary files of the outputs not yet complete; safe in a signal handler, for
 // a program that must end at once (out of memory).
 void removePendingOutputs();

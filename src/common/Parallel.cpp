@@ -1,3 +1,4 @@
+// The number of processors the process may use (its CPU affinity mask), for --threads' default.
 #include "common/Parallel.hpp"
 
 #include <sched.h>

@@ -1,3 +1,5 @@
+// Seeded draws: a Mersenne Twister per draw, seeded through seed_seq with the run's seed and the
+// draw's own numbers, and uniform whole numbers by rejection, the same on every platform.
 #include "common/Random.hpp"
 
 #include <vector>

@@ -1,3 +1,5 @@
+// Text helpers: splitting, whole-field numbers through strtoll and strtod with the whole field
+// consumed, printf-style formatting, escapes of control characters, and shell quoting.
 #include "common/Text.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Errors: RunEnd thrown with the innermost file's name added where the message lacks it, texts
+// written whole to standard output, and the allocation-free out-of-memory handler.
 #include "common/die.hpp"
 
 #include <unistd.h>
@@ -39,12 +41,9 @@ void dieWith(const std::string& text, ErrorKind kind) {
 }
 
 void exitAfterWriting(const std::string& text) {
-    errno = 0;
-    std::cout << text << std::flush;
-    if (!std::cout)
-        dieWith(std::string("Error: cannot write to standard output: ") +
-                    std::strerror(errno ? errno : EIO),
-                ErrorKind::Io);
+    if (std::cout) errno = 0;
+    std::cout << text;
+    checkWritten(std::cout, "to standard output");
     throw RunEnd("", 0);
 }
 

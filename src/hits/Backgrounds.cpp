@@ -1,3 +1,6 @@
+// The backgrounds: a file read as a second gene set, shuffled copies, matched pool windows or
+// genome regions and windows, each scored together with the foreground (one composition, one
+// set of cutoffs) and described in a line for the table's notes.
 #include "hits/Backgrounds.hpp"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The genome through htslib's faidx: the index loaded, built beside the genome or built for the
+// run in a temporary folder, checked against the file before use, and letters fetched per region.
 #include "hits/Genome.hpp"
 
 #include <htslib/faidx.h>
@@ -157,7 +159,7 @@ std::string Genome::fetch(size_t c, int64_t start, int64_t end) const {
     if (letters == nullptr || got != end - start) {
         std::free(letters);
         dieIo("Error: cannot read " + printable(names_[c]) + ":" + std::to_string(start) + "-" +
-            std::to_string(end) + " from the genome " + printable(path_));
+              std::to_string(end) + " from the genome " + printable(path_));
     }
     std::string text(letters, static_cast<size_t>(got));
     std::free(letters);

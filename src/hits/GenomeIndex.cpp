@@ -1,3 +1,5 @@
+// The index check: the .fai parsed, its entries walked in offset order, and a few bytes read at
+// each sequence's start and end (pread, or bgzf_useek through the .gzi).
 #include "hits/GenomeIndex.hpp"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// Genome windows matched to regions: per region, chromosomes drawn by length and starts drawn
+// uniformly until R windows of its length and GC bin are found clear of regions and exclusions.
 #include "hits/GenomicBackground.hpp"
 
 #include <algorithm>

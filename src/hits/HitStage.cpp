@@ -1,3 +1,6 @@
+// The scan shared by both hit stages: for each start, the motifs of each shared-prefix block
+// decided by one table lookup, the rest by their own filters and bounds, survivors scored exactly,
+// then overlap removal per chunk of starts.
 #include "hits/HitStage.hpp"
 
 #include <algorithm>
@@ -282,6 +285,16 @@ struct IndexedHit {
     uint32_t motif;
 };
 
+// The one place a scored window becomes hits: a hit on each strand whose score is above the
+// cutoff, forward first, its score truncated to two decimals.
+template <typename Push>
+void emitStrands(int32_t motifId, int64_t q, int64_t width, float forward, float reverse,
+                 float cutoff, Push&& push) {
+    const auto start = static_cast<int32_t>(q), end = static_cast<int32_t>(q + width - 1);
+    if (forward > cutoff) push(MHit{motifId, start, end, '+', truncateScore(forward)});
+    if (reverse > cutoff) push(MHit{motifId, start, end, '-', truncateScore(reverse)});
+}
+
 }  // namespace
 
 void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
@@ -295,12 +308,10 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
     thread_local std::vector<MHit> own;
     found.clear();
     auto keep = [&](uint32_t m, int64_t q, float forward, float reverse) {
-        const float cutoff = motifs.cutoffs[m];
-        const auto start = static_cast<int32_t>(q);
-        const auto end = static_cast<int32_t>(q + motifs.tables[m].width() - 1);
-        const int32_t id = motifs.ids[m];
-        if (forward > cutoff) found.push_back({{id, start, end, '+', truncateScore(forward)}, m});
-        if (reverse > cutoff) found.push_back({{id, start, end, '-', truncateScore(reverse)}, m});
+        emitStrands(motifs.ids[m], q, motifs.tables[m].width(), forward, reverse, motifs.cutoffs[m],
+                    [&](const MHit& hit) {
+                        found.push_back({hit, m});
+                    });
     };
     // Block by block, so that the tables of one block's motifs stay in cache.
     for (size_t b = 0; b < motifs.shared.blocks(); ++b) {
@@ -354,9 +365,8 @@ void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float 
         if (!sequence.allBases(q, width)) continue;
         float forward, reverse;
         if (!filter.score(table, sequence.codes.data() + q, forward, reverse)) continue;
-        const auto start = static_cast<int32_t>(q), end = static_cast<int32_t>(q + width - 1);
-        if (forward > cutoff) hits.push_back({motifId, start, end, '+', truncateScore(forward)});
-        if (reverse > cutoff) hits.push_back({motifId, start, end, '-', truncateScore(reverse)});
+        emitStrands(motifId, q, width, forward, reverse, cutoff,
+                    [&](const MHit& hit) { hits.push_back(hit); });
     }
 }
 

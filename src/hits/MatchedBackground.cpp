@@ -1,3 +1,5 @@
+// Matched windows: per foreground gene, the pool's windows of its length counted per sequence,
+// base counts slid along each sequence for GC, and a uniform draw among the windows that fit.
 #include "hits/MatchedBackground.hpp"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// BED regions: lines split at tabs, coordinates read as whole numbers, each region checked
+// against the genome, named as bedtools getfasta -name -s names it; interval sets merged and
+// searched by binary search for the overlap tests.
 #include "hits/Regions.hpp"
 
 #include <algorithm>
@@ -56,7 +59,8 @@ std::string place(const Region& region) {
 std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bool strict) {
     LineReader reader(path);
     const std::string file = printable(reader.displayName());
-    if (!reader.isOpen()) dieIo("Error: cannot open the regions " + file + ": " + reader.openError());
+    if (!reader.isOpen())
+        dieIo("Error: cannot open the regions " + file + ": " + reader.openError());
     std::vector<Region> regions;
     std::string line;
     while (reader.next(line)) {

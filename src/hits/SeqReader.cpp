@@ -1,3 +1,5 @@
+// FASTA entries read line by line: the name from the title, letters upper-cased unless -l, and
+// refusals of names and lengths that a report could not carry.
 #include "hits/SeqReader.hpp"
 
 #include <cstdint>
@@ -65,7 +67,7 @@ SeqEntries::SeqEntries(const std::string& path, const std::string& program)
     : reader_(path), context_(program, reader_.displayName()) {
     if (path.empty())
         dieIo("Can't open sequence file!!!\n" + program +
-            ": no sequence file given: motifs first, then sequences");
+              ": no sequence file given: motifs first, then sequences");
     if (!reader_.isOpen())
         dieIo("Can't open sequence file!!!\n" + program + ": " + path + ": " + reader_.openError());
     if (!reader_.next(title_) || title_.empty()) die("Error: sequence file has no title line");

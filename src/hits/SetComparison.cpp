@@ -1,3 +1,5 @@
+// Length and GC of two gene sets: medians, means and the two-sided Mann-Whitney test by the
+// normal approximation with the tie correction and a continuity correction of 1/2.
 #include "hits/SetComparison.hpp"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// k-mer preserving shuffles: for each stretch of bases, a uniform random arborescence of last
+// edges towards the final (k-1)-mer (Wilson's loop-erased walks), then the other edges of each
+// node in random order, and the Eulerian walk that follows them.
 #include "hits/Shuffle.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Holder counts: the pair table's gene sets intersected, then the instance test (keepHolders)
+// on each candidate through the per-gene hit index.
 #include "modules/ModuleGenes.hpp"
 
 #include <algorithm>

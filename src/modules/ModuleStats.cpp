@@ -1,3 +1,5 @@
+// The statistics table: background holders counted per module in parallel, Fisher p, E and q,
+// the permutations' fwer and fdr, p_vs_parts from the holders of each part, and the writer.
 #include "modules/ModuleStats.hpp"
 
 #include <algorithm>
@@ -15,8 +17,8 @@
 #include "common/Random.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
-#include "modules/Enrichment.hpp"
 #include "modules/ModuleGenes.hpp"
+#include "modules/Probability.hpp"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "common/Args.hpp"
 #include "hits/HitStage.hpp"
 #include "modules/Discovery.hpp"
-#include "modules/Enrichment.hpp"
+#include "modules/Probability.hpp"
 #include "modules/Permutations.hpp"
 
 // One row's computed columns. Background columns are absent without a background, fwer

@@ -1,3 +1,5 @@
+// The single-motif baseline: genes with a hit of each motif in both sets, Fisher p, q over all
+// motifs, and the fwer from the same label draws as the modules' permutations.
 #include "modules/MotifStats.hpp"
 
 #include <algorithm>
@@ -5,8 +7,8 @@
 #include <limits>
 
 #include "common/Text.hpp"
-#include "modules/Enrichment.hpp"
 #include "modules/Permutations.hpp"
+#include "modules/Probability.hpp"
 
 namespace {
 

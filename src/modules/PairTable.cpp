@@ -1,3 +1,5 @@
+// The pair table: distinct pair keys per gene from the pair scan, in parallel, added gene by gene
+// in order to dense (triangle) or hashed slots.
 #include "modules/PairTable.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Permutations: pseudo-foregrounds drawn per permutation, either found by one enumeration over
+// the pool (PoolPermutations) or by a whole search each, and fwer and fdr from their p-values.
 #include "modules/Permutations.hpp"
 
 #include <algorithm>
@@ -14,9 +16,9 @@
 #include "common/Random.hpp"
 #include "common/Text.hpp"
 #include "modules/Discovery.hpp"
-#include "modules/Enrichment.hpp"
 #include "modules/ModuleGenes.hpp"
 #include "modules/PoolPermutations.hpp"
+#include "modules/Probability.hpp"
 
 namespace {
 

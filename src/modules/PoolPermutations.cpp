@@ -1,3 +1,6 @@
+// The pool enumeration: a depth-first walk over motif sets with their pool holders, the
+// permutations in batches of 1,024 as bit sets, holder counts per permutation by bit counts,
+// and branches cut where no permutation can still reach -g holders or a smaller p (Tarone).
 #include "modules/PoolPermutations.hpp"
 
 #include <algorithm>
@@ -7,8 +10,8 @@
 #include <numeric>
 
 #include "common/Parallel.hpp"
-#include "modules/Enrichment.hpp"
 #include "modules/ModuleGenes.hpp"
+#include "modules/Probability.hpp"
 #include "modules/WindowScan.hpp"
 
 namespace {

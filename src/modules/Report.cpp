@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "modules/Discovery.hpp"
-#include "modules/Significance.hpp"
+#include "modules/Probability.hpp"
 
 double Discovery::ProbCRM(const std::vector<int32_t>& module, int64_t geneTotal) const {
     std::vector<double> rates;

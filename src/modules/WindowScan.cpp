@@ -1,3 +1,5 @@
+// The instance test: a gene's hits of the module's motifs gathered (through the hit index or a
+// branch-free filter), then one pass that grows each window while its hits end within -w.
 #include "modules/WindowScan.hpp"
 
 #include <algorithm>

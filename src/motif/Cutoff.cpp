@@ -1,3 +1,5 @@
+// Sampled cutoffs: one background sample of 50 / t letters, every window scored on both strands
+// per motif, and the cutoff read off the sorted scores.
 #include "motif/Cutoff.hpp"
 
 #include <algorithm>

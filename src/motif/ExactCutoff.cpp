@@ -1,3 +1,5 @@
+// Exact cutoffs: the tail bracketed by a dynamic programme over a grid of scores, then the
+// words above the bracket enumerated by branch and bound with the scan's own float sums.
 #include "motif/ExactCutoff.hpp"
 
 #include <algorithm>

@@ -109,7 +109,8 @@ bool looksLikeFasta(const std::vector<std::string>& lines) {
 void MotifA::ReadMotif() {
     LineReader reader(motifFile);
     if (!reader.isOpen())
-        dieIo("Can't open matrix file!!!\n" + program + ": " + motifFile + ": " + reader.openError());
+        dieIo("Can't open matrix file!!!\n" + program + ": " + motifFile + ": " +
+              reader.openError());
     const FileContext context(program, reader.displayName());
     std::vector<std::string> lines;
     for (std::string line; reader.next(line);) {

@@ -1,3 +1,5 @@
+// The motif formats: the first meaningful lines tell native, JASPAR, MEME or TRANSFAC apart, and
+// each parser turns its blocks into title labels and rows of four values.
 #include "motif/MotifFormats.hpp"
 
 #include <algorithm>

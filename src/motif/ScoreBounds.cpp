@@ -1,3 +1,5 @@
+// Score bounds: per motif and prefix length, the largest float sum of the remaining positions,
+// with the rounding of every addition bounded and added as a margin.
 #include "motif/ScoreBounds.hpp"
 
 #include <algorithm>

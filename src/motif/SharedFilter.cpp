@@ -1,3 +1,5 @@
+// The shared filter: motifs grouped into blocks of 64 by the position their filter reads, and per
+// block a table from each k-mer to the mask of motifs that may still pass there.
 #include "motif/SharedFilter.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The per-motif filter: partial sums of each k-mer tabulated on both strands, with the bound on
+// the rest, so that most windows are decided without scoring them.
 #include "motif/WindowFilter.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Window scores: the log-odds terms tabulated per position and base, summed in single precision
+// in increasing position on both strands.
 #include "motif/WindowScore.hpp"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Coordinates: regions parsed from titles (getfasta, UCSC, range= forms) or gene names, and hit
+// positions turned to the genome's, strand-aware.
 #include "report/Coordinates.hpp"
 
 #include <cctype>

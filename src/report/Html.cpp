@@ -1,3 +1,5 @@
+// The page: the report's modules and the tables as JSON in one script element, with the page's
+// own style and script compiled in; markup in names escaped.
 #include "report/Html.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Module families: modules ordered from the most motifs down, a bit set of modules per motif,
+// and each module's supersets the bits its motifs share; the largest comes first.
 #include "report/ModuleFamilies.hpp"
 
 #include <algorithm>

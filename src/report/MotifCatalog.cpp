@@ -1,3 +1,5 @@
+// The motif catalog: the run's motif file read with the library's reader, labels by name, and
+// the information content of each position for the logos.
 #include "report/MotifCatalog.hpp"
 
 #include <cmath>

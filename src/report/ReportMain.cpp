@@ -24,6 +24,7 @@
 
 #include "common/LineReader.hpp"
 #include "common/Log.hpp"
+#include "common/OutputFile.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "report/Html.hpp"
@@ -281,10 +282,7 @@ Options parseOptions(int argc, char** argv) {
 }
 
 void finish(std::ostream& out) {
-    if (out) errno = 0;  // a write that failed already left its reason
-    out.flush();
-    if (!out)
-        dieIo(std::string("Error: cannot write the output: ") + std::strerror(errno ? errno : EIO));
+    checkWritten(out, "the output");
 }
 
 // A form held back in a temporary file until it is complete, so that a report refused half

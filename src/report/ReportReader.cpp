@@ -1,3 +1,5 @@
+// The report reader: one block at a time, header, gene lines and hit lines checked field by
+// field, each refusal naming its line.
 #include "report/ReportReader.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The statistics table reader: columns found by name, rows checked against module numbers, and
+// every probability checked to be a number in [0, 1].
 #include "report/StatsTable.hpp"
 
 #include <algorithm>

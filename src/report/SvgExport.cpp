@@ -1,3 +1,5 @@
+// SVG files: the page written to a temporary folder, Chromium run headless on its file URL at
+// #export-svg, and each figure cut from the dumped DOM and written whole.
 #include "report/SvgExport.hpp"
 
 #include <sys/wait.h>

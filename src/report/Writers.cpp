@@ -1,3 +1,5 @@
+// The forms: TSV rows, BED lines (sorted as bedtools sorts), BEDPE pairs and GFF3 features,
+// each formatted from one module at a time.
 #include "report/Writers.hpp"
 
 #include <algorithm>

@@ -26,12 +26,6 @@ const char* nameOf(Program program) {
     return program == Program::Rekul ? "rekul" : "rekulo";
 }
 
-void checkWritten(std::ostream& out, const std::string& what) {
-    errno = 0;
-    if (!out.flush())
-        dieIo("Error: cannot write " + what + ": " + std::strerror(errno ? errno : EIO));
-}
-
 // The label of each motif id: that of the first matrix of its name.
 std::vector<std::string> motifLabels(const MotifA& motifs) {
     const MotifNames table = motifs.nameTable();

@@ -1,5 +1,15 @@
+// The probabilities of the report and of the statistics table, in one place.
+//
+// Module probability (the report): the chance that at least n of N genes of average length L
+// hold the module when its motifs' hits fall at random at their measured rates.
+//   window chance p = sum_i r_i * prod_{j != i} (1 - exp(-w r_j))
+//   gene chance   P = 1 - (1 - p)^L
+//   result        P(X >= n) for X ~ Binomial(N, P)
+// The tail is summed on its small side, so that tiny probabilities keep full relative
+// precision instead of vanishing into the rounding of 1 minus a sum close to 1.
+//
 // Enrichment of a module among foreground genes against a background, and the corrections
-// for the number of modules the search tested.
+// for the number of modules the search tested (the table).
 //   Fisher  p = P(X >= a) for X hypergeometric: n1 foreground genes drawn from N genes of
 //           which K hold the module; summed term by term in logarithms (log-factorials from
 //           lgamma), relative to the largest term, so that p keeps full relative precision
@@ -35,3 +45,12 @@ double fisherUpperTail(int64_t a, int64_t n1, int64_t K, int64_t N);
 // Benjamini-Hochberg q-values of the given p-values over `tests` tests in all (at least as
 // many as p-values). A p-value that is not a number gets a q that is not a number.
 std::vector<double> benjaminiHochberg(const std::vector<double>& p, int64_t tests);
+
+// The module probability.
+// Natural logarithm of the binomial coefficient C(n, m); warns when n < m.
+double LogCnm(int64_t n, int64_t m);
+
+double geneChance(const std::vector<double>& rates, int32_t windowSize, int32_t avgSeqLength);
+
+// P(X >= n) for X ~ Binomial(geneCount, P).
+double upperTail(double P, int64_t geneCount, int64_t n);
