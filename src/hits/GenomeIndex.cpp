@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <unordered_map>
 #include <vector>
 
-#include "common/LineReader.hpp"
 #include "common/Text.hpp"
 
 namespace {
@@ -25,15 +25,21 @@ struct IndexEntry {
 // No genome file is larger: fields beyond it are no index of one.
 constexpr int64_t kLargest = int64_t{1} << 50;
 
-// The entries of a .fai, or none with `bad` set where a line is not one.
+// The entries of a .fai, or none with `bad` set where a line is not one. The index is read
+// as plain bytes: whatever it holds, a line that is no entry is a mismatch, never a refusal.
 std::vector<IndexEntry> readIndex(const std::string& fai, std::string& bad) {
     std::vector<IndexEntry> entries;
-    LineReader reader(fai);
+    std::ifstream in(fai, std::ios::binary);
+    if (!in) {
+        bad = "the index cannot be read";
+        return {};
+    }
     std::string line;
-    while (reader.next(line)) {
+    for (long number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::vector<std::string> fields = splitAt(line, '\t');
         IndexEntry entry;
-        entry.line = reader.lineNumber();
+        entry.line = number;
         if (fields.size() < 5 || fields[0].empty() || !parseInt64(fields[1], entry.length) ||
             !parseInt64(fields[2], entry.offset) || !parseInt64(fields[3], entry.lineBases) ||
             !parseInt64(fields[4], entry.lineWidth) || entry.length < 0 || entry.offset < 1 ||
