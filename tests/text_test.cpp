@@ -1,9 +1,12 @@
-// The text helpers shared by the readers and writers.
+// The text helpers shared by the readers and writers, and the bit counts.
 #include "common/Text.hpp"
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "TestUtil.hpp"
+#include "common/BitCount.hpp"
 #include "common/LineReader.hpp"
 
 TEST(Text, SplitKeepsEmptyFields) {
@@ -62,4 +65,26 @@ TEST(LineReader, EndsLinesAtEveryLineFeedCarriageReturnOrBothWhereverTheyStand) 
     EXPECT_EQ(lines[9].size(), 300000 - (split - head.size()));
     EXPECT_EQ(lines[10], "g");
     EXPECT_EQ(reader.lineNumber(), 11);
+}
+
+// The hardware and portable bit counts agree with a count bit by bit, on every length and
+// alignment of words, so that the table is the same on every processor.
+TEST(BitCount, HardwareAndPortablePathsCountAlike) {
+    std::mt19937_64 random(5);
+    std::vector<uint64_t> a(70), b(70);
+    for (size_t i = 0; i < a.size(); ++i) {
+        a[i] = random() & random();
+        b[i] = i % 7 == 0 ? ~uint64_t{0} : random();
+    }
+    for (size_t from = 0; from < 3; ++from)
+        for (size_t words = 0; from + words <= a.size(); words += 3) {
+            size_t expected = 0;
+            for (size_t w = from; w < from + words; ++w)
+                for (int bit = 0; bit < 64; ++bit) expected += (a[w] & b[w]) >> bit & 1;
+            EXPECT_EQ(andBitCountPortable(&a[from], &b[from], words), expected);
+            if (hardwareBitCount()) {
+                EXPECT_EQ(andBitCountHardware(&a[from], &b[from], words), expected);
+            }
+            EXPECT_EQ(andBitCount(&a[from], &b[from], words), expected);
+        }
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <numeric>
 
+#include "common/BitCount.hpp"
 #include "common/Parallel.hpp"
 #include "modules/ModuleGenes.hpp"
 #include "modules/Probability.hpp"
@@ -122,8 +123,7 @@ struct Batch {
 
 void Batch::count(const std::vector<int32_t>& holders, const uint64_t* open,
                   Counter& counter) const {
-    size_t asked = 0;
-    for (size_t w = 0; w < words; ++w) asked += static_cast<size_t>(__builtin_popcountll(open[w]));
+    const size_t asked = bitCount(open, words);
     const double byGene = static_cast<double>(holders.size()) *
                           (static_cast<double>(words) +
                            static_cast<double>(asked) * pool.drawn / std::max(pool.total, 1u));
@@ -142,10 +142,8 @@ void Batch::count(const std::vector<int32_t>& holders, const uint64_t* open,
     for (int32_t g : holders) bits[static_cast<size_t>(g) >> 6] |= uint64_t{1} << (g & 63);
     forEachBit(open, words, [&](size_t j) {
         const uint64_t* drawnGenes = &sample[j * pool.geneWords];
-        int32_t c = 0;
-        for (size_t w = 0; w < pool.geneWords; ++w)
-            c += __builtin_popcountll(bits[w] & drawnGenes[w]);
-        counter.counts[j] = c;
+        counter.counts[j] =
+            static_cast<int32_t>(andBitCount(bits.data(), drawnGenes, pool.geneWords));
     });
     for (int32_t g : holders) bits[static_cast<size_t>(g) >> 6] = 0;
 }
