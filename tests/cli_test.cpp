@@ -147,6 +147,7 @@ TEST(Cli, ValuesReadOtherwiseThanWrittenAreSaid) {
         {{"-w", " 12abc"}, ""},
         {{"-m", ".5"}, ""},
         {{"-m", "-0"}, ""},
+        {{"-m", "inf"}, ""},
     };
     for (const auto& [args, warning] : said) {
         std::vector<std::string> line = args;

@@ -113,6 +113,14 @@ std::vector<std::string> regionRun(const GenomeFolder& folder, const std::string
     return args;
 }
 
+// rekul on the folder's genome with a BED file of the given lines, named `name`.
+RunResult runOnRegions(const GenomeFolder& folder, const std::string& name,
+                       const std::string& lines) {
+    std::ofstream(folder.file(name)) << lines;
+    return runProgram(REKUL_BIN,
+                      {"--regions", folder.file(name), "--genome", folder.genome(), kMotifs});
+}
+
 int gcBinOf(double gc) {
     const double edges[] = {0.20, 0.25, 0.30, 0.35, 0.40, 0.45, 0.50, 0.60, 0.70, 0.80};
     int bin = 0;
@@ -310,9 +318,7 @@ TEST(RegionsCli, GenomePlacedFilesTurnBackIntoTheHitLetters) {
 TEST(RegionsCli, RefusalsNameTheFileAndLineAndWriteNothing) {
     const GenomeFolder folder;
     auto withRegions = [&](const std::string& lines) {
-        std::ofstream(folder.file("bad.bed")) << "chr1\t0\t100\n" << lines;
-        return runProgram(
-            REKUL_BIN, {"--regions", folder.file("bad.bed"), "--genome", folder.genome(), kMotifs});
+        return runOnRegions(folder, "bad.bed", "chr1\t0\t100\n" + lines);
     };
     const std::string at = folder.file("bad.bed") + " line 2: ";
     EXPECT_REFUSED(withRegions("chrX\t0\t10\n"),
@@ -353,9 +359,7 @@ TEST(RegionsCli, RefusalsNameTheFileAndLineAndWriteNothing) {
 TEST(RegionsCli, RegionFilesThatCannotMakeAReportAreRefused) {
     const GenomeFolder folder;
     auto withRegions = [&](const std::string& lines) {
-        std::ofstream(folder.file("odd.bed")) << lines;
-        return runProgram(
-            REKUL_BIN, {"--regions", folder.file("odd.bed"), "--genome", folder.genome(), kMotifs});
+        return runOnRegions(folder, "odd.bed", lines);
     };
     const std::string file = folder.file("odd.bed");
     // A gene line starting with '>' would read as a module header in the report.

@@ -4,6 +4,7 @@
 #include "common/Args.hpp"
 
 #include <getopt.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -307,10 +308,12 @@ int32_t boundedCount(const char* option, const char* value, uint32_t least, uint
 }
 
 // Whether an option value starts with a number as atoi and atof read one (leading blanks, a
-// sign, then a digit or a point and a digit): a value without one reads as 0.
+// sign, then a digit or a point and a digit, or atof's inf and nan): a value without one
+// reads as 0.
 bool startsWithNumber(const char* text) {
     while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
     if (*text == '+' || *text == '-') ++text;
+    if (strncasecmp(text, "inf", 3) == 0 || strncasecmp(text, "nan", 3) == 0) return true;
     if (*text == '.') ++text;
     return *text >= '0' && *text <= '9';
 }
