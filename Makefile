@@ -1,7 +1,8 @@
 # Thin wrapper around CMake. `make demo` builds rekul and runs it on the bundled example,
 # `make test` builds everything and runs every test, `make sanitize` runs the tests again
 # under AddressSanitizer and UBSan, `make lint` checks the page's script with ESLint,
-# `make install PREFIX=...` installs programs and manuals.
+# `make install PREFIX=...` installs programs and manuals, `make option-texts` rewrites the
+# documents' option tables and manual sections from the programs' option tables.
 JOBS ?= 2
 PREFIX ?= /usr/local
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/dev/null
@@ -9,7 +10,7 @@ CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON >/d
 FUZZ_SECONDS ?= 60
 
 .PHONY: deps deps-build build demo demo-ortho test sanitize fuzz fuzz-smoke lint install bench clean \
-	deb pipelines python
+	deb pipelines python option-texts
 
 deps-build:
 	@scripts/install-deps.sh build >&2
@@ -31,6 +32,10 @@ demo-ortho: deps-build
 	@$(CONFIGURE)
 	@cmake --build build -j $(JOBS) --target rekulo >&2
 	@./build/rekulo examples/example.motifs examples/example.ortho.fa
+
+option-texts: deps-build
+	@$(CONFIGURE)
+	cmake --build build -j $(JOBS) --target option-texts
 
 test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)

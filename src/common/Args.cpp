@@ -1,6 +1,7 @@
-// Command-line parsing, the usage text and the help text. Short options are scanned with
-// getopt_long and the option string "hw:g:m:o:k:tlp:"; each long option is one entry of
-// kLongOptions, whose handler stores its value or ends the run.
+// Command-line parsing, the usage text and the help text. Every option is one entry of
+// kOptions: its texts (from which --help's long-option list, the manual page and the
+// documentation tables are made) and its handler, which stores its value or ends the run.
+// getopt_long scans the command line with the short-option string made from the table.
 #include "common/Args.hpp"
 
 #include <getopt.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "common/Log.hpp"
+#include "common/OptionText.hpp"
 #include "common/Parallel.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
@@ -135,61 +137,10 @@ matrix against the base composition. Either file may be gzip-compressed, and
 --genome in place of the sequence file.
 
 Long options:
---help           print this documentation and stop (as -h)
---version        print the program's name and version and stop
---quiet          write no progress lines; errors, warnings and the line that
-                 says why no module was found still appear
---seed N         seed of every random draw of the run (the background sample
-                 for -m below 1, a drawn background, the permutations), from 0
-                 to 4294967295 (default: the time in seconds, shown on standard
-                 error as "Random seed: N" so that a run can be repeated)
---exact-cutoffs  with -m below 1, compute each motif's cutoff from its exact
-                 score distribution under the background composition instead
-                 of a random sample: the same on every run
---threads N      threads to run on (default: every processor the process may
-                 use); the output is the same for every N
---stats FILE     write a statistics table of the reported modules to FILE:
-                 genes, background genes, fold enrichment, p, nominal E and q
-                 values, fwer, fdr and p_vs_parts; the report is unchanged
---background FILE  background genes (a file of the same kind as the sequence
-                 file), scanned with the same motif tables and cutoffs; with it
-                 the p-value is a one-sided Fisher exact test of foreground vs
-                 background genes (needs --stats)
---permutations N permute foreground and background genes N times for the
-                 family-wise error rate (fwer) of Westfall and Young and the
-                 false discovery rate (fdr); 0 for
-                 none (needs a background; --seed repeats it; Ctrl-C stops them
-                 and keeps those done)
---permutation-method pool|search  pool (the default) finds the modules of
-                 every permutation in one enumeration over foreground and
-                 background together; search repeats the search for each one.
-                 Both give the same fwer
---unique         keep only the first gene of each distinct sequence, in the
-                 sequence file and the background alike
-With a background, motifs are scored against the composition of foreground
-and background together, so that a gene scores the same in either set.
---shuffled-background N  the background is N shuffled copies of every
-                 foreground gene, each keeping the counts of every k-mer (rekul)
---shuffle-k K    the k-mers a shuffled copy keeps, 1 to 6 (default 3)
---match length,gc  with --background POOL: draw the background from the pool,
-                 for each foreground gene windows of its length and GC bin;
-                 --match length or --match gc matches one of the two (rekul)
---match-ratio R  background windows per foreground gene (default 10)
---write-background FILE  write the background used to FILE as FASTA
---regions FILE.bed  the genes are the regions of a BED file (BED3 to BED6+),
-                 read from --genome in place of a sequence file; each is named
-                 NAME::CHROM:START-END(STRAND), as bedtools getfasta -name -s
-                 names it (rekul)
---genome GENOME.fa  the genome of --regions: FASTA, plain or bgzip-compressed,
-                 read through its faidx index (built where missing)
---background-regions FILE.bed  a background of regions of the same genome
---genomic-background R  a background of R windows of the genome for each
-                 region: its length, its GC bin, outside every region
---exclude FILE.bed  intervals no window of --genomic-background may touch
---motif-stats FILE  write the single-motif baseline to FILE: each motif's
-                 foreground and background genes, fold enrichment, Fisher p, q over
-                 all motifs and, with --permutations, fwer (needs a background)
 )";
+
+// --help's list of the long options, from the option table below.
+std::string longOptionHelp();
 
 }  // namespace
 
@@ -274,7 +225,7 @@ std::string Args::helpText() const {
            program +
            " -w 200 -g 10 -m 5 -l test.motifs test.seqs.fa\n"
            "\n" +
-           kHelpClosing;
+           kHelpClosing + longOptionHelp();
 }
 
 std::string Args::versionText() const {
@@ -369,19 +320,83 @@ std::string outputPath(const std::string& option, const std::string& value) {
     return value;
 }
 
-struct LongOption {
-    const char* name;
-    int hasArg;
+// One option: how the texts describe it, and what it does with its value. A short option's
+// handler is `applyShortOption`, which keeps the order of its checks and messages.
+struct Option {
+    OptionText text;
     void (*apply)(Args& args, const char* value, const Texts& texts);
 };
 
-const LongOption kLongOptions[] = {
-    {"help", no_argument,
+void applyShortOption(Args& args, char option, const char* value, const Texts& texts);
+
+const Option kOptions[] = {
+    {{"h", "", "", "print the documentation and stop", "",
+      "Print the documentation to standard output and stop."},
+     nullptr},
+    {{"w", "N", "200", "window: the largest span of an instance", "",
+      "Window: the largest span of a module instance, from the start of its first hit to the "
+      "end of its last; also the window of a motif pair."},
+     nullptr},
+    {{"g", "N", "15", "least number of genes holding a module", "",
+      "Least number of genes in which a motif pair or a module must occur. 0 is refused: "
+      "every set of motifs is in at least 0 genes."},
+     nullptr},
+    {{"m", "X", "5",
+      "score cutoff of every motif, or, below 1, a p-value turned into a cutoff per motif", "",
+      "A window's score is the log-odds, in natural logarithms, of the matrix's frequencies "
+      "(with the pseudocount) against the base composition, summed over its positions, on "
+      "each strand. With *X* of 1 or more, the score cutoff of every motif. Below 1 (as "
+      "written: `0.99999999` is a p-value, though it rounds to 1 in single precision), *X* is "
+      "a p-value: each motif's cutoff is read off a random background sample of 50/*X* "
+      "letters (1,000,000 for 0) drawn from the base composition, so that it varies slightly "
+      "from run to run unless `--seed` fixes the sample. Values below 5e-07 are refused."},
+     nullptr},
+    {{"o", "N", "4", "overlap distance", "",
+      "Overlap distance: two hits whose starts differ by less than *N* overlap, and only the "
+      "better one stays."},
+     nullptr},
+    {{"k", "N", "3", "least number of motifs in a module", "",
+      "Least number of distinct motifs in a reported module; a motif enters the search only "
+      "with at least *N* frequent partners (pairs in `-g` genes or more)."},
+     nullptr},
+    {{"t", "", "", "name motifs by their factor names", "",
+      "Name motifs by their transcription-factor name (the second title field) instead of "
+      "their index label. Matrices that share a name then act as one factor: their hits are "
+      "one motif's hits, so a module lists factors, not matrices."},
+     nullptr},
+    {{"l", "", "", "mask lower case", "",
+      "Mask lowercase letters: they neither match motifs nor count in the background "
+      "composition."},
+     nullptr},
+    {{"p", "X", "0.375", "pseudocount", "",
+      "Pseudocount added to every matrix entry and to every background base count.\n\n"
+      "The values of the short options are read as atoi and atof read them (`-w 12abc` is 12); "
+      "a value with no number in it, or a fraction for a count, is read so but said in a "
+      "`Warning:` line. Negative values and values outside the 32-bit range are refused."},
+     nullptr},
+    {{"help", "", "", "as `-h`", "print this documentation and stop (as -h)", "As `-h`."},
      [](Args&, const char*, const Texts& texts) { exitAfterWriting(texts.help + "\n"); }},
-    {"version", no_argument,
+    {{"version", "", "", "print the program's name and version",
+      "print the program's name and version and stop",
+      "Print the program's name and version and stop."},
      [](Args& args, const char*, const Texts&) { exitAfterWriting(args.versionText() + "\n"); }},
-    {"quiet", no_argument, [](Args& args, const char*, const Texts&) { args.quiet = true; }},
-    {"seed", required_argument,
+    {{"quiet", "", "", "no progress lines",
+      "write no progress lines; errors, warnings and the line that says why no module was "
+      "found still appear",
+      "Write no progress lines (`Read:`, `Score cutoff of`, `Random seed`, `motifHit for "
+      "gene`, `Gene`, `motif i of n`, `number of paired motifs left`, `Done:`); errors and "
+      "warnings still go to standard error, and so does the line that says why a run found no "
+      "module. The report is unchanged."},
+     [](Args& args, const char*, const Texts&) { args.quiet = true; }},
+    {{"seed", "N", "the time", "seed of every random draw",
+      "seed of every random draw of the run (the background sample for -m below 1, a drawn "
+      "background, the permutations), from 0 to 4294967295 (default: the time in seconds, "
+      "shown on standard error as \"Random seed: N\" so that a run can be repeated)",
+      "Seed of every random draw of the run: the background sample for `-m` below 1, a drawn "
+      "background and the permutations; from 0 to 4294967295. The same input, options and "
+      "seed give the same bytes on every run and machine. Without it the seed is the time in "
+      "seconds; it is shown on standard error as `Random seed: N` so that any run can be "
+      "repeated."},
      [](Args& args, const char* value, const Texts&) {
          uint32_t seed = 0;
          if (!parseUnsigned32(value, seed))
@@ -389,17 +404,82 @@ const LongOption kLongOptions[] = {
                       value);
          args.seed = seed;
      }},
-    {"exact-cutoffs", no_argument,
+    {{"exact-cutoffs", "", "",
+      "p-value cutoffs from the exact score distribution, without a sample",
+      "with -m below 1, compute each motif's cutoff from its exact score distribution under "
+      "the background composition instead of a random sample: the same on every run",
+      "With `-m` below 1, compute each motif's cutoff from its exact score distribution under "
+      "the background composition (forward and reverse windows half each) instead of a random "
+      "sample: the smallest achievable score above which a random window scores with "
+      "probability at most the p-value. No random numbers are drawn, and every run gives the "
+      "same cutoffs."},
      [](Args& args, const char*, const Texts&) { args.exactCutoffs = true; }},
-    {"background", required_argument,
-     [](Args& args, const char* value, const Texts&) { args.backgroundFile = value; }},
-    {"unique", no_argument,
-     [](Args& args, const char*, const Texts&) { args.uniqueSequences = true; }},
-    {"stats", required_argument,
+    {{"threads", "N", "every processor", "threads to run on",
+      "threads to run on (default: every processor the process may use); the output is the "
+      "same for every N",
+      "Threads to run on (default: every processor the process may use): cutoffs by motif, "
+      "scanning by gene, pair counting by gene and the module search by subtree of each root "
+      "motif. The report and every progress line are the same for any number."},
+     [](Args& args, const char* value, const Texts&) {
+         uint32_t threads = 0;
+         if (!parseUnsigned32(value, threads) || threads < 1 || threads > 4096)
+             dieUsage(std::string("Error: --threads takes a whole number from 1 to 4096, not ") +
+                      value);
+         args.threads = static_cast<int32_t>(threads);
+     }},
+    {{"stats", "FILE", "", "the statistics table of the reported modules",
+      "write a statistics table of the reported modules to FILE: genes, background genes, "
+      "fold enrichment, p, nominal E and q values, fwer, fdr and p_vs_parts; the report is "
+      "unchanged",
+      "Write a tab-separated statistics table of the reported modules to *FILE*, one row per "
+      "module in report order (M1, M2, ...): module, motifs, motif_count, instances, genes, "
+      "genes_total, probability, background_genes, background_total, fold_enrichment, "
+      "p_value, e_value, q_value, fwer, fdr and p_vs_parts, then `#` lines with the program, "
+      "command line, random seed, test, number of tests T and number of permutations; with a "
+      "background also what it is, the medians, means and Mann-Whitney test of length and GC "
+      "in both sets, and the pooled scoring. The report is unchanged.\n\n"
+      "E is p times T, the number of candidate modules the search tested; q is the "
+      "Benjamini-Hochberg value over T tests. Both are nominal: they correct for the modules "
+      "tested, not for the search that picked them, and fwer and fdr are the values that "
+      "account for it. fdr, with permutations, is the smallest over observed p' >= p of the "
+      "mean number of modules a permutation finds with p <= p', divided by the number of "
+      "observed modules with p <= p', capped at 1. p_vs_parts, with a background, is the "
+      "largest one-sided Fisher p of the module among the genes that hold each of its parts "
+      "of one motif fewer (foreground against background): small only when every motif adds "
+      "to the rest. Without a background the p-value is the report's probability."},
      [](Args& args, const char* value, const Texts&) {
          args.statsFile = outputPath("--stats", value);
      }},
-    {"permutations", required_argument,
+    {{"background", "FILE", "", "background genes",
+      "background genes (a file of the same kind as the sequence file), scanned with the same "
+      "motif tables and cutoffs; with it the p-value is a one-sided Fisher exact test of "
+      "foreground vs background genes (needs --stats). With a background, motifs are scored "
+      "against the composition of foreground and background together, so that a gene scores "
+      "the same in either set",
+      "Background genes, in a file of the same kind as the sequence file (FASTA for rekul, "
+      "ortholog groups for rekulo), scanned with the same motif tables and cutoffs. With any "
+      "background, the base composition and the `-m` p-value cutoffs come from foreground and "
+      "background genes together, so that a gene scores the same whichever set it is in; the "
+      "report is that of the pooled composition. A background gene named like a foreground "
+      "gene is left out, with a warning. The p-value is then the one-sided Fisher exact test "
+      "that the module is over-represented among the foreground genes. Where the two sets "
+      "differ in median length by more than 10 % or in mean GC by more than 0.02 (or a "
+      "Mann-Whitney test on either gives p < 0.001), a warning names the difference: longer "
+      "or GC-richer genes hold more modules by chance. Needs `--stats`."},
+     [](Args& args, const char* value, const Texts&) { args.backgroundFile = value; }},
+    {{"permutations", "N", "", "permutations for fwer and fdr",
+      "permute foreground and background genes N times for the family-wise error rate (fwer) "
+      "of Westfall and Young and the false discovery rate (fdr); 0 for none (needs a "
+      "background; --seed repeats it; Ctrl-C stops them and keeps those done)",
+      "Draw *N* pseudo-foregrounds of the foreground's size from foreground and background "
+      "genes together, find the modules the search finds on each, and report the family-wise "
+      "adjusted p-value of Westfall and Young (fwer): the share of permutations whose "
+      "smallest p is at most the module's, counted as (1 + that number) / (N + 1). This "
+      "accounts for the module having been picked because it is frequent. The same "
+      "permutations give fdr. A progress line on standard error says how many are done; "
+      "SIGINT or SIGTERM stops them, writes the table of those done (its `#` lines say the "
+      "run was interrupted) and ends with status 130 or 143. `--permutations 0` runs none. "
+      "Needs a background; `--seed` repeats it."},
      [](Args& args, const char* value, const Texts&) {
          uint32_t count = 0;
          if (!parseUnsigned32(value, count) || count > 1000000)
@@ -408,7 +488,18 @@ const LongOption kLongOptions[] = {
                  value);
          args.permutations = static_cast<int32_t>(count);
      }},
-    {"permutation-method", required_argument,
+    {{"permutation-method", "pool|search", "pool",
+      "permutations from one enumeration or one search each",
+      "pool (the default) finds the modules of every permutation in one enumeration over "
+      "foreground and background together; search repeats the search for each one. Both give "
+      "the same fwer",
+      "How the permutations find their modules. `pool` (the default) enumerates the motif "
+      "sets once over foreground and background genes together and counts each set's genes in "
+      "every permutation at once, 1,024 permutations at a time, cutting branches that no "
+      "permutation can use; `search` repeats the whole search for each permutation. Both give "
+      "the same smallest p in every permutation, so the same fwer. With `pool` the "
+      "permutations' p-values are counted only as far as the fdr needs: the table's `#` line "
+      "says below which value the fdr is exact; values from there up are lower limits."},
      [](Args& args, const char* value, const Texts&) {
          const std::string method = value;
          if (method != "pool" && method != "search")
@@ -416,15 +507,42 @@ const LongOption kLongOptions[] = {
          args.permutationMethod =
              method == "pool" ? PermutationMethod::Pool : PermutationMethod::Search;
      }},
-    {"shuffled-background", required_argument,
+    {{"unique", "", "", "keep one gene of each distinct sequence",
+      "keep only the first gene of each distinct sequence, in the sequence file and the "
+      "background alike",
+      "Keep only the first gene of each distinct sequence, in the sequence file and the "
+      "background alike. Without it, genes that repeat an earlier gene's sequence are only "
+      "named in a warning."},
+     [](Args& args, const char*, const Texts&) { args.uniqueSequences = true; }},
+    {{"shuffled-background", "N", "", "N shuffled copies of each gene, keeping k-mer counts",
+      "the background is N shuffled copies of every foreground gene, each keeping the counts "
+      "of every k-mer (rekul)",
+      "The background is *N* shuffled copies of every foreground gene (GENE_shuf1, ...), each "
+      "drawn uniformly among the sequences that keep the counts of every k-mer of the gene; "
+      "the first and last k-1 letters, N, other symbols and letters masked by `-l` stay in "
+      "place. Length and composition match by construction. Not with `--background`; needs "
+      "`--stats`; refused by rekulo."},
      [](Args& args, const char* value, const Texts&) {
          args.shuffledCopies = boundedCount("--shuffled-background", value, 1, 1000);
      }},
-    {"shuffle-k", required_argument,
+    {{"shuffle-k", "K", "3", "the k-mers a shuffled copy keeps",
+      "the k-mers a shuffled copy keeps, 1 to 6 (default 3)",
+      "The k-mers a shuffled copy keeps, from 1 to 6."},
      [](Args& args, const char* value, const Texts&) {
          args.shuffleK = boundedCount("--shuffle-k", value, 1, 6);
      }},
-    {"match", required_argument,
+    {{"match", "length,gc", "", "windows of a pool matched to each gene",
+      "with --background POOL: draw the background from the pool, for each foreground gene "
+      "windows of its length and GC bin; --match length or --match gc matches one of the two "
+      "(rekul)",
+      "With `--background` *POOL*: draw the background from the pool instead of taking it "
+      "whole: for each foreground gene of length L, `--match-ratio` windows of length L cut "
+      "at random places of pool sequences, whose GC falls in the gene's bin (edges 0.20, "
+      "0.25, 0.30, 0.35, 0.40, 0.45, 0.50, 0.60, 0.70, 0.80). Windows with more than 70 % N "
+      "or masked letters, and windows that overlap or repeat an earlier one, are not taken. "
+      "`length` alone matches lengths at any GC; `gc` alone takes whole pool sequences of the "
+      "gene's bin. A warning says how many genes could not be given all their windows. "
+      "Refused by rekulo."},
      [](Args& args, const char* value, const Texts&) {
          const std::string what = value;
          args.matchLength = what == "length,gc" || what == "gc,length" || what == "length";
@@ -432,48 +550,118 @@ const LongOption kLongOptions[] = {
          if (!args.matching())
              dieUsage("Error: --match takes length,gc, length or gc, not " + what);
      }},
-    {"match-ratio", required_argument,
+    {{"match-ratio", "R", "10", "background windows per foreground gene",
+      "background windows per foreground gene (default 10)",
+      "Background windows per foreground gene."},
      [](Args& args, const char* value, const Texts&) {
          args.matchRatio = boundedCount("--match-ratio", value, 1, 10000);
      }},
-    {"write-background", required_argument,
+    {{"write-background", "FILE", "", "the background used, as FASTA",
+      "write the background used to FILE as FASTA",
+      "Write the background that was used (the file after `--unique`, the shuffled copies, "
+      "or the matched windows named POOLGENE:start-end, 0-based with the end excluded) to "
+      "*FILE* as FASTA."},
      [](Args& args, const char* value, const Texts&) {
          args.writeBackgroundFile = outputPath("--write-background", value);
      }},
-    {"motif-stats", required_argument,
-     [](Args& args, const char* value, const Texts&) {
-         args.motifStatsFile = outputPath("--motif-stats", value);
-     }},
-    {"regions", required_argument,
+    {{"regions", "FILE.bed", "", "the genes are regions of an indexed genome",
+      "the genes are the regions of a BED file (BED3 to BED6+), read from --genome in place "
+      "of a sequence file; each is named NAME::CHROM:START-END(STRAND), as bedtools getfasta "
+      "-name -s names it (rekul)",
+      "The genes are the intervals of a BED file (BED3 to BED6 and more columns; track, "
+      "browser, # and empty lines skipped; 0-based starts, ends excluded), read from "
+      "`--genome` in place of the sequence file. Each gene is named "
+      "NAME::CHROM:START-END(STRAND), as bedtools getfasta -name -s names it: NAME is the BED "
+      "name where no other line has it, else CHROM:START-END; STRAND is the sixth column, "
+      "empty without one. A region on the minus strand is read reverse-complemented. A "
+      "malformed line, a start not below its end, a chromosome the genome lacks, an interval "
+      "past its chromosome's end and a region given twice are refused with the file and line. "
+      "Refused by rekulo."},
      [](Args& args, const char* value, const Texts&) { args.regionsFile = value; }},
-    {"genome", required_argument,
+    {{"genome", "GENOME.fa", "", "the genome of `--regions`",
+      "the genome of --regions: FASTA, plain or bgzip-compressed, read through its faidx "
+      "index (built where missing)",
+      "The genome of `--regions`: FASTA, plain or bgzip-compressed, read through its faidx "
+      "index, which is built beside it when missing (for this run alone, with a warning, "
+      "where its folder is not writable or the index is older than the genome or does not "
+      "fit it)."},
      [](Args& args, const char* value, const Texts&) { args.genomeFile = value; }},
-    {"background-regions", required_argument,
+    {{"background-regions", "FILE.bed", "", "a background of regions of the same genome",
+      "a background of regions of the same genome",
+      "A background of regions of the same genome. Needs `--stats`."},
      [](Args& args, const char* value, const Texts&) { args.backgroundRegionsFile = value; }},
-    {"genomic-background", required_argument,
+    {{"genomic-background", "R", "",
+      "R genome windows per region, matched in length and GC, outside every region",
+      "a background of R windows of the genome for each region: its length, its GC bin, "
+      "outside every region",
+      "A background drawn from the genome: for each region, R windows of its length whose GC "
+      "falls in its GC bin, outside every region and every interval of `--exclude`, with at "
+      "most 70 % N or masked letters, each window once; chromosomes are drawn in proportion "
+      "to their length, and `--seed` repeats the draw. A warning says how many regions could "
+      "not be given all their windows. Needs `--stats`."},
      [](Args& args, const char* value, const Texts&) {
          args.genomicRatio = boundedCount("--genomic-background", value, 1, 1000);
      }},
-    {"exclude", required_argument,
+    {{"exclude", "FILE.bed", "", "intervals no genomic window touches",
+      "intervals no window of --genomic-background may touch",
+      "Intervals that no window of `--genomic-background` may touch, such as a blacklist or "
+      "assembly gaps; chromosomes the genome lacks are ignored."},
      [](Args& args, const char* value, const Texts&) { args.excludeFile = value; }},
-    {"threads", required_argument,
+    {{"motif-stats", "FILE", "", "the single-motif baseline",
+      "write the single-motif baseline to FILE: each motif's foreground and background genes, "
+      "fold enrichment, Fisher p, q over all motifs and, with --permutations, fwer (needs a "
+      "background)",
+      "Write the single-motif baseline to *FILE*: one row per motif with its label, the "
+      "foreground and background genes with a hit of it, fold enrichment, the one-sided "
+      "Fisher p, the Benjamini-Hochberg q over all motifs and, with permutations, the "
+      "Westfall-Young fwer over motifs from the same draws. Needs a background."},
      [](Args& args, const char* value, const Texts&) {
-         uint32_t threads = 0;
-         if (!parseUnsigned32(value, threads) || threads < 1 || threads > 4096)
-             dieUsage(std::string("Error: --threads takes a whole number from 1 to 4096, not ") +
-                      value);
-         args.threads = static_cast<int32_t>(threads);
+         args.motifStatsFile = outputPath("--motif-stats", value);
      }},
 };
 
-// getopt_long's table: each long option returns kLongBase plus its index in kLongOptions.
+bool isShort(const Option& entry) {
+    return entry.text.name[1] == 0;
+}
+
+std::vector<OptionText> optionTexts(bool shortOnes) {
+    std::vector<OptionText> texts;
+    for (const Option& entry : kOptions)
+        if (shortOnes || !isShort(entry)) texts.push_back(entry.text);
+    return texts;
+}
+
+std::string longOptionHelp() {
+    return helpList(optionTexts(false));
+}
+
+}  // namespace
+
+std::vector<OptionText> programOptionTexts() {
+    return optionTexts(true);
+}
+
+namespace {
+
+// getopt_long's tables: the short options' string ("hw:g:m:o:k:tlp:") and the long options,
+// each returning kLongBase plus its index in kOptions.
 constexpr int kLongBase = 256;
+
+std::string shortOptionString() {
+    std::string letters;
+    for (const Option& entry : kOptions)
+        if (isShort(entry))
+            letters += std::string(entry.text.name) + (*entry.text.value ? ":" : "");
+    return letters;
+}
 
 std::vector<option> longOptionTable() {
     std::vector<option> table;
-    for (const LongOption& entry : kLongOptions)
-        table.push_back(
-            {entry.name, entry.hasArg, nullptr, kLongBase + static_cast<int>(table.size())});
+    for (size_t i = 0; i < std::size(kOptions); ++i)
+        if (!isShort(kOptions[i]))
+            table.push_back({kOptions[i].text.name,
+                             *kOptions[i].text.value ? required_argument : no_argument, nullptr,
+                             kLongBase + static_cast<int>(i)});
     table.push_back({nullptr, 0, nullptr, 0});
     return table;
 }
@@ -606,34 +794,31 @@ void applyShortOption(Args& args, char option, const char* value, const Texts& t
     }
 }
 
-const LongOption* longOption(const std::string& name) {
-    for (const LongOption& entry : kLongOptions)
-        if (name == entry.name) return &entry;
+const Option* optionNamed(const std::string& name) {
+    for (const Option& entry : kOptions)
+        if (name == entry.text.name) return &entry;
     return nullptr;
 }
 
 }  // namespace
 
 bool Args::knows(const std::string& name) {
-    return (name.size() == 1 && std::string("hwgmoktlp").find(name[0]) != std::string::npos) ||
-           longOption(name) != nullptr;
+    return optionNamed(name) != nullptr;
 }
 
 bool Args::takesValue(const std::string& name) {
-    if (name.size() == 1) return std::string("wgmokp").find(name[0]) != std::string::npos;
-    const LongOption* entry = longOption(name);
-    return entry && entry->hasArg == required_argument;
+    const Option* entry = optionNamed(name);
+    return entry && *entry->text.value;
 }
 
 void Args::apply(const std::string& name, const std::string& value) {
     const Texts texts{usageText(), helpText()};
-    if (name.size() == 1 && std::string("hwgmoktlp").find(name[0]) != std::string::npos) {
-        applyShortOption(*this, name[0], value.c_str(), texts);
-        return;
-    }
-    const LongOption* entry = longOption(name);
+    const Option* entry = optionNamed(name);
     if (entry == nullptr) dieUsage("Error: " + program + " has no option " + printable(name));
-    entry->apply(*this, value.c_str(), texts);
+    if (isShort(*entry))
+        applyShortOption(*this, name[0], value.c_str(), texts);
+    else
+        entry->apply(*this, value.c_str(), texts);
 }
 
 void Args::Parse(int argc, char** argv) {
@@ -643,12 +828,12 @@ void Args::Parse(int argc, char** argv) {
     const std::vector<option> longOptions = longOptionTable();
     optind = 0;  // the scanner starts afresh for each command line
     int option;
-    while ((option = getopt_long(argc, argv, "hw:g:m:o:k:tlp:", longOptions.data(), nullptr)) !=
-           -1) {
+    const std::string letters = shortOptionString();
+    while ((option = getopt_long(argc, argv, letters.c_str(), longOptions.data(), nullptr)) != -1) {
         if (option < kLongBase)
             applyShortOption(*this, static_cast<char>(option), optarg, texts);
         else
-            kLongOptions[option - kLongBase].apply(*this, optarg, texts);
+            kOptions[option - kLongBase].apply(*this, optarg, texts);
     }
     if (optind >= argc) dieUsage(texts.usage);
     std::vector<std::string> files;

@@ -85,6 +85,10 @@ class Args {
     std::string versionText() const;
 };
 
+struct OptionText;
+// The texts of every option of rekul and rekulo, in the order the documentation lists them.
+std::vector<OptionText> programOptionTexts();
+
 // Reads an option value as atoi does (leading blanks, sign, digits; none reads as 0), but
 // refuses a number outside the 32-bit signed range instead of overflowing.
 bool parseIntOption(const char* text, int32_t& value);

@@ -24,6 +24,7 @@
 
 #include "common/LineReader.hpp"
 #include "common/Log.hpp"
+#include "common/OptionText.hpp"
 #include "common/OutputFile.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
@@ -43,70 +44,22 @@ const char* const kUsage =
     "                    [--stats TABLE [--max-q X] [--max-fwer X] [--max-parts-p X]\n"
     "                     [--sort p_value | q_value | fwer]] [REPORT | -]\n";
 
-const char* const kHelp = R"(
+const char* const kHelpIntro = R"(
 rekul-report reads a module report of rekul or rekulo (a file, gzip-compressed or not, or
 standard input when REPORT is - or absent) and writes it to standard output in the form
 that other tools take. Modules are numbered M1, M2, ... in report order; the number stays
 with the module whatever the sort.
 
---tsv              one row per module (the default): module, motifs (comma-separated),
-                   motif_count, instances, genes (distinct genes with an instance),
-                   probability, parent (the largest module whose motifs include all of
-                   this module's, empty if none)
---hits             one row per hit: module, instance (1-based within the module), gene,
-                   motif, start, end (0-based inclusive, as in the report), strand, score
---bed              BED6, one line per instance: the span of its hits, name M<n>:<gene>,
-                   score min(1000, round(-10 log10 probability)), strand '.'; with --hits,
-                   one line per hit, named M<n>:<gene>:<motif> and on its strand. Lines
-                   are sorted by chromosome and start (sort -k1,1 -k2,2n), each once
---bedpe            BEDPE, one line per pair of hits of every instance, named
-                   M<n>:<gene>:<motif>:<motif>, scored as BED, in report order
---gff              GFF3: a motif_module feature per instance and a TF_binding_site child per
-                   hit (1-based inclusive positions)
---html             one self-contained page: a sortable table of the modules, each module's
-                   instances drawn (on genomic axes with --fasta), its motifs' logos with
-                   --motifs, modules grouped under the largest module holding their motifs,
-                   a heatmap and a network of the motifs that modules pair, and with --stats
-                   a volcano plot
-Every form records how it was made (program, version, command line, input files): '#'
+)";
+
+const char* const kHelpClosing =
+    R"(Every form records how it was made (program, version, command line, input files): '#'
 lines at the end of TSV, hit rows and GFF3, the track line and '#' lines at the top of
 BED, the page's footer.
---fasta SEQFILE    the sequence file of the run: genes whose titles hold a region
-                   (chrom:start-end, as bedtools getfasta or the UCSC browser write them,
-                   with an optional (+) or (-), strand= word or UCSC _f/_r name suffix) are
-                   placed on the chromosome in BED and GFF3; the page draws genes at their
-                   true length, on the chromosome's coordinates
---motifs MOTIFFILE the motif file of the run (any format rekul reads): the TSV gains
-                   motif_labels (each motif's other title field, as the factor name beside
-                   a matrix id), the page shows both and draws each motif's logo
---closed           keep only closed modules: those that no module with more motifs,
-                   including all of theirs, holds in the same genes
---sort probability modules by increasing probability (the most significant first)
---stats TABLE      the statistics table that rekul or rekulo wrote with --stats for
-                   this report: the TSV gains its columns (background_genes,
-                   background_total, fold_enrichment, p_value, e_value, q_value,
-                   fwer, fdr, p_vs_parts), the page shows them, sortable, and stars
-                   the modules with fwer <= 0.05 (those with fdr <= 0.05 apart)
---max-q X          with --stats: keep only the modules with q_value <= X, in every form
---max-fwer X       with --stats: keep only the modules with fwer <= X (the table must
-                   come from a run with --permutations)
---max-parts-p X    with --stats: keep only the modules with p_vs_parts <= X, those that
-                   beat each of their parts of one motif fewer (the table must come
-                   from a run with a background)
---sort p_value, --sort q_value, --sort fwer
-                   with --stats: modules by increasing p, q or fwer
---svg DIR          the page's figures as SVG files in DIR: heatmap.svg, network.svg,
-                   volcano.svg (with --stats) and M1.svg, M2.svg, ... (each module's
-                   drawing), as the page's SVG buttons save them. The page's own script
-                   draws them in a headless Chromium (chromium on the PATH, or the program
-                   REKUL_CHROMIUM names), so that files and page are one drawing
---motif-stats FILE with --html: the single-motif table of rekul --motif-stats, sortable,
-                   at the top of the page
---html-instances N instances drawn per module in the page (default 20)
---html-modules N   modules the page holds (default 10000): the first in report order, or
-                   with --sort probability the most significant
---help, --version  this text; the program's name and version
 )";
+
+// --help's text, with the list of options from the option table below.
+std::string helpText();
 
 [[noreturn]] void usageError(const std::string& message) {
     die(message + "\n" + kUsage);
@@ -173,8 +126,7 @@ struct ParsedOptions {
 };
 
 struct ReportOption {
-    const char* name;
-    int hasArg;
+    OptionText text;
     void (*apply)(ParsedOptions& parsed, const char* value);
 };
 
@@ -191,59 +143,206 @@ void setLimit(ParsedOptions& parsed, const char* option, const char* value, doub
 }
 
 const ReportOption kReportOptions[] = {
-    {"tsv", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Tsv); }},
-    {"hits", no_argument, [](ParsedOptions& p, const char*) { p.hits = true; }},
-    {"bed", no_argument,
+    {{"tsv", "", "", "one row per module (the default)",
+      "one row per module (the default): module, motifs (comma-separated), motif_count, "
+      "instances, genes (distinct genes with an instance), probability, parent (the largest "
+      "module whose motifs include all of this module's, empty if none)",
+      "One row per module (the default): module, motifs (comma-separated), motif_labels "
+      "(with `--motifs`), motif_count, instances, genes (distinct genes with an instance), "
+      "probability, the statistics columns (with `--stats`), and parent: the module, of the "
+      "largest ones whose motifs include all of this module's and more, that comes first in "
+      "the report; empty where there is none."},
+     [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Tsv); }},
+    {{"hits", "", "", "one row per hit",
+      "one row per hit: module, instance (1-based within the module), gene, motif, start, "
+      "end (0-based inclusive, as in the report), strand, score",
+      "One row per hit: module, instance (1-based within the module), gene, motif, start, "
+      "end (0-based inclusive, as in the report), strand, score."},
+     [](ParsedOptions& p, const char*) { p.hits = true; }},
+    {{"bed", "", "", "BED6, one line per instance (with `--hits`, per hit)",
+      "BED6, one line per instance: the span of its hits, name M<n>:<gene>, score min(1000, "
+      "round(-10 log10 probability)), strand '.'; with --hits, one line per hit, named "
+      "M<n>:<gene>:<motif> and on its strand. Lines are sorted by chromosome and start (sort "
+      "-k1,1 -k2,2n), each once",
+      "BED6, one line per instance: the span of its hits (end exclusive), name M<n>:<gene>, "
+      "score min(1000, round(-10 log10 probability)) (with `--stats`, of the fwer, or of the "
+      "q-value for a table without fwer; the track line says which), strand '.'. With "
+      "`--hits`, one line per hit, named M<n>:<gene>:<motif> (with `--motifs`, "
+      "<motif>_<factor>) and on its strand. Lines are sorted by chromosome and start, as "
+      "`sort -k1,1 -k2,2n` sorts them, and identical lines are written once (an instance that "
+      "several modules share is one line per module)."},
      [](ParsedOptions& p, const char*) { setForm(p, OutputForm::BedInstances); }},
-    {"bedpe", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Bedpe); }},
-    {"gff", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Gff); }},
-    {"html", no_argument, [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Html); }},
-    {"svg", required_argument,
+    {{"bedpe", "", "", "BEDPE, one line per pair of hits of every instance",
+      "BEDPE, one line per pair of hits of every instance, named M<n>:<gene>:<motif>:<motif>, "
+      "scored as BED, in report order",
+      "BEDPE, one line per pair of hits of every instance: the two hits' places, name "
+      "M<n>:<gene>:<motif>:<motif>, the BED score, and the two strands, in report order (an "
+      "instance of n hits has n(n-1)/2 lines, so they stream instead of being sorted)."},
+     [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Bedpe); }},
+    {{"gff", "", "", "GFF3: a CRM per instance, a TF_binding_site per hit",
+      "GFF3: a CRM feature per instance and a TF_binding_site child per hit (1-based "
+      "inclusive positions)",
+      "GFF3 with a ##sequence-region line per sequence, a CRM (SO:0000727) per instance, "
+      "with the table's p_value, q_value, fwer and fdr where given, and a TF_binding_site "
+      "(SO:0000235) per hit, named by its motif and factor and tied to its instance by the "
+      "attribute crm (the Sequence Ontology states that a CRM has binding sites as parts, but "
+      "not the part_of that a Parent needs); 1-based inclusive. `gt gff3validator -typecheck "
+      "so` accepts it."},
+     [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Gff); }},
+    {{"html", "", "", "one self-contained page",
+      "one self-contained page: a sortable table of the modules, each module's instances "
+      "drawn (on genomic axes with --fasta), its motifs' logos with --motifs, modules grouped "
+      "under the largest module holding their motifs, a heatmap and a network of the motifs "
+      "that modules pair, and with --stats a volcano plot",
+      "One self-contained page (no network access): a heatmap of the motif pairs (how many "
+      "modules hold each pair, rows and columns clustered), a network of the motifs (edges as "
+      "thick as the most genes a module holding the pair has), with `--stats` a volcano plot "
+      "(log2 fold enrichment against -log10 fwer, or q without permutations, each point a "
+      "link to its module), a table of the modules sortable by probability, genes and motif "
+      "count, and for each module its motifs' logos (with `--motifs`) and a drawing of its "
+      "instances on one scale: hits as boxes in colours that colour-blind readers tell apart "
+      "(striped and dotted beyond eight motifs), forward hits above the gene's line and "
+      "reverse hits below, with an axis in chromosome positions where `--fasta` places the "
+      "gene. Each module sits under the largest module that holds its motifs, in a "
+      "collapsible group."},
+     [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Html); }},
+    {{"svg", "DIR", "", "the page's figures as SVG files",
+      "the page's figures as SVG files in DIR: heatmap.svg, network.svg, volcano.svg (with "
+      "--stats) and M1.svg, M2.svg, ... (each module's drawing), as the page's SVG buttons "
+      "save them. The page's own script draws them in a headless Chromium (chromium on the "
+      "PATH, or the program REKUL_CHROMIUM names), so that files and page are one drawing",
+      "The page's figures as SVG files in *DIR*: heatmap.svg, network.svg, volcano.svg (with "
+      "`--stats`) and M1.svg, M2.svg, ... for the modules' drawings, as the page's SVG "
+      "buttons save them. The page's own script draws them in a headless Chromium (chromium "
+      "on the PATH, or the program the environment variable REKUL_CHROMIUM names)."},
      [](ParsedOptions& p, const char* value) {
          setForm(p, OutputForm::Html);
          p.options.svgFolder = value;
          if (p.options.svgFolder.empty()) usageError("Error: --svg takes a folder");
      }},
-    {"fasta", required_argument, [](ParsedOptions& p, const char* v) { p.options.fasta = v; }},
-    {"motifs", required_argument, [](ParsedOptions& p, const char* v) { p.options.motifs = v; }},
-    {"stats", required_argument, [](ParsedOptions& p, const char* v) { p.options.stats = v; }},
-    {"motif-stats", required_argument,
+    {{"fasta", "SEQFILE", "", "the run's sequence file: genes placed on their chromosomes",
+      "the sequence file of the run: genes whose titles hold a region (chrom:start-end, as "
+      "bedtools getfasta or the UCSC browser write them, with an optional (+) or (-), "
+      "strand= word or UCSC _f/_r name suffix) are placed on the chromosome in BED and GFF3; "
+      "the page draws genes at their true length, on the chromosome's coordinates",
+      "The sequence file of the run. Where a gene's title holds a region chrom:start-end (as "
+      "bedtools getfasta writes it, 0-based and end-exclusive, or the UCSC browser, 1-based "
+      "and inclusive; the convention is told from the sequence's length), BED and GFF3 rows "
+      "are placed on the chromosome; a minus-strand region, marked by (-), strand=- or the "
+      "_r suffix of UCSC upstream files, maps positions and strands in reverse. The page "
+      "draws genes at their true length, on an axis of chromosome positions that runs from "
+      "high to low along a minus-strand gene."},
+     [](ParsedOptions& p, const char* v) { p.options.fasta = v; }},
+    {{"motifs", "MOTIFFILE", "", "the run's motif file: labels and logos",
+      "the motif file of the run (any format rekul reads): the TSV gains motif_labels (each "
+      "motif's other title field, as the factor name beside a matrix id), the page shows both "
+      "and draws each motif's logo",
+      "The motif file of the run, in any format `rekul` reads. Each motif is shown with its "
+      "label, the other field of its title (the factor name beside a matrix id, or the id "
+      "for a run with `-t`): the TSV gains motif_labels, and the page shows both and draws "
+      "each motif's logo (letter heights in bits: the frequency times the column's "
+      "information content, with the pseudocount of `rekul`)."},
+     [](ParsedOptions& p, const char* v) { p.options.motifs = v; }},
+    {{"stats", "TABLE", "", "the run's statistics table: its columns, filters and sorts",
+      "the statistics table that rekul or rekulo wrote with --stats for this report: the TSV "
+      "gains its columns (background_genes, background_total, fold_enrichment, p_value, "
+      "e_value, q_value, fwer, fdr, p_vs_parts), the page shows them, sortable, and stars the "
+      "modules with fwer <= 0.05 (those with fdr <= 0.05 apart)",
+      "The statistics table that `rekul` or `rekulo` wrote with `--stats` for this report. "
+      "The TSV gains its columns background_genes, background_total, fold_enrichment, "
+      "p_value, e_value, q_value, fwer, fdr and p_vs_parts; the page shows them, sortable, "
+      "stars the modules with fwer at most 0.05 and marks apart those with fdr at most 0.05; "
+      "a table without permutations stars nothing. A table whose rows do not match the "
+      "report's modules, or that holds a p, q, fwer, fdr or p_vs_parts outside [0, 1] or not "
+      "a number, is refused before anything is written."},
+     [](ParsedOptions& p, const char* v) { p.options.stats = v; }},
+    {{"motif-stats", "TABLE", "", "with `--html`: the single-motif table at the top of the page",
+      "with --html: the single-motif table of rekul --motif-stats, sortable, at the top of "
+      "the page",
+      "With `--html`: the single-motif table that `rekul --motif-stats` wrote, shown sortable "
+      "at the top of the page."},
      [](ParsedOptions& p, const char* v) { p.options.motifStats = v; }},
-    {"closed", no_argument, [](ParsedOptions& p, const char*) { p.options.closed = true; }},
-    {"sort", required_argument,
+    {{"closed", "", "", "only the closed modules",
+      "keep only closed modules: those that no module with more motifs, including all of "
+      "theirs, holds in the same genes",
+      "Keep only closed modules: those that no module with more motifs, including all of "
+      "theirs, holds in the same genes (the report is read twice; standard input from a "
+      "temporary copy)."},
+     [](ParsedOptions& p, const char*) { p.options.closed = true; }},
+    {{"sort", "KEY", "", "modules by increasing probability, p_value, q_value or fwer",
+      "modules by increasing probability (the most significant first), or with --stats by "
+      "increasing p_value, q_value or fwer",
+      "Modules by increasing `probability`, the most significant first, or, with `--stats`, "
+      "by increasing `p_value`, `q_value` or `fwer`; this holds the report's modules in "
+      "memory. Without it modules stream through one at a time."},
      [](ParsedOptions& p, const char* v) { p.options.sort = sortKey(v); }},
-    {"max-q", required_argument,
+    {{"max-q", "X", "", "with `--stats`: only the modules with q_value at most X",
+      "with --stats: keep only the modules with q_value <= X, in every form",
+      "With `--stats`, keep only the modules whose q-value is at most *X*, in every output "
+      "form."},
      [](ParsedOptions& p, const char* v) {
          setLimit(p, "--max-q", v, &Options::maxQ, &Options::filterQ);
      }},
-    {"max-fwer", required_argument,
+    {{"max-fwer", "X", "", "with `--stats`: only the modules with fwer at most X",
+      "with --stats: keep only the modules with fwer <= X (the table must come from a run "
+      "with --permutations)",
+      "With `--stats`, keep only the modules whose fwer is at most *X* (the table must come "
+      "from a run with `--permutations`)."},
      [](ParsedOptions& p, const char* v) {
          setLimit(p, "--max-fwer", v, &Options::maxFwer, &Options::filterFwer);
      }},
-    {"max-parts-p", required_argument,
+    {{"max-parts-p", "X", "", "with `--stats`: only the modules with p_vs_parts at most X",
+      "with --stats: keep only the modules with p_vs_parts <= X, those that beat each of "
+      "their parts of one motif fewer (the table must come from a run with a background)",
+      "With `--stats`, keep only the modules whose p_vs_parts is at most *X*: those that "
+      "beat each of their parts of one motif fewer (the table must come from a run with a "
+      "background)."},
      [](ParsedOptions& p, const char* v) {
          setLimit(p, "--max-parts-p", v, &Options::maxParts, &Options::filterParts);
      }},
-    {"html-instances", required_argument,
+    {{"html-instances", "N", "20", "instances drawn per module in the page",
+      "instances drawn per module in the page (default 20)",
+      "Instances drawn per module in the page; the page says how many were left out."},
      [](ParsedOptions& p, const char* v) {
          p.options.instancesDrawn = countOption("--html-instances", v);
      }},
-    {"html-modules", required_argument,
+    {{"html-modules", "N", "10000", "modules the page holds",
+      "modules the page holds (default 10000): the first in report order, or with --sort the "
+      "first in that order",
+      "Modules the page holds: the first in report order, or with `--sort` the first in that "
+      "order; the page says how many were left out."},
      [](ParsedOptions& p, const char* v) {
          p.options.modulesDrawn = countOption("--html-modules", v);
      }},
-    {"help", no_argument,
-     [](ParsedOptions&, const char*) { exitAfterWriting(std::string(kUsage) + kHelp); }},
-    {"version", no_argument,
+    {{"help", "", "", "this text", "this text", "Print the help and stop."},
+     [](ParsedOptions&, const char*) { exitAfterWriting(std::string(kUsage) + helpText()); }},
+    {{"version", "", "", "the program's name and version", "the program's name and version",
+      "Print the program's name and version and stop."},
      [](ParsedOptions&, const char*) {
          exitAfterWriting(std::string("rekul-report ") + REKUL_VERSION + "\n");
      }},
 };
 
+}  // namespace
+
+std::vector<OptionText> reportOptionTexts() {
+    std::vector<OptionText> texts;
+    for (const ReportOption& entry : kReportOptions) texts.push_back(entry.text);
+    return texts;
+}
+
+namespace {
+
+std::string helpText() {
+    std::string text = kHelpIntro;
+    return text + helpList(reportOptionTexts(), 19) + kHelpClosing;
+}
+
 Options parseOptions(int argc, char** argv) {
     std::vector<option> table;
     for (const ReportOption& entry : kReportOptions)
-        table.push_back({entry.name, entry.hasArg, nullptr, static_cast<int>(table.size())});
+        table.push_back({entry.text.name, *entry.text.value ? required_argument : no_argument,
+                         nullptr, static_cast<int>(table.size())});
     table.push_back({nullptr, 0, nullptr, 0});
     ParsedOptions parsed;
     Options& options = parsed.options;
