@@ -39,13 +39,43 @@ std::vector<std::string> motifLabels(const MotifA& motifs) {
     return labels;
 }
 
+// The statistics of the discovered modules, written to the tables and kept in `found`.
+template <typename HitStage, typename DiscoveryStage>
+void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progress progress,
+                   const DiscoveryStage& discovery, const HitStages<HitStage>& stages,
+                   Discovered& found) {
+    const HitStage& hits = *stages.foreground;
+    const HitStage* background = stages.background ? &*stages.background : nullptr;
+    const std::optional<uint32_t> seed = settings.seed;
+    const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
+    if (settings.permutations > 0 && !sampleDrawn && !settings.seedShown)
+        progress.line("Random seed: " + std::to_string(*seed));
+    // Ctrl-C or SIGTERM during the permutations stops them; the table keeps those done.
+    std::optional<InterruptScope> stoppable;
+    if (settings.permutations > 0 && background && outputs.catchSignals) stoppable.emplace();
+    const ModuleStatistics table(settings, discovery, hits, background, seed,
+                                 {progress, &InterruptScope::requested()});
+    const StatsNotes notes{settings.versionText(), settings.commandLine, seed, stages.notes};
+    table.write(*outputs.stats, discovery.records, hits.motifNames, notes);
+    if (outputs.motifStats) {
+        // The same label draws as the modules' permutations, as many as were done.
+        const MotifStatistics baseline(hits, *background,
+                                       static_cast<int32_t>(table.permutationMinima.size()), seed);
+        baseline.write(*outputs.motifStats, hits.motifNames, found.motifLabels, notes);
+        found.motifRows = baseline.rows;
+    }
+    found.interrupted = table.interrupted;
+    found.permutationsDone = table.permutationMinima.size();
+    found.rows = table.rows;
+    found.genesTotal = table.genesTotal;
+    found.backgroundTotal = table.backgroundTotal;
+}
+
 template <typename HitStage, typename DiscoveryStage>
 Discovered runStages(const Args& settings, const DiscoverOutputs& outputs, Progress progress) {
-    const std::optional<uint32_t> seed = settings.seed;
     MotifA motifs(settings, progress);
     HitStages<HitStage> stages = buildHitStages<HitStage>(settings, motifs, progress);
     HitStage& hits = *stages.foreground;
-    const HitStage* background = stages.background ? &*stages.background : nullptr;
     const ModuleOutput output = outputs.keepInstances ? ModuleOutput::ReportAndInstances
                                 : outputs.stats       ? ModuleOutput::ReportAndRecords
                                                       : ModuleOutput::Report;
@@ -58,30 +88,7 @@ Discovered runStages(const Args& settings, const DiscoverOutputs& outputs, Progr
     for (const SeqHit& gene : hits.seqHits) found.geneNames.push_back(gene.name);
     // Every write of the report is checked, the last ones by this flush.
     checkWritten(outputs.report, "the report");
-    if (outputs.stats) {
-        const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
-        if (settings.permutations > 0 && !sampleDrawn && !settings.seedShown)
-            progress.line("Random seed: " + std::to_string(*seed));
-        // Ctrl-C or SIGTERM during the permutations stops them; the table keeps those done.
-        std::optional<InterruptScope> stoppable;
-        if (settings.permutations > 0 && background && outputs.catchSignals) stoppable.emplace();
-        const ModuleStatistics table(settings, discovery, hits, background, seed,
-                                     {progress, &InterruptScope::requested()});
-        const StatsNotes notes{settings.versionText(), settings.commandLine, seed, stages.notes};
-        table.write(*outputs.stats, discovery.records, hits.motifNames, notes);
-        if (outputs.motifStats) {
-            // The same label draws as the modules' permutations, as many as were done.
-            const MotifStatistics baseline(
-                hits, *background, static_cast<int32_t>(table.permutationMinima.size()), seed);
-            baseline.write(*outputs.motifStats, hits.motifNames, found.motifLabels, notes);
-            found.motifRows = baseline.rows;
-        }
-        found.interrupted = table.interrupted;
-        found.permutationsDone = table.permutationMinima.size();
-        found.rows = table.rows;
-        found.genesTotal = table.genesTotal;
-        found.backgroundTotal = table.backgroundTotal;
-    }
+    if (outputs.stats) runStatistics(settings, outputs, progress, discovery, stages, found);
     found.modules = std::move(discovery.records);
     return found;
 }
