@@ -278,7 +278,8 @@ py::dict discoverIn(const py::object& motifs, const py::object& sequences,
             py::arg("background_genes") = row.backgroundGenes,
             py::arg("background_total") = found.backgroundTotal,
             py::arg("fold_enrichment") = row.foldEnrichment, py::arg("p_value") = row.pValue,
-            py::arg("q_value") = row.qValue, py::arg("fwer") = optionalOf(row.fwer)));
+            py::arg("q_value") = row.qValue, py::arg("fwer") = optionalOf(row.fwer),
+            py::arg("hits_scanned") = row.hitsScanned, py::arg("hits_kept") = row.hitsKept));
     }
     py::dict out;
     out["report"] = outcome.report;

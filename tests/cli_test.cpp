@@ -136,7 +136,8 @@ TEST(Cli, RefusedValues) {
 }
 
 // The short options keep atoi's and atof's readings, but say when a value held no number
-// or a count held a fraction; -g 0 (every set of motifs is in at least 0 genes) is refused.
+// or a count held a fraction; -g 0 (every set of motifs is in at least 0 genes) and -o 0 (hits
+// of similar matrices at one site all stay) are refused.
 TEST(Cli, ValuesReadOtherwiseThanWrittenAreSaid) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> said = {
         {{"-w", "abc"}, "Warning: -w abc holds no number; it is read as 0\n"},
@@ -160,6 +161,8 @@ TEST(Cli, ValuesReadOtherwiseThanWrittenAreSaid) {
     for (const char* zero : {"0", "ten"}) {
         const RunResult r = runProgram(REKUL_BIN, {"-g", zero, kExampleMotifs, kExampleGenes});
         EXPECT_REFUSED(r, "Error: -g 0 would report every set of motifs");
+        const RunResult o = runProgram(REKULO_BIN, {"-o", zero, kExampleMotifs, kExampleGenes});
+        EXPECT_REFUSED(o, "Error: -o 0 keeps hits that start at the same letter");
     }
 }
 

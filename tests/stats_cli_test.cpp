@@ -538,5 +538,34 @@ TEST(ReportStats, TheSingleMotifBaselineIsWrittenAndShownAtTheTopOfThePage) {
     const size_t to = dom.out.find("</table>", from);
     ASSERT_NE(from, std::string::npos);
     EXPECT_EQ(occurrences(dom.out.substr(from, to - from), "<tr>"), 1u + 8);
-    EXPECT_EQ(occurrences(dom.out.substr(from, to - from), "<th class=\"sortable\">"), 10u);
+    EXPECT_EQ(occurrences(dom.out.substr(from, to - from), "<th class=\"sortable\">"), 12u);
+}
+
+// Overlap removal gives a short matrix's sites to a longer one that scores better at the
+// same start; the run says which motifs are left without a hit, and the baseline counts
+// each motif's hits before and after.
+TEST(ReportStats, MotifsThatLoseEveryHitToOverlapAreSaid) {
+    TempFile motifs(
+        ">LONG\tV$LONG\n9 0 0 0\n0 9 0 0\n0 0 9 0\n0 0 0 9\n9 0 0 0\n0 9 0 0\n"
+        ">SHORT\tV$SHORT\n9 0 0 0\n0 9 0 0\n0 0 9 0\n0 0 0 9\n",
+        "m.motifs");
+    std::string genes;
+    for (int g = 0; g < 4; ++g) genes += ">g" + std::to_string(g) + "\nTTTTACGTACTTTTACGTACTTTT\n";
+    TempFile fg(genes, "fg.fa"), bg(renamed(fg.path(), "bg_"), "bg.fa"), table("", "t.tsv"),
+        motifTable("", "m.tsv");
+    const RunResult run =
+        runProgram(REKUL_BIN, {"--quiet", "-m", "3", "-g", "2", "-k", "1", "--stats", table.path(),
+                               "--background", bg.path(), "--motif-stats", motifTable.path(),
+                               motifs.path(), fg.path()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Warning: 1 motif loses every hit to overlapping hits of other "
+                           "motifs, e.g. SHORT (16 hits)\n"),
+              std::string::npos)
+        << run.err;
+    const auto motifRows = rows(readFile(motifTable.path()));
+    ASSERT_EQ(motifRows.size(), 3u);
+    EXPECT_EQ(motifRows[0][10], "hits_scanned");
+    EXPECT_EQ(motifRows[0][11], "hits_kept");
+    EXPECT_EQ(motifRows[1][0] + " " + motifRows[1][10] + " " + motifRows[1][11], "LONG 24 8");
+    EXPECT_EQ(motifRows[2][0] + " " + motifRows[2][10] + " " + motifRows[2][11], "SHORT 16 0");
 }

@@ -353,7 +353,8 @@ const Option kOptions[] = {
      nullptr},
     {{"o", "N", "4", "overlap distance", "",
       "Overlap distance: two hits whose starts differ by less than *N* overlap, and only the "
-      "better one stays."},
+      "better one stays. 0 is refused: hits at the same start would all stay, and similar "
+      "matrices sharing one site would make modules of that site alone."},
      nullptr},
     {{"k", "N", "3", "least number of motifs in a module", "",
       "Least number of distinct motifs in a reported module; a motif enters the search only "
@@ -614,7 +615,11 @@ const Option kOptions[] = {
       "Write the single-motif baseline to *FILE*: one row per motif with its label, the "
       "foreground and background genes with a hit of it, fold enrichment, the one-sided "
       "Fisher p, the Benjamini-Hochberg q over all motifs and, with permutations, the "
-      "Westfall-Young fwer over motifs from the same draws. Needs a background."},
+      "Westfall-Young fwer over motifs from the same draws, then hits_scanned and hits_kept: "
+      "the foreground's hits of the motif above its cutoff and those overlap removal keeps. "
+      "Overlap removal works across motifs, so a short matrix can lose every site to longer "
+      "ones that score better there; a `Warning:` line counts such motifs in every run. Needs "
+      "a background."},
      [](Args& args, const char* value, const Texts&) {
          args.motifStatsFile = outputPath("--motif-stats", value);
      }},
@@ -763,6 +768,14 @@ void applyShortOption(Args& args, char option, const char* value, const Texts& t
         case 'o':
             setIntOption('o', value, args.overlapDistance,
                          "overlap distance threshold should be >= zero");
+            // At 0 no two hits overlap, not even two at the same start: matrices that share a
+            // site (a family of similar ones, or both strands of a palindrome) make modules of
+            // one site, every set of them in every gene that holds it.
+            if (args.overlapDistance == 0)
+                dieUsage(
+                    "Error: -o 0 keeps hits that start at the same letter, so that similar "
+                    "matrices sharing one site make modules of that site alone: give -o 1 or "
+                    "more");
             break;
         case 'k':
             setIntOption('k', value, args.minMotifNumber,

@@ -30,6 +30,12 @@ HitA::HitA(Args settings, Progress progress, const HitStage* foreground,
 
 void HitA::scan(MotifA& motifs, const HitStage* pooledWith) {
     scanAndRelease(motifs, pooledWith, seqs, [&] { SeqMotifHit(motifs); });
+    // Overlap removal across motifs gives the sites of short matrices to longer ones that
+    // score better there; a motif left without any hit can be in no module, and says so.
+    if (!foreground_) {
+        const std::string vanished = vanishedMotifsWarning(motifNames, hitsScanned, hitsKept);
+        if (!vanished.empty()) warn(vanished);
+    }
 }
 
 void HitA::ReadSeq() {

@@ -404,6 +404,9 @@ std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
                           from, from + chunkStarts);
         if (rawCount == 0 && !chunk.empty()) onlyHit = chunk.front();
         rawCount += static_cast<int64_t>(chunk.size());
+        if (scanned_)
+            for (const MHit& hit : chunk)
+                scanned_[hit.motif].fetch_add(1, std::memory_order_relaxed);
         if (overlapDistance > 0)
             keepStrongestPerStart(chunk, hits);
         else
@@ -414,4 +417,30 @@ std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     if (rawCount > 1) hits = delHitOverlap(std::move(hits), overlapDistance);
     hits.shrink_to_fit();  // the lists of all genes stay in memory until the run ends
     return hits;
+}
+
+void HitStage::countHits() {
+    hitsScanned.assign(motifNames.size(), 0);
+    hitsKept.assign(motifNames.size(), 0);
+    for (size_t m = 0; m < motifNames.size(); ++m) hitsScanned[m] = scanned_[m].load();
+    for (const SeqHit& gene : seqHits)
+        for (const MHit& hit : gene.hits) ++hitsKept[hit.motif];
+    scanned_.reset();
+}
+
+std::string vanishedMotifsWarning(const std::vector<std::string>& names,
+                                  const std::vector<int64_t>& scanned,
+                                  const std::vector<int64_t>& kept) {
+    std::vector<size_t> vanished;
+    for (size_t m = 0; m < names.size(); ++m)
+        if (scanned[m] > 0 && kept[m] == 0) vanished.push_back(m);
+    if (vanished.empty()) return "";
+    std::string examples;
+    for (size_t i = 0; i < vanished.size() && i < 3; ++i)
+        examples += (i ? ", " : "") + printable(names[vanished[i]]) + " (" +
+                    withThousands(scanned[vanished[i]]) + " hits)";
+    const bool one = vanished.size() == 1;
+    return withThousands(static_cast<int64_t>(vanished.size())) +
+           (one ? " motif loses" : " motifs lose") +
+           " every hit to overlapping hits of other motifs, e.g. " + examples;
 }

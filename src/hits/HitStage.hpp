@@ -2,7 +2,9 @@
 // score cutoffs, and the scan of one sequence with every motif followed by overlap removal.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +34,9 @@ class HitStage {
     std::vector<SeqHit> seqHits;          // one entry per gene, in file order
     std::vector<std::string> motifNames;  // name of each motif id, in byte-wise order
     std::vector<GeneShape> shapes;        // length and GC of each gene kept (reference species)
+    // By motif id, over every sequence scanned: the hits above the cutoff, and those that
+    // overlap removal keeps in the genes' lists.
+    std::vector<int64_t> hitsScanned, hitsKept;
 
     // A copy of `like`'s motif names and of the given hit lists, for a discovery run on a
     // sample of genes.
@@ -105,7 +110,9 @@ class HitStage {
                         ScanAll&& scanAll) {
         if (pooledWith) poolComposition(*pooledWith);
         prepareScan(motifs);
+        scanned_ = std::make_unique<std::atomic<int64_t>[]>(motifNames.size());
         scanAll();
+        countHits();
         keptTexts_.clear();
         genes.clear();
         genes.shrink_to_fit();
@@ -130,6 +137,8 @@ class HitStage {
     int threads_;
 
   private:
+    // Fills hitsScanned and hitsKept once every gene is scanned.
+    void countHits();
     // The "Read:" line, and warnings for genes that look like text and for genes that -l
     // masks whole.
     void describeGenes(const std::vector<const std::string*>& names,
@@ -151,7 +160,15 @@ class HitStage {
     std::vector<WindowFilter> filters_;
     std::vector<int32_t> idOfMotif_;
     std::optional<SharedFilter> shared_;
+    std::unique_ptr<std::atomic<int64_t>[]> scanned_;  // hits above the cutoff, by motif id
 };
+
+// "30 motifs lose every hit to overlapping hits of other motifs, e.g. Antp (99 hits)": the
+// motifs with hits of which overlap removal keeps none, the first three by name; empty where
+// every motif with a hit keeps one.
+std::string vanishedMotifsWarning(const std::vector<std::string>& names,
+                                  const std::vector<int64_t>& scanned,
+                                  const std::vector<int64_t>& kept);
 
 // The motifs of a scan, by library index: score tables, filters, cutoffs and name ids, and
 // the shared filter over all of them.

@@ -44,6 +44,8 @@ MotifStatistics::MotifStatistics(const HitStage& foreground, const HitStage& bac
     for (size_t m = 0; m < motifs; ++m) {
         MotifStatsRow& row = rows[m];
         row.genes = inForeground[m];
+        row.hitsScanned = foreground.hitsScanned.empty() ? 0 : foreground.hitsScanned[m];
+        row.hitsKept = foreground.hitsKept.empty() ? 0 : foreground.hitsKept[m];
         row.backgroundGenes = inBackground[m];
         row.foldEnrichment =
             row.backgroundGenes == 0
@@ -90,14 +92,15 @@ MotifStatistics::MotifStatistics(const HitStage& foreground, const HitStage& bac
 void MotifStatistics::write(std::ostream& out, const std::vector<std::string>& motifNames,
                             const std::vector<std::string>& labels, const StatsNotes& notes) const {
     out << "motif\tlabel\tgenes\tgenes_total\tbackground_genes\tbackground_total\t"
-           "fold_enrichment\tp_value\tq_value\tfwer\n";
+           "fold_enrichment\tp_value\tq_value\tfwer\thits_scanned\thits_kept\n";
     for (size_t m = 0; m < rows.size(); ++m) {
         const MotifStatsRow& row = rows[m];
         out << motifNames[m] << '\t' << labels[m] << '\t' << row.genes << '\t' << genesTotal << '\t'
             << row.backgroundGenes << '\t' << backgroundTotal << '\t'
             << formatted("%.4g", row.foldEnrichment) << '\t' << formatted("%.6g", row.pValue)
             << '\t' << formatted("%.6g", row.qValue) << '\t'
-            << (row.fwer ? formatted("%.6g", *row.fwer) : std::string()) << '\n';
+            << (row.fwer ? formatted("%.6g", *row.fwer) : std::string()) << '\t' << row.hitsScanned
+            << '\t' << row.hitsKept << '\n';
     }
     out << "# program: " << notes.program << "\n"
         << "# command: " << notes.commandLine << "\n"

@@ -3,7 +3,8 @@
 // one-sided Fisher exact p that the motif is over-represented in the foreground, the
 // Benjamini-Hochberg q over all motifs (every motif is tested, so the correction is valid),
 // and with permutations the Westfall-Young family-wise error over motifs, from the same
-// label draws as the modules' permutations: for each, the smallest p of any motif.
+// label draws as the modules' permutations: for each, the smallest p of any motif; and the
+// foreground's hits of the motif before and after overlap removal.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,8 @@ struct MotifStatsRow {
     int64_t genes = 0, backgroundGenes = 0;
     double foldEnrichment = 0, pValue = 1, qValue = 1;
     std::optional<double> fwer;
+    // The foreground's hits above the cutoff, and those that overlap removal keeps.
+    int64_t hitsScanned = 0, hitsKept = 0;
 };
 
 class MotifStatistics {
