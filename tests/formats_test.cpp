@@ -159,6 +159,16 @@ TEST(MotifFormats, RefusalsAndWarnings) {
     EXPECT_REFUSED(none, "Warning: motif M1 (line 1) has no matrix rows; it cannot match\n");
     EXPECT_NE(none.err.find("has matrix rows (lines of four numbers: A C G T)\n"),
               std::string::npos);
+    // Text whose only lines of four words hold no number is no motif file; a header row
+    // "A C G T" beside numeric rows is read as today.
+    RunResult prose = run("Notes on my motifs\nsee the lab wiki\nask Ann or Bob\n");
+    EXPECT_REFUSED(prose, "Error: no motif in ");
+    EXPECT_EQ(run(">M1\tV$A\nA C G T\n1 0 0 0\n").status, 0);
+    // Probabilities take a pseudocount meant for counts: said, naming -p; counts are not.
+    const std::string probabilities = ">P\tV$P\n0.7 0.1 0.1 0.1\n0.1 0.1 0.1 0.7\n";
+    EXPECT_NE(run(probabilities).err.find("Warning: the matrices of "), std::string::npos);
+    EXPECT_EQ(run(probabilities, {"-p", "0.01"}).err.find("Warning"), std::string::npos);
+    EXPECT_EQ(run(">C\tV$C\n7 1 1 1\n1 1 1 7\n").err.find("Warning"), std::string::npos);
     // A TRANSFAC entry without rows is told by the line that names it, the first one too.
     RunResult transfac = run("AC M1\n//\nAC M2\nID V$B\nP0 A C G T\n01 1 2 3 4\n//\n");
     EXPECT_EQ(transfac.status, 0);

@@ -370,7 +370,9 @@ const Option kOptions[] = {
       "composition."},
      nullptr},
     {{"p", "X", "0.375", "pseudocount", "",
-      "Pseudocount added to every matrix entry and to every background base count.\n\n"
+      "Pseudocount added to every matrix entry and to every background base count. It is "
+      "meant for counts: for matrices of probabilities (every row sums to 1, as HOMER and "
+      "CIS-BP write them) a `Warning:` line asks for a value near 0, such as `-p 0.01`.\n\n"
       "The values of the short options are read as atoi and atof read them (`-w 12abc` is 12); "
       "a value with no number in it, or a fraction for a count, is read so but said in a "
       "`Warning:` line. Negative values and values outside the 32-bit range are refused."},

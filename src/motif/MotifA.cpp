@@ -106,6 +106,27 @@ bool looksLikeFasta(const std::vector<std::string>& lines) {
     return titles > 0 && sequence > 0;
 }
 
+namespace {
+
+// Matrices of probabilities (every row sums to 1, as HOMER and CIS-BP write them) take the
+// pseudocount as if it were counts: 0.375 in a row of total 1 flattens every position.
+void warnOfProbabilities(const std::vector<RawMotif>& raws, float pseudocount,
+                         const std::string& file) {
+    // A fraction tells them from the counts of a single site, whose rows sum to 1 as well.
+    bool fraction = false;
+    for (const RawMotif& raw : raws)
+        for (const std::array<double, 4>& row : raw.rows) {
+            if (!(std::fabs(row[0] + row[1] + row[2] + row[3] - 1) <= 0.02)) return;
+            for (double value : row) fraction |= value > 0 && value < 1;
+        }
+    if (!fraction || 4 * pseudocount <= 0.1f) return;
+    warn("the matrices of " + file + " hold probabilities (every row sums to 1), which the " +
+         "pseudocount of " + tostring(pseudocount) +
+         " per base flattens: give -p a value near 0, such as -p 0.01");
+}
+
+}  // namespace
+
 void MotifA::ReadMotif() {
     LineReader reader(motifFile);
     if (!reader.isOpen())
@@ -124,9 +145,12 @@ void MotifA::ReadMotif() {
     const MotifFormat format = detectMotifFormat(lines);
     bool anyRows = false;
     int rowless = 0;
-    for (const RawMotif& raw : parseMotifs(lines, format)) {
+    const std::vector<RawMotif> raws = parseMotifs(lines, format);
+    warnOfProbabilities(raws, pseudocount, reader.displayName());
+    for (const RawMotif& raw : raws) {
         motifs.push_back(finishMotif(raw, useTfName, pseudocount));
-        anyRows |= !raw.rows.empty();
+        // Text whose lines of four words hold no number is no matrix (a README, say).
+        anyRows |= raw.rows.size() > raw.wordRows;
         if (!raw.rows.empty() || ++rowless > kRowlessWarnings) continue;
         warn("motif " + motifs.back().name + " (line " + std::to_string(raw.titleLine) +
              ") has no matrix rows; it cannot match");

@@ -90,8 +90,10 @@ std::vector<RawMotif> parseNative(const std::vector<std::string>& lines) {
         for (int b = 0; b < 4; ++b) row[b] = std::atof(fields[b].c_str());
         // Four words such as a header "A C G T" read as a row of zeros, which the
         // pseudocount makes a uniform position; say so, once per file.
-        if (!wordRowLine && std::none_of(fields.begin(), fields.end(), startsLikeNumber))
-            wordRowLine = lineNumber;
+        if (std::none_of(fields.begin(), fields.end(), startsLikeNumber)) {
+            ++motifs.back().wordRows;
+            if (!wordRowLine) wordRowLine = lineNumber;
+        }
         motifs.back().rows.push_back(row);
         motifs.back().rowLines.push_back(lineNumber);
     }

@@ -22,6 +22,7 @@ struct RawMotif {
     long titleLine = 0;  // the line that names the motif
     std::vector<std::array<double, 4>> rows;
     std::vector<long> rowLines;  // the line of each row
+    size_t wordRows = 0;         // rows of four words without a number ("A C G T")
 };
 
 MotifFormat detectMotifFormat(const std::vector<std::string>& lines);
