@@ -219,3 +219,23 @@ TEST(Cli, QuietRunWritesOnlyTheReport) {
         }
     }
 }
+
+// A share of the genes sets -g once they are counted: 0.85 of the example's 40 genes is -g 34
+// (rounded up, not past 34 for a product a hair above it), where no pair is frequent
+// enough; with -g, or outside (0, 1], it is refused.
+TEST(Cli, AShareOfTheGenesIsTheLeastNumberOfGenes) {
+    const RunResult byShare =
+        runProgram(REKUL_BIN, {"--min-gene-share", "0.85", kExampleMotifs, kExampleGenes});
+    ASSERT_EQ(byShare.status, 0) << byShare.err;
+    EXPECT_EQ(byShare.out, "");
+    EXPECT_NE(byShare.err.find("Read: --min-gene-share 0.85 of 40 genes: -g 34\n"),
+              std::string::npos);
+    EXPECT_NE(byShare.err.find("(-g 34)\n"), std::string::npos);
+    EXPECT_REFUSED(runProgram(REKUL_BIN, {"-g", "10", "--min-gene-share", "0.5", kExampleMotifs,
+                                          kExampleGenes}),
+                   "Error: --min-gene-share and -g cannot be used together");
+    for (const char* share : {"0", "1.5", "half"})
+        EXPECT_REFUSED(
+            runProgram(REKUL_BIN, {"--min-gene-share", share, kExampleMotifs, kExampleGenes}),
+            "Error: --min-gene-share takes a number above 0 and at most 1");
+}

@@ -470,6 +470,21 @@ const Option kOptions[] = {
       "Mann-Whitney test on either gives p < 0.001), a warning names the difference: longer "
       "or GC-richer genes hold more modules by chance. Needs `--stats`."},
      [](Args& args, const char* value, const Texts&) { args.backgroundFile = value; }},
+    {{"min-gene-share", "X", "", "`-g` as a share of the genes",
+      "-g as a share of the genes, above 0 and at most 1: a module must occur in at least "
+      "that share of them (not with -g)",
+      "`-g` as a share of the genes: a motif pair or a module must occur in at least the "
+      "share *X* of the genes (above 0, at most 1), rounded up to a whole number of genes, so "
+      "that one threshold fits 20 genes or 20,000. A `Read:` line gives the `-g` it makes. "
+      "Not with `-g`."},
+     [](Args& args, const char* value, const Texts&) {
+         double share = 0;
+         if (!parseDouble(value, share) || !(share > 0 && share <= 1))
+             dieUsage(std::string("Error: --min-gene-share takes a number above 0 and at most "
+                                  "1, not ") +
+                      value);
+         args.minGeneShare = share;
+     }},
     {{"permutations", "N", "", "permutations for fwer and fdr",
       "permute foreground and background genes N times for the family-wise error rate (fwer) "
       "of Westfall and Young and the false discovery rate (fdr); 0 for none (needs a "
@@ -761,6 +776,7 @@ void applyShortOption(Args& args, char option, const char* value, const Texts& t
             break;
         case 'g':
             setIntOption('g', value, args.geneNumber, "gene number threshold should be >= zero");
+            args.geneNumberGiven = true;
             // Every set of motifs is in at least 0 genes: the search would never end.
             if (args.geneNumber == 0)
                 dieUsage(
@@ -856,6 +872,12 @@ void Args::Parse(int argc, char** argv) {
     finish(files);
 }
 
+int32_t geneNumberOfShare(double share, size_t genes) {
+    // The product is rounded up, less a hair so that 0.5 of 20 genes is 10, not 11.
+    const double wanted = std::ceil(share * static_cast<double>(genes) - 1e-9);
+    return std::max<int32_t>(1, static_cast<int32_t>(std::min<double>(wanted, INT32_MAX)));
+}
+
 void Args::finish(const std::vector<std::string>& files) {
     if (files.empty()) dieUsage(usageText());
     motifFile = files[0];
@@ -872,6 +894,10 @@ void Args::finish(const std::vector<std::string>& files) {
         dieUsage("Error: only one of the two files can be standard input (-)");
     if (backgroundFile == "-" && (motifFile == "-" || seqFile == "-"))
         dieUsage("Error: only one of the files can be standard input (-)");
+    if (minGeneShare > 0 && geneNumberGiven)
+        dieUsage(
+            "Error: --min-gene-share and -g cannot be used together: both set the least "
+            "number of genes");
     checkRegionOptions(*this);
     checkControlOptions(*this);
     checkStatisticsOptions(*this);

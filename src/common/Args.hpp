@@ -24,6 +24,8 @@ class Args {
     int32_t overlapDistance = 4;
     int32_t windowSize = 200;
     int32_t geneNumber = 15;
+    bool geneNumberGiven = false;  // -g stood on the command line
+    double minGeneShare = 0;       // --min-gene-share: -g as a share of the genes (0: unset)
     int32_t minMotifNumber = 3;
     int32_t maxMotifNumber = 8;
     bool useTfName = false;
@@ -84,6 +86,9 @@ class Args {
     std::string helpText() const;
     std::string versionText() const;
 };
+
+// -g for a share of the genes: the least whole number of genes at least that share, 1 or more.
+int32_t geneNumberOfShare(double share, size_t genes);
 
 struct OptionText;
 // The texts of every option of rekul and rekulo, in the order the documentation lists them.

@@ -71,11 +71,23 @@ void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progres
     found.backgroundTotal = table.backgroundTotal;
 }
 
+// The settings of discovery: -g from --min-gene-share once the genes are counted.
+Args discoverySettings(const Args& given, size_t genes, Progress progress) {
+    if (given.minGeneShare == 0) return given;
+    Args settings = given;
+    settings.geneNumber = geneNumberOfShare(given.minGeneShare, genes);
+    progress.line("Read: --min-gene-share " + tostring(given.minGeneShare) + " of " +
+                  withThousands(static_cast<int64_t>(genes)) + " genes: -g " +
+                  std::to_string(settings.geneNumber));
+    return settings;
+}
+
 template <typename HitStage, typename DiscoveryStage>
-Discovered runStages(const Args& settings, const DiscoverOutputs& outputs, Progress progress) {
-    MotifA motifs(settings, progress);
-    HitStages<HitStage> stages = buildHitStages<HitStage>(settings, motifs, progress);
+Discovered runStages(const Args& given, const DiscoverOutputs& outputs, Progress progress) {
+    MotifA motifs(given, progress);
+    HitStages<HitStage> stages = buildHitStages<HitStage>(given, motifs, progress);
     HitStage& hits = *stages.foreground;
+    const Args settings = discoverySettings(given, hits.seqHits.size(), progress);
     const ModuleOutput output = outputs.keepInstances ? ModuleOutput::ReportAndInstances
                                 : outputs.stats       ? ModuleOutput::ReportAndRecords
                                                       : ModuleOutput::Report;
