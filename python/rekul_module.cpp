@@ -241,6 +241,7 @@ py::dict moduleRecord(const Discovered& found, size_t k) {
     record["q_value"] = row.qValue;
     record["fwer"] = optionalOf(row.fwer);
     record["fdr"] = optionalOf(row.fdr);
+    record["fdr_exact"] = row.fdrExact ? py::object(py::int_(*row.fdrExact ? 1 : 0)) : py::none();
     record["p_vs_parts"] = optionalOf(row.pVsParts);
     return record;
 }

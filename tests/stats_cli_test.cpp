@@ -64,7 +64,16 @@ TEST(StatsCli, ReportUnchangedAndTableTheSameOnAnyNumberOfThreads) {
         ASSERT_EQ(pooled.size(), reference.size());
         for (size_t r = 1; r < pooled.size() && pooled[r][0][0] == 'M'; ++r) {
             for (size_t c = 0; c < pooled[r].size(); ++c) {
-                if (c == 14 && std::stod(pooled[r][c]) >= exactBelow) continue;
+                // No fdr below the floor of 30 permutations, 1/31, where none is as good.
+                EXPECT_GE(std::stod(pooled[r][14]), 0.032258);
+                const bool lowerLimit = std::stod(pooled[r][14]) >= exactBelow;
+                if (c == 14 && lowerLimit) continue;
+                // fdr_exact says which: 0 for a lower limit, 1 for every value of a search.
+                if (c == 16) {
+                    EXPECT_EQ(pooled[r][c], lowerLimit ? "0" : "1") << program << " row " << r;
+                    EXPECT_EQ(reference[r][c], "1");
+                    continue;
+                }
                 EXPECT_EQ(pooled[r][c], reference[r][c]) << program << " row " << r;
             }
         }
@@ -75,8 +84,8 @@ TEST(StatsCli, ReportUnchangedAndTableTheSameOnAnyNumberOfThreads) {
                   std::string::npos);
         EXPECT_NE(table.find("# random seed: 3\n# "), std::string::npos);
         EXPECT_NE(table.find("# permutations: 30\n"), std::string::npos);
-        // Every row: 16 fields, the background the same size as the foreground.
-        EXPECT_TRUE(std::regex_search(table, std::regex("\nM1\t[^\t\n]+(\t[^\t\n]*){14}\n")));
+        // Every row: 17 fields, the background the same size as the foreground.
+        EXPECT_TRUE(std::regex_search(table, std::regex("\nM1\t[^\t\n]+(\t[^\t\n]*){15}\n")));
         EXPECT_TRUE(std::regex_search(table, std::regex("\t([0-9]+)\t[^\t]+\t[0-9]+\t\\1\t")));
     }
 }
@@ -173,9 +182,16 @@ TEST(ReportStats, ColumnsJoinedByModuleFilteredAndSorted) {
     for (size_t r = 1; r < joined.size(); ++r) {
         EXPECT_EQ(joined[r][0], table[r][0]);
         ASSERT_GE(joined[r].size(), 15u);
+        // The table's columns from background_genes to p_vs_parts (fdr_exact stays behind).
         EXPECT_EQ(std::vector<std::string>(joined[r].begin() + 6, joined[r].begin() + 15),
-                  std::vector<std::string>(table[r].begin() + 7, table[r].end()));
+                  std::vector<std::string>(table[r].begin() + 7, table[r].begin() + 16));
     }
+    // The page says what a value at the floor of 20 permutations, 1/21, is: at most that.
+    const std::string page =
+        runProgram(REKUL_REPORT_BIN, {"--html", "--stats", run.table.path(), run.report.path()})
+            .out;
+    EXPECT_EQ(table[1][13], "0.047619");
+    EXPECT_NE(page.find("\"fwert\":\"\u22640.047619\""), std::string::npos);
     // The q value in the middle keeps the modules at or below it, in every form.
     std::vector<double> q;
     for (size_t r = 1; r < table.size(); ++r) q.push_back(std::stod(table[r][12]));

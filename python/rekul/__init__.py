@@ -64,7 +64,7 @@ def scan(motifs, sequences, cutoff=None, pvalue=None, exact_cutoffs=False, threa
 
 TABLE_COLUMNS = ["module", "motifs", "motif_count", "instances", "genes", "genes_total",
                  "probability", "background_genes", "background_total", "fold_enrichment",
-                 "p_value", "e_value", "q_value", "fwer", "fdr", "p_vs_parts"]
+                 "p_value", "e_value", "q_value", "fwer", "fdr", "p_vs_parts", "fdr_exact"]
 
 
 class Discovery:

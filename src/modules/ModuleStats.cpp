@@ -105,9 +105,12 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
     std::vector<double> sorted = permutationMinima;
     std::sort(sorted.begin(), sorted.end());
     const std::vector<double> fdr = permutationFdr(p, outcome.pValues, outcome.done);
+    // No fdr is smaller than the permutations can tell: the floor of fwer, 1 / (N + 1).
+    const double floor = 1.0 / (outcome.done + 1.0);
     for (size_t k = 0; k < records.size(); ++k) {
         rows[k].fwer = familyWiseError(sorted, p[k]);
-        rows[k].fdr = fdr[k];
+        rows[k].fdr = std::max(fdr[k], floor);
+        rows[k].fdrExact = *rows[k].fdr < fdrExactBelow;
     }
 }
 
@@ -138,7 +141,7 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
                              const StatsNotes& notes) const {
     out << "module\tmotifs\tmotif_count\tinstances\tgenes\tgenes_total\tprobability\t"
            "background_genes\tbackground_total\tfold_enrichment\tp_value\te_value\tq_value\t"
-           "fwer\tfdr\tp_vs_parts\n";
+           "fwer\tfdr\tp_vs_parts\tfdr_exact\n";
     for (size_t k = 0; k < records.size(); ++k) {
         const ModuleRecord& record = records[k];
         const ModuleStatsRow& row = rows[k];
@@ -174,6 +177,8 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
             line += '\t';
             if (value) line += formatted("%.6g", *value);
         }
+        line += '\t';
+        if (row.fdrExact) line += *row.fdrExact ? '1' : '0';
         line += '\n';
         out << line;
     }
@@ -201,9 +206,10 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
             const double scale = std::pow(10.0, 2 - std::floor(std::log10(fdrExactBelow)));
             const std::string shown = formatted("%.3g", std::floor(fdrExactBelow * scale) / scale);
             out << " below " << shown << "; values from " << shown
-                << " up are lower limits (permuted p-values are counted only as far as needed)";
+                << " up are lower limits (permuted p-values are counted only as far as needed; "
+                   "fdr_exact is 0 for them)";
         }
-        out << "\n";
+        out << "; no fwer or fdr is below 1/(N+1), the floor of N permutations\n";
     }
     if (hasBackground_)
         out << "# p_vs_parts: the largest one-sided Fisher p of the module among the genes that "

@@ -20,8 +20,8 @@
 #include "common/Args.hpp"
 #include "hits/HitStage.hpp"
 #include "modules/Discovery.hpp"
-#include "modules/Probability.hpp"
 #include "modules/Permutations.hpp"
+#include "modules/Probability.hpp"
 
 // One row's computed columns. Background columns are absent without a background, fwer
 // without permutations.
@@ -31,6 +31,7 @@ struct ModuleStatsRow {
     double pValue = 0, eValue = 0, qValue = 0;
     std::optional<double> fwer, fdr;
     std::optional<double> pVsParts;  // with a background, for modules of two motifs or more
+    std::optional<bool> fdrExact;    // with permutations: false where fdr is a lower limit
 };
 
 // What the notes under the table say of the run.

@@ -162,8 +162,8 @@ void HtmlPage::add(const ReportModule& module, double rank) {
             ",\"foldt\":", jsonString(s->foldEnrichment), ",\"pv\":", jsonNumber(s->p),
             ",\"pvt\":", jsonString(s->pValue), ",\"q\":", jsonNumber(s->q),
             ",\"qt\":", jsonString(s->qValue), ",\"fwer\":", jsonNumber(s->fwerValue),
-            ",\"fwert\":", jsonString(s->fwer), ",\"fdr\":", jsonNumber(s->fdrValue),
-            ",\"fdrt\":", jsonString(s->fdr), ",\"parts\":", jsonNumber(s->partsValue),
+            ",\"fwert\":", jsonString(s->fwerShown), ",\"fdr\":", jsonNumber(s->fdrValue),
+            ",\"fdrt\":", jsonString(s->fdrShown), ",\"parts\":", jsonNumber(s->partsValue),
             ",\"partst\":", jsonString(s->pVsParts), "}");
     put(json, ",\"shown\":[");
     const size_t shown = std::min(limits_.instancesPerModule, module.instances.size());

@@ -26,7 +26,8 @@ const char* const kNames[] = {"module",
                               "q_value",
                               "fwer",
                               "fdr",
-                              "p_vs_parts"};
+                              "p_vs_parts",
+                              "fdr_exact"};
 enum Column {
     kModule,
     kMotifs,
@@ -40,6 +41,7 @@ enum Column {
     kRequired,  // the columns after it may be missing
     kFdr = kRequired,
     kParts,
+    kFdrExact,
     kCount
 };
 
@@ -94,6 +96,7 @@ StatsTable::StatsTable(const std::string& path) : path_(path) {
         row.fwer = f[at[kFwer]];
         row.fdr = at[kFdr] < f.size() ? f[at[kFdr]] : "";
         row.pVsParts = at[kParts] < f.size() ? f[at[kParts]] : "";
+        row.fdrLowerLimit = at[kFdrExact] < f.size() && f[at[kFdrExact]] == "0";
         if (!optionalValue(row.fwer, row.fwerValue)) fail("fwer is not a number");
         if (!optionalValue(row.fdr, row.fdrValue)) fail("fdr is not a number");
         if (!optionalValue(row.pVsParts, row.partsValue)) fail("p_vs_parts is not a number");
@@ -117,6 +120,28 @@ StatsTable::StatsTable(const std::string& path) : path_(path) {
         hasFwer_ &= !row.fwer.empty();
         hasParts_ &= !row.pVsParts.empty() || row.motifs.find(',') == std::string::npos;
         rows_.push_back(std::move(row));
+    }
+    markBounds();
+}
+
+void StatsTable::markBounds() {
+    // fwer and fdr are never below 1/(N+1), the floor of N permutations (a '#' line).
+    double floor = -1;
+    const std::string mark = "# permutations: ";
+    for (const std::string& note : notes_) {
+        int64_t done = 0;
+        if (note.rfind(mark, 0) == 0 && parseInt64(note.substr(mark.size()), done) && done > 0)
+            floor = 1.0 / (static_cast<double>(done) + 1);
+    }
+    auto atFloor = [&](const std::string& text, double value) {
+        return !text.empty() && std::fabs(value - floor) <= floor * 1e-5;
+    };
+    for (ModuleSignificance& row : rows_) {
+        row.fwerShown = (atFloor(row.fwer, row.fwerValue) ? "\u2264" : "") + row.fwer;
+        row.fdrShown = (row.fdrLowerLimit                ? "\u2265"
+                        : atFloor(row.fdr, row.fdrValue) ? "\u2264"
+                                                         : "") +
+                       row.fdr;
     }
 }
 

@@ -19,6 +19,10 @@ struct ModuleSignificance {
     double p = 0, q = 0;
     // Not a number where the table has none: no permutations, or no background.
     double fwerValue = 0, fdrValue = 0, partsValue = 0;
+    // The page's texts: "≥" before an fdr that is a lower limit (fdr_exact 0), "≤" before a
+    // value at the floor of the permutations, 1/(N+1).
+    bool fdrLowerLimit = false;
+    std::string fwerShown, fdrShown;
 };
 
 class StatsTable {
@@ -37,6 +41,7 @@ class StatsTable {
     static std::string fields(const ModuleSignificance& row);
 
   private:
+    void markBounds();
     std::string path_;
     std::vector<ModuleSignificance> rows_;  // module number - 1
     std::vector<std::string> notes_;
