@@ -16,6 +16,10 @@ same() {  # what, expected, got
   cmp -s <(rows "$2") <(rows "$3") || fail "$1 differs from the plain command line's"
 }
 
+# Nothing a route runs may write into the checkout (what git would list afterwards).
+untracked() { git -C "$root" status --porcelain --untracked-files=all 2>/dev/null || true; }
+before=$(untracked)
+
 # The plain command lines.
 example=$root/examples
 cp "$example/genome/peaks.bed" "$example/genome/genome.fa" "$work/"
@@ -47,4 +51,5 @@ snakemake --quiet --cores 2 -s "$root/workflows/snakemake/rekul/test/Snakefile" 
   >/dev/null 2>&1 || fail "the Snakemake wrapper's test did not run"
 same "the wrapper's report" "$work/report.txt" "$work/snakemake/out/report.txt"
 same "the wrapper's table" "$work/stats.tsv" "$work/snakemake/out/stats.tsv"
+[ "$(untracked)" = "$before" ] || fail "a route wrote into the checkout: $(diff <(echo "$before") <(untracked) | grep '^>' | head -3)"
 echo "check-pipelines: the CWL tools and the Snakemake wrapper give the plain command line's outputs"
