@@ -86,12 +86,12 @@ pipelines: build
 	scripts/check-pipelines.sh build
 
 # The Python module, built against Debian's python3, then its tests (pytest).
+# It goes into the main build, whose library it links: nothing is compiled twice.
 python: deps
 	@scripts/install-deps.sh python
-	cmake -S . -B build-python -DCMAKE_BUILD_TYPE=Release -DREKUL_WERROR=ON -DREKUL_PYTHON=ON \
-	  -DREKUL_TESTS=OFF -DPython_EXECUTABLE=/usr/bin/python3 >/dev/null
-	cmake --build build-python -j $(JOBS) --target _rekul rekul rekul-report
-	REKUL_BUILD=build-python PYTHONPATH=build-python/python /usr/bin/python3 -m pytest -q python/tests
+	$(CONFIGURE) -DREKUL_PYTHON=ON -DPython_EXECUTABLE=/usr/bin/python3
+	cmake --build build -j $(JOBS) --target _rekul rekul rekul-report
+	REKUL_BUILD=build PYTHONPATH=build/python /usr/bin/python3 -m pytest -q python/tests
 
 # The Python module too where pybind11 is installed (make python installs it).
 install: deps-build
@@ -105,4 +105,4 @@ bench: build
 	./build/bench/scan_bench
 
 clean:
-	rm -rf build build-sanitize build-fuzz build-deb build-python
+	rm -rf build build-sanitize build-fuzz build-deb

@@ -2,7 +2,7 @@
 """rekul.scan against Biopython's PSSM search, on one core, with the same matrices, the same
 sequences and the same cutoff: the 126 insect matrices and the first 500 Drosophila upstream
 regions of Debian's r-bioc-biostrings (bench/upstream.sh fetches them).
-    PYTHONPATH=build-python/python python3 bench/python_scan.py [regions.fa] [motifs]
+    PYTHONPATH=build/python /usr/bin/python3 bench/python_scan.py [regions.fa] [motifs]
 Prints the time of each and their ratio. Scores: rekul's natural-log log-odds of frequencies
 (pseudocount 0.375) against the sequences' composition, cutoff 5; Biopython's are log2, so
 its cutoff is 5 / ln 2 on the same odds."""

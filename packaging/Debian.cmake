@@ -30,6 +30,8 @@ install(FILES "${PROJECT_BINARY_DIR}/package/changelog.Debian.gz" packaging/copy
   DESTINATION ${REKUL_PACKAGE_DOC})
 install(FILES examples/example.motifs examples/example.fa examples/example.ortho.fa
   DESTINATION ${REKUL_PACKAGE_DOC}/examples)
+install(FILES examples/genome/genome.fa examples/genome/peaks.bed
+  DESTINATION ${REKUL_PACKAGE_DOC}/examples/genome)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
   RENAME rekul)
 

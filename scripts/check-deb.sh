@@ -22,7 +22,7 @@ for path in usr/bin/rekul usr/bin/rekulo usr/bin/rekul-report \
   grep -q "\./$path\$" <<< "$contents" || fail "$deb lacks /$path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libhts zlib1g libstdc++6; do
+for library in libhts zlib1g libstdc++6 python3 python3-numpy; do
   grep -q "$library" <<< "$depends" || fail "$deb does not depend on $library ($depends)"
 done
 
@@ -40,6 +40,16 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cmp -s "$root/installed.txt" <("$here/build-deb/rekul" --quiet "$here/examples/example.motifs" \
   "$here/examples/example.fa") || fail "the installed rekul gives another report on the example"
 grep -q '^>' "$root/installed.txt" || fail "the installed rekul found no module in the example"
+# The README's genome example, from the installed copy, gives the build's report.
+"$root/usr/bin/rekul" --quiet --regions "$examples/genome/peaks.bed" \
+  --genome "$examples/genome/genome.fa" --genomic-background 5 --seed 1 \
+  --stats "$root/installed-stats.tsv" "$examples/example.motifs" > "$root/installed-genome.txt" 2>/dev/null ||
+  fail "the installed rekul cannot run the genome example"
+"$here/build-deb/rekul" --quiet --regions "$here/examples/genome/peaks.bed" \
+  --genome "$here/examples/genome/genome.fa" --genomic-background 5 --seed 1 \
+  --stats "$root/build-stats.tsv" "$here/examples/example.motifs" > "$root/build-genome.txt" 2>/dev/null
+cmp -s "$root/installed-genome.txt" "$root/build-genome.txt" ||
+  fail "the installed rekul gives another report on the genome example"
 # The Python module, from its installed place.
 PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c \
   "import rekul, sys; sys.exit(len(rekul.read_motifs('$examples/example.motifs')) != 8)" ||

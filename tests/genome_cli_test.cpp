@@ -315,6 +315,39 @@ TEST(RegionsCli, GenomePlacedFilesTurnBackIntoTheHitLetters) {
     for (const std::string& place : bedpePlaces) EXPECT_TRUE(bedPlaces.count(place)) << place;
 }
 
+// GFF3's sequence regions give each chromosome's real extent where the genome is given, the
+// features' span otherwise; a report of another genome is refused.
+TEST(RegionsCli, GffSequenceRegionsAreWholeChromosomesOfTheGenome) {
+    const GenomeFolder folder;
+    const RunResult run = runProgram(REKUL_BIN, regionRun(folder, folder.genome()));
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::ofstream(folder.file("report.txt")) << run.out;
+    auto regionsOf = [](const std::string& gff) {
+        std::map<std::string, std::string> regions;
+        std::istringstream lines(gff);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("##sequence-region ", 0) == 0)
+                regions[line.substr(18, line.find(' ', 18) - 18)] = line;
+        return regions;
+    };
+    const auto whole = regionsOf(runProgram(REKUL_REPORT_BIN, {"--gff", "--genome", folder.genome(),
+                                                               folder.file("report.txt")})
+                                     .out);
+    ASSERT_TRUE(whole.count("chr1"));
+    EXPECT_EQ(whole.at("chr1"), "##sequence-region chr1 1 6000");
+    EXPECT_EQ(whole.at("chr2"), "##sequence-region chr2 1 5000");
+    const auto spans =
+        regionsOf(runProgram(REKUL_REPORT_BIN, {"--gff", folder.file("report.txt")}).out);
+    EXPECT_NE(spans.at("chr2"), whole.at("chr2"));  // without the genome: the features' span
+    std::ofstream(folder.file("short.fa")) << ">chr1\nACGT\n>chr2\nACGT\n";
+    EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN, {"--gff", "--genome", folder.file("short.fa"),
+                                                 folder.file("report.txt")}),
+                   "past its length in");
+    EXPECT_REFUSED(runProgram(REKUL_REPORT_BIN,
+                              {"--bed", "--genome", folder.genome(), folder.file("report.txt")}),
+                   "Error: --genome gives GFF3's sequence lengths: it needs --gff");
+}
+
 TEST(RegionsCli, RefusalsNameTheFileAndLineAndWriteNothing) {
     const GenomeFolder folder;
     auto withRegions = [&](const std::string& lines) {

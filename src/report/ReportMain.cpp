@@ -28,6 +28,7 @@
 #include "common/OutputFile.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
+#include "hits/Genome.hpp"
 #include "report/Html.hpp"
 #include "report/ModuleFamilies.hpp"
 #include "report/StatsTable.hpp"
@@ -40,7 +41,7 @@ const char* const kUsage =
     "Usage: rekul-report [--tsv | --hits | --bed | --bedpe | --gff | --html | --svg DIR]\n"
     "                    [--fasta SEQFILE] [--motifs MOTIFFILE] [--closed]\n"
     "                    [--sort probability] [--html-instances N] [--html-modules N]\n"
-    "                    [--motif-stats TABLE]\n"
+    "                    [--motif-stats TABLE] [--gff --genome GENOME.fa]\n"
     "                    [--stats TABLE [--max-q X] [--max-fwer X] [--max-parts-p X]\n"
     "                     [--sort p_value | q_value | fwer]] [REPORT | -]\n";
 
@@ -69,7 +70,7 @@ enum class SortKey { None, Probability, PValue, QValue, Fwer };
 
 struct Options {
     OutputForm form = OutputForm::Tsv;
-    std::string report = "-", fasta, stats, motifs, motifStats;
+    std::string report = "-", fasta, stats, motifs, motifStats, genome;
     std::string svgFolder;  // --svg: the page's figures as files there, not the page
     bool closed = false;
     SortKey sort = SortKey::None;
@@ -233,6 +234,15 @@ const ReportOption kReportOptions[] = {
       "draws genes at their true length, on an axis of chromosome positions that runs from "
       "high to low along a minus-strand gene."},
      [](ParsedOptions& p, const char* v) { p.options.fasta = v; }},
+    {{"genome", "GENOME.fa", "", "with `--gff`: the genome, for each chromosome's length",
+      "with --gff: the genome of the run's regions (read through its faidx index), so that "
+      "each chromosome's ##sequence-region line gives its whole length",
+      "With `--gff`: the genome the run's regions come from, read through its faidx index (as "
+      "`rekul --genome` reads it), so that the ##sequence-region line of each chromosome "
+      "runs from 1 to its length; without it (and without `--fasta` for genes not placed on a "
+      "chromosome) a line gives the span of the features. A feature past its chromosome's "
+      "end is refused: the report comes from another genome."},
+     [](ParsedOptions& p, const char* v) { p.options.genome = v; }},
     {{"motifs", "MOTIFFILE", "", "the run's motif file: labels and logos",
       "the motif file of the run (any format rekul reads): the TSV gains motif_labels (each "
       "motif's other title field, as the factor name beside a matrix id), the page shows both "
@@ -371,6 +381,8 @@ Options parseOptions(int argc, char** argv) {
             "Error: --max-q, --max-fwer, --max-parts-p and --sort p_value, q_value or fwer need "
             "--stats");
     if (optind < argc) options.report = argv[optind];
+    if (!options.genome.empty() && options.form != OutputForm::Gff)
+        usageError("Error: --genome gives GFF3's sequence lengths: it needs --gff");
     if (!options.motifStats.empty() && options.form != OutputForm::Html)
         usageError("Error: --motif-stats shows its table in the page: it needs --html");
     if ((options.report == "-") + (options.stats == "-") + (options.motifs == "-") +
@@ -538,6 +550,21 @@ void addExtents(const ReportModule& module, const GeneCoordinates& coordinates,
             if (!added)
                 it->second = {std::min(it->second.first, from), std::max(it->second.second, to)};
         }
+}
+
+// GFF3's extent of each chromosome of the genome: all of it, 1 to its length.
+void wholeChromosomes(const Genome& genome,
+                      std::map<std::string, std::pair<int64_t, int64_t>>& extents) {
+    for (auto& [seqid, extent] : extents) {
+        const int64_t c = genome.find(seqid);
+        if (c < 0) continue;
+        const int64_t length = genome.length(static_cast<size_t>(c));
+        if (extent.second > length)
+            die("Error: a feature on " + printable(seqid) + " ends at " +
+                std::to_string(extent.second) + ", past its length in " + genome.path() + " (" +
+                std::to_string(length) + "): the report comes from another genome");
+        extent = {0, length};
+    }
 }
 
 void refuseSkippedBedLines(const ReportModule& module, const GeneCoordinates& coordinates) {
@@ -736,6 +763,7 @@ int reportMain(int argc, char** argv) {
         }
         if (first.families) first.families->resolve();
     }
+    if (gff && !options.genome.empty()) wholeChromosomes(Genome(options.genome), first.extents);
     ModuleSource source(input, !twice, options, stats.get(), first.families.get());
     if (options.form == OutputForm::Html) {
         writePage(options, context, *motifs, source, seen, twice);
