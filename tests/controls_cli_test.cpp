@@ -7,7 +7,10 @@
 // warning) and must not fool a shuffled or a matched background, which keep the share of
 // datasets with any fwer <= 0.05 near 0.05; a planted module is still found under both.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <iostream>
 #include <random>
 
 #include "TestUtil.hpp"
@@ -282,5 +285,210 @@ TEST(ControlsCli, AMatchedBackgroundSaysWhatItMatchedAndWhatItCouldNot) {
               std::string::npos);
     EXPECT_EQ(occurrences(readFile(written.path()), ">p"), 4u);
     EXPECT_NE(readFile(table.path()).find("# background: 4 windows matched to 2 genes"),
+              std::string::npos);
+}
+
+namespace {
+
+// The 126 insect matrices of JASPAR (the 30 of kMotifs among them).
+const std::string kInsectMotifs = DATA_DIR "/insect126.motifs";
+
+// 300 distinct Drosophila upstream regions of 2,000 letters (dm3_upstream2000.fa of Debian's
+// r-bioc-biostrings, the first 300 with distinct sequences and at most 100 N), as real DNA
+// for the calibrations that simulated sequences cannot stand in for.
+std::vector<std::string> upstreamRegions() {
+    static const std::vector<std::string> regions = [] {
+        std::vector<std::string> texts;
+        gzFile in = gzopen(DATA_DIR "/upstream300.fa.gz", "rb");
+        char buffer[4096];
+        std::string line;
+        while (gzgets(in, buffer, sizeof buffer) != nullptr) {
+            line = buffer;
+            if (!line.empty() && line.back() == '\n') line.pop_back();
+            if (line.rfind('>', 0) == 0)
+                texts.emplace_back();
+            else if (!texts.empty())
+                texts.back() += line;
+        }
+        gzclose(in);
+        return texts;
+    }();
+    return regions;
+}
+
+double gcOf(const std::string& text) {
+    const auto gc = std::count_if(text.begin(), text.end(), [](char c) {
+        return c == 'G' || c == 'C' || c == 'g' || c == 'c';
+    });
+    return static_cast<double>(gc) / static_cast<double>(std::max<size_t>(text.size(), 1));
+}
+
+enum class RealDesign { Longer, GcRicher };
+
+// One dataset of real DNA with lengths or GC that differ but overlap, as real peak sets do:
+// foreground pieces of 2.5-6 kb (distinct regions joined and cut) against background pieces of
+// 1-4 kb, or 20 of the 40 most GC-rich regions against the others and the other 20.
+std::pair<std::vector<std::string>, std::vector<std::string>> realDataset(RealDesign design,
+                                                                          uint32_t dataset) {
+    std::mt19937 random = drawGenerator({dataset, static_cast<uint32_t>(design), 91});
+    std::vector<std::string> regions = upstreamRegions();
+    std::shuffle(regions.begin(), regions.end(), random);
+    std::vector<std::string> foreground, background;
+    if (design == RealDesign::Longer) {
+        std::string joined;
+        for (const std::string& region : regions) joined += region;
+        size_t at = 0;
+        auto piece = [&](int least, int most) {
+            const auto length = static_cast<size_t>(least + random() % (most - least + 1));
+            std::string text = joined.substr(at, length);
+            at += length;
+            return text;
+        };
+        while (foreground.size() < 20) foreground.push_back(piece(2500, 6000));
+        while (background.size() < 120) background.push_back(piece(1000, 4000));
+    } else {
+        std::stable_sort(regions.begin(), regions.end(),
+                         [](const auto& a, const auto& b) { return gcOf(a) > gcOf(b); });
+        std::shuffle(regions.begin(), regions.begin() + 40, random);
+        foreground.assign(regions.begin(), regions.begin() + 20);
+        background.assign(regions.begin() + 20, regions.begin() + 190);
+    }
+    return {foreground, background};
+}
+
+// The best fwer of a dataset's modules against the plain pooled background, with or without
+// --stratify length,gc; with `plant`, whether the planted module passes fwer <= 0.05.
+Outcome runRealDataset(RealDesign design, uint32_t dataset, bool stratify, bool plant) {
+    auto [foreground, background] = realDataset(design, dataset);
+    if (plant) {
+        const std::string sites[] = {consensus("MA0085.1"), consensus("MA0010.1"),
+                                     consensus("MA0016.1")};
+        for (size_t g = 0; g < 12; ++g)  // 60 % of the foreground
+            for (size_t m = 0; m < 3; ++m)
+                foreground[g].replace(300 + 50 * m, sites[m].size(), sites[m]);
+    }
+    TempFile genes(fastaOf("f", foreground), "fg.fa"), other(fastaOf("b", background), "bg.fa"),
+        table("", "s.tsv");
+    std::vector<std::string> args{"--quiet",
+                                  "--seed",
+                                  std::to_string(dataset),
+                                  "-m",
+                                  plant ? "0.0003" : "0.0005",
+                                  "-g",
+                                  "6",
+                                  "--permutations",
+                                  "99",
+                                  "--stats",
+                                  table.path(),
+                                  "--background",
+                                  other.path()};
+    if (stratify) args.insert(args.end(), {"--stratify", "length,gc"});
+    args.insert(args.end(), {kInsectMotifs, genes.path()});
+    const RunResult run = runProgram(REKUL_BIN, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    Outcome outcome{1, 1, 1, false, run.err};
+    for (const std::vector<std::string>& row : rows(readFile(table.path()))) {
+        if (row.size() < 14 || row[0] == "module" || row[13].empty()) continue;
+        const double fwer = std::stod(row[13]);
+        outcome.bestFwer = std::min(outcome.bestFwer, fwer);
+        if (row[1].find("MA0010.1") != std::string::npos &&
+            row[1].find("MA0016.1") != std::string::npos &&
+            row[1].find("MA0085.1") != std::string::npos && fwer <= 0.05)
+            outcome.planted = true;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+TEST(Calibration, StratifiedTestHoldsItsLevelOnRealDnaWhereThePlainTestDoesNot) {
+    SKIP_WHEN_SANITIZED();
+    // 30 datasets each: at a true rate of 0.05, 6 or more would happen by chance once in 160;
+    // without --stratify, the same datasets pass that bound.
+    for (RealDesign design : {RealDesign::Longer, RealDesign::GcRicher}) {
+        int stratified = 0, plain = 0;
+        for (uint32_t d = 0; d < 30; ++d) {
+            stratified += runRealDataset(design, d, true, false).bestFwer <= 0.05;
+            plain += runRealDataset(design, d, false, false).bestFwer <= 0.05;
+        }
+        const int shown = static_cast<int>(design);
+        EXPECT_LE(stratified, 5) << "design " << shown;
+        EXPECT_GE(plain, 6) << "design " << shown;  // beyond the bound: the test can fail
+    }
+    int found = 0;
+    for (uint32_t d = 0; d < 5; ++d)
+        found += runRealDataset(RealDesign::Longer, d, true, true).planted;
+    EXPECT_GE(found, 3);  // of 5, at fwer <= 0.05 after 99 permutations
+}
+
+// The parts of --stratify: one stratum is today's Fisher test; pool and search give the same
+// fwer within strata; sets without a shared stratum are refused before the search; the
+// refusals of options that do not fit.
+TEST(Stratify, OneStratumIsFisherAndPoolEqualsSearch) {
+    const auto [foreground, background] = realDataset(RealDesign::Longer, 3);
+    TempFile genes(fastaOf("f", foreground), "fg.fa"), other(fastaOf("b", background), "bg.fa"),
+        table("", "s.tsv");
+    auto tableOf = [&](std::vector<std::string> more) {
+        std::vector<std::string> args{"--quiet",    "--seed",       "4",         "-m",
+                                      "0.0005",     "-g",           "6",         "--stats",
+                                      table.path(), "--background", other.path()};
+        args.insert(args.end(), more.begin(), more.end());
+        args.insert(args.end(), {kInsectMotifs, genes.path()});
+        const RunResult run = runProgram(REKUL_BIN, args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return rows(readFile(table.path()));
+    };
+    const auto plain = tableOf({});
+    const auto one = tableOf({"--stratify", "length", "--length-strata", "1"});
+    ASSERT_EQ(plain.size(), one.size());
+    ASSERT_GT(plain.size(), 3u);
+    for (size_t r = 1; r < plain.size() && plain[r][0][0] == 'M'; ++r)
+        for (size_t c : {10u, 11u, 12u, 15u})  // p, E, q and p_vs_parts, bit for bit
+            EXPECT_EQ(one[r][c], plain[r][c]) << "row " << r << " column " << c;
+    const auto pool = tableOf({"--stratify", "length,gc", "--permutations", "30"});
+    const auto search = tableOf(
+        {"--stratify", "length,gc", "--permutations", "30", "--permutation-method", "search"});
+    ASSERT_EQ(pool.size(), search.size());
+    int differ = 0;
+    for (size_t r = 1; r < pool.size() && pool[r][0][0] == 'M'; ++r) {
+        for (size_t c = 0; c <= 13; ++c) EXPECT_EQ(pool[r][c], search[r][c]) << "row " << r;
+        differ += pool[r][10] != plain[r][10];
+    }
+    EXPECT_GT(differ, 0);  // the strata change the test
+    const std::string notes = readFile(table.path());
+    EXPECT_NE(notes.find("# test: one-sided stratified exact test"), std::string::npos);
+    EXPECT_NE(notes.find("# stratum 1: length "), std::string::npos);
+}
+
+TEST(Stratify, RefusalsAndWhatShufflesAre) {
+    std::vector<std::string> longer, shorter;
+    for (int g = 0; g < 8; ++g) {
+        longer.push_back(upstreamRegions()[static_cast<size_t>(g)] +
+                         upstreamRegions()[static_cast<size_t>(g + 8)]);
+        shorter.push_back(upstreamRegions()[static_cast<size_t>(g + 16)].substr(0, 1000));
+    }
+    TempFile genes(fastaOf("f", longer), "fg.fa"), other(fastaOf("b", shorter), "bg.fa"),
+        table("", "s.tsv");
+    const std::vector<std::string> base{"-g", "6", "-m", "0.0005", "--stats", table.path()};
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        args.insert(args.end(), {kMotifs, genes.path()});
+        return runProgram(REKUL_BIN, args);
+    };
+    // Every foreground gene is longer than every background gene: nothing to compare.
+    EXPECT_REFUSED(run({"--background", other.path(), "--stratify", "length"}),
+                   "Error: --stratify finds no stratum that holds both foreground and background");
+    EXPECT_REFUSED(run({"--shuffled-background", "2", "--stratify", "gc"}),
+                   "Error: --stratify needs genomic DNA to compare with");
+    EXPECT_REFUSED(run({"--stratify", "gc"}), "Error: --stratify needs a background");
+    EXPECT_REFUSED(run({"--background", other.path(), "--stratify", "gc", "--length-strata", "3"}),
+                   "Error: --length-strata needs --stratify length");
+    const RunResult shuffled = run({"--shuffled-background", "2", "--seed", "1"});
+    EXPECT_NE(shuffled.err.find("Warning: shuffled copies test against random sequence with the "
+                                "foreground's k-mer counts, not against genomic DNA"),
+              std::string::npos)
+        << shuffled.err;
+    EXPECT_NE(readFile(table.path()).find("# shuffled copies test against random sequence"),
               std::string::npos);
 }

@@ -232,7 +232,7 @@ TEST(SetComparison, MannWhitneyAndTheWarningsItGives) {
                               "3,130 vs 2,200 letters); longer genes hold more modules by chance",
                               0),
               0u);
-    EXPECT_NE(longer[0].find("use --match length,gc or --shuffled-background"), std::string::npos);
+    EXPECT_NE(longer[0].find("use --stratify length,gc, or --match length,gc"), std::string::npos);
     const std::vector<std::string> poorer =
         confoundWarnings(compareSets(genes(20, 2190, 0.36), genes(400, 2000, 0.40)));
     ASSERT_EQ(poorer.size(), 1u);

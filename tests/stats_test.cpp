@@ -9,10 +9,10 @@
 
 #include "FakeHits.hpp"
 #include "modules/Discovery.hpp"
-#include "modules/Probability.hpp"
 #include "modules/ModuleStats.hpp"
 #include "modules/MotifStats.hpp"
 #include "modules/Permutations.hpp"
+#include "modules/Probability.hpp"
 
 namespace {
 

@@ -42,11 +42,14 @@ class Args {
     std::string statsFile;         // --stats: the statistics table of the reported modules
     int32_t permutations = 0;      // --permutations: pseudo-foregrounds for the fwer column
     PermutationMethod permutationMethod = PermutationMethod::Pool;  // --permutation-method
-    int32_t shuffledCopies = 0;  // --shuffled-background: copies of each foreground gene
-    int32_t shuffleK = 0;        // --shuffle-k: the k-mers a copy keeps (0 until set: 3)
-    bool matchLength = false;    // --match length: background windows of the genes' lengths
-    bool matchGc = false;        // --match gc: background windows of the genes' GC bins
-    int32_t matchRatio = 0;      // --match-ratio: windows per foreground gene (0 until set: 10)
+    int32_t shuffledCopies = 0;   // --shuffled-background: copies of each foreground gene
+    int32_t shuffleK = 0;         // --shuffle-k: the k-mers a copy keeps (0 until set: 3)
+    bool matchLength = false;     // --match length: background windows of the genes' lengths
+    bool matchGc = false;         // --match gc: background windows of the genes' GC bins
+    int32_t matchRatio = 0;       // --match-ratio: windows per foreground gene (0 until set: 10)
+    bool stratifyLength = false;  // --stratify length: the test within strata of length
+    bool stratifyGc = false;      // --stratify gc: the test within strata of GC
+    int32_t lengthStrata = 0;     // --length-strata: length bins (0 until set: 10)
     std::string writeBackgroundFile;    // --write-background: the background used, as FASTA
     std::string motifStatsFile;         // --motif-stats: the single-motif baseline table
     std::string regionsFile;            // --regions: BED intervals of --genome as the genes
@@ -75,6 +78,7 @@ class Args {
     // Whether -m is a p-value: below 1 as written or as stored.
     bool pValueCutoff() const { return pValueWritten || scoreThreshold < 1; }
     bool matching() const { return matchLength || matchGc; }
+    bool stratifying() const { return stratifyLength || stratifyGc; }
     // A background of some kind: a file, shuffled copies, windows matched from a pool, regions
     // or windows of the genome.
     bool hasBackground() const {

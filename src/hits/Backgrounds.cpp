@@ -79,6 +79,14 @@ HitA genomeWindows(const Args& settings, const Genome& genome, const std::vector
     return background;
 }
 
+// Real DNA always differs from random letters of the same k-mer counts (repeats, runs of
+// low complexity, clustered sites), so that shuffles flag modules of any real sequence.
+constexpr const char* kShuffleCaveat =
+    "shuffled copies test against random sequence with the foreground's k-mer counts, not "
+    "against genomic DNA: real DNA differs from them anywhere; for a control of genomic DNA "
+    "use --stratify length,gc with a real background, --match length,gc or "
+    "--genomic-background";
+
 }  // namespace
 
 // The background drawn for rekul: shuffled copies of the foreground, or windows of the pool
@@ -93,7 +101,8 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
                                                  settings.shuffleK, seed, settings.threads);
         note = "# background: " + std::to_string(settings.shuffledCopies) +
                " shuffled copies of each foreground gene, keeping every " +
-               std::to_string(settings.shuffleK) + "-mer count";
+               std::to_string(settings.shuffleK) + "-mer count\n# " + kShuffleCaveat;
+        warn(kShuffleCaveat);
         const std::string line = "Read: background of " + withThousands(copies.size()) +
                                  " shuffled copies of " + withThousands(foreground.seqs.size()) +
                                  " genes (" + std::to_string(settings.shuffleK) +

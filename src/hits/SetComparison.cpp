@@ -69,7 +69,7 @@ std::string letters(double value) {
 }
 
 constexpr double kTestLimit = 0.001;
-constexpr const char* kRemedy = ": use --match length,gc or --shuffled-background";
+constexpr const char* kRemedy = ": use --stratify length,gc, or --match length,gc";
 
 }  // namespace
 

@@ -20,15 +20,23 @@ ModuleGenes::ModuleGenes(const HitStage& hits, const Args& settings)
 }
 
 int64_t ModuleGenes::count(const std::vector<int32_t>& module, Scratch& space) const {
-    if (module.empty()) return 0;
-    if (module.size() == 1) return static_cast<int64_t>(genesOfMotif_[module[0]].size());
+    return static_cast<int64_t>(holders(module, space).size());
+}
+
+const std::vector<int32_t>& ModuleGenes::holders(const std::vector<int32_t>& module,
+                                                 Scratch& space) const {
+    space.shared.clear();
+    if (module.empty()) return space.shared;
+    if (module.size() == 1) return genesOfMotif_[static_cast<size_t>(module[0])];
     bool first = true;
     for (size_t i = 0; i < module.size(); ++i)
         for (size_t j = i + 1; j < module.size(); ++j) {
             const GeneSet* pair = pairs_.genes(module[i], module[j]);
-            if (pair == nullptr) return 0;
-            if (first) {
+            if (pair == nullptr) {
                 space.shared.clear();
+                return space.shared;
+            }
+            if (first) {
                 pair->appendTo(space.shared);
                 first = false;
                 continue;
@@ -36,9 +44,9 @@ int64_t ModuleGenes::count(const std::vector<int32_t>& module, Scratch& space) c
             space.narrowed.clear();
             pair->intersect(space.shared, space.narrowed);
             space.shared.swap(space.narrowed);
-            if (space.shared.empty()) return 0;
+            if (space.shared.empty()) return space.shared;
         }
     space.slots.assign(module);
     keepHolders(space.shared, hits_.seqHits, &index_, space.slots, windowSize_, space.scan);
-    return static_cast<int64_t>(space.shared.size());
+    return space.shared;
 }

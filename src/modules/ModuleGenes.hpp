@@ -28,6 +28,8 @@ class ModuleGenes {
 
     // The number of genes with at least one instance of the module (distinct motif ids).
     int64_t count(const std::vector<int32_t>& module, Scratch& space) const;
+    // Those genes, ascending (in `space`, or the motif's own list for a module of one).
+    const std::vector<int32_t>& holders(const std::vector<int32_t>& module, Scratch& space) const;
 
     // What the count reads, for callers that narrow holders step by step: the genes of each
     // motif pair, the genes with a hit of a motif (ascending), and the hits by gene and motif.

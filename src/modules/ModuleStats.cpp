@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "common/DiscardStream.hpp"
+#include "common/Log.hpp"
 #include "common/Parallel.hpp"
 #include "common/Random.hpp"
 #include "common/Text.hpp"
@@ -83,7 +84,10 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
                              (static_cast<double>(b) / static_cast<double>(backgroundTotal));
             p[k] = fisherUpperTail(a, genesTotal, a + b, genesTotal + backgroundTotal, logs);
         }
-        compareWithParts(settings, records, counts, foreground, *background, logs);
+        if (settings.stratifying())
+            p = stratifiedTests(settings, records, foreground, *background);
+        else
+            compareWithParts(settings, records, counts, foreground, *background, logs);
     } else {
         for (size_t k = 0; k < records.size(); ++k) p[k] = records[k].probability;
     }
@@ -95,8 +99,9 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
     }
     if (settings.permutations <= 0 || !background || !seed) return;
     permutationsRequested = settings.permutations;
-    const PermutationOutcome outcome = runPermutations(
-        settings, foreground, *background, settings.permutations, *seed, records.size(), watch);
+    const PermutationOutcome outcome =
+        runPermutations(settings, foreground, *background, settings.permutations, *seed,
+                        records.size(), watch, strata ? &*strata : nullptr);
     interrupted = outcome.interrupted();
     fdrSummarised = outcome.pValues.summarised();
     fdrExactBelow = outcome.fdrExactBelow;
@@ -112,6 +117,46 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
         rows[k].fdr = std::max(fdr[k], floor);
         rows[k].fdrExact = *rows[k].fdr < fdrExactBelow;
     }
+}
+
+std::vector<double> ModuleStatistics::stratifiedTests(const Args& settings,
+                                                      const std::vector<ModuleRecord>& records,
+                                                      const HitStage& foreground,
+                                                      const HitStage& background) {
+    strata.emplace(stratify(foreground.shapes, background.shapes, settings.stratifyLength,
+                            settings.stratifyGc, settings.lengthStrata));
+    if (strata->leftForeground + strata->leftBackground > 0)
+        warn("--stratify leaves out " + withThousands(strata->leftForeground) + " foreground and " +
+             withThousands(strata->leftBackground) +
+             " background genes, in strata that hold no gene of the other set");
+    const StratifiedTest test(*strata);
+    const HitStage pool = pooledGenes(foreground, background);
+    const ModuleGenes inPool(pool, settings);
+    const size_t drawn = foreground.seqHits.size();
+    std::vector<std::vector<size_t>> partsOf;
+    const std::vector<std::vector<int32_t>> parts = subModules(records, partsOf);
+    std::vector<double> p(records.size());
+    orderedParallelFor(
+        records.size(), std::max(1, settings.threads),
+        [&](size_t k) {
+            ModuleGenes::Scratch space(pool.motifNames.size());
+            std::vector<int64_t> inForeground, all, partForeground, partAll;
+            const std::vector<int32_t> holders = inPool.holders(records[k].motifs, space);
+            test.countHolders(holders, drawn, inForeground, all);
+            const int64_t a = std::accumulate(inForeground.begin(), inForeground.end(), int64_t{0});
+            p[k] = test.upperTail(all, a);
+            if (partsOf[k].empty()) return;
+            // Among the holders of each part, stratum by stratum, as without strata.
+            double largest = 0;
+            for (size_t part : partsOf[k]) {
+                test.countHolders(inPool.holders(parts[part], space), drawn, partForeground,
+                                  partAll);
+                largest = std::max(largest, test.partsTail(partForeground, partAll, all, a));
+            }
+            rows[k].pVsParts = largest;
+        },
+        [](size_t) {});
+    return p;
 }
 
 void ModuleStatistics::compareWithParts(const Args& settings,
@@ -186,10 +231,12 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
         << "# command: " << notes.commandLine << "\n"
         << "# random seed: " << (notes.seed ? std::to_string(*notes.seed) : "none") << "\n"
         << "# test: "
-        << (hasBackground_ ? "one-sided Fisher exact test, foreground vs background genes"
-                           : "binomial probability from the input's own hit rates")
+        << (strata           ? "one-sided stratified exact test, foreground vs background genes "
+                               "of the same stratum of length and GC"
+            : hasBackground_ ? "one-sided Fisher exact test, foreground vs background genes"
+                             : "binomial probability from the input's own hit rates")
         << "\n"
-        << "# tests (T): " << tests << "\n"
+        << (strata ? strataNotes(*strata) : "") << "# tests (T): " << tests << "\n"
         << "# permutations: " << permutationMinima.size() << "\n";
     if (interrupted)
         out << "# interrupted: the run was stopped after " << permutationMinima.size() << " of "

@@ -22,6 +22,7 @@
 #include "modules/Discovery.hpp"
 #include "modules/Permutations.hpp"
 #include "modules/Probability.hpp"
+#include "modules/Strata.hpp"
 
 // One row's computed columns. Background columns are absent without a background, fwer
 // without permutations.
@@ -53,15 +54,20 @@ class ModuleStatistics {
     int64_t genesTotal = 0, backgroundTotal = 0;
     std::vector<double> permutationMinima;  // the smallest p of each permutation done
     int32_t permutationsRequested = 0;
-    bool interrupted = false;    // a stop request ended the permutations early
-    bool fdrSummarised = false;  // the permutations' p-values were counted on a grid
-    double fdrExactBelow = 1;    // fdr values from here up are lower limits
+    bool interrupted = false;      // a stop request ended the permutations early
+    bool fdrSummarised = false;    // the permutations' p-values were counted on a grid
+    double fdrExactBelow = 1;      // fdr values from here up are lower limits
+    std::optional<Strata> strata;  // with --stratify: the strata of the test
 
     // The table: a header row, a row per module in report order, then the notes.
     void write(std::ostream& out, const std::vector<ModuleRecord>& records,
                const std::vector<std::string>& motifNames, const StatsNotes& notes) const;
 
   private:
+    // The stratified p of every module, and its p_vs_parts, from its holders in the pool.
+    std::vector<double> stratifiedTests(const Args& settings,
+                                        const std::vector<ModuleRecord>& records,
+                                        const HitStage& foreground, const HitStage& background);
     // p_vs_parts of every module of two motifs or more, from its holders in the background.
     void compareWithParts(const Args& settings, const std::vector<ModuleRecord>& records,
                           const std::vector<int64_t>& backgroundHolders, const HitStage& foreground,

@@ -31,7 +31,8 @@ std::vector<int64_t> genesWithMotif(const std::vector<SeqHit>& genes, size_t mot
 }
 
 MotifStatistics::MotifStatistics(const HitStage& foreground, const HitStage& background,
-                                 int32_t permutationCount, std::optional<uint32_t> seed)
+                                 int32_t permutationCount, std::optional<uint32_t> seed,
+                                 const Strata* strata)
     : genesTotal(static_cast<int64_t>(foreground.seqHits.size())),
       backgroundTotal(static_cast<int64_t>(background.seqHits.size())) {
     const size_t motifs = foreground.motifNames.size();
@@ -57,14 +58,35 @@ MotifStatistics::MotifStatistics(const HitStage& foreground, const HitStage& bac
         p[m] = row.pValue =
             fisherUpperTail(row.genes, genesTotal, row.genes + row.backgroundGenes, total, logs);
     }
-    const std::vector<double> q = benjaminiHochberg(p, static_cast<int64_t>(motifs));
-    for (size_t m = 0; m < motifs; ++m) rows[m].qValue = q[m];
-    if (permutationCount <= 0 || !seed) return;
-    permutations = permutationCount;
     // The pool in the permutations' order: foreground genes, then background genes.
     std::vector<std::vector<int32_t>> motifsOfGene;
     for (const HitStage* set : {&foreground, &background})
         for (const SeqHit& gene : set->seqHits) motifsOfGene.push_back(distinctMotifs(gene));
+    // With strata: each motif's holders by stratum, and the stratified p of the foreground's.
+    const std::optional<StratifiedTest> test =
+        strata ? std::optional<StratifiedTest>(*strata) : std::nullopt;
+    const size_t strataCount = strata ? strata->size() : 0;
+    if (strata) strataNotes_ = strataNotes(*strata);
+    std::vector<std::vector<int64_t>> byStratum(motifs, std::vector<int64_t>(strataCount, 0));
+    auto stratifiedP = [&](size_t m, const std::vector<int64_t>& drawnCounts) {
+        return test->upperTail(byStratum[m], drawnCounts[m]);
+    };
+    if (test) {
+        std::vector<int64_t> drawnCounts(motifs, 0);
+        for (size_t g = 0; g < motifsOfGene.size(); ++g) {
+            const int32_t s = strata->of[g];
+            if (s < 0) continue;
+            for (int32_t id : motifsOfGene[g]) {
+                ++byStratum[static_cast<size_t>(id)][static_cast<size_t>(s)];
+                if (g < static_cast<size_t>(genesTotal)) ++drawnCounts[static_cast<size_t>(id)];
+            }
+        }
+        for (size_t m = 0; m < motifs; ++m) p[m] = rows[m].pValue = stratifiedP(m, drawnCounts);
+    }
+    const std::vector<double> q = benjaminiHochberg(p, static_cast<int64_t>(motifs));
+    for (size_t m = 0; m < motifs; ++m) rows[m].qValue = q[m];
+    if (permutationCount <= 0 || !seed) return;
+    permutations = permutationCount;
     const std::vector<int64_t> holders = [&] {
         std::vector<int64_t> all(motifs);
         for (size_t m = 0; m < motifs; ++m) all[m] = inForeground[m] + inBackground[m];
@@ -74,15 +96,18 @@ MotifStatistics::MotifStatistics(const HitStage& foreground, const HitStage& bac
     std::vector<int64_t> drawnHolders(motifs);
     for (int32_t k = 0; k < permutationCount; ++k) {
         std::fill(drawnHolders.begin(), drawnHolders.end(), 0);
-        for (uint32_t g :
-             permutedForeground(*seed, static_cast<uint32_t>(k), static_cast<uint32_t>(genesTotal),
-                                static_cast<uint32_t>(total)))
-            for (int32_t id : motifsOfGene[g]) ++drawnHolders[static_cast<size_t>(id)];
+        const std::vector<uint32_t> drew =
+            drawForeground(strata, *seed, static_cast<uint32_t>(k),
+                           static_cast<uint32_t>(genesTotal), static_cast<uint32_t>(total));
+        for (uint32_t g : drew)
+            if (!strata || strata->of[g] >= 0)  // with strata, holders within them
+                for (int32_t id : motifsOfGene[g]) ++drawnHolders[static_cast<size_t>(id)];
         double smallest = 1;
         for (size_t m = 0; m < motifs; ++m)
             if (drawnHolders[m] > 0)
-                smallest = std::min(smallest, fisherUpperTail(drawnHolders[m], genesTotal,
-                                                              holders[m], total, logs));
+                smallest = std::min(smallest, test ? stratifiedP(m, drawnHolders)
+                                                   : fisherUpperTail(drawnHolders[m], genesTotal,
+                                                                     holders[m], total, logs));
         minima.push_back(smallest);
     }
     std::sort(minima.begin(), minima.end());
@@ -105,9 +130,9 @@ void MotifStatistics::write(std::ostream& out, const std::vector<std::string>& m
     out << "# program: " << notes.program << "\n"
         << "# command: " << notes.commandLine << "\n"
         << "# random seed: " << (notes.seed ? std::to_string(*notes.seed) : "none") << "\n"
-        << "# test: one-sided Fisher exact test, foreground vs background genes with a hit of "
-           "the motif\n"
-        << "# tests (T): " << rows.size()
+        << "# test: one-sided " << (strataNotes_.empty() ? "Fisher" : "stratified")
+        << " exact test, foreground vs background genes with a hit of the motif\n"
+        << strataNotes_ << "# tests (T): " << rows.size()
         << " motifs; q_value is Benjamini-Hochberg over all "
            "of them\n"
         << "# permutations: " << permutations << "\n";

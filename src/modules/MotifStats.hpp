@@ -15,6 +15,7 @@
 
 #include "hits/HitStage.hpp"
 #include "modules/ModuleStats.hpp"
+#include "modules/Strata.hpp"
 
 struct MotifStatsRow {
     int64_t genes = 0, backgroundGenes = 0;
@@ -27,8 +28,9 @@ struct MotifStatsRow {
 class MotifStatistics {
   public:
     // `permutations` draws (0 for none; the number the modules' permutations did).
+    // With `strata`, the test and the label draws are those of --stratify.
     MotifStatistics(const HitStage& foreground, const HitStage& background, int32_t permutations,
-                    std::optional<uint32_t> seed);
+                    std::optional<uint32_t> seed, const Strata* strata = nullptr);
 
     std::vector<MotifStatsRow> rows;  // by motif id
     int64_t genesTotal = 0, backgroundTotal = 0;
@@ -37,6 +39,9 @@ class MotifStatistics {
     // The table: a header row, a row per motif in name order, then the notes.
     void write(std::ostream& out, const std::vector<std::string>& motifNames,
                const std::vector<std::string>& labels, const StatsNotes& notes) const;
+
+  private:
+    std::string strataNotes_;  // with strata: the '#' lines that name them
 };
 
 // The genes of a set that hold at least one hit of each motif id (`motifs` ids in all).

@@ -92,6 +92,12 @@ std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, ui
     return order;
 }
 
+std::vector<uint32_t> drawForeground(const Strata* strata, uint32_t seed, uint32_t permutation,
+                                     uint32_t drawn, uint32_t total) {
+    return strata ? stratifiedForeground(*strata, seed, permutation)
+                  : permutedForeground(seed, permutation, drawn, total);
+}
+
 double familyWiseError(const std::vector<double>& sortedMinima, double p) {
     const auto atMost =
         std::upper_bound(sortedMinima.begin(), sortedMinima.end(), p * (1 + kPValueTolerance)) -
@@ -158,35 +164,42 @@ std::string PermutationProgress::status(int32_t done, Clock::time_point now) con
 
 PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
                                    const HitStage& background, int32_t count, uint32_t seed,
-                                   size_t observed, const PermutationWatch& watch) {
+                                   size_t observed, const PermutationWatch& watch,
+                                   const Strata* strata) {
     if (settings.permutationMethod == PermutationMethod::Search)
-        return searchPermutations(settings, foreground, background, count, seed, watch);
-    return poolPermutations(settings, foreground, background, count, seed, observed, watch);
+        return searchPermutations(settings, foreground, background, count, seed, watch, strata);
+    return poolPermutations(settings, foreground, background, count, seed, observed, watch, strata);
 }
 
 PermutationOutcome searchPermutations(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed,
-                                      const PermutationWatch& watch) {
+                                      const PermutationWatch& watch, const Strata* strata) {
     const HitStage pool = pooledGenes(foreground, background);
+    const std::optional<StratifiedTest> test =
+        strata ? std::optional<StratifiedTest>(*strata) : std::nullopt;
     const auto drawn = static_cast<uint32_t>(foreground.seqHits.size());
     const auto total = static_cast<uint32_t>(pool.seqHits.size());
     const ModuleGenes poolGenes(pool, settings);
     const LogFactorials logs(total);
 
-    // Genes of the pool holding a module, by module: the same in every permutation.
-    std::unordered_map<std::string, int64_t> holdersOf;
+    // Genes of the pool holding a module, by module: the same in every permutation (their
+    // number, or with strata the genes themselves).
+    using Holders = std::pair<int64_t, std::vector<int32_t>>;
+    std::unordered_map<std::string, Holders> holdersOf;
     std::shared_mutex holdersLock;
-    auto holders = [&](const std::vector<int32_t>& motifs, ModuleGenes::Scratch& space) {
+    auto holders = [&](const std::vector<int32_t>& motifs,
+                       ModuleGenes::Scratch& space) -> const Holders& {
         const std::string key(reinterpret_cast<const char*>(motifs.data()),
                               motifs.size() * sizeof(int32_t));
         {
             std::shared_lock<std::shared_mutex> lock(holdersLock);
             if (auto it = holdersOf.find(key); it != holdersOf.end()) return it->second;
         }
-        const int64_t found = poolGenes.count(motifs, space);
+        const std::vector<int32_t>& genes = poolGenes.holders(motifs, space);
+        Holders found{static_cast<int64_t>(genes.size()), {}};
+        if (strata) found.second = genes;
         std::unique_lock<std::shared_mutex> lock(holdersLock);
-        holdersOf.emplace(key, found);
-        return found;
+        return holdersOf.emplace(key, std::move(found)).first->second;
     };
 
     Args one = settings;
@@ -204,15 +217,19 @@ PermutationOutcome searchPermutations(const Args& settings, const HitStage& fore
         [&](size_t k) {
             if (stopRequested()) return;
             std::vector<SeqHit> sample;
-            for (uint32_t g : permutedForeground(seed, static_cast<uint32_t>(k), drawn, total))
-                sample.push_back(pool.seqHits[g]);
+            const std::vector<uint32_t> drew =
+                drawForeground(strata, seed, static_cast<uint32_t>(k), drawn, total);
+            for (uint32_t g : drew) sample.push_back(pool.seqHits[g]);
             const HitStage sampleHits(foreground, std::move(sample));
             const Discovery search(one, sampleHits, nowhere, Progress::silent(),
                                    ModuleOutput::RecordsOnly);
             ModuleGenes::Scratch space(foreground.motifNames.size());
-            for (const ModuleRecord& record : search.records)
-                found[k].push_back(fisherUpperTail(record.genes, drawn,
-                                                   holders(record.motifs, space), total, logs));
+            for (const ModuleRecord& record : search.records) {
+                const Holders& held = holders(record.motifs, space);
+                found[k].push_back(
+                    test ? test->permutedP(held.second, drew)
+                         : fisherUpperTail(record.genes, drawn, held.first, total, logs));
+            }
             complete[k] = 1;
         },
         [&](size_t k) {

@@ -24,6 +24,7 @@
 #include "common/Args.hpp"
 #include "common/Progress.hpp"
 #include "hits/HitStage.hpp"
+#include "modules/Strata.hpp"
 
 // The p-values of every module of every permutation: kept whole while they fit in memory,
 // then counted on a grid of 0.001 decades of p, where counts at most p become upper bounds
@@ -64,13 +65,17 @@ struct PermutationWatch {
 
 // The permutations by the method of `settings`. `observed` is the number of observed
 // modules, whose fdr the pool method keeps exact below 0.25.
+// With `strata` (--stratify), labels are drawn within each stratum and modules are tested by
+// the stratified test.
 PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
                                    const HitStage& background, int32_t count, uint32_t seed,
-                                   size_t observed = 0, const PermutationWatch& watch = {});
+                                   size_t observed = 0, const PermutationWatch& watch = {},
+                                   const Strata* strata = nullptr);
 // A whole search per permutation.
 PermutationOutcome searchPermutations(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed,
-                                      const PermutationWatch& watch = {});
+                                      const PermutationWatch& watch = {},
+                                      const Strata* strata = nullptr);
 
 // The smallest Fisher p of the modules that discovery finds on each of `count` random
 // pseudo-foregrounds of `foreground`'s size drawn from both gene sets together, by the
@@ -84,6 +89,10 @@ HitStage pooledGenes(const HitStage& foreground, const HitStage& background);
 
 // The pseudo-foreground of one permutation: `drawn` of the `total` genes (foreground, then
 // background), ascending, drawn uniformly from the generator seeded with (seed, permutation).
+// Permutation k's pseudo-foreground: within strata where given, else from all genes.
+std::vector<uint32_t> drawForeground(const Strata* strata, uint32_t seed, uint32_t permutation,
+                                     uint32_t drawn, uint32_t total);
+
 std::vector<uint32_t> permutedForeground(uint32_t seed, uint32_t permutation, uint32_t drawn,
                                          uint32_t total);
 

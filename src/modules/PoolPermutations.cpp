@@ -8,6 +8,7 @@
 #include <cmath>
 #include <mutex>
 #include <numeric>
+#include <optional>
 
 #include "common/BitCount.hpp"
 #include "common/Parallel.hpp"
@@ -45,9 +46,11 @@ void forEachBit(const uint64_t* mask, size_t words, Visit&& visit) {
             visit(64 * w + static_cast<size_t>(__builtin_ctzll(rest)));
 }
 
-// What every batch reads: the pooled genes, their pair table, and the sets' rules.
+// What every batch reads: the pooled genes, their pair table, the sets' rules, and with
+// strata the stratified test.
 struct Pool {
-    Pool(const Args& settings, const HitStage& foreground, const HitStage& background);
+    Pool(const Args& settings, const HitStage& foreground, const HitStage& background,
+         const Strata* strata);
 
     // Whether enough pool genes hold the pair for some permutation to find it.
     bool strongPair(int32_t a, int32_t b) const {
@@ -63,9 +66,13 @@ struct Pool {
     ModuleGenes holders;  // the pair table, each motif's genes and the hit index of the pool
     LogFactorials logs;
     std::vector<double> floorP;  // by holders c in the foreground: C(drawn, c) / C(total, c)
+    const Strata* strata;
+    std::optional<StratifiedTest> test;
+    size_t strataCount = 0;
 };
 
-Pool::Pool(const Args& settings, const HitStage& foreground, const HitStage& background)
+Pool::Pool(const Args& settings, const HitStage& foreground, const HitStage& background,
+           const Strata* strata)
     : genes(pooledGenes(foreground, background)),
       drawn(static_cast<uint32_t>(foreground.seqHits.size())),
       total(static_cast<uint32_t>(genes.seqHits.size())),
@@ -78,7 +85,12 @@ Pool::Pool(const Args& settings, const HitStage& foreground, const HitStage& bac
       maxMotifs(settings.maxMotifNumber),
       threads(std::max(1, settings.threads)),
       holders(genes, settings),
-      logs(total) {
+      logs(total),
+      strata(strata) {
+    if (strata) {
+        test.emplace(*strata);
+        strataCount = strata->size();
+    }
     for (uint32_t c = 0; c <= drawn; ++c)
         floorP.push_back(std::exp(logs(drawn) - logs(drawn - c) - logs(total) + logs(total - c)));
 }
@@ -87,8 +99,9 @@ Pool::Pool(const Args& settings, const HitStage& foreground, const HitStage& bac
 // the permutations that drew it) or by permutation (a popcount of the holders against the
 // permutation's genes), whichever is cheaper for the holders and permutations asked.
 struct Counter {
-    std::vector<int32_t> counts;  // by permutation of the batch
-    Mask holderBits;              // a bit per pool gene, cleared after use
+    std::vector<int32_t> counts;     // by permutation of the batch
+    Mask holderBits;                 // a bit per pool gene, cleared after use
+    std::vector<int32_t> byStratum;  // with strata: by permutation and stratum
 };
 
 // One batch of permutations: the genes each drew, and the search order of each.
@@ -129,6 +142,24 @@ void Batch::count(const std::vector<int32_t>& holders, const uint64_t* open,
                            static_cast<double>(asked) * pool.drawn / std::max(pool.total, 1u));
     const double byPermutation = static_cast<double>(asked * pool.geneWords + 2 * holders.size());
     forEachBit(open, words, [&](size_t j) { counter.counts[j] = 0; });
+    if (pool.test) {
+        // Holders by stratum too, for the stratified test and its bound.
+        const size_t strata = pool.strataCount;
+        counter.byStratum.resize(width * strata);
+        forEachBit(open, words,
+                   [&](size_t j) { std::fill_n(&counter.byStratum[j * strata], strata, 0); });
+        for (int32_t g : holders) {
+            const int32_t s = pool.strata->of[static_cast<size_t>(g)];
+            const uint64_t* drewIt = permutationsOf(g);
+            for (size_t w = 0; w < words; ++w)
+                for (uint64_t rest = drewIt[w] & open[w]; rest != 0; rest &= rest - 1) {
+                    const size_t j = 64 * w + static_cast<size_t>(__builtin_ctzll(rest));
+                    ++counter.counts[j];
+                    if (s >= 0) ++counter.byStratum[j * strata + static_cast<size_t>(s)];
+                }
+        }
+        return;
+    }
     if (byGene <= byPermutation) {
         for (int32_t g : holders) {
             const uint64_t* drewIt = permutationsOf(g);
@@ -158,14 +189,14 @@ Batch::Batch(const Pool& pool, uint32_t seed, uint32_t first, size_t width)
       order(width * pool.motifCount, -1),
       position(width * pool.motifCount, -1) {
     for (size_t j = 0; j < width; ++j)
-        for (uint32_t g :
-             permutedForeground(seed, first + static_cast<uint32_t>(j), pool.drawn, pool.total)) {
+        for (uint32_t g : drawForeground(pool.strata, seed, first + static_cast<uint32_t>(j),
+                                         pool.drawn, pool.total)) {
             permsOf[g * words + j / 64] |= uint64_t{1} << (j & 63);
             sample[j * pool.geneWords + g / 64] |= uint64_t{1} << (g & 63);
         }
     // Each permutation's frequent partners of each motif, from the pairs -g pool genes hold.
     std::vector<int32_t> partners(width * pool.motifCount, 0);
-    Counter counter{std::vector<int32_t>(width), Mask(pool.geneWords, 0)};
+    Counter counter{std::vector<int32_t>(width), Mask(pool.geneWords, 0), {}};
     Mask all(words, ~uint64_t{0});
     if (width % 64) all.back() = (uint64_t{1} << (width % 64)) - 1;
     std::vector<int32_t> holders;
@@ -305,7 +336,7 @@ class BatchSearch {
     };
     struct Scratch {
         Scratch(const Pool& pool, const Batch& batch)
-            : counter{std::vector<int32_t>(batch.width), Mask(pool.geneWords, 0)},
+            : counter{std::vector<int32_t>(batch.width), Mask(pool.geneWords, 0), {}},
               nodes(static_cast<size_t>(std::max(pool.maxMotifs, 1)) + 1),
               slots(pool.motifCount),
               pOfCount(pool.drawn + 1),
@@ -318,6 +349,9 @@ class BatchSearch {
         std::vector<double> pOfCount;  // Fisher p by count, for the node being evaluated
         std::vector<uint32_t> stampOf;
         uint32_t stamp = 0;
+        std::vector<double> tails;  // with strata: the node's p by foreground holders
+        uint32_t tailsStamp = 0;
+        std::vector<int64_t> inForeground, all;
         std::vector<double> kept;  // p-values for the fdr, handed on in chunks
     };
 
@@ -338,7 +372,10 @@ class BatchSearch {
     // and so tests its extensions instead of the set.
     bool testsExtensionsOnly(const std::vector<int32_t>& motifs, size_t j, Scratch& space) const;
     bool drawnPair(int32_t a, int32_t b, size_t j, Scratch& space) const;
-    double pOf(int32_t count, size_t holders, Scratch& space) const;
+    // The p of permutation j's count of the node's `holders`.
+    double pOf(size_t j, int32_t count, const std::vector<int32_t>& holders, Scratch& space) const;
+    // Whether no superset can reach a p below permutation j's limit, for `count` holders drawn.
+    bool beyondReach(size_t j, int32_t count, const Scratch& space) const;
     void record(size_t j, double p, Scratch& space);
 
     const Pool& pool_;
@@ -386,9 +423,9 @@ BatchSearch::Node BatchSearch::root(int32_t motif, Scratch& space) {
     ++space.stamp;
     forEachBit(inOrder, batch_.words, [&](size_t j) {
         const int32_t c = space.counter.counts[j];
-        if (c == 0 || pool_.floorP[static_cast<size_t>(c)] > limit(j)) return;
+        if (c == 0 || beyondReach(j, c, space)) return;
         // A motif alone is found in every permutation whose genes hold it.
-        if (pool_.minMotifs <= 1) record(j, pOf(c, holders.size(), space), space);
+        if (pool_.minMotifs <= 1) record(j, pOf(j, c, holders, space), space);
         if (c >= pool_.enough) node.open[j / 64] |= uint64_t{1} << (j & 63);
     });
     if (!anyBit(node.open.data(), batch_.words)) return node;
@@ -462,7 +499,7 @@ bool BatchSearch::narrow(Node& node, Scratch& space) const {
     bool any = false;
     forEachBit(node.open.data(), batch_.words, [&](size_t j) {
         const int32_t c = space.counter.counts[j];
-        if (c < pool_.enough || pool_.floorP[static_cast<size_t>(c)] > limit(j))
+        if (c < pool_.enough || beyondReach(j, c, space))
             node.open[j / 64] &= ~(uint64_t{1} << (j & 63));
         else
             any = true;
@@ -477,7 +514,7 @@ void BatchSearch::evaluate(const Node& node, Scratch& space) {
     ++space.stamp;
     forEachBit(node.open.data(), batch_.words, [&](size_t j) {
         if (size == pool_.maxMotifs - 1 && testsExtensionsOnly(node.motifs, j, space)) return;
-        record(j, pOf(space.counter.counts[j], node.holders.size(), space), space);
+        record(j, pOf(j, space.counter.counts[j], node.holders, space), space);
     });
 }
 
@@ -506,12 +543,32 @@ bool BatchSearch::drawnPair(int32_t a, int32_t b, size_t j, Scratch& space) cons
                        [&](int32_t g) { return batch_.drew(j, g); });
 }
 
-double BatchSearch::pOf(int32_t count, size_t holders, Scratch& space) const {
+bool BatchSearch::beyondReach(size_t j, int32_t count, const Scratch& space) const {
+    if (!pool_.test) return pool_.floorP[static_cast<size_t>(count)] > limit(j);
+    const int32_t* drawn = &space.counter.byStratum[j * pool_.strataCount];
+    return std::exp(pool_.test->logFloor(drawn)) > limit(j);
+}
+
+double BatchSearch::pOf(size_t j, int32_t count, const std::vector<int32_t>& holders,
+                        Scratch& space) const {
+    if (pool_.test) {
+        // The node's distribution of foreground holders, once per node.
+        if (space.tailsStamp != space.stamp) {
+            space.tailsStamp = space.stamp;
+            pool_.test->countHolders(holders, 0, space.inForeground, space.all);
+            space.tails = pool_.test->tails(space.all);
+        }
+        const int32_t* drawn = &space.counter.byStratum[j * pool_.strataCount];
+        const int64_t a = std::accumulate(drawn, drawn + pool_.strataCount, int64_t{0});
+        if (pool_.strataCount == 1) return pool_.test->upperTail(space.all, a);
+        return space.tails[static_cast<size_t>(
+            std::min<int64_t>(a, static_cast<int64_t>(space.tails.size()) - 1))];
+    }
     const auto c = static_cast<size_t>(count);
     if (space.stampOf[c] != space.stamp) {
         space.stampOf[c] = space.stamp;
-        space.pOfCount[c] = fisherUpperTail(count, pool_.drawn, static_cast<int64_t>(holders),
-                                            pool_.total, pool_.logs);
+        space.pOfCount[c] = fisherUpperTail(
+            count, pool_.drawn, static_cast<int64_t>(holders.size()), pool_.total, pool_.logs);
     }
     return space.pOfCount[c];
 }
@@ -529,8 +586,9 @@ void BatchSearch::record(size_t j, double p, Scratch& space) {
 
 PermutationOutcome poolPermutations(const Args& settings, const HitStage& foreground,
                                     const HitStage& background, int32_t count, uint32_t seed,
-                                    size_t observed, const PermutationWatch& watch) {
-    const Pool pool(settings, foreground, background);
+                                    size_t observed, const PermutationWatch& watch,
+                                    const Strata* strata) {
+    const Pool pool(settings, foreground, background, strata);
     KeptPValues kept(static_cast<int64_t>(
         std::ceil(kFdrExactBelow * static_cast<double>(observed) * std::max(count, 0))));
     PermutationOutcome outcome;

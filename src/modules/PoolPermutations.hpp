@@ -30,9 +30,12 @@
 #include "common/Args.hpp"
 #include "hits/HitStage.hpp"
 #include "modules/Permutations.hpp"
+#include "modules/Strata.hpp"
 
 // The permutations of runPermutations by one enumeration over the pool; `observed` is the
 // number of observed modules, for the fdr's bound.
+// With `strata`, labels are drawn within strata and modules tested by the stratified test.
 PermutationOutcome poolPermutations(const Args& settings, const HitStage& foreground,
                                     const HitStage& background, int32_t count, uint32_t seed,
-                                    size_t observed, const PermutationWatch& watch = {});
+                                    size_t observed, const PermutationWatch& watch = {},
+                                    const Strata* strata = nullptr);

@@ -41,6 +41,45 @@ double fisherUpperTail(int64_t a, int64_t n1, int64_t K, int64_t N, const LogFac
     return std::min(1.0, std::exp(largest + std::log(sum)));
 }
 
+std::vector<double> stratifiedTails(const std::vector<int64_t>& drawn,
+                                    const std::vector<int64_t>& holders,
+                                    const std::vector<int64_t>& total, const LogFactorials& logs) {
+    // The distribution of the sum so far: pmf[x - low] times e^scale, its largest entry 1.
+    std::vector<double> pmf{1.0}, next, stratum;
+    int64_t low = 0, size = 0;
+    double scale = 0;
+    for (size_t s = 0; s < drawn.size(); ++s) {
+        const int64_t n1 = drawn[s], K = holders[s], N = total[s];
+        size += n1;
+        const int64_t from = std::max<int64_t>(0, n1 + K - N), to = std::min(n1, K);
+        const double logTotal = logChoose(N, n1, logs);
+        double largest = -std::numeric_limits<double>::infinity();
+        stratum.clear();
+        for (int64_t x = from; x <= to; ++x) {
+            stratum.push_back(logChoose(K, x, logs) + logChoose(N - K, n1 - x, logs) - logTotal);
+            largest = std::max(largest, stratum.back());
+        }
+        for (double& term : stratum) term = std::exp(term - largest);
+        next.assign(pmf.size() + stratum.size() - 1, 0.0);
+        for (size_t i = 0; i < pmf.size(); ++i)
+            for (size_t j = 0; j < stratum.size(); ++j) next[i + j] += pmf[i] * stratum[j];
+        const double top = *std::max_element(next.begin(), next.end());
+        for (double& term : next) term /= top;
+        pmf.swap(next);
+        low += from;
+        scale += largest + std::log(top);
+    }
+    // Summed from the top, the small side first; capped at 1 against rounding.
+    std::vector<double> tails(static_cast<size_t>(size) + 2, 0.0);
+    double sum = 0;
+    for (int64_t x = size; x >= 0; --x) {
+        const int64_t at = x - low;
+        if (at >= 0 && at < static_cast<int64_t>(pmf.size())) sum += pmf[static_cast<size_t>(at)];
+        tails[static_cast<size_t>(x)] = x <= low ? 1.0 : std::min(1.0, std::exp(scale) * sum);
+    }
+    return tails;
+}
+
 double fisherUpperTail(int64_t a, int64_t n1, int64_t K, int64_t N) {
     return fisherUpperTail(a, n1, K, N, LogFactorials(N));
 }

@@ -14,6 +14,8 @@
 //           which K hold the module; summed term by term in logarithms (log-factorials from
 //           lgamma), relative to the largest term, so that p keeps full relative precision
 //           down to the smallest doubles and never exceeds 1.
+//   Stratified  p = P(sum_s X_s >= a), X_s hypergeometric in each stratum s (Strata.hpp),
+//           by convolution of the strata's distributions.
 //   BH      q_i = min over j >= rank(i) of p_(j) T / j, capped at 1, where T counts every
 //           test: the untested rest have p = 1 and so never lower a q.
 #pragma once
@@ -41,6 +43,15 @@ class LogFactorials {
 // hold the module, holds it in a or more. `logs` must reach N.
 double fisherUpperTail(int64_t a, int64_t n1, int64_t K, int64_t N, const LogFactorials& logs);
 double fisherUpperTail(int64_t a, int64_t n1, int64_t K, int64_t N);
+
+// The stratified test: P(X >= a) for a = 0 .. sum of drawn[s] (and 0 one past it), where X
+// is the sum over strata of independent hypergeometric counts, drawn[s] genes of total[s]
+// drawn in stratum s, holders[s] of which hold the module. The strata's distributions are
+// convolved in scaled doubles (each rescaled to its largest term, the scale kept in logs) and
+// the tail summed from its small end. `logs` must reach every total.
+std::vector<double> stratifiedTails(const std::vector<int64_t>& drawn,
+                                    const std::vector<int64_t>& holders,
+                                    const std::vector<int64_t>& total, const LogFactorials& logs);
 
 // Benjamini-Hochberg q-values of the given p-values over `tests` tests in all (at least as
 // many as p-values). A p-value that is not a number gets a q that is not a number.

@@ -17,6 +17,7 @@
 #include "hits/HitA.hpp"
 #include "hits/HitAO.hpp"
 #include "hits/SeqReader.hpp"
+#include "modules/Strata.hpp"
 #include "modules/Tree.hpp"
 #include "rekul.hpp"
 
@@ -60,7 +61,8 @@ void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progres
     if (outputs.motifStats) {
         // The same label draws as the modules' permutations, as many as were done.
         const MotifStatistics baseline(hits, *background,
-                                       static_cast<int32_t>(table.permutationMinima.size()), seed);
+                                       static_cast<int32_t>(table.permutationMinima.size()), seed,
+                                       table.strata ? &*table.strata : nullptr);
         baseline.write(*outputs.motifStats, hits.motifNames, found.motifLabels, notes);
         found.motifRows = baseline.rows;
     }
@@ -88,6 +90,10 @@ Discovered runStages(const Args& given, const DiscoverOutputs& outputs, Progress
     HitStages<HitStage> stages = buildHitStages<HitStage>(given, motifs, progress);
     HitStage& hits = *stages.foreground;
     const Args settings = discoverySettings(given, hits.seqHits.size(), progress);
+    // Sets without a shared stratum are refused before the search, not after the report.
+    if (settings.stratifying() && stages.background)
+        stratify(hits.shapes, stages.background->shapes, settings.stratifyLength,
+                 settings.stratifyGc, settings.lengthStrata);
     const ModuleOutput output = outputs.keepInstances ? ModuleOutput::ReportAndInstances
                                 : outputs.stats       ? ModuleOutput::ReportAndRecords
                                                       : ModuleOutput::Report;
