@@ -189,3 +189,15 @@ def test_ctrl_c_in_a_long_call_raises_keyboard_interrupt_within_a_second(tmp_pat
     assert time.monotonic() - start < 1.5
     # The library is ready for the next call.
     assert len(rekul.scan(EXAMPLES / "example.motifs", EXAMPLES / "example.fa")) > 0
+
+
+def test_stratify_is_a_keyword_and_its_table_says_so():
+    genome = EXAMPLES / "genome"
+    result = rekul.discover(EXAMPLES / "example.motifs", regions=genome / "peaks.bed",
+                            genome=genome / "genome.fa", genomic_background=5,
+                            stratify="length,gc", permutations=20, seed=1)
+    assert "# test: one-sided stratified exact test" in result.stats_text
+    assert all(row["fdr_exact"] in (0, 1) for row in result.stats)
+    with pytest.raises(ValueError, match="--stratify needs genomic DNA"):
+        rekul.discover(EXAMPLES / "example.motifs", EXAMPLES / "example.fa",
+                       shuffled_background=2, stratify="gc")

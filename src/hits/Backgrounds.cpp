@@ -127,7 +127,8 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
         die("Error: --match drew no window from " + poolName + " for any of the " +
             withThousands(genes) +
             " foreground genes (they are longer than the pool's sequences, or their GC bins "
-            "are empty there): use --shuffled-background or a pool of longer sequences");
+            "are empty there): use a pool of longer sequences, or --genomic-background on the "
+            "genome");
     const std::string what = withThousands(matched.windows.size()) + " windows matched to " +
                              withThousands(genes) + " genes (" + matchedProperties(options) +
                              ") from " + poolName;
