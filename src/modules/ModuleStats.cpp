@@ -259,7 +259,8 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
         out << "; no fwer or fdr is below 1/(N+1), the floor of N permutations\n";
     }
     if (hasBackground_)
-        out << "# p_vs_parts: the largest one-sided Fisher p of the module among the genes that "
-               "hold each of its parts of one motif fewer\n";
+        out << "# p_vs_parts: the largest one-sided " << (strata ? "stratified" : "Fisher")
+            << " p of the module among the genes that hold each of its parts of one motif "
+               "fewer\n";
     for (const std::string& line : notes.more) out << line << "\n";
 }
