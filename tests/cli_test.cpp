@@ -239,3 +239,24 @@ TEST(Cli, AShareOfTheGenesIsTheLeastNumberOfGenes) {
             runProgram(REKUL_BIN, {"--min-gene-share", share, kExampleMotifs, kExampleGenes}),
             "Error: --min-gene-share takes a number above 0 and at most 1");
 }
+
+// --progress summary keeps the lines that sum a run up, and the report as it is.
+TEST(Cli, ProgressSummaryKeepsOnlyTheLinesThatSumARunUp) {
+    const RunResult all = runProgram(REKUL_BIN, {"-m", "0.001", kExampleMotifs, kExampleGenes});
+    const RunResult summary = runProgram(REKUL_BIN, {"--progress", "summary", "-m", "0.001",
+                                                     "--seed", "1", kExampleMotifs, kExampleGenes});
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    EXPECT_NE(all.err.find("motifHit for gene gene01\n"), std::string::npos);
+    std::istringstream lines(summary.err);
+    int kept = 0;
+    for (std::string line; std::getline(lines, line); ++kept)
+        EXPECT_TRUE(line.rfind("Read: ", 0) == 0 || line.rfind("Random seed: ", 0) == 0 ||
+                    line.rfind("Done: ", 0) == 0)
+            << line;
+    EXPECT_EQ(kept, 4);  // motifs, genes, seed, done
+    EXPECT_EQ(summary.out, runProgram(REKUL_BIN, {"--quiet", "-m", "0.001", "--seed", "1",
+                                                  kExampleMotifs, kExampleGenes})
+                               .out);
+    EXPECT_REFUSED(runProgram(REKUL_BIN, {"--progress", "some", kExampleMotifs, kExampleGenes}),
+                   "Error: --progress takes all or summary, not some");
+}

@@ -391,6 +391,19 @@ const Option kOptions[] = {
       "warnings still go to standard error, and so does the line that says why a run found no "
       "module. The report is unchanged."},
      [](Args& args, const char*, const Texts&) { args.quiet = true; }},
+    {{"progress", "all|summary", "all", "which progress lines to write",
+      "all (the default) writes every progress line; summary only those that sum a run up: "
+      "Read:, Random seed:, Done: and No module lines (warnings and errors always appear)",
+      "Which progress lines to write: `all` (the default), or `summary`: only the lines that "
+      "sum a run up (`Read:`, `Random seed:`, `Done:` and the `No module:` line), without the "
+      "lines per gene, per motif and per permutation batch. Warnings and errors always "
+      "appear; `--quiet` writes none."},
+     [](Args& args, const char* value, const Texts&) {
+         const std::string what = value;
+         if (what != "all" && what != "summary")
+             dieUsage("Error: --progress takes all or summary, not " + what);
+         args.progressSummary = what == "summary";
+     }},
     {{"seed", "N", "the time", "seed of every random draw",
       "seed of every random draw of the run (the background sample for -m below 1, a drawn "
       "background, the permutations), from 0 to 4294967295 (default: the time in seconds, "

@@ -34,6 +34,7 @@ class Args {
     float scoreThreshold = 5.0f;
     bool pValueWritten = false;    // -m below 1 as written (0.99999999 rounds to 1 in float)
     bool quiet = false;            // --quiet: no progress lines
+    bool progressSummary = false;  // --progress summary: only the lines that sum a run up
     std::optional<uint32_t> seed;  // --seed: seed of every random draw
     bool exactCutoffs = false;     // --exact-cutoffs: p-value cutoffs without a sample
     int32_t threads = 0;           // --threads: 0 until set, then every available processor

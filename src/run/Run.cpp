@@ -118,7 +118,8 @@ int runProgram(const char* program, int argc, char** argv) {
     std::set_new_handler(outOfMemory);
     Args settings(argc, argv, program);
     const Progress progress =
-        settings.quiet ? Progress::silent() : Progress(&std::cerr, isatty(STDERR_FILENO));
+        settings.quiet ? Progress::silent()
+                       : Progress(&std::cerr, isatty(STDERR_FILENO), settings.progressSummary);
     const std::optional<uint32_t> seed = runSeed(settings);
     if (seed) settings.seed = seed;  // the sample, the drawn background and the permutations
     refuseClashingOutputs(settings);
