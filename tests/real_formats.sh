@@ -21,7 +21,10 @@ pscan=x/usr/share/pscan-chip
 # file, then the number of matrices it holds, counted independently of the reader
 check() {
   local file=$1 expected=$2 err
-  err=$("$build/rekul" --exact-cutoffs -m 0.001 -g 100000 "$file" "$root/examples/example.fa" 2>&1 >/dev/null)
+  # Warnings of the reading only: that overlap removal leaves a motif without hits is said of
+  # the scan, not of the file.
+  err=$("$build/rekul" --exact-cutoffs -m 0.001 -g 100000 "$file" "$root/examples/example.fa" 2>&1 >/dev/null |
+    grep -v '^Warning: .* lose[s]* every hit to overlapping hits')
   local got; got=$(grep -c '^Score cutoff of ' <<<"$err" || true)
   if [ "$got" != "$expected" ] || grep -q '^Warning' <<<"$err"; then
     echo "FAIL $file: $got of $expected matrices read"; grep -E '^(Warning|Error)' <<<"$err" | head -3

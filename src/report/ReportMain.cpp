@@ -72,6 +72,7 @@ struct Options {
     OutputForm form = OutputForm::Tsv;
     std::string report = "-", fasta, stats, motifs, motifStats, genome;
     std::string svgFolder;  // --svg: the page's figures as files there, not the page
+    bool svgAll = false;    // --svg-all: every module's drawing, not the first 20
     bool closed = false;
     SortKey sort = SortKey::None;
     double maxQ = 0, maxFwer = 0, maxParts = 0;
@@ -213,14 +214,20 @@ const ReportOption kReportOptions[] = {
       "save them. The page's own script draws them in a headless Chromium (chromium on the "
       "PATH, or the program REKUL_CHROMIUM names), so that files and page are one drawing",
       "The page's figures as SVG files in *DIR*: heatmap.svg, network.svg, volcano.svg (with "
-      "`--stats`) and M1.svg, M2.svg, ... for the modules' drawings, as the page's SVG "
-      "buttons save them. The page's own script draws them in a headless Chromium (chromium "
+      "`--stats`) and M1.svg, M2.svg, ... for the drawings of the first 20 modules (those "
+      "the page opens; all with `--svg-all`), as the page's SVG buttons save them. The page's own "
+      "script draws them in a headless Chromium (chromium "
       "on the PATH, or the program the environment variable REKUL_CHROMIUM names)."},
      [](ParsedOptions& p, const char* value) {
          setForm(p, OutputForm::Html);
          p.options.svgFolder = value;
          if (p.options.svgFolder.empty()) usageError("Error: --svg takes a folder");
      }},
+    {{"svg-all", "", "", "with `--svg`: every module's drawing",
+      "with --svg: the drawings of every module, not only of the 20 the page opens",
+      "With `--svg`: the drawing of every module, not only of the first 20, those the page "
+      "opens (a report of thousands of modules makes thousands of files)."},
+     [](ParsedOptions& p, const char*) { p.options.svgAll = true; }},
     {{"fasta", "SEQFILE", "", "the run's sequence file: genes placed on their chromosomes",
       "the sequence file of the run: genes whose titles hold a region (chrom:start-end, as "
       "bedtools getfasta or the UCSC browser write them, with an optional (+) or (-), "
@@ -381,6 +388,8 @@ Options parseOptions(int argc, char** argv) {
             "Error: --max-q, --max-fwer, --max-parts-p and --sort p_value, q_value or fwer need "
             "--stats");
     if (optind < argc) options.report = argv[optind];
+    if (options.svgAll && options.svgFolder.empty())
+        usageError("Error: --svg-all chooses the drawings of --svg: it needs --svg DIR");
     if (!options.genome.empty() && options.form != OutputForm::Gff)
         usageError("Error: --genome gives GFF3's sequence lengths: it needs --gff");
     if (!options.motifStats.empty() && options.form != OutputForm::Html)
@@ -663,7 +672,7 @@ void writePage(const Options& options, const FormContext& context, const MotifCa
     if (!options.svgFolder.empty()) {
         std::ostringstream text;
         page.write(text, "Motif modules", context.provenance);
-        writeSvgFiles(text.str(), options.svgFolder);
+        writeSvgFiles(text.str(), options.svgFolder, options.svgAll);
         return;
     }
     page.write(std::cout, "Motif modules", context.provenance);

@@ -74,7 +74,7 @@ std::string fileUrl(const std::string& path) {
 }
 
 // The page's DOM after its script ran at #export-svg.
-std::string drawnPage(const std::string& page) {
+std::string drawnPage(const std::string& page, bool allModules) {
     const Workspace work;
     const std::string file = work.path + "/page.html";
     std::ofstream(file, std::ios::binary) << page;
@@ -82,8 +82,8 @@ std::string drawnPage(const std::string& page) {
         quoted(browser()) +
         " --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking"
         " --disable-component-update --disable-sync --user-data-dir=" +
-        quoted(work.path + "/profile") + " --dump-dom " + quoted(fileUrl(file) + "#export-svg") +
-        " 2>/dev/null";
+        quoted(work.path + "/profile") + " --dump-dom " +
+        quoted(fileUrl(file) + (allModules ? "#export-svg-all" : "#export-svg")) + " 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) die("Error: cannot start the browser for --svg");
     std::string dom;
@@ -201,8 +201,8 @@ std::map<std::string, std::string> parseStringObject(const std::string& json) {
     return values;
 }
 
-void writeSvgFiles(const std::string& page, const std::string& folder) {
-    const std::string dom = drawnPage(page);
+void writeSvgFiles(const std::string& page, const std::string& folder, bool allModules) {
+    const std::string dom = drawnPage(page, allModules);
     const std::string open = "<script type=\"application/json\" id=\"svg-export\">";
     const size_t from = dom.find(open);
     const size_t to = from == std::string::npos ? from : dom.find("</script>", from);

@@ -12,7 +12,8 @@
 // Draws the page in the browser and writes each of its figures into `folder` (made where
 // missing); refuses, with nothing written, where no browser runs or its answer is not the
 // page's.
-void writeSvgFiles(const std::string& page, const std::string& folder);
+// The drawings of the modules the page opens (the first 20), or of every module.
+void writeSvgFiles(const std::string& page, const std::string& folder, bool allModules = false);
 
 // The string values of a flat JSON object of strings, as the page writes it.
 std::map<std::string, std::string> parseStringObject(const std::string& json);

@@ -913,17 +913,20 @@ renderViews();
 renderMotifStats();
 drawPlots();
 writeProvenance();
-// ---- Two readings of the page by a headless browser. "#export-svg": every figure and
-// every module's drawing, as its SVG button saves it, into one JSON element, which
+// ---- Two readings of the page by a headless browser. "#export-svg": every figure and the
+// drawings of the modules the page opens (every module's at "#export-svg-all"), as their SVG
+// buttons save them, into one JSON element, which
 // rekul-report --svg writes out as files. "#self-check": where text boxes overlap, which
 // figures lack tick labels or a legend, and which numbers in the table wrap.
-function exportAll() {
+function exportAll(allModules) {
   const files = {};
   ["heatmap", "network", "volcano"].forEach(function (id) {
     const svg = document.getElementById(id);
     if (svg !== null) files[id + ".svg"] = standaloneSvg(svg);
   });
-  modules.forEach(function (module) { files[module.id + ".svg"] = standaloneSvg(drawModule(module)); });
+  (allModules ? modules : modules.slice(0, openAtStart)).forEach(function (module) {
+    files[module.id + ".svg"] = standaloneSvg(drawModule(module));
+  });
   return files;
 }
 
@@ -987,7 +990,9 @@ function publish(id, value) {
   document.body.appendChild(element);
 }
 
-if (location.hash === "#export-svg") publish("svg-export", exportAll());
+if (location.hash === "#export-svg" || location.hash === "#export-svg-all") {
+  publish("svg-export", exportAll(location.hash === "#export-svg-all"));
+}
 else if (location.hash === "#self-check") publish("self-check", selfCheck());
 else if (location.hash) reveal(location.hash.slice(1));
 })();
