@@ -457,6 +457,19 @@ TEST(Stratify, OneStratumIsFisherAndPoolEqualsSearch) {
     EXPECT_GT(differ, 0);  // the strata change the test
     const std::string notes = readFile(table.path());
     EXPECT_NE(notes.find("# test: one-sided stratified exact test"), std::string::npos);
+    // The single-motif table takes the same strata: its p-values change with them.
+    TempFile motifTable("", "m.tsv");
+    tableOf({"--motif-stats", motifTable.path()});
+    const auto motifPlain = rows(readFile(motifTable.path()));
+    tableOf({"--stratify", "length,gc", "--motif-stats", motifTable.path()});
+    const std::string motifNotes = readFile(motifTable.path());
+    EXPECT_NE(motifNotes.find("# test: one-sided stratified exact test"), std::string::npos);
+    const auto motifStratified = rows(motifNotes);
+    ASSERT_EQ(motifPlain.size(), motifStratified.size());
+    int motifsDiffer = 0;
+    for (size_t r = 1; r < motifPlain.size() && motifPlain[r][0][0] != '#'; ++r)
+        motifsDiffer += motifPlain[r][7] != motifStratified[r][7];
+    EXPECT_GT(motifsDiffer, 0);
     EXPECT_NE(notes.find("# stratum 1: length "), std::string::npos);
 }
 
