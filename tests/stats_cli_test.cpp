@@ -247,6 +247,40 @@ TEST(ReportStats, ColumnsJoinedByModuleFilteredAndSorted) {
     }
 }
 
+// With a statistics table, the page opens ranked by fwer, then p: its table's rows and its
+// first views in that order.
+TEST(ReportStats, ThePageOpensRankedByFwer) {
+    ExampleStats run(true);
+    const auto table = rows(readFile(run.table.path()));
+    const std::string page =
+        runProgram(REKUL_REPORT_BIN, {"--html", "--stats", run.table.path(), run.report.path()})
+            .out;
+    // The page opens ranked by fwer, then p: the table's rows in that order.
+    std::vector<size_t> expected;
+    for (size_t r = 1; r < table.size() && table[r][0][0] == 'M'; ++r) expected.push_back(r);
+    std::stable_sort(expected.begin(), expected.end(), [&](size_t a, size_t b) {
+        const double fa = std::stod(table[a][13]), fb = std::stod(table[b][13]);
+        if (fa != fb) return fa < fb;
+        return std::stod(table[a][10]) < std::stod(table[b][10]);
+    });
+    SKIP_WITHOUT_CHROMIUM();
+    const std::string pagePath = std::string(BUILD_DIR) + "/report-ranked.html";
+    std::ofstream(pagePath) << page;
+    const std::string dom = chromiumDom(pagePath, "chromium-profile-ranked").out;
+    const size_t body = dom.find("<tbody>", dom.find("<table id=\"modules\""));
+    ASSERT_NE(body, std::string::npos);
+    std::vector<std::string> shown;
+    const std::regex link("<tr[^>]*><td><a href=\"#(M[0-9]+)\"");
+    const std::string rowsText = dom.substr(body, dom.find("</tbody>", body) - body);
+    for (std::sregex_iterator at(rowsText.begin(), rowsText.end(), link), end; at != end; ++at)
+        shown.push_back((*at)[1]);
+    ASSERT_EQ(shown.size(), expected.size());
+    EXPECT_EQ(shown.front(), table[expected.front()][0]);
+    for (size_t k = 0; k < shown.size(); ++k) EXPECT_EQ(shown[k], table[expected[k]][0]) << k;
+    // The order differs from the report's, or the test would not tell.
+    EXPECT_FALSE(std::is_sorted(expected.begin(), expected.end()));
+}
+
 TEST(ReportStats, TablesThatDoNotFitAreRefused) {
     ExampleStats run(false);
     const std::string other = kGolden + "four.out";

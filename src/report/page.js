@@ -22,6 +22,21 @@ const statColumns = data.stats ? [["bg", "background genes", null], ["fold", "fo
 // Whether the table comes from a run with permutations: only they account for the search.
 const permuted = modules.some(function (m) { return m.st !== undefined && m.st.fwert !== ""; });
 
+// The page's order: with a statistics table, by fwer (by p for a run without permutations),
+// then p, the most significant first; without one, the report's order.
+function rankValue(module) {
+  if (module.st === undefined) return Infinity;
+  const value = permuted ? module.st.fwer : module.st.pv;
+  return value === null ? Infinity : value;
+}
+const ranked = !data.stats ? modules : modules.slice().sort(function (a, b) {
+  const pa = a.st === undefined || a.st.pv === null ? Infinity : a.st.pv;
+  const pb = b.st === undefined || b.st.pv === null ? Infinity : b.st.pv;
+  return (rankValue(a) - rankValue(b)) || (pa - pb) || a.number - b.number;
+});
+// The modules whose drawings the page opens at the start (the first 20 at the top level).
+const openedModules = [];
+
 // A module whose family-wise error is at most 0.05: starred. The nominal q never stars.
 function significant(module) {
   return module.st !== undefined && module.st.fwer !== null && module.st.fwer <= 0.05;
@@ -399,7 +414,7 @@ function renderViews() {
   const made = new Map();
   modules.forEach(function (module) { made.set(module.id, view(module)); });
   let opened = 0;
-  modules.forEach(function (module) {
+  ranked.forEach(function (module) {
     const own = made.get(module.id);
     const parent = module.parent ? made.get("M" + module.parent) : undefined;
     if (parent === undefined) {
@@ -407,6 +422,7 @@ function renderViews() {
       if (opened++ < openAtStart) {
         own.details.open = true;
         own.draw();
+        openedModules.push(module);
       }
       return;
     }
@@ -908,7 +924,12 @@ document.getElementById("summary").textContent = (modules.length < data.total
   " Sub-modules sit under the largest module that holds their motifs." +
   markRule();
 setUpTable();
-renderTable(modules);
+renderTable(ranked);
+if (data.stats) {
+  const key = permuted ? "fwer" : "pv";
+  const heading = document.querySelector("th.sortable[data-key=\"" + key + "\"]");
+  if (heading !== null) heading.classList.add("sorted-up");
+}
 renderViews();
 renderMotifStats();
 drawPlots();
@@ -924,7 +945,7 @@ function exportAll(allModules) {
     const svg = document.getElementById(id);
     if (svg !== null) files[id + ".svg"] = standaloneSvg(svg);
   });
-  (allModules ? modules : modules.slice(0, openAtStart)).forEach(function (module) {
+  (allModules ? modules : openedModules).forEach(function (module) {
     files[module.id + ".svg"] = standaloneSvg(drawModule(module));
   });
   return files;
