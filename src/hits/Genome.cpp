@@ -2,15 +2,18 @@
 // run in a temporary folder, checked against the file before use, and letters fetched per region.
 #include "hits/Genome.hpp"
 
+#include <fcntl.h>
 #include <htslib/faidx.h>
 #include <htslib/hts.h>
 #include <htslib/hts_log.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "common/Log.hpp"
@@ -89,6 +92,38 @@ Genome::Genome(const std::string& path) : path_(path) {
 
 Genome::~Genome() {
     if (index_) fai_destroy(index_);
+    if (mapped_) ::munmap(const_cast<char*>(mapped_), mappedSize_);
+}
+
+void Genome::mapLetters(const std::string& fai) {
+    std::ifstream in(fai, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        const std::vector<std::string> fields = splitAt(line, '\t');
+        Layout layout;
+        if (fields.size() < 5 || !parseInt64(fields[2], layout.offset) ||
+            !parseInt64(fields[3], layout.lineBases) || !parseInt64(fields[4], layout.lineWidth) ||
+            layout.lineBases <= 0 || layout.lineWidth < layout.lineBases) {
+            layout_.clear();  // not one we can cut from: faidx fetches instead
+            return;
+        }
+        layout_.push_back(layout);
+    }
+    const int descriptor = ::open(path_.c_str(), O_RDONLY);
+    struct stat info {};
+    if (descriptor < 0 || ::fstat(descriptor, &info) != 0 || info.st_size == 0) {
+        if (descriptor >= 0) ::close(descriptor);
+        layout_.clear();
+        return;
+    }
+    void* mapping =
+        ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, descriptor, 0);
+    ::close(descriptor);
+    if (mapping == MAP_FAILED) {
+        layout_.clear();
+        return;
+    }
+    mapped_ = static_cast<const char*>(mapping);
+    mappedSize_ = static_cast<size_t>(info.st_size);
 }
 
 void Genome::open() {
@@ -120,6 +155,7 @@ void Genome::open() {
         if (index_) mismatch = refuseDuplicate(checkGenomeIndex(path_, fai, bgzf ? gzi : ""));
         if (!mismatch.empty()) dieUnindexable(shown);
     }
+    const bool besideIndex = index_ != nullptr && mismatch.empty();
     if (index_ == nullptr || !mismatch.empty()) {
         if (index_) fai_destroy(index_);
         index_ = nullptr;
@@ -137,9 +173,11 @@ void Genome::open() {
             index_ = fai_load3(path_.c_str(), ownFai.c_str(), bgzf ? ownGzi.c_str() : nullptr, 0);
             const IndexCheck own = checkGenomeIndex(path_, ownFai, bgzf ? ownGzi : "");
             if (index_ && !refuseDuplicate(own).empty()) dieUnindexable(shown);
+            if (index_ && !bgzf) mapLetters(ownFai);  // before the folder goes
         }
     }
     if (index_ == nullptr) dieUnindexable(shown);
+    if (!bgzf && besideIndex) mapLetters(fai);
     for (int c = 0; c < faidx_nseq(index_); ++c) {
         names_.emplace_back(faidx_iseq(index_, c));
         lengths_.push_back(faidx_seq_len(index_, names_.back().c_str()));
@@ -153,6 +191,10 @@ int64_t Genome::find(const std::string& name) const {
 }
 
 std::string Genome::fetch(size_t c, int64_t start, int64_t end) const {
+    if (mapped_ && layout_.size() == names_.size()) return cut(c, start, end);
+    if (index_ && faidx_nseq(index_) > 0 && !mapped_) {
+        return cachedLetters(c, start, end);
+    }
     const QuietLibrary quiet;
     hts_pos_t got = 0;
     char* letters = faidx_fetch_seq64(index_, names_[c].c_str(), start, end - 1, &got);
@@ -164,6 +206,53 @@ std::string Genome::fetch(size_t c, int64_t start, int64_t end) const {
     std::string text(letters, static_cast<size_t>(got));
     std::free(letters);
     return text;
+}
+
+std::string Genome::cut(size_t c, int64_t start, int64_t end) const {
+    const Layout& layout = layout_[c];
+    std::string text;
+    text.reserve(static_cast<size_t>(end - start));
+    for (int64_t at = start; at < end;) {
+        const int64_t inLine = at % layout.lineBases;
+        const int64_t take = std::min(end - at, layout.lineBases - inLine);
+        const int64_t offset = layout.offset + (at / layout.lineBases) * layout.lineWidth + inLine;
+        if (offset < 0 || static_cast<size_t>(offset + take) > mappedSize_)
+            dieIo("Error: cannot read " + printable(names_[c]) + ":" + std::to_string(start) + "-" +
+                  std::to_string(end) + " from the genome " + printable(path_) +
+                  ": the file is shorter than its index says");
+        text.append(mapped_ + offset, static_cast<size_t>(take));
+        at += take;
+    }
+    return text;
+}
+
+std::string Genome::cachedLetters(size_t c, int64_t start, int64_t end) const {
+    constexpr int64_t kKeptLetters = int64_t{4} << 30;
+    std::lock_guard<std::mutex> lock(loading_);
+    if (loaded_.empty()) loaded_.resize(names_.size());
+    recent_.remove(c);
+    recent_.push_front(c);
+    if (loaded_[c].empty() && lengths_[c] > 0) {
+        const QuietLibrary quiet;
+        hts_pos_t got = 0;
+        char* letters = faidx_fetch_seq64(index_, names_[c].c_str(), 0, lengths_[c] - 1, &got);
+        if (letters == nullptr || got != lengths_[c]) {
+            std::free(letters);
+            dieIo("Error: cannot read " + printable(names_[c]) + " from the genome " +
+                  printable(path_));
+        }
+        loaded_[c].assign(letters, static_cast<size_t>(got));
+        std::free(letters);
+        loadedLetters_ += got;
+        // The least recently used chromosomes go first, never the one asked for.
+        while (loadedLetters_ > kKeptLetters && recent_.size() > 1) {
+            const size_t old = recent_.back();
+            recent_.pop_back();
+            loadedLetters_ -= static_cast<int64_t>(loaded_[old].size());
+            std::string().swap(loaded_[old]);
+        }
+    }
+    return loaded_[c].substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
 }
 
 std::string reverseComplement(std::string text) {

@@ -5,10 +5,16 @@
 // run alone in a temporary folder, with a warning. An index is checked against the genome
 // (hits/GenomeIndex.hpp): one that does not describe the file is replaced for the run in the
 // same way, and a genome that names a sequence twice is refused. Letters come as stored:
-// case is kept.
+// case is kept. The letters are read once: a plain genome is mapped into memory and its
+// letters cut from the mapping by the index's line layout; a bgzip genome's chromosomes are
+// decompressed whole on their first use and kept (up to 4 GB, the least recently used
+// dropped beyond), instead of one faidx fetch, with its seeks and block decompressions, per
+// region and per drawn window.
 #pragma once
 
 #include <cstdint>
+#include <list>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -38,13 +44,27 @@ class Genome {
     std::string fetch(size_t c, int64_t start, int64_t end) const;
 
   private:
+    // Where a chromosome's letters lie in a plain genome file.
+    struct Layout {
+        int64_t offset = 0, lineBases = 0, lineWidth = 0;
+    };
     void open();
+    void mapLetters(const std::string& fai);
+    std::string cut(size_t c, int64_t start, int64_t end) const;
+    std::string cachedLetters(size_t c, int64_t start, int64_t end) const;
     std::string refuseDuplicate(const IndexCheck& check) const;
     std::string path_;
     faidx_t* index_ = nullptr;
     std::vector<std::string> names_;
     std::vector<int64_t> lengths_;
     std::unordered_map<std::string, size_t> byName_;
+    std::vector<Layout> layout_;  // plain genomes, by chromosome
+    const char* mapped_ = nullptr;
+    size_t mappedSize_ = 0;
+    mutable std::vector<std::string> loaded_;  // bgzip genomes: chromosomes read whole
+    mutable std::list<size_t> recent_;         // loaded chromosomes, the latest first
+    mutable int64_t loadedLetters_ = 0;
+    mutable std::mutex loading_;
 };
 
 // The reverse complement of a text, as bedtools writes it: A, C, G, T, N and their lower-case
