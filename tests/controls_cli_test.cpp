@@ -92,6 +92,26 @@ struct Outcome {
     std::string err;
 };
 
+// The best fwer, fdr and q of a run's table, and whether the planted module (MA0010.1,
+// MA0016.1, MA0085.1; with `within`, or a module that holds them) passed fwer <= 0.05.
+Outcome outcomeOf(const RunResult& run, const std::string& table, bool within) {
+    EXPECT_EQ(run.status, 0) << run.err;
+    Outcome outcome{1, 1, 1, false, run.err};
+    for (const std::vector<std::string>& row : rows(readFile(table))) {
+        if (row.size() < 14 || row[0] == "module" || row[13].empty()) continue;
+        const double fwer = std::stod(row[13]);
+        outcome.bestFwer = std::min(outcome.bestFwer, fwer);
+        outcome.bestFdr = std::min(outcome.bestFdr, std::stod(row[14]));
+        outcome.bestQ = std::min(outcome.bestQ, std::stod(row[12]));
+        const bool holds = within ? row[1].find("MA0010.1") != std::string::npos &&
+                                        row[1].find("MA0016.1") != std::string::npos &&
+                                        row[1].find("MA0085.1") != std::string::npos
+                                  : row[1] == "MA0010.1,MA0016.1,MA0085.1";
+        if (holds && fwer <= 0.05) outcome.planted = true;
+    }
+    return outcome;
+}
+
 // One simulated dataset: 20 foreground genes against a control, searched at -g 5 with 19
 // permutations (fwer 0.05 at best); at -m 0.001 without a planted module, at -m 0.0003 (where
 // three given motifs meet by chance in few genes) with one planted in 12 genes.
@@ -126,18 +146,7 @@ Outcome runDataset(Design design, Control control, uint32_t dataset, bool plant)
         args.insert(args.end(), {"--background", other.path()});
     if (control == Control::Matched) args.insert(args.end(), {"--match", "length,gc"});
     args.insert(args.end(), {kMotifs, genes.path()});
-    const RunResult run = runProgram(REKUL_BIN, args);
-    EXPECT_EQ(run.status, 0) << run.err;
-    Outcome outcome{1, 1, 1, false, run.err};
-    for (const std::vector<std::string>& row : rows(readFile(table.path()))) {
-        if (row.size() < 14 || row[0] == "module" || row[13].empty()) continue;
-        const double fwer = std::stod(row[13]);
-        outcome.bestFwer = std::min(outcome.bestFwer, fwer);
-        outcome.bestFdr = std::min(outcome.bestFdr, std::stod(row[14]));
-        outcome.bestQ = std::min(outcome.bestQ, std::stod(row[12]));
-        if (row[1] == "MA0010.1,MA0016.1,MA0085.1" && fwer <= 0.05) outcome.planted = true;
-    }
-    return outcome;
+    return outcomeOf(runProgram(REKUL_BIN, args), table.path(), false);
 }
 
 // How many of `count` datasets give a module at fwer <= 0.05.
@@ -384,19 +393,7 @@ Outcome runRealDataset(RealDesign design, uint32_t dataset, bool stratify, bool 
                                   other.path()};
     if (stratify) args.insert(args.end(), {"--stratify", "length,gc"});
     args.insert(args.end(), {kInsectMotifs, genes.path()});
-    const RunResult run = runProgram(REKUL_BIN, args);
-    EXPECT_EQ(run.status, 0) << run.err;
-    Outcome outcome{1, 1, 1, false, run.err};
-    for (const std::vector<std::string>& row : rows(readFile(table.path()))) {
-        if (row.size() < 14 || row[0] == "module" || row[13].empty()) continue;
-        const double fwer = std::stod(row[13]);
-        outcome.bestFwer = std::min(outcome.bestFwer, fwer);
-        if (row[1].find("MA0010.1") != std::string::npos &&
-            row[1].find("MA0016.1") != std::string::npos &&
-            row[1].find("MA0085.1") != std::string::npos && fwer <= 0.05)
-            outcome.planted = true;
-    }
-    return outcome;
+    return outcomeOf(runProgram(REKUL_BIN, args), table.path(), true);
 }
 
 }  // namespace
