@@ -430,7 +430,7 @@ TEST(Stratify, OneStratumIsFisherAndPoolEqualsSearch) {
                                       "0.0005",     "-g",           "6",         "--stats",
                                       table.path(), "--background", other.path()};
         args.insert(args.end(), more.begin(), more.end());
-        args.insert(args.end(), {kInsectMotifs, genes.path()});
+        args.insert(args.end(), {kMotifs, genes.path()});
         const RunResult run = runProgram(REKUL_BIN, args);
         EXPECT_EQ(run.status, 0) << run.err;
         return rows(readFile(table.path()));
