@@ -276,6 +276,16 @@ TEST(ReportHtml, DrawsInHeadlessChromium) {
     EXPECT_EQ(occurrences(dom.out, "aria-label=\"instances of module"), drawn);
     EXPECT_EQ(occurrences(dom.out, "aria-label=\"logo of"), motifs);
     EXPECT_EQ(occurrences(dom.out, "<details class=\"submodules\""), drawn);
+    // Modules that hold the genes of a larger one say so (closed ones lead their group).
+    auto modulesOf = [](const std::vector<std::vector<std::string>>& table) {
+        return std::count_if(table.begin(), table.end(),
+                             [](const auto& row) { return row[0][0] == 'M'; });
+    };
+    const auto closed = modulesOf(rows(report({"--closed", out.path()}).out));
+    const std::string notClosed = "not closed: a larger module holds the same genes";
+    EXPECT_EQ(static_cast<std::ptrdiff_t>(occurrences(dom.out, notClosed) -
+                                          occurrences(html, notClosed)),  // the script's own
+              modulesOf(tsv) - closed);
     EXPECT_NE(dom.out.find("M0001 (GATA_01)"), std::string::npos);
     EXPECT_EQ(occurrences(dom.out, "<svg id=\"heatmap\""), 1u);
     EXPECT_EQ(occurrences(dom.out, "<svg id=\"network\""), 1u);
@@ -481,19 +491,73 @@ TEST(ReportForms, EdgesTheWritersMustKeep) {
               (std::vector<std::vector<std::string>>{{"g1", "1", "9", "M1:g1", "3", "."}}));
 }
 
+// The #self-check reading of one figure: its entry in the JSON, and a number of it (NaN where
+// the entry lacks the key).
+struct FigureCheck {
+    std::string entry;
+    double number(const std::string& key) const {
+        const size_t at = entry.find("\"" + key + "\":");
+        if (at == std::string::npos) return std::nan("");
+        const std::string value = entry.substr(at + key.size() + 3);
+        return value.rfind("true", 0) == 0    ? 1
+               : value.rfind("false", 0) == 0 ? 0
+                                              : std::atof(value.c_str());
+    }
+};
+
+std::map<std::string, FigureCheck> figureChecks(const std::string& json) {
+    std::map<std::string, FigureCheck> out;
+    for (size_t at = json.find("{\"name\":"); at != std::string::npos;) {
+        const size_t next = json.find("{\"name\":", at + 1);
+        const size_t nameEnd = json.find('"', at + 9);
+        out[json.substr(at + 9, nameEnd - at - 9)].entry = json.substr(at, next - at);
+        at = next;
+    }
+    return out;
+}
+
+// What each figure promises a reviewer: the volcano labels its significant points and draws
+// infinite folds past a marked break, the heatmap's tree joins every row, the network draws
+// no more edges than it can show, and a module drawing has a title, whole words in its gene
+// names, sites at least 5 pixels wide and motif colours that stand out from the page and
+// from each other in normal and red-green blind vision.
+void expectFiguresAsPromised(const std::map<std::string, FigureCheck>& figures) {
+    size_t drawings = 0;
+    for (const auto& [name, figure] : figures) {
+        if (name == "volcano") {
+            EXPECT_GT(figure.number("pointLabels"), 0) << figure.entry;
+            EXPECT_LE(figure.number("pointLabels"), figure.number("significant"));
+            EXPECT_GT(figure.number("breaks"), 0) << figure.entry;
+            EXPECT_GT(figure.number("infinityTicks"), 0) << figure.entry;
+            EXPECT_EQ(figure.number("pastBreak"), figure.number("triangles")) << figure.entry;
+        } else if (name == "heatmap") {
+            EXPECT_EQ(figure.number("joins"), figure.number("rows") - 1) << figure.entry;
+        } else if (name == "network") {
+            EXPECT_LE(figure.number("edges"), 2 * figure.number("nodes")) << figure.entry;
+        } else if (name.find("instances of module") != std::string::npos) {
+            ++drawings;
+            EXPECT_EQ(figure.number("title"), 1) << name;
+            EXPECT_EQ(figure.number("cutNames"), 0) << name;
+            EXPECT_GE(figure.number("narrowest"), 5) << name;
+            EXPECT_GE(figure.number("contrast"), 2) << name;
+            EXPECT_GE(figure.number("gap"), 17.5) << name;
+        }
+    }
+    EXPECT_GT(drawings, 0u);
+}
+
 // The figures as a reader of the paper gets them, read by the page itself at #self-check in
 // Chromium: tick labels on both axes of the volcano and the heatmap, a legend in every plot
 // and module drawing, no two text boxes overlapping in any of them, no number of the table
-// wrapping; and rekul-report --svg writes the same figures as files that Python's XML parser
-// reads, with the elements of the page's own.
+// wrapping, each figure as promised; and rekul-report --svg writes the same figures as files
+// that Python's XML parser reads, with the elements of the page's own.
 TEST(ReportFigures, FinishedInTheBrowserAndTheSameAsFiles) {
     SKIP_WITHOUT_CHROMIUM();
-    TempFile background(
-        replaceAll("\n" + readFile(kExamples + "example.fa"), "\n>", "\n>bg_").substr(1), "bg.fa");
+    // Shuffled copies hold none of the planted module: significant points, infinite folds.
     TempFile table("", "stats.tsv");
     const RunResult run =
-        runProgram(REKUL_BIN, {"--quiet", "--seed", "2", "--background", background.path(),
-                               "--stats", table.path(), "--permutations", "50", "-g", "10",
+        runProgram(REKUL_BIN, {"--quiet", "--seed", "2", "--shuffled-background", "3", "--stats",
+                               table.path(), "--permutations", "50", "-g", "10",
                                kExamples + "example.motifs", kExamples + "example.fa"});
     ASSERT_EQ(run.status, 0) << run.err;
     TempFile out(run.out, "report.txt");
@@ -539,6 +603,7 @@ TEST(ReportFigures, FinishedInTheBrowserAndTheSameAsFiles) {
     EXPECT_GT(drawings, 0u);
     EXPECT_NE(json.find("\"wrapped\":[]"), std::string::npos)
         << json.substr(json.find("\"wrapped\""));
+    expectFiguresAsPromised(figureChecks(json));
     // A crowded page: 24 motifs of long names in 40 modules, drawn in a narrow window.
     std::mt19937 random(4);
     std::string crowded;
@@ -548,13 +613,16 @@ TEST(ReportFigures, FinishedInTheBrowserAndTheSameAsFiles) {
         std::shuffle(motifs.begin(), motifs.end(), random);
         motifs.resize(3 + m % 4);
         std::sort(motifs.begin(), motifs.end());
-        std::string header = ">", hits = "gene_with_a_rather_long_name_" + std::to_string(m) + "\n";
+        std::string header = ">", hits = "gene_with_a_rather_long_name_and_more_words_" +
+                                         std::to_string(m) + "\n";
         for (size_t k = 0; k < motifs.size(); ++k) {
             const std::string name = "FACTOR_OF_LONG_NAME_" + std::to_string(motifs[k]);
             header += name + "\t";
             hits += "\t" + name + "\t" + std::to_string(10 + 30 * k) + "\t" +
                     std::to_string(17 + 30 * k) + "\t+\t5\n";
         }
+        // A site far off: on this scale its 8 letters are about one pixel.
+        hits += "\tFACTOR_OF_LONG_NAME_" + std::to_string(motifs[0]) + "\t6000\t6007\t-\t5\n";
         crowded +=
             header + "1," + std::to_string(m + 1) + "e-" + std::to_string(3 + m) + "\n" + hits;
     }
@@ -569,6 +637,9 @@ TEST(ReportFigures, FinishedInTheBrowserAndTheSameAsFiles) {
     EXPECT_EQ(occurrences(crowdedCheck, "\"overlaps\":[]"),
               occurrences(crowdedCheck, "\"overlaps\":"));
     EXPECT_NE(crowdedCheck.find("\"wrapped\":[]"), std::string::npos);
+    const size_t crowdedFrom = crowdedCheck.find(open) + open.size();
+    expectFiguresAsPromised(figureChecks(crowdedCheck.substr(
+        crowdedFrom, crowdedCheck.find("</script>", crowdedFrom) - crowdedFrom)));
     // The same figures as files, one per plot and module drawn.
     TempFile folderHolder("", "unused");
     const std::string folder =

@@ -29,8 +29,8 @@ const char* const kPageStart = R"PAGE(<!DOCTYPE html>
 <p id="summary"></p>
 <section id="motif-stats-section" hidden><h2>Single motifs</h2><p>Each motif alone against the background (rekul --motif-stats): a module matters where it does better than its motifs do. Click a column heading to sort.</p><table id="motif-stats"><thead></thead><tbody></tbody></table></section>
 <section id="plots">
-<figure id="heatmap-figure"><figcaption>Motif pairs: how many reported modules hold each pair (rows and columns clustered)</figcaption></figure>
-<figure id="network-figure"><figcaption>Module network: the motifs in most modules as nodes, their pairs as edges as thick as the most genes a module holding both has (the strongest 60)</figcaption></figure>
+<figure id="heatmap-figure"><figcaption>Motif pairs: how many reported modules hold each pair (rows and columns clustered by average linkage on 1 - cosine similarity; the tree on the right)</figcaption></figure>
+<figure id="network-figure"><figcaption>Module network: the motifs in most modules as nodes, their pairs as edges as thick as the most genes a module holding both has (as many of the strongest as there are motifs, and each motif's strongest)</figcaption></figure>
 <figure id="volcano-figure" hidden><figcaption>Significance: fold enrichment against fwer (q, nominal, for a run without permutations); click a point to open its module</figcaption></figure>
 </section>
 <table id="modules">
@@ -239,10 +239,12 @@ void HtmlPage::write(std::ostream& out, const std::string& title,
         first = false;
     }
     out << "},\"modules\":[\n";
-    // Each module's JSON gains its parent, known now that every module has been added.
-    families_.resolve(false);
+    // Each module's JSON gains its parent and whether it is closed, known now that every
+    // module has been added.
+    families_.resolve(true);
     for (size_t m = 0; m < kept_.size(); ++m)
-        out << (m ? ",\n" : "") << "{\"parent\":" << families_.parent(kept_[m].number) << ","
+        out << (m ? ",\n" : "") << "{\"parent\":" << families_.parent(kept_[m].number)
+            << ",\"closed\":" << (families_.closed(kept_[m].number) ? "true" : "false") << ","
             << std::string_view(kept_[m].json).substr(1);
     out << "\n]}" << replaceAll(kPageEnd, "@SCRIPT@", kPageScript);
 }

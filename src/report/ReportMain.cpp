@@ -197,16 +197,19 @@ const ReportOption kReportOptions[] = {
       "under the largest module holding their motifs, a heatmap and a network of the motifs "
       "that modules pair, and with --stats a volcano plot",
       "One self-contained page (no network access): a heatmap of the motif pairs (how many "
-      "modules hold each pair, rows and columns clustered), a network of the motifs (edges as "
-      "thick as the most genes a module holding the pair has), with `--stats` a volcano plot "
-      "(log2 fold enrichment against -log10 fwer, or q without permutations, each point a "
-      "link to its module), a table of the modules sortable by probability, genes and motif "
+      "modules hold each pair, rows and columns clustered, with the tree), a network of the "
+      "motifs (the strongest pairs as edges as thick as the most genes a module holding the "
+      "pair has), with `--stats` a volcano plot (log2 fold enrichment against -log10 fwer, "
+      "or q without permutations, each point a link to its module, the most significant "
+      "labelled, infinite folds past a break in the axis), a table of the modules sortable by "
+      "probability, genes and motif "
       "count, and for each module its motifs' logos (with `--motifs`) and a drawing of its "
-      "instances on one scale: hits as boxes in colours that colour-blind readers tell apart "
+      "instances on one scale under a title with its statistics: hits as boxes in colours that "
+      "colour-blind readers tell apart "
       "(striped and dotted beyond eight motifs), forward hits above the gene's line and "
       "reverse hits below, with an axis in chromosome positions where `--fasta` places the "
       "gene. Each module sits under the largest module that holds its motifs, in a "
-      "collapsible group."},
+      "collapsible group, closed modules first."},
      [](ParsedOptions& p, const char*) { setForm(p, OutputForm::Html); }},
     {{"svg", "DIR", "", "the page's figures as SVG files",
       "the page's figures as SVG files in DIR: heatmap.svg, network.svg, volcano.svg (with "

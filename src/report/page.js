@@ -59,10 +59,11 @@ function markRule() {
     " that do not pass fwer.";
 }
 
-// ---- Motif colours: the Okabe-Ito palette, told apart by colour-blind readers, then the
-// same colours striped and dotted: 24 motifs apart. Each motif keeps its style in every
-// module where the page holds no more motifs than that, else within each module.
-const palette = ["#E69F00", "#56B4E9", "#009E73", "#F0E442", "#0072B2", "#D55E00", "#CC79A7", "#000000"];
+// ---- Motif colours: the Okabe-Ito palette with wine in place of its yellow (which orange
+// hides on small sites and for red-green blind readers), then the same colours striped and
+// dotted: 24 motifs apart. Each motif keeps its style in every module where the page holds
+// no more motifs than that, else within each module.
+const palette = ["#E69F00", "#56B4E9", "#009E73", "#882255", "#0072B2", "#D55E00", "#CC79A7", "#000000"];
 const motifSet = new Set();
 modules.forEach(function (m) { m.motifs.forEach(function (name) { motifSet.add(name); }); });
 const motifNames = Array.from(motifSet).sort();
@@ -251,46 +252,83 @@ function stretch(instance) {
   return [Math.max(0, from - pad), to + pad];
 }
 
-// A gene name in lines of at most `width` letters (at most `lines` of them, the last cut
-// with an ellipsis); the whole name is the text's tooltip.
+// A gene name in at most `lines` lines of at most `width` letters, broken after a separator
+// (_ - . : | or a space) where the name has one, so that no word is cut; a word longer than a
+// line, or a name longer than the lines, ends in an ellipsis. The whole name is the tooltip.
+function nameLines(name, width, lines) {
+  const words = name.match(/[^_\-.:| ]*[_\-.:| ]*/g).filter(function (w) { return w !== ""; });
+  const out = [];
+  let line = "";
+  words.forEach(function (word) {
+    if (line !== "" && line.length + word.length > width) {
+      out.push(line);
+      line = "";
+    }
+    line += word;
+  });
+  if (line !== "") out.push(line);
+  const shown = out.slice(0, lines).map(function (l) { return shortLabel(l, width); });
+  if (out.length > lines) shown[lines - 1] = shown[lines - 1].slice(0, width - 1) + "\u2026";
+  return shown;
+}
+
 function wrappedName(x, y, name, width, lines) {
-  const text = titled(svgText({ x: x, y: y }, ""), name);
-  for (let line = 0; line < lines && line * width < name.length; ++line) {
-    let part = name.slice(line * width, (line + 1) * width);
-    if (line === lines - 1 && name.length > (line + 1) * width) part = part.slice(0, width - 1) + "\u2026";
+  const text = titled(svgText({ x: x, y: y, class: "gene" }, ""), name);
+  nameLines(name, width, lines).forEach(function (part, line) {
     const span = svgElement("tspan", { x: x, dy: line === 0 ? 0 : 12 });
     span.textContent = part;
     text.appendChild(span);
+  });
+  return text;
+}
+
+// The drawing's title: the module, its instances and genes, its probability and, with a
+// statistics table, its fold enrichment, p and fwer.
+function moduleHeadline(module) {
+  let text = module.id + ": " + module.instances + " instances in " + module.genes + " genes, probability " +
+    formatNumber(module.p === null ? module.pt : module.p);
+  if (module.st !== undefined) {
+    text += "; fold " + formatNumber(module.st.fold === null ? module.st.foldt : module.st.fold) +
+      ", p " + formatNumber(module.st.pv === null ? module.st.pvt : module.st.pv);
+    if (module.st.fwert !== "") text += ", fwer " + formatNumber(module.st.fwer);
   }
   return text;
 }
 
 // One row per instance on one scale for the module (letters per pixel): the gene as a line
 // with its axis below, forward hits above it, reverse hits below; the motifs' legend on top.
+// Sites narrower than `siteWidth` pixels are widened about their centre, so that each shows.
+const siteWidth = 5;
 function drawModule(module) {
-  const rowHeight = 62, labelWidth = 200, lineWidth = 720, labelChars = 26, legendHeight = 22;
+  const rowHeight = 62, lineWidth = 720, titleHeight = 20, legendHeight = 22 + titleHeight;
+  // Room for the longest gene name, on at most two lines of at most 32 letters.
+  let labelChars = 10;
+  module.shown.forEach(function (i) { labelChars = Math.max(labelChars, Math.min(32, i.gene.length)); });
+  const labelWidth = textWidth("m".repeat(labelChars)) + 12;
   const svg = svgElement("svg", {
     width: labelWidth + lineWidth + 40, height: module.shown.length * rowHeight + 10 + legendHeight,
     role: "img", "aria-label": "instances of module " + module.id });
   const defs = svgElement("defs", {});
   svg.appendChild(defs);
   const fills = module.motifs.map(function (name, k) { return fillOf(styleIndex(module, k), defs); });
+  const headline = moduleHeadline(module);
+  svg.appendChild(svgText({ x: 4, y: 14, class: "title", "font-weight": "bold" }, headline));
   const legend = svgElement("g", { class: "legend" });
   let legendX = 4;
   module.motifs.forEach(function (name, k) {
-    legend.appendChild(svgElement("rect", { x: legendX, y: 4, width: 12, height: 12, fill: fills[k], stroke: "#333",
-      "stroke-width": 0.5 }));
+    legend.appendChild(svgElement("rect", { x: legendX, y: 4 + titleHeight, width: 12, height: 12, fill: fills[k],
+      stroke: "#333", "stroke-width": 0.5, "data-colour": palette[styleIndex(module, k) % palette.length] }));
     const text = motifTitle(module, k);
-    legend.appendChild(svgText({ x: legendX + 16, y: 14 }, text));
+    legend.appendChild(svgText({ x: legendX + 16, y: 14 + titleHeight }, text));
     legendX += 16 + textWidth(text) + 14;
   });
   // The unit of the axes below each gene.
   const unit = module.shown.some(function (i) { return i.region !== null; })
     ? "axis: chromosome position (bp)" : "axis: position in the gene (bp)";
-  legend.appendChild(svgText({ x: legendX + 10, y: 14, class: "note" }, unit));
+  legend.appendChild(svgText({ x: legendX + 10, y: 14 + titleHeight, class: "note" }, unit));
   legendX += 10 + textWidth(unit, 10);
   svg.appendChild(legend);
-  svg.setAttribute("width", Math.max(labelWidth + lineWidth + 40, legendX));
+  svg.setAttribute("width", Math.max(labelWidth + lineWidth + 40, legendX, 8 + textWidth(headline) * 1.1));
   const stretches = module.shown.map(stretch);
   let longest = 1;
   stretches.forEach(function (s) { longest = Math.max(longest, s[1] - s[0]); });
@@ -315,9 +353,9 @@ function drawModule(module) {
     });
     svg.appendChild(axis);
     instance.hits.forEach(function (hit) {
-      const k = hit[3];
+      const k = hit[3], width = (hit[1] + 1 - hit[0]) * scale;
       const box = svgElement("rect", {
-        x: x(hit[0]), width: Math.max(2, (hit[1] + 1 - hit[0]) * scale),
+        class: "site", x: x(hit[0]) - Math.max(0, siteWidth - width) / 2, width: Math.max(siteWidth, width),
         y: hit[2] === "+" ? y - 15 : y + 2, height: 13, fill: fills[k], stroke: "#333",
         "stroke-width": 0.5 });
       svg.appendChild(titled(box, motifTitle(module, k) + " " + placeText(instance, hit[0], hit[1], hit[2]) +
@@ -384,7 +422,8 @@ function view(module) {
   const summary = document.createElement("summary");
   summary.textContent = module.id + ": " + module.motifs.map(function (n, k) { return motifTitle(module, k); }).join(", ") +
     " (" + module.instances + " instances in " + module.genes + " genes, probability " +
-    formatNumber(module.p === null ? module.pt : module.p) + ")";
+    formatNumber(module.p === null ? module.pt : module.p) + ")" +
+    (module.closed ? "" : ", not closed: a larger module holds the same genes");
   details.appendChild(summary);
   const note = document.createElement("p");
   note.className = "note";
@@ -413,8 +452,10 @@ function renderViews() {
   const views = document.getElementById("views");
   const made = new Map();
   modules.forEach(function (module) { made.set(module.id, view(module)); });
+  // Closed modules first: in each group of sub-modules, those with genes of their own come
+  // before those that hold the same genes as a larger module (and add nothing but motifs).
   let opened = 0;
-  ranked.forEach(function (module) {
+  ranked.filter(function (m) { return m.closed; }).concat(ranked.filter(function (m) { return !m.closed; })).forEach(function (module) {
     const own = made.get(module.id);
     const parent = module.parent ? made.get("M" + module.parent) : undefined;
     if (parent === undefined) {
@@ -531,7 +572,7 @@ function setUpTable() {
 }
 
 // ---- Motif pairs: per pair, the modules holding it and the most genes one of them has.
-const plotMotifLimit = 40, networkMotifLimit = 24, networkEdgeLimit = 60;
+const plotMotifLimit = 40, networkMotifLimit = 24;
 // The motif as plots name it: its label (a factor name) where it has one.
 const plotName = new Map();
 modules.forEach(function (m) {
@@ -563,8 +604,10 @@ function pairCounts() {
   return { names: names, count: count, genes: genes };
 }
 
-// Average-linkage clustering of the rows (distance 1 - cosine similarity); the leaf order.
-function clusterOrder(matrix) {
+// Average-linkage clustering of the rows (distance 1 - cosine similarity): the tree, each
+// node a leaf { row } or a merge { a, b, height } at the average distance of its two sides,
+// and its leaf order.
+function cluster(matrix) {
   const n = matrix.length;
   const norm = matrix.map(function (row) {
     let s = 0;
@@ -579,32 +622,55 @@ function clusterOrder(matrix) {
       return 1 - dot / (norm[i] * norm[j]);
     });
   });
-  const distance = function (i, j) { return distances[i][j]; };
-  let clusters = matrix.map(function (row, i) { return [i]; });
+  let clusters = matrix.map(function (row, i) { return { leaves: [i], node: { row: i } }; });
   while (clusters.length > 1) {
     let best = [0, 1], bestDistance = Infinity;
     for (let a = 0; a < clusters.length; ++a)
       for (let b = a + 1; b < clusters.length; ++b) {
         let sum = 0;
-        clusters[a].forEach(function (i) { clusters[b].forEach(function (j) { sum += distance(i, j); }); });
-        const d = sum / (clusters[a].length * clusters[b].length);
+        clusters[a].leaves.forEach(function (i) { clusters[b].leaves.forEach(function (j) { sum += distances[i][j]; }); });
+        const d = sum / (clusters[a].leaves.length * clusters[b].leaves.length);
         if (d < bestDistance) {
           bestDistance = d;
           best = [a, b];
         }
       }
-    const merged = clusters[best[0]].concat(clusters[best[1]]);
+    const a = clusters[best[0]], b = clusters[best[1]];
+    const merged = { leaves: a.leaves.concat(b.leaves), node: { a: a.node, b: b.node, height: Math.max(0, bestDistance) } };
     clusters = clusters.filter(function (c, k) { return k !== best[0] && k !== best[1]; });
     clusters.push(merged);
   }
-  return clusters.length ? clusters[0] : [];
+  return clusters.length ? { order: clusters[0].leaves, tree: clusters[0].node } : { order: [], tree: null };
+}
+
+// The tree of the heatmap's rows to the right of its cells: leaves at the rows' middles,
+// each merge at its distance (0 at the cells, the largest at `width`), one path per merge.
+function drawDendrogram(svg, tree, rowOf, left, width) {
+  const group = svgElement("g", { class: "dendrogram" });
+  let highest = 0;
+  const measure = function (node) {
+    if (node.row === undefined) highest = Math.max(highest, node.height, measure(node.a), measure(node.b));
+    return highest;
+  };
+  if (tree !== null) measure(tree);
+  const place = function (node) {
+    if (node.row !== undefined) return [left, rowOf(node.row)];
+    const a = place(node.a), b = place(node.b);
+    const x = left + (highest > 0 ? node.height / highest : 1) * width;
+    group.appendChild(titled(svgElement("path", { d: "M" + a[0] + "," + a[1] + "H" + x + "V" + b[1] + "H" + b[0],
+      fill: "none", stroke: "#666", "stroke-width": 1 }), "distance " + formatNumber(node.height) + " (1 \u2212 cosine)"));
+    return [x, (a[1] + b[1]) / 2];
+  };
+  if (tree !== null) place(tree);
+  svg.appendChild(group);
+  return group;
 }
 
 // Pairs of the motifs in most modules, clustered; the colour of a cell is the number of
 // modules that hold the pair, read off the scale beside it.
 function drawHeatmap(pairs) {
-  const order = clusterOrder(pairs.count);
-  const n = order.length, cell = 16, margin = 110, scaleWidth = 90;
+  const clustered = cluster(pairs.count), order = clustered.order;
+  const n = order.length, cell = 16, margin = 110, treeWidth = 60, scaleWidth = 90 + treeWidth;
   let most = 1;
   pairs.count.forEach(function (row) { row.forEach(function (v) { most = Math.max(most, v); }); });
   const shadeOf = function (v) { return Math.round(255 - 200 * v / most); };
@@ -628,6 +694,8 @@ function drawHeatmap(pairs) {
   });
   svg.appendChild(rows);
   svg.appendChild(columns);
+  const rowOf = new Map(order.map(function (i, r) { return [i, margin + r * cell + (cell - 1) / 2]; }));
+  drawDendrogram(svg, clustered.tree, function (i) { return rowOf.get(i); }, margin + n * cell + 2, treeWidth - 8);
   // The colour scale: the number of modules holding a pair, from 0 at the bottom.
   const defs = svgElement("defs", {});
   const gradient = svgElement("linearGradient", { id: "heatmap-scale", x1: 0, x2: 0, y1: 1, y2: 0 });
@@ -635,7 +703,7 @@ function drawHeatmap(pairs) {
   gradient.appendChild(svgElement("stop", { offset: 1, "stop-color": "rgb(55,55,255)" }));
   defs.appendChild(gradient);
   svg.appendChild(defs);
-  const scaleLeft = margin + n * cell + 24, scaleTop = margin, scaleHeight = 120;
+  const scaleLeft = margin + n * cell + treeWidth + 24, scaleTop = margin, scaleHeight = 120;
   const legend = svgElement("g", { class: "legend" });
   legend.appendChild(svgText({ x: scaleLeft - 4, y: scaleTop - 8 }, "modules"));
   legend.appendChild(svgElement("rect", { x: scaleLeft, y: scaleTop, width: 12, height: scaleHeight,
@@ -649,26 +717,50 @@ function drawHeatmap(pairs) {
   return svg;
 }
 
-// The motifs in most modules on a circle; the pairs that the most genes share as edges.
+// The motifs in most modules on a circle, in the heatmap's cluster order so that motifs that
+// pair with the same partners sit side by side; as edges, the pairs that the most genes
+// share: as many as there are motifs, and each motif's strongest pair, so that the drawing
+// stays readable and no motif with a pair is left bare.
+function networkEdges(pairs, n) {
+  const all = [];
+  for (let i = 0; i < n; ++i)
+    for (let j = i + 1; j < n; ++j) if (pairs.count[i][j] > 0) all.push([i, j]);
+  all.sort(function (a, b) { return pairs.genes[b[0]][b[1]] - pairs.genes[a[0]][a[1]] || a[0] - b[0] || a[1] - b[1]; });
+  const hasEdge = new Set();
+  const kept = all.filter(function (e, rank) {
+    const keep = rank < n || !hasEdge.has(e[0]) || !hasEdge.has(e[1]);
+    if (keep) {
+      hasEdge.add(e[0]);
+      hasEdge.add(e[1]);
+    }
+    return keep;
+  });
+  return { kept: kept, total: all.length };
+}
+
 function drawNetwork(pairs) {
   const n = Math.min(pairs.names.length, networkMotifLimit), size = 560, centre = size / 2, radius = size / 2 - 120;
-  const edges = [];
-  for (let i = 0; i < n; ++i)
-    for (let j = i + 1; j < n; ++j) if (pairs.count[i][j] > 0) edges.push([i, j]);
-  edges.sort(function (a, b) { return pairs.genes[b[0]][b[1]] - pairs.genes[a[0]][a[1]] || a[0] - b[0] || a[1] - b[1]; });
-  edges.length = Math.min(edges.length, networkEdgeLimit);
-  let most = 1;
-  edges.forEach(function (e) { most = Math.max(most, pairs.genes[e[0]][e[1]]); });
+  const chosen = networkEdges(pairs, n), edges = chosen.kept;
+  const sub = pairs.count.slice(0, n).map(function (row) { return row.slice(0, n); });
+  const slot = new Map(cluster(sub).order.map(function (i, k) { return [i, k]; }));
+  let most = 1, least = Infinity;
+  edges.forEach(function (e) {
+    most = Math.max(most, pairs.genes[e[0]][e[1]]);
+    least = Math.min(least, pairs.genes[e[0]][e[1]]);
+  });
+  if (least === Infinity) least = most;
   const svg = svgElement("svg", { id: "network", width: size, height: size, role: "img",
     "aria-label": "network of motifs" });
   const point = function (i) {
-    const angle = 2 * Math.PI * i / Math.max(1, n) - Math.PI / 2;
+    const angle = 2 * Math.PI * slot.get(i) / Math.max(1, n) - Math.PI / 2;
     return [centre + radius * Math.cos(angle), centre + radius * Math.sin(angle), angle];
   };
-  edges.forEach(function (e) {
+  // The weakest edge drawn thin and pale, the strongest thick and dark.
+  edges.slice().reverse().forEach(function (e) {
     const a = point(e[0]), b = point(e[1]), genes = pairs.genes[e[0]][e[1]];
-    svg.appendChild(titled(svgElement("line", { x1: a[0], y1: a[1], x2: b[0], y2: b[1], stroke: "#0072B2",
-      "stroke-opacity": 0.55, "stroke-width": 0.5 + 7 * genes / most }),
+    const strength = most > least ? (genes - least) / (most - least) : 1;
+    svg.appendChild(titled(svgElement("line", { class: "edge", x1: a[0], y1: a[1], x2: b[0], y2: b[1],
+      stroke: "#0072B2", "stroke-opacity": 0.35 + 0.5 * strength, "stroke-width": 1 + 5 * strength }),
       shownName(pairs.names[e[0]]) + " - " + shownName(pairs.names[e[1]]) + ": " + genes + " genes, " +
         pairs.count[e[0]][e[1]] + " modules"));
   });
@@ -707,11 +799,13 @@ function drawNetwork(pairs) {
   placed.forEach(function (b) { minX = Math.min(minX, b[0]); minY = Math.min(minY, b[1]); maxX = Math.max(maxX, b[2]); maxY = Math.max(maxY, b[3]); });
   drawLegend(svg, minX + 8, maxY + 12, [
     { text: "a motif of the most modules", swatch: function (x, y) { return svgElement("circle", { cx: x, cy: y, r: 5, fill: "#D55E00" }); } },
-    { text: "a pair: width by the most genes in one module (" + formatNumber(most) + " at the widest)",
+    { text: "a pair: width by the most genes in one module (" + formatNumber(least) + " to " + formatNumber(most) + ")",
       swatch: function (x, y) {
-        return svgElement("line", { x1: x - 6, x2: x + 6, y1: y, y2: y, stroke: "#0072B2", "stroke-width": 4, "stroke-opacity": 0.55 }); } }]);
-  maxY += 40;
-  maxX = Math.max(maxX, minX + 8 + 16 + textWidth("a pair: width by the most genes in one module (000 at the widest)"));
+        return svgElement("line", { x1: x - 6, x2: x + 6, y1: y, y2: y, stroke: "#0072B2", "stroke-width": 4, "stroke-opacity": 0.6 }); } },
+    { text: "the " + edges.length + " strongest of " + chosen.total + " pairs drawn",
+      swatch: function () { return svgElement("g", {}); } }]);
+  maxY += 56;
+  maxX = Math.max(maxX, minX + 8 + 16 + textWidth("a pair: width by the most genes in one module (000 to 000)"));
   svg.setAttribute("viewBox", [minX - 4, minY - 4, maxX - minX + 8, maxY - minY + 8].join(" "));
   svg.setAttribute("width", maxX - minX + 8);
   svg.setAttribute("height", maxY - minY + 8);
@@ -719,12 +813,37 @@ function drawNetwork(pairs) {
 }
 
 // Fold enrichment (log2) against -log10 of the value to trust, each point a link to its
-// module: fwer where the run permuted, else the nominal q. A fold of infinity (no background
-// gene holds the module) and a value of 0 sit one unit past the largest finite value, a fold
-// of 0 one unit below the smallest, drawn as triangles. Null where no module has a fold
-// enrichment (a table of a run without a background).
+// module: fwer where the run permuted, else the nominal q. The axes cover the finite values;
+// a fold of infinity (no background gene holds the module) or of 0, and a value of 0, sit
+// past a break in their axis (two slashes) at a tick labelled with them, drawn as triangles.
+// The most significant points (at most `volcanoLabels`) are labelled with their module where
+// the label fits. Null where no module has a fold enrichment (a run without a background).
+const volcanoLabels = 12;
+function volcanoAxis(values, pad, fromZero) {
+  let low = Infinity, high = -Infinity;
+  values.forEach(function (v) { if (isFinite(v)) { low = Math.min(low, v); high = Math.max(high, v); } });
+  if (low === Infinity) { low = 0; high = 1; }
+  const above = values.some(function (v) { return v === Infinity; });
+  const below = values.some(function (v) { return v === -Infinity; });
+  // Finite values from `from` to `to`; past a break, the infinite ones one step further out.
+  const from = fromZero ? 0 : Math.min(0, low) - pad, to = high + pad, step = Math.max(0.6, (to - from) * 0.08);
+  return { from: from, to: to, above: above, below: below, step: step,
+    min: below ? from - 2 * step : from, max: above ? to + 2 * step : to,
+    place: function (v) { return v === Infinity ? to + 1.5 * step : v === -Infinity ? from - 1.5 * step : v; } };
+}
+
+function axisBreak(svg, horizontal, at, across) {
+  const d = horizontal
+    ? "M" + (at - 5) + "," + (across + 5) + "l6,-10M" + (at - 1) + "," + (across + 5) + "l6,-10"
+    : "M" + (across - 5) + "," + (at + 1) + "l10,-6M" + (across - 5) + "," + (at + 5) + "l10,-6";
+  svg.appendChild(svgElement("rect", horizontal
+    ? { x: at - 4, y: across - 1, width: 6, height: 2, fill: "#fff" }
+    : { x: across - 1, y: at - 2, width: 2, height: 6, fill: "#fff" }));
+  svg.appendChild(svgElement("path", { class: "axis-break", d: d, stroke: "#666", fill: "none" }));
+}
+
 function drawVolcano() {
-  const width = 610, height = 360, left = 56, bottom = 46, right = 200, top = 12;
+  const width = 470, left = 56, bottom = 46, right = 16, top = 12, plotHeight = 300;
   const measure = permuted ? "fwer" : "q";
   const label = permuted ? "fwer" : "q (nominal)";
   const points = modules.filter(function (m) {
@@ -733,34 +852,39 @@ function drawVolcano() {
   if (points.length === 0) return null;
   const xs = points.map(function (m) { return m.st.fold === null ? Infinity : m.st.fold > 0 ? Math.log2(m.st.fold) : -Infinity; });
   const ys = points.map(function (m) { return m.st[measure] > 0 ? -Math.log10(m.st[measure]) : Infinity; });
-  let xLow = Infinity, xHigh = -Infinity, yHigh = 2;
-  xs.forEach(function (x) { if (isFinite(x)) { xLow = Math.min(xLow, x); xHigh = Math.max(xHigh, x); } });
-  ys.forEach(function (y) { if (isFinite(y)) yHigh = Math.max(yHigh, y); });
-  if (xLow === Infinity) { xLow = 0; xHigh = 1; }
-  const beyond = function (v, low, high) { return v === Infinity ? high + 1 : v === -Infinity ? low - 1 : v; };
-  const xMin = Math.min(0, xLow) - (xs.some(function (x) { return x === -Infinity; }) ? 1.5 : 0.5);
-  const xMax = xHigh + (xs.some(function (x) { return x === Infinity; }) ? 1.5 : 0.5);
-  const yMax = yHigh + (ys.some(function (y) { return y === Infinity; }) ? 1.5 : 0.5);
-  const plotRight = width - right;
-  const sx = function (x) { return left + (beyond(x, xLow, xHigh) - xMin) / (xMax - xMin) * (plotRight - left); };
-  const sy = function (y) { return height - bottom - beyond(y, 0, yHigh) / yMax * (height - bottom - top); };
-  const svg = svgElement("svg", { id: "volcano", width: width, height: height, role: "img",
+  const xAxis = volcanoAxis(xs, 0.5, false), yAxis = volcanoAxis(ys.concat([2]), 0.3, true);
+  const plotRight = width - right, plotBottom = top + plotHeight;
+  const sx = function (x) { return left + (xAxis.place(x) - xAxis.min) / (xAxis.max - xAxis.min) * (plotRight - left); };
+  const sy = function (y) { return plotBottom - (yAxis.place(y) - yAxis.min) / (yAxis.max - yAxis.min) * plotHeight; };
+  const svg = svgElement("svg", { id: "volcano", width: width, height: plotBottom + bottom + 40, role: "img",
     "aria-label": "volcano plot" });
-  svg.appendChild(svgElement("line", { x1: left, x2: plotRight, y1: height - bottom, y2: height - bottom, stroke: "#999" }));
-  svg.appendChild(svgElement("line", { x1: left, x2: left, y1: top, y2: height - bottom, stroke: "#999" }));
-  drawAxis(svg, true, niceTicks(xMin, xMax, 6), sx, height - bottom, formatNumber);
-  drawAxis(svg, false, niceTicks(0, yMax, 5), sy, left, formatNumber);
+  svg.appendChild(svgElement("line", { x1: left, x2: plotRight, y1: plotBottom, y2: plotBottom, stroke: "#999" }));
+  svg.appendChild(svgElement("line", { x1: left, x2: left, y1: top, y2: plotBottom, stroke: "#999" }));
+  const xTicks = niceTicks(xAxis.from, xAxis.to, 6).concat(xAxis.above ? [Infinity] : []);
+  if (xAxis.below) xTicks.unshift(-Infinity);
+  drawAxis(svg, true, xTicks, sx, plotBottom, function (v) {
+    return v === Infinity ? "\u221E" : v === -Infinity ? "0 (fold)" : formatNumber(v);
+  });
+  drawAxis(svg, false, niceTicks(0, yAxis.to, 5).concat(yAxis.above ? [Infinity] : []), sy, left, function (v) {
+    return v === Infinity ? "\u221E" : formatNumber(v);
+  });
+  if (xAxis.above) axisBreak(svg, true, sx(xAxis.to + 0.5 * xAxis.step), plotBottom);
+  if (xAxis.below) axisBreak(svg, true, sx(xAxis.from - 0.5 * xAxis.step), plotBottom);
+  if (yAxis.above) axisBreak(svg, false, sy(yAxis.to + 0.5 * yAxis.step), left);
   const threshold = sy(-Math.log10(0.05));
   svg.appendChild(svgElement("line", { x1: left, x2: plotRight, y1: threshold, y2: threshold,
     stroke: "#CC79A7", "stroke-dasharray": "4 3" }));
-  svg.appendChild(svgText({ x: (left + plotRight) / 2, y: height - 10, "text-anchor": "middle" },
+  svg.appendChild(svgText({ x: (left + plotRight) / 2, y: plotBottom + 32, "text-anchor": "middle" },
     "fold enrichment (log\u2082, foreground vs background)"));
-  svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(14," + (top + height - bottom) / 2 + ") rotate(-90)",
+  svg.appendChild(svgText({ x: 0, y: 0, transform: "translate(14," + (top + plotBottom) / 2 + ") rotate(-90)",
     "text-anchor": "middle" }, "\u2212log\u2081\u2080 " + label));
-  drawLegend(svg, plotRight + 12, top + 8, [
+  // The legend in two columns below the axis title.
+  const legendTop = plotBottom + 50;
+  drawLegend(svg, left - 40, legendTop, [
     { text: label + " \u2264 0.05", swatch: function (x, y) { return svgElement("circle", { cx: x, cy: y, r: 4, fill: "#D55E00" }); } },
-    { text: label + " > 0.05", swatch: function (x, y) { return svgElement("circle", { cx: x, cy: y, r: 4, fill: "#56B4E9" }); } },
-    { text: "beyond the axis (\u221E or 0)", swatch: function (x, y) { return svgElement("path", { d: "M" + x + "," + (y - 5) + "l4.5,8h-9z", fill: "#999" }); } },
+    { text: label + " > 0.05", swatch: function (x, y) { return svgElement("circle", { cx: x, cy: y, r: 4, fill: "#56B4E9" }); } }]);
+  drawLegend(svg, left + 150, legendTop, [
+    { text: "past the break: fold \u221E or 0" + (yAxis.above ? ", " + label + " 0" : ""), swatch: function (x, y) { return svgElement("path", { d: "M" + x + "," + (y - 5) + "l4.5,8h-9z", fill: "#999" }); } },
     { text: label + " = 0.05", swatch: function (x, y) {
       return svgElement("line", { x1: x - 6, x2: x + 6, y1: y, y2: y, stroke: "#CC79A7", "stroke-dasharray": "4 3" }); } }]);
   points.forEach(function (m, i) {
@@ -776,7 +900,33 @@ function drawVolcano() {
       ", " + label + " " + formatNumber(m.st[measure])));
     svg.appendChild(link);
   });
+  labelPoints(svg, points.map(function (m, i) { return { module: m, x: sx(xs[i]), y: sy(ys[i]) }; })
+    .filter(function (p) { return p.module.st[measure] <= 0.05; })
+    .sort(function (a, b) { return a.module.st[measure] - b.module.st[measure] || a.module.number - b.module.number; }),
+  [left, top, plotRight, plotBottom]);
   return svg;
+}
+
+// Labels the first `volcanoLabels` points with their module, right of the point, else left
+// of it, where the label stays inside `frame` and clear of labels placed before it.
+function labelPoints(svg, points, frame) {
+  const placed = [];
+  const clear = function (box) {
+    return box[0] >= frame[0] && box[2] <= frame[2] && box[1] >= frame[1] && box[3] <= frame[3] &&
+      !placed.some(function (o) { return box[0] < o[2] && o[0] < box[2] && box[1] < o[3] && o[1] < box[3]; });
+  };
+  const group = svgElement("g", { class: "point-labels" });
+  points.slice(0, volcanoLabels).forEach(function (p) {
+    const text = p.module.id, w = textWidth(text, 10);
+    [[p.x + 6, "start", p.x + 6], [p.x - 6, "end", p.x - 6 - w], [p.x + 6, "start", p.x + 6, -12], [p.x + 6, "start", p.x + 6, 12]].some(function (c) {
+      const y = p.y + 3.5 + (c[3] || 0), box = [c[2] - 1, y - 9, c[2] + w + 1, y + 2];
+      if (!clear(box)) return false;
+      placed.push(box);
+      group.appendChild(svgText({ x: c[0], y: y, "text-anchor": c[1], class: "tick" }, text));
+      return true;
+    });
+  });
+  svg.appendChild(group);
 }
 
 // ---- Figures saved as shown: SVG with its styles inline and its fonts named, or PNG at
@@ -921,7 +1071,8 @@ document.getElementById("summary").textContent = (modules.length < data.total
     (data.total - modules.length) + " left out (rekul-report --html-modules sets the number). "
   : modules.length + " modules. ") +
   "Click a column heading to sort; the first " + openAtStart + " modules are drawn, open any other to draw it." +
-  " Sub-modules sit under the largest module that holds their motifs." +
+  " Sub-modules sit under the largest module that holds their motifs, closed ones first" +
+  " (a module is not closed where a larger module holds the same genes)." +
   markRule();
 setUpTable();
 renderTable(ranked);
@@ -977,6 +1128,96 @@ function overlap(a, b) {
   });
 }
 
+// Colours as readers see them: relative luminance, and CIELAB in normal vision and as
+// deuteranopes and protanopes see it (Machado, Oliveira and Fernandes 2009, full severity).
+const colourVisions = [null,
+  [[0.367322, 0.860646, -0.227968], [0.280085, 0.672501, 0.047413], [-0.011820, 0.042940, 0.968881]],
+  [[0.152286, 1.052583, -0.204868], [0.114503, 0.786281, 0.099216], [-0.003882, -0.048116, 1.051998]]];
+function linearRgb(hex) {
+  return [1, 3, 5].map(function (i) {
+    const c = parseInt(hex.slice(i, i + 2), 16) / 255;
+    return c <= 0.04045 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4);
+  });
+}
+function luminance(rgb) { return 0.2126 * rgb[0] + 0.7152 * rgb[1] + 0.0722 * rgb[2]; }
+function lab(hex, vision) {
+  let rgb = linearRgb(hex);
+  if (vision !== null) rgb = vision.map(function (row) {
+    return Math.min(1, Math.max(0, row[0] * rgb[0] + row[1] * rgb[1] + row[2] * rgb[2]));
+  });
+  const f = function (t) { return t > 0.008856 ? Math.cbrt(t) : 7.787 * t + 16 / 116; };
+  const x = f((0.4124 * rgb[0] + 0.3576 * rgb[1] + 0.1805 * rgb[2]) / 0.95047), y = f(luminance(rgb));
+  const z = f((0.0193 * rgb[0] + 0.1192 * rgb[1] + 0.9505 * rgb[2]) / 1.08883);
+  return [116 * y - 16, 500 * (x - y), 200 * (y - z)];
+}
+
+// Of the motif colours of a drawing: the lowest contrast with the white page, and the
+// smallest CIELAB distance between two of them in any of the three visions.
+function colourCheck(colours) {
+  let contrast = Infinity, gap = Infinity;
+  colours.forEach(function (a, i) {
+    contrast = Math.min(contrast, 1.05 / (luminance(linearRgb(a)) + 0.05));
+    colours.slice(i + 1).forEach(function (b) {
+      if (a === b) return;
+      colourVisions.forEach(function (vision) {
+        const p = lab(a, vision), q = lab(b, vision);
+        gap = Math.min(gap, Math.hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]));
+      });
+    });
+  });
+  return { contrast: contrast === Infinity ? null : contrast, gap: gap === Infinity ? null : gap };
+}
+
+// What the figures' own rules promise, measured on the drawn elements: the narrowest site,
+// gene names broken inside a word, the heatmap's tree joins, the network's edges, and the
+// volcano's point labels, significant points, axis breaks and points past a break.
+function drawnMeasures(svg) {
+  const out = {};
+  let narrowest = Infinity;
+  svg.querySelectorAll("rect.site").forEach(function (r) { narrowest = Math.min(narrowest, r.width.baseVal.value); });
+  if (narrowest !== Infinity) out.narrowest = narrowest;
+  let cut = 0;
+  svg.querySelectorAll("text.gene").forEach(function (t) {
+    const lines = Array.from(t.querySelectorAll("tspan")).map(function (span) { return span.textContent; });
+    lines.slice(0, -1).forEach(function (line) { if (!/[_\-.:| \u2026]$/.test(line)) ++cut; });
+  });
+  if (svg.querySelector("text.gene") !== null) {
+    out.cutNames = cut;
+    out.title = svg.querySelector("text.title") !== null;
+    const colours = Array.from(svg.querySelectorAll("rect[data-colour]")).map(function (r) { return r.getAttribute("data-colour"); });
+    out.colours = colourCheck(colours);
+  }
+  const tree = svg.querySelector(".dendrogram");
+  if (tree !== null) {
+    out.joins = tree.querySelectorAll("path").length;
+    out.rows = svg.querySelectorAll(".axis-y text").length;
+  }
+  if (svg.id === "network") {
+    out.edges = svg.querySelectorAll("line.edge").length;
+    out.nodes = svg.querySelectorAll("circle").length - 1;  // the legend's swatch
+  }
+  if (svg.id === "volcano") {
+    const circles = Array.from(svg.querySelectorAll("a circle"));
+    const xs = circles.map(function (c) { return c.cx.baseVal.value; });
+    const ys = circles.map(function (c) { return c.cy.baseVal.value; });
+    const triangles = Array.from(svg.querySelectorAll("a path")).map(function (t) {
+      return t.getAttribute("d").slice(1).split("l")[0].split(",").map(Number);
+    });
+    out.pointLabels = svg.querySelectorAll(".point-labels text").length;
+    out.significant = svg.querySelectorAll("a [fill=\"#D55E00\"]").length;
+    out.breaks = svg.querySelectorAll(".axis-break").length;
+    out.infinityTicks = Array.from(svg.querySelectorAll(".axis-x text, .axis-y text")).filter(function (t) {
+      return t.textContent === "\u221E";
+    }).length;
+    out.triangles = triangles.length;
+    out.pastBreak = triangles.filter(function (t) {
+      return t[0] > Math.max.apply(null, xs.concat([-Infinity])) || t[0] < Math.min.apply(null, xs.concat([Infinity])) ||
+        t[1] < Math.min.apply(null, ys.concat([Infinity]));
+    }).length;
+  }
+  return out;
+}
+
 function selfCheck() {
   const figures = [];
   document.querySelectorAll("#plots svg, .drawing > svg, svg.logo").forEach(function (svg) {
@@ -991,7 +1232,7 @@ function selfCheck() {
         if (overlap(shapes[i], shapes[j])) overlaps.push([texts[i].textContent, texts[j].textContent]);
     figures.push({ name: svg.id || svg.getAttribute("aria-label"),
       xTicks: svg.querySelectorAll(".axis-x text").length, yTicks: svg.querySelectorAll(".axis-y text").length,
-      legend: svg.querySelector(".legend") !== null, overlaps: overlaps });
+      legend: svg.querySelector(".legend") !== null, overlaps: overlaps, drawn: drawnMeasures(svg) });
   });
   const wrapped = [];
   document.querySelectorAll("td.number").forEach(function (cell) {
