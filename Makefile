@@ -25,7 +25,7 @@ build: deps
 # The demos keep the build's log on standard error, so that standard output is the report.
 demo: deps-build
 	@$(CONFIGURE)
-	@cmake --build build -j $(JOBS) --target rekul >&2
+	@cmake --build build -j $(JOBS) --target rekul rekulo rekul-report >&2
 	@./build/rekul examples/example.motifs examples/example.fa
 
 demo-ortho: deps-build
