@@ -619,3 +619,43 @@ TEST(ReportStats, MotifsThatLoseEveryHitToOverlapAreSaid) {
     EXPECT_EQ(motifRows[1][0] + " " + motifRows[1][10] + " " + motifRows[1][11], "LONG 24 8");
     EXPECT_EQ(motifRows[2][0] + " " + motifRows[2][10] + " " + motifRows[2][11], "SHORT 16 0");
 }
+
+// --grammar beside the report: the report unchanged, the same table for the same seed, the
+// planted order of the example's module found (its gaps, drawn at random, are not), and
+// the grammar options refused without --grammar or onto an input.
+TEST(GrammarCli, TheExamplesPlantedOrderBesideAnUnchangedReport) {
+    const std::string motifs = kExamples + "example.motifs", genes = kExamples + "example.fa";
+    const RunResult plain = runProgram(REKUL_BIN, {"--quiet", motifs, genes});
+    TempFile first("", "grammar1.tsv"), second("", "grammar2.tsv");
+    for (const TempFile* table : {&first, &second}) {
+        const RunResult run = runProgram(
+            REKUL_BIN, {"--quiet", "--seed", "3", "--grammar", table->path(), motifs, genes});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, plain.out);
+    }
+    const std::string text = readFile(first.path());
+    auto withoutCommand = [](std::string table) {
+        const size_t at = table.find("# command: ");
+        return table.erase(at, table.find('\n', at) - at);
+    };
+    EXPECT_EQ(withoutCommand(text), withoutCommand(readFile(second.path())));
+    const auto table = rows(text);
+    ASSERT_GT(table.size(), 3u);
+    EXPECT_EQ(table[0].size(), 12u);
+    EXPECT_EQ(table[0][11], "fwer");
+    EXPECT_EQ(table[1][2], "order");
+    EXPECT_EQ(table[1][5], "M0001,M0002,M0003,M0004");
+    EXPECT_LE(std::stod(table[1][11]), 0.01);
+    for (const auto& row : table)
+        if (row.size() == 12 && row[0] == "M1" && row[2] == "spacing") {
+            EXPECT_GT(std::stod(row[11]), 0.05) << row[3] << " " << row[4];
+        }
+    EXPECT_NE(text.find("\n# null: 1000 draws;"), std::string::npos);
+    const RunResult lonely = runProgram(REKUL_BIN, {"--grammar-bin", "5", motifs, genes});
+    EXPECT_EQ(lonely.status, 1);
+    EXPECT_NE(lonely.err.find("Error: --grammar-bin and --grammar-permutations need --grammar"),
+              std::string::npos);
+    const RunResult clash = runProgram(REKUL_BIN, {"--grammar", genes, motifs, genes});
+    EXPECT_EQ(clash.status, 1);
+    EXPECT_NE(clash.err.find("is the sequence file of this run"), std::string::npos) << clash.err;
+}

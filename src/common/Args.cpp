@@ -692,6 +692,37 @@ const Option kOptions[] = {
      [](Args& args, const char* value, const Texts&) {
          args.motifStatsFile = outputPath("--motif-stats", value);
      }},
+    {{"grammar", "FILE", "", "the arrangement of each module's motifs, tested",
+      "write to FILE each reported module's most frequent order, strands and spacings of its "
+      "motifs, and their helical phase, each with a p-value and fwer against instances whose "
+      "sites trade motifs and strands at random",
+      "Write to *FILE* the arrangement of each reported module, over one instance per gene "
+      "(the first the report prints): the most frequent left-to-right order of its motifs "
+      "(`order`), strand pattern relative to the module's first motif (`strands`), distance "
+      "between the starts of each pair (`spacing`, in bins of `--grammar-bin`, with median "
+      "and interquartile range) and share of those distances within 2 letters of a multiple "
+      "of 10.5 (`phase`). Each row's p-value is the share of null draws whose most frequent "
+      "value is as frequent (or whose share is as large), counted as (1 + that number) / "
+      "(N + 1); the null keeps every site's position and width and redraws which motif sits "
+      "at which site and each site's strand. fwer is Westfall and Young's over every row of "
+      "the table. `#` lines say what was tested. Columns and the null are in "
+      "docs/manual.md."},
+     [](Args& args, const char* value, const Texts&) {
+         args.grammarFile = outputPath("--grammar", value);
+     }},
+    {{"grammar-bin", "B", "1", "spacing bin of `--grammar`, in letters",
+      "the bin of --grammar's spacings in letters (default 1)",
+      "The bin of `--grammar`'s spacings, from 1 to 1000 letters: a spacing's value is the "
+      "lower edge of its bin."},
+     [](Args& args, const char* value, const Texts&) {
+         args.grammarBin = boundedCount("--grammar-bin", value, 1, 1000);
+     }},
+    {{"grammar-permutations", "N", "1000", "null draws of `--grammar`",
+      "null draws of --grammar (default 1000; --seed repeats them)",
+      "Null draws of `--grammar`, from 1 to 1000000; `--seed` repeats them."},
+     [](Args& args, const char* value, const Texts&) {
+         args.grammarPermutations = boundedCount("--grammar-permutations", value, 1, 1000000);
+     }},
 };
 
 bool isShort(const Option& entry) {
@@ -967,4 +998,8 @@ void Args::finish(const std::vector<std::string>& files) {
     if (shuffleK == 0) shuffleK = 3;
     if (matchRatio == 0) matchRatio = 10;
     if (lengthStrata == 0) lengthStrata = 10;
+    if ((grammarBin > 0 || grammarPermutations > 0) && grammarFile.empty())
+        dieUsage("Error: --grammar-bin and --grammar-permutations need --grammar");
+    if (grammarBin == 0) grammarBin = 1;
+    if (grammarPermutations == 0) grammarPermutations = 1000;
 }

@@ -53,6 +53,9 @@ class Args {
     int32_t lengthStrata = 0;     // --length-strata: length bins (0 until set: 10)
     std::string writeBackgroundFile;    // --write-background: the background used, as FASTA
     std::string motifStatsFile;         // --motif-stats: the single-motif baseline table
+    std::string grammarFile;            // --grammar: the arrangement table of the modules
+    int32_t grammarBin = 0;             // --grammar-bin: spacing bin in letters (0 until set: 1)
+    int32_t grammarPermutations = 0;    // --grammar-permutations: null draws (0 until set: 1000)
     std::string regionsFile;            // --regions: BED intervals of --genome as the genes
     std::string genomeFile;             // --genome: the indexed genome the regions come from
     std::string backgroundRegionsFile;  // --background-regions: BED background of --genome

@@ -17,6 +17,7 @@
 #include "hits/HitA.hpp"
 #include "hits/HitAO.hpp"
 #include "hits/SeqReader.hpp"
+#include "modules/Grammar.hpp"
 #include "modules/Strata.hpp"
 #include "modules/Tree.hpp"
 #include "rekul.hpp"
@@ -71,6 +72,20 @@ void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progres
     found.rows = table.rows;
     found.genesTotal = table.genesTotal;
     found.backgroundTotal = table.backgroundTotal;
+}
+
+// The grammar table of the reported modules, from their instances in memory.
+void writeModuleGrammar(const Args& settings, const Discovered& found, std::ostream& out,
+                        Progress progress) {
+    const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
+    if (!sampleDrawn && !settings.seedShown && settings.permutations == 0)
+        progress.line("Random seed: " + std::to_string(*settings.seed));
+    const GrammarSettings grammar{settings.grammarBin, settings.grammarPermutations,
+                                  *settings.seed};
+    const std::vector<GrammarRow> rows = moduleGrammar(found.modules, found.motifNames, grammar);
+    writeGrammar(out, rows, found.modules, found.motifNames, grammar,
+                 {settings.versionText(), settings.commandLine, settings.seed, {}});
+    checkWritten(out, "--grammar");
 }
 
 // The settings of discovery: -g from --min-gene-share once the genes are counted.
@@ -128,6 +143,8 @@ int runProgram(const char* program, int argc, char** argv) {
     if (!settings.statsFile.empty()) stats.emplace(settings.statsFile, "--stats");
     if (!settings.motifStatsFile.empty())
         motifStats.emplace(settings.motifStatsFile, "--motif-stats");
+    std::optional<OutputFile> grammar;
+    if (!settings.grammarFile.empty()) grammar.emplace(settings.grammarFile, "--grammar");
     if (settings.shuffledCopies > 0 || settings.matching() || settings.genomicRatio > 0) {
         progress.line("Random seed: " + std::to_string(*seed));
         settings.seedShown = true;
@@ -135,8 +152,12 @@ int runProgram(const char* program, int argc, char** argv) {
     const Discovered found = runStages<HitStage, DiscoveryStage>(
         settings,
         {std::cout, stats ? &stats->stream() : nullptr,
-         motifStats ? &motifStats->stream() : nullptr, false, true},
+         motifStats ? &motifStats->stream() : nullptr, grammar.has_value(), true},
         progress);
+    if (grammar) {
+        writeModuleGrammar(settings, found, grammar->stream(), progress);
+        grammar->commit();
+    }
     // A quiet run that finds nothing still says so.
     if (settings.quiet && found.modulesFound == 0) std::cerr << found.noModule << '\n';
     if (motifStats) motifStats->commit();
@@ -177,7 +198,8 @@ std::optional<uint32_t> runSeed(const Args& settings) {
     const bool sample = settings.pValueCutoff() && !settings.exactCutoffs;
     const bool drawn =
         settings.shuffledCopies > 0 || settings.matching() || settings.genomicRatio > 0;
-    if (!sample && !drawn && settings.permutations == 0) return std::nullopt;
+    if (!sample && !drawn && settings.permutations == 0 && settings.grammarFile.empty())
+        return std::nullopt;
     return settings.seed ? *settings.seed : static_cast<uint32_t>(std::time(nullptr));
 }
 
@@ -194,7 +216,8 @@ void refuseClashingOutputs(const Args& settings) {
     const std::vector<std::pair<std::string, std::string>> outputs{
         {"--stats", settings.statsFile},
         {"--write-background", settings.writeBackgroundFile},
-        {"--motif-stats", settings.motifStatsFile}};
+        {"--motif-stats", settings.motifStatsFile},
+        {"--grammar", settings.grammarFile}};
     for (size_t i = 0; i < outputs.size(); ++i) {
         const auto& [option, path] = outputs[i];
         if (path.empty()) continue;

@@ -1,0 +1,331 @@
+// Module grammar. Each reported module is read over one instance per gene (the first the
+// report prints), each instance as the first hit of each of its motifs. Four features:
+// the left-to-right order of the motifs (by start, ties by the module's motif order), the
+// strand pattern relative to the module's first motif, and per pair of motifs (a before b
+// in the module's order) the distance start(b) - start(a), binned, and its helical phase
+// (|distance| within 2 letters of a multiple of 10.5). A feature's statistic is the number
+// of genes showing its most frequent value (for phase: the genes in phase). The null deals
+// each instance's sites (start and width kept) to its motifs at random and flips each
+// site's strand with probability 1/2; each module draws from its own generator. p is
+// (1 + draws at least as large) / (N + 1); fwer is Westfall and Young's max-T over every
+// row: each statistic standardised by its own draws' mean and standard deviation, and the
+// share of draws whose largest standardised statistic over all rows is at least the row's.
+#include "modules/Grammar.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <ostream>
+
+#include "common/Random.hpp"
+#include "common/Text.hpp"
+
+namespace {
+
+// The grammar's own stream of draws, apart from the permutations' and the background's.
+constexpr uint32_t kGrammarStream = 0x6772616d;
+
+// The most frequent of the values (the smallest among equally frequent: the shortest
+// distance, the first order or strand pattern) and its count.
+std::pair<int64_t, int64_t> modeOf(std::vector<int64_t>& values) {
+    std::sort(values.begin(), values.end());
+    std::pair<int64_t, int64_t> best{0, 0};
+    for (size_t i = 0; i < values.size();) {
+        size_t j = i;
+        while (j < values.size() && values[j] == values[i]) ++j;
+        if (static_cast<int64_t>(j - i) > best.second)
+            best = {values[i], static_cast<int64_t>(j - i)};
+        i = j;
+    }
+    return best;
+}
+
+// The motifs of an instance from left to right, three bits each, the leftmost highest: keys
+// compare as the orders do, position by position in the module's motif order.
+int64_t orderKey(const GrammarInstance& sites) {
+    std::vector<int32_t> order(sites.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int32_t>(k);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int32_t x, int32_t y) { return sites[x].start < sites[y].start; });
+    int64_t key = 0;
+    for (size_t k = 0; k < order.size(); ++k) key = key << 3 | order[k];
+    return key;
+}
+
+// A bit per motif, the first motif highest: set where the motif lies on the other strand
+// than the module's first motif. Keys compare as the patterns do ('+' before '-').
+int64_t strandKey(const GrammarInstance& sites) {
+    int64_t key = 0;
+    for (const GrammarSite& site : sites) key = key << 1 | (site.strand != sites[0].strand);
+    return key;
+}
+
+int64_t spacingOf(const GrammarInstance& sites, size_t a, size_t b) {
+    return int64_t{sites[b].start} - sites[a].start;
+}
+
+int64_t binned(int64_t distance, int32_t bin) {
+    const int64_t q = distance / bin;
+    return (q * bin > distance ? q - 1 : q) * bin;
+}
+
+bool inPhase(int64_t distance) {
+    const double r = std::fmod(static_cast<double>(std::llabs(distance)), 10.5);
+    return r <= 2 || 10.5 - r <= 2;
+}
+
+// The pairs (a, b), a before b, in row order.
+std::vector<std::pair<size_t, size_t>> pairsOf(size_t k) {
+    std::vector<std::pair<size_t, size_t>> out;
+    for (size_t a = 0; a < k; ++a)
+        for (size_t b = a + 1; b < k; ++b) out.emplace_back(a, b);
+    return out;
+}
+
+// The statistic of each row, in row order: order, strands, the pairs' spacings, their phases.
+std::vector<int64_t> statisticsOf(const std::vector<GrammarInstance>& instances, size_t k,
+                                  int32_t bin) {
+    std::vector<int64_t> out, values(instances.size());
+    for (size_t i = 0; i < instances.size(); ++i) values[i] = orderKey(instances[i]);
+    out.push_back(modeOf(values).second);
+    for (size_t i = 0; i < instances.size(); ++i) values[i] = strandKey(instances[i]);
+    out.push_back(modeOf(values).second);
+    const auto pairs = pairsOf(k);
+    for (const auto& [a, b] : pairs) {
+        for (size_t i = 0; i < instances.size(); ++i)
+            values[i] = binned(spacingOf(instances[i], a, b), bin);
+        out.push_back(modeOf(values).second);
+    }
+    for (const auto& [a, b] : pairs) {
+        int64_t phased = 0;
+        for (const GrammarInstance& sites : instances) phased += inPhase(spacingOf(sites, a, b));
+        out.push_back(phased);
+    }
+    return out;
+}
+
+// The quantile q of sorted values, interpolated linearly between neighbours.
+double quantile(const std::vector<int64_t>& sorted, double q) {
+    if (sorted.empty()) return 0;
+    const double at = q * static_cast<double>(sorted.size() - 1);
+    const auto low = static_cast<size_t>(std::floor(at));
+    const size_t high = std::min(low + 1, sorted.size() - 1);
+    return static_cast<double>(sorted[low]) +
+           (at - static_cast<double>(low)) * static_cast<double>(sorted[high] - sorted[low]);
+}
+
+std::string orderText(int64_t key, const std::vector<int32_t>& motifs,
+                      const std::vector<std::string>& names) {
+    std::string out;
+    for (size_t k = 0; k < motifs.size(); ++k) {
+        if (k) out += ',';
+        const auto at = static_cast<size_t>((key >> (3 * (motifs.size() - 1 - k))) & 7);
+        out += names[static_cast<size_t>(motifs[at])];
+    }
+    return out;
+}
+
+std::string strandText(int64_t key, size_t k) {
+    std::string out;
+    for (size_t m = 0; m < k; ++m) out += (key >> (k - 1 - m)) & 1 ? '-' : '+';
+    return out;
+}
+
+// Draws >= value among ascending draws.
+int64_t atLeast(const std::vector<int64_t>& ascending, int64_t value) {
+    return static_cast<int64_t>(ascending.end() -
+                                std::lower_bound(ascending.begin(), ascending.end(), value));
+}
+
+// A row's statistic on a common scale: its distance from the mean of the row's own draws in
+// standard deviations, so that the largest over rows of different features and modules is
+// a fair maximum. A row whose draws never vary scores 0 at their value and +inf above it.
+class Standardised {
+  public:
+    explicit Standardised(const std::vector<int64_t>& draws) {
+        double sum = 0, squares = 0;
+        for (int64_t v : draws) sum += static_cast<double>(v);
+        mean_ = draws.empty() ? 0 : sum / static_cast<double>(draws.size());
+        for (int64_t v : draws)
+            squares += (static_cast<double>(v) - mean_) * (static_cast<double>(v) - mean_);
+        sd_ = draws.size() > 1 ? std::sqrt(squares / static_cast<double>(draws.size() - 1)) : 0;
+    }
+    double operator()(int64_t value) const {
+        const double x = static_cast<double>(value) - mean_;
+        if (sd_ > 0) return x / sd_;
+        return x > 0 ? HUGE_VAL : 0;
+    }
+
+  private:
+    double mean_ = 0, sd_ = 0;
+};
+
+}  // namespace
+
+std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module) {
+    std::vector<GrammarInstance> out;
+    std::vector<int32_t> seen;
+    for (const InstanceRecord& instance : module.found) {
+        if (std::find(seen.begin(), seen.end(), instance.gene) != seen.end()) continue;
+        seen.push_back(instance.gene);
+        GrammarInstance sites(module.motifs.size());
+        std::vector<char> found(module.motifs.size(), 0);
+        for (const MHit& hit : instance.hits) {
+            const auto at = std::lower_bound(module.motifs.begin(), module.motifs.end(), hit.motif);
+            if (at == module.motifs.end() || *at != hit.motif) continue;
+            const auto k = static_cast<size_t>(at - module.motifs.begin());
+            if (found[k] && sites[k].start <= hit.start) continue;
+            sites[k] = {hit.start, hit.end - hit.start + 1, hit.strand};
+            found[k] = 1;
+        }
+        if (std::all_of(found.begin(), found.end(), [](char f) { return f != 0; }))
+            out.push_back(std::move(sites));
+    }
+    return out;
+}
+
+GrammarInstance nullInstance(const GrammarInstance& instance, std::mt19937& generator) {
+    GrammarInstance out = instance;
+    for (size_t k = out.size(); k > 1; --k)
+        std::swap(out[k - 1], out[uniformBelow(generator, static_cast<uint32_t>(k))]);
+    for (GrammarSite& site : out)
+        if (uniformBelow(generator, 2)) site.strand = site.strand == '+' ? '-' : '+';
+    return out;
+}
+
+GrammarObserved observeGrammar(int32_t module, const std::vector<int32_t>& motifs,
+                               const std::vector<GrammarInstance>& instances,
+                               const std::vector<std::string>& motifNames, int32_t bin) {
+    GrammarObserved out;
+    const size_t k = motifs.size();
+    const auto total = static_cast<int64_t>(instances.size());
+    std::vector<int64_t> values(instances.size());
+    auto add = [&](GrammarFeature feature, int32_t a, int32_t b, std::string value, int64_t genes) {
+        out.rows.push_back({module, feature, a, b, std::move(value), genes, total, 0, 0, 1, 1});
+        out.statistics.push_back(genes);
+    };
+    for (size_t i = 0; i < instances.size(); ++i) values[i] = orderKey(instances[i]);
+    auto [order, orderGenes] = modeOf(values);
+    add(GrammarFeature::Order, -1, -1, orderText(order, motifs, motifNames), orderGenes);
+    for (size_t i = 0; i < instances.size(); ++i) values[i] = strandKey(instances[i]);
+    auto [strands, strandGenes] = modeOf(values);
+    add(GrammarFeature::Strands, -1, -1, strandText(strands, k), strandGenes);
+    const auto pairs = pairsOf(k);
+    for (const auto& [a, b] : pairs) {
+        for (size_t i = 0; i < instances.size(); ++i) values[i] = spacingOf(instances[i], a, b);
+        std::sort(values.begin(), values.end());
+        const double median = quantile(values, 0.5),
+                     iqr = quantile(values, 0.75) - quantile(values, 0.25);
+        for (int64_t& v : values) v = binned(v, bin);
+        auto [spacing, genes] = modeOf(values);
+        add(GrammarFeature::Spacing, static_cast<int32_t>(a), static_cast<int32_t>(b),
+            std::to_string(spacing), genes);
+        out.rows.back().median = median;
+        out.rows.back().iqr = iqr;
+    }
+    for (const auto& [a, b] : pairs) {
+        int64_t phased = 0;
+        for (const GrammarInstance& sites : instances) phased += inPhase(spacingOf(sites, a, b));
+        add(GrammarFeature::Phase, static_cast<int32_t>(a), static_cast<int32_t>(b),
+            formatted("%.6g", total ? static_cast<double>(phased) / static_cast<double>(total) : 0),
+            phased);
+    }
+    return out;
+}
+
+std::vector<GrammarRow> moduleGrammar(const std::vector<ModuleRecord>& modules,
+                                      const std::vector<std::string>& motifNames,
+                                      const GrammarSettings& settings) {
+    const auto draws = static_cast<size_t>(settings.draws);
+    std::vector<GrammarRow> rows;
+    // Per row its standardised statistic; per draw the largest over every row.
+    std::vector<double> observedScores, drawMaxima(draws, -HUGE_VAL);
+    for (size_t m = 0; m < modules.size(); ++m) {
+        const std::vector<GrammarInstance> instances = grammarInstances(modules[m]);
+        GrammarObserved observed = observeGrammar(static_cast<int32_t>(m), modules[m].motifs,
+                                                  instances, motifNames, settings.bin);
+        const size_t k = modules[m].motifs.size();
+        std::vector<std::vector<int64_t>> nulls(observed.rows.size(), std::vector<int64_t>(draws));
+        std::mt19937 generator =
+            drawGenerator({settings.seed, kGrammarStream, static_cast<uint32_t>(m)});
+        std::vector<GrammarInstance> drawn(instances.size());
+        for (size_t j = 0; j < draws; ++j) {
+            for (size_t i = 0; i < instances.size(); ++i)
+                drawn[i] = nullInstance(instances[i], generator);
+            const std::vector<int64_t> statistics = statisticsOf(drawn, k, settings.bin);
+            for (size_t r = 0; r < statistics.size(); ++r) nulls[r][j] = statistics[r];
+        }
+        for (size_t r = 0; r < observed.rows.size(); ++r) {
+            std::vector<int64_t> ascending = nulls[r];
+            std::sort(ascending.begin(), ascending.end());
+            observed.rows[r].pValue =
+                static_cast<double>(1 + atLeast(ascending, observed.statistics[r])) /
+                static_cast<double>(draws + 1);
+            const Standardised score(nulls[r]);
+            observedScores.push_back(score(observed.statistics[r]));
+            for (size_t j = 0; j < draws; ++j)
+                drawMaxima[j] = std::max(drawMaxima[j], score(nulls[r][j]));
+        }
+        rows.insert(rows.end(), observed.rows.begin(), observed.rows.end());
+    }
+    std::sort(drawMaxima.begin(), drawMaxima.end());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const auto atLeastAsHigh =
+            drawMaxima.end() -
+            std::lower_bound(drawMaxima.begin(), drawMaxima.end(), observedScores[r]);
+        rows[r].fwer = static_cast<double>(1 + atLeastAsHigh) / static_cast<double>(draws + 1);
+    }
+    return rows;
+}
+
+void writeGrammar(std::ostream& out, const std::vector<GrammarRow>& rows,
+                  const std::vector<ModuleRecord>& modules,
+                  const std::vector<std::string>& motifNames, const GrammarSettings& settings,
+                  const StatsNotes& notes) {
+    static const char* const kFeatures[] = {"order", "strands", "spacing", "phase"};
+    out << "module\tmotifs\tfeature\tmotif_a\tmotif_b\tvalue\tgenes\tgenes_total\tmedian\tiqr"
+           "\tp_value\tfwer\n";
+    for (const GrammarRow& row : rows) {
+        const ModuleRecord& module = modules[static_cast<size_t>(row.module)];
+        std::string line = "M";
+        line.append(std::to_string(row.module + 1)).append("\t");
+        for (size_t k = 0; k < module.motifs.size(); ++k)
+            line.append(k ? "," : "").append(motifNames[static_cast<size_t>(module.motifs[k])]);
+        line.append("\t").append(kFeatures[static_cast<int>(row.feature)]).append("\t");
+        if (row.a >= 0)
+            line.append(motifNames[static_cast<size_t>(module.motifs[static_cast<size_t>(row.a)])])
+                .append("\t")
+                .append(motifNames[static_cast<size_t>(module.motifs[static_cast<size_t>(row.b)])]);
+        else
+            line.append("\t");
+        line.append("\t").append(row.value);
+        line.append("\t").append(std::to_string(row.genes));
+        line.append("\t").append(std::to_string(row.genesTotal)).append("\t");
+        if (row.feature == GrammarFeature::Spacing)
+            line.append(formatted("%.6g", row.median))
+                .append("\t")
+                .append(formatted("%.6g", row.iqr));
+        else
+            line.append("\t");
+        line.append("\t").append(formatted("%.6g", row.pValue));
+        line.append("\t").append(formatted("%.6g", row.fwer)).append("\n");
+        out << line;
+    }
+    out << "# program: " << notes.program << "\n"
+        << "# command: " << notes.commandLine << "\n"
+        << "# random seed: " << (notes.seed ? std::to_string(*notes.seed) : "none") << "\n"
+        << "# instances: one per gene, the first the report prints; per motif its first hit\n"
+        << "# order: motifs by start, ties in the module's order; strands: relative to the "
+           "module's first motif; spacing: start(motif_b) - start(motif_a), in bins of "
+        << settings.bin
+        << " letters (value: the bin's lower edge); phase: share of |spacing| within 2 letters "
+           "of a multiple of 10.5\n"
+        << "# null: " << settings.draws
+        << " draws; in each instance the sites (start, width) are dealt to the motifs at "
+           "random and each strand is flipped with probability 1/2\n"
+        << "# p_value: (1 + draws whose most frequent value is in as many genes, or whose "
+           "phase share is as large) / (N + 1)\n"
+        << "# fwer: Westfall and Young's max-T over the " << rows.size()
+        << " rows of the table: (1 + draws whose largest standardised statistic over all rows "
+           "is at least the row's) / (N + 1), each statistic standardised by the mean and "
+           "standard deviation of its own draws\n";
+}
