@@ -118,9 +118,19 @@ void checkPValue(const py::handle& value) {
 Args settingsOfCall(const py::handle& motifs, const py::handle& sequences,
                     const py::dict& keywords) {
     std::vector<std::pair<std::string, std::string>> options{{"quiet", ""}};
+    bool grammar = false;
     for (const auto& [key, value] : keywords) {
         if (value.is_none()) continue;
         const std::string keyword = key.cast<std::string>();
+        // The grammar comes in memory (result.grammar); write_grammar writes it.
+        if (keyword == "grammar") {
+            if (!py::isinstance<py::bool_>(value))
+                throw py::value_error(
+                    "Error: grammar takes True or False: the table comes as result.grammar, "
+                    "and result.write_grammar(path) writes it");
+            grammar = value.cast<bool>();
+            continue;
+        }
         const auto it = shortNames().find(keyword);
         std::string option = it != shortNames().end() ? it->second : replaceAll(keyword, "_", "-");
         if (keyword.find('-') != std::string::npos || heldBack(option) || !Args::knows(option))
@@ -131,7 +141,7 @@ Args settingsOfCall(const py::handle& motifs, const py::handle& sequences,
     }
     std::vector<std::string> files{pathOf(motifs)};
     if (!sequences.is_none()) files.push_back(pathOf(sequences));
-    return runWatched([&] { return settingsOf(Program::Rekul, options, files); });
+    return runWatched([&] { return settingsOf(Program::Rekul, options, files, grammar); });
 }
 
 template <typename T>
@@ -282,7 +292,34 @@ py::dict discoverIn(const py::object& motifs, const py::object& sequences,
             py::arg("q_value") = row.qValue, py::arg("fwer") = optionalOf(row.fwer),
             py::arg("hits_scanned") = row.hitsScanned, py::arg("hits_kept") = row.hitsKept));
     }
+    py::list grammar;
+    static const char* const kFeatures[] = {"order", "strands", "spacing", "phase"};
+    for (const GrammarRow& row : found.grammar) {
+        const ModuleRecord& module = found.modules[static_cast<size_t>(row.module)];
+        std::string motifs;
+        for (int32_t m : module.motifs)
+            motifs.append(motifs.empty() ? "" : ",")
+                .append(found.motifNames[static_cast<size_t>(m)]);
+        auto motifName = [&](int32_t k) {
+            return k < 0 ? py::object(py::none())
+                         : py::object(py::str(found.motifNames[static_cast<size_t>(
+                               module.motifs[static_cast<size_t>(k)])]));
+        };
+        const bool spacing = row.feature == GrammarFeature::Spacing;
+        grammar.append(py::dict(
+            py::arg("module") = "M" + std::to_string(row.module + 1), py::arg("motifs") = motifs,
+            py::arg("feature") = kFeatures[static_cast<int>(row.feature)],
+            py::arg("motif_a") = motifName(row.a), py::arg("motif_b") = motifName(row.b),
+            py::arg("value") = row.value, py::arg("genes") = row.genes,
+            py::arg("genes_total") = row.genesTotal,
+            py::arg("median") =
+                spacing ? py::object(py::float_(row.median)) : py::object(py::none()),
+            py::arg("iqr") = spacing ? py::object(py::float_(row.iqr)) : py::object(py::none()),
+            py::arg("p_value") = row.pValue, py::arg("fwer") = row.fwer));
+    }
     py::dict out;
+    out["grammar"] = grammar;
+    out["grammar_text"] = found.grammarText;
     out["report"] = outcome.report;
     out["stats_text"] = outcome.stats;
     out["motif_stats_text"] = outcome.motifStats;

@@ -23,6 +23,7 @@
 #include "common/die.hpp"
 #include "hits/Hit.hpp"
 #include "modules/Discovery.hpp"
+#include "modules/Grammar.hpp"
 #include "modules/ModuleStats.hpp"
 #include "modules/MotifStats.hpp"
 #include "motif/MotifA.hpp"
@@ -31,9 +32,10 @@
 enum class Program { Rekul, Rekulo };
 
 // The settings of a run without a command line: the options by name, as Args::apply takes
-// them, then the file arguments; refused as the command line would be.
+// them, then the file arguments; refused as the command line would be. `grammarInMemory`
+// asks for the grammar table in memory (as --grammar does for a file).
 Args settingsOf(Program program, const std::vector<std::pair<std::string, std::string>>& options,
-                const std::vector<std::string>& files);
+                const std::vector<std::string>& files, bool grammarInMemory = false);
 
 // The seed of the run's random draws, where it draws any: --seed, else the time.
 std::optional<uint32_t> runSeed(const Args& settings);
@@ -77,6 +79,9 @@ struct Discovered {
     std::vector<ModuleStatsRow> rows;
     std::vector<MotifStatsRow> motifRows;  // with a background, by motif id
     int64_t genesTotal = 0, backgroundTotal = 0;
+    // With --grammar (or grammarInMemory): the arrangement rows and the table as written.
+    std::vector<GrammarRow> grammar;
+    std::string grammarText;
 };
 
 // The whole run: motifs, hits (and the background), the search writing the report, and with

@@ -67,6 +67,10 @@ TABLE_COLUMNS = ["module", "motifs", "motif_count", "instances", "genes", "genes
                  "p_value", "e_value", "q_value", "fwer", "fdr", "p_vs_parts", "fdr_exact"]
 
 
+GRAMMAR_COLUMNS = ["module", "motifs", "feature", "motif_a", "motif_b", "value", "genes",
+                   "genes_total", "median", "iqr", "p_value", "fwer"]
+
+
 class Discovery:
     """The outcome of :func:`discover`: ``report`` (the program's report), ``modules``
     (records with motifs, labels, instances, genes, probability and, with a background,
@@ -90,6 +94,22 @@ class Discovery:
                 self.stats.append(row)
         self.motif_stats = raw["motif_stats"]
         self.stats_text = raw["stats_text"]
+        self._grammar = raw["grammar"]
+        self.grammar_text = raw["grammar_text"]
+
+    @property
+    def grammar(self):
+        """With ``grammar=True``: the arrangement of each module's motifs (order, strands,
+        spacing, phase) with p-values and fwer, as a pandas DataFrame, one row per module
+        and feature (the columns of ``rekul --grammar``); None without it."""
+        if not self.grammar_text:
+            return None
+        import pandas
+        return pandas.DataFrame(self._grammar, columns=GRAMMAR_COLUMNS)
+
+    def write_grammar(self, path):
+        """Writes the grammar table as ``rekul --grammar`` writes it, never over an input."""
+        _write_output(path, self.grammar_text, self._inputs, "write_grammar")
 
     def write_report(self, path):
         """Writes the report to ``path``: the bytes the program writes. As the programs do,

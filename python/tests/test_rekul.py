@@ -201,3 +201,27 @@ def test_stratify_is_a_keyword_and_its_table_says_so():
     with pytest.raises(ValueError, match="--stratify needs genomic DNA"):
         rekul.discover(EXAMPLES / "example.motifs", EXAMPLES / "example.fa",
                        shuffled_background=2, stratify="gc")
+
+
+def test_grammar_in_memory_is_the_programs_table(tmp_path):
+    motifs, genes = EXAMPLES / "example.motifs", EXAMPLES / "example.fa"
+    table = tmp_path / "grammar.tsv"
+    program("rekul", "--quiet", "--seed", "4", "--grammar", table, "--grammar-permutations",
+            "200", motifs, genes)
+    result = rekul.discover(motifs, genes, seed=4, grammar=True, grammar_permutations=200)
+    frame = result.grammar
+    lines = [line.split("\t") for line in table.read_text().splitlines()
+             if not line.startswith("#")]
+    assert list(frame.columns) == lines[0]
+    assert len(frame) == len(lines) - 1
+    for (_, row), fields in zip(frame.iterrows(), lines[1:]):
+        assert [row["module"], row["feature"], row["value"], str(row["genes"])] == \
+            [fields[0], fields[2], fields[5], fields[6]]
+        assert abs(row["p_value"] - float(fields[10])) < 1e-5
+        assert abs(row["fwer"] - float(fields[11])) < 1e-5
+    out = tmp_path / "again.tsv"
+    result.write_grammar(out)
+    assert out.read_text().split("# command")[0] == table.read_text().split("# command")[0]
+    assert rekul.discover(motifs, genes).grammar is None
+    with pytest.raises(ValueError, match="grammar takes True or False"):
+        rekul.discover(motifs, genes, grammar=str(tmp_path / "g.tsv"))

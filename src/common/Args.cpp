@@ -998,7 +998,7 @@ void Args::finish(const std::vector<std::string>& files) {
     if (shuffleK == 0) shuffleK = 3;
     if (matchRatio == 0) matchRatio = 10;
     if (lengthStrata == 0) lengthStrata = 10;
-    if ((grammarBin > 0 || grammarPermutations > 0) && grammarFile.empty())
+    if ((grammarBin > 0 || grammarPermutations > 0) && grammarFile.empty() && !grammarInMemory)
         dieUsage("Error: --grammar-bin and --grammar-permutations need --grammar");
     if (grammarBin == 0) grammarBin = 1;
     if (grammarPermutations == 0) grammarPermutations = 1000;

@@ -62,8 +62,9 @@ class Args {
     int32_t genomicRatio = 0;           // --genomic-background: windows per region
     std::string excludeFile;            // --exclude: BED intervals no genomic window touches
     bool seedShown = false;             // the run has written its "Random seed" line
-    bool tableInMemory = false;  // a library caller takes the table in memory, not as --stats
-    std::string commandLine;     // the words of the command line, for the table's notes
+    bool tableInMemory = false;    // a library caller takes the table in memory, not as --stats
+    bool grammarInMemory = false;  // a library caller takes the grammar in memory
+    std::string commandLine;       // the words of the command line, for the table's notes
 
     Args() = default;  // initial values, for stages built without a command line
     Args(int argc, char** argv, std::string programName = "rekul");

@@ -13,6 +13,7 @@
 #include "modules/Grammar.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <ostream>
 
@@ -23,6 +24,8 @@ namespace {
 
 // The grammar's own stream of draws, apart from the permutations' and the background's.
 constexpr uint32_t kGrammarStream = 0x6772616d;
+// A module holds at most eight motifs: an order is eight positions of three bits.
+constexpr size_t kMostMotifs = 8;
 
 // The most frequent of the values (the smallest among equally frequent: the shortest
 // distance, the first order or strand pattern) and its count.
@@ -42,12 +45,19 @@ std::pair<int64_t, int64_t> modeOf(std::vector<int64_t>& values) {
 // The motifs of an instance from left to right, three bits each, the leftmost highest: keys
 // compare as the orders do, position by position in the module's motif order.
 int64_t orderKey(const GrammarInstance& sites) {
-    std::vector<int32_t> order(sites.size());
-    for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int32_t>(k);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int32_t x, int32_t y) { return sites[x].start < sites[y].start; });
+    // An insertion sort of at most eight motifs, stable: ties keep the module's order.
+    std::array<int32_t, kMostMotifs> order{};
+    const size_t k = std::min(sites.size(), kMostMotifs);
+    for (size_t m = 0; m < k; ++m) {
+        size_t at = m;
+        while (at > 0 && sites[static_cast<size_t>(order[at - 1])].start > sites[m].start) {
+            order[at] = order[at - 1];
+            --at;
+        }
+        order[at] = static_cast<int32_t>(m);
+    }
     int64_t key = 0;
-    for (size_t k = 0; k < order.size(); ++k) key = key << 3 | order[k];
+    for (size_t m = 0; m < k; ++m) key = key << 3 | order[m];
     return key;
 }
 
@@ -68,9 +78,11 @@ int64_t binned(int64_t distance, int32_t bin) {
     return (q * bin > distance ? q - 1 : q) * bin;
 }
 
+// Within 2 letters of a multiple of 10.5: twice the distance within 4 of a multiple of 21,
+// in whole numbers.
 bool inPhase(int64_t distance) {
-    const double r = std::fmod(static_cast<double>(std::llabs(distance)), 10.5);
-    return r <= 2 || 10.5 - r <= 2;
+    const int64_t r = 2 * std::llabs(distance) % 21;
+    return r <= 4 || 21 - r <= 4;
 }
 
 // The pairs (a, b), a before b, in row order.
@@ -81,10 +93,12 @@ std::vector<std::pair<size_t, size_t>> pairsOf(size_t k) {
     return out;
 }
 
-// The statistic of each row, in row order: order, strands, the pairs' spacings, their phases.
-std::vector<int64_t> statisticsOf(const std::vector<GrammarInstance>& instances, size_t k,
-                                  int32_t bin) {
-    std::vector<int64_t> out, values(instances.size());
+// The statistic of each row, in row order: order, strands, the pairs' spacings, their
+// phases; `values` is room for one value per instance.
+void statisticsOf(const std::vector<GrammarInstance>& instances, size_t k, int32_t bin,
+                  std::vector<int64_t>& out, std::vector<int64_t>& values) {
+    out.clear();
+    values.resize(instances.size());
     for (size_t i = 0; i < instances.size(); ++i) values[i] = orderKey(instances[i]);
     out.push_back(modeOf(values).second);
     for (size_t i = 0; i < instances.size(); ++i) values[i] = strandKey(instances[i]);
@@ -100,7 +114,6 @@ std::vector<int64_t> statisticsOf(const std::vector<GrammarInstance>& instances,
         for (const GrammarInstance& sites : instances) phased += inPhase(spacingOf(sites, a, b));
         out.push_back(phased);
     }
-    return out;
 }
 
 // The quantile q of sorted values, interpolated linearly between neighbours.
@@ -128,12 +141,6 @@ std::string strandText(int64_t key, size_t k) {
     std::string out;
     for (size_t m = 0; m < k; ++m) out += (key >> (k - 1 - m)) & 1 ? '-' : '+';
     return out;
-}
-
-// Draws >= value among ascending draws.
-int64_t atLeast(const std::vector<int64_t>& ascending, int64_t value) {
-    return static_cast<int64_t>(ascending.end() -
-                                std::lower_bound(ascending.begin(), ascending.end(), value));
 }
 
 // A row's statistic on a common scale: its distance from the mean of the row's own draws in
@@ -183,12 +190,21 @@ std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module) {
     return out;
 }
 
-GrammarInstance nullInstance(const GrammarInstance& instance, std::mt19937& generator) {
-    GrammarInstance out = instance;
+void drawNull(const GrammarInstance& instance, GrammarInstance& out, std::mt19937& generator) {
+    out.assign(instance.begin(), instance.end());
     for (size_t k = out.size(); k > 1; --k)
         std::swap(out[k - 1], out[uniformBelow(generator, static_cast<uint32_t>(k))]);
-    for (GrammarSite& site : out)
-        if (uniformBelow(generator, 2)) site.strand = site.strand == '+' ? '-' : '+';
+    // One word of the generator flips up to 32 strands, a bit each.
+    uint32_t bits = 0;
+    for (size_t k = 0; k < out.size(); ++k) {
+        if (k % 32 == 0) bits = static_cast<uint32_t>(generator());
+        if ((bits >> (k % 32)) & 1) out[k].strand = out[k].strand == '+' ? '-' : '+';
+    }
+}
+
+GrammarInstance nullInstance(const GrammarInstance& instance, std::mt19937& generator) {
+    GrammarInstance out;
+    drawNull(instance, out, generator);
     return out;
 }
 
@@ -248,18 +264,19 @@ std::vector<GrammarRow> moduleGrammar(const std::vector<ModuleRecord>& modules,
         std::mt19937 generator =
             drawGenerator({settings.seed, kGrammarStream, static_cast<uint32_t>(m)});
         std::vector<GrammarInstance> drawn(instances.size());
+        std::vector<int64_t> statistics, values;
         for (size_t j = 0; j < draws; ++j) {
             for (size_t i = 0; i < instances.size(); ++i)
-                drawn[i] = nullInstance(instances[i], generator);
-            const std::vector<int64_t> statistics = statisticsOf(drawn, k, settings.bin);
+                drawNull(instances[i], drawn[i], generator);
+            statisticsOf(drawn, k, settings.bin, statistics, values);
             for (size_t r = 0; r < statistics.size(); ++r) nulls[r][j] = statistics[r];
         }
         for (size_t r = 0; r < observed.rows.size(); ++r) {
-            std::vector<int64_t> ascending = nulls[r];
-            std::sort(ascending.begin(), ascending.end());
+            const int64_t observedValue = observed.statistics[r];
+            const auto asLarge = std::count_if(nulls[r].begin(), nulls[r].end(),
+                                               [&](int64_t v) { return v >= observedValue; });
             observed.rows[r].pValue =
-                static_cast<double>(1 + atLeast(ascending, observed.statistics[r])) /
-                static_cast<double>(draws + 1);
+                static_cast<double>(1 + asLarge) / static_cast<double>(draws + 1);
             const Standardised score(nulls[r]);
             observedScores.push_back(score(observed.statistics[r]));
             for (size_t j = 0; j < draws; ++j)

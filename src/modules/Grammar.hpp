@@ -27,6 +27,8 @@ std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module);
 // A null draw of one instance: the same sites (start, width) dealt to the motifs in a
 // random order, each site's strand flipped with probability 1/2.
 GrammarInstance nullInstance(const GrammarInstance& instance, std::mt19937& generator);
+// The same draw into `out`, reusing its room.
+void drawNull(const GrammarInstance& instance, GrammarInstance& out, std::mt19937& generator);
 
 enum class GrammarFeature { Order, Strands, Spacing, Phase };
 

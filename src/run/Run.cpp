@@ -9,6 +9,7 @@
 #include <ctime>
 #include <iostream>
 #include <new>
+#include <sstream>
 
 #include "common/Interrupt.hpp"
 #include "common/Text.hpp"
@@ -74,18 +75,18 @@ void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progres
     found.backgroundTotal = table.backgroundTotal;
 }
 
-// The grammar table of the reported modules, from their instances in memory.
-void writeModuleGrammar(const Args& settings, const Discovered& found, std::ostream& out,
-                        Progress progress) {
+// The grammar of the reported modules, from their instances in memory: rows and table.
+void findGrammar(const Args& settings, Progress progress, Discovered& found) {
     const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
     if (!sampleDrawn && !settings.seedShown && settings.permutations == 0)
         progress.line("Random seed: " + std::to_string(*settings.seed));
     const GrammarSettings grammar{settings.grammarBin, settings.grammarPermutations,
                                   *settings.seed};
-    const std::vector<GrammarRow> rows = moduleGrammar(found.modules, found.motifNames, grammar);
-    writeGrammar(out, rows, found.modules, found.motifNames, grammar,
+    found.grammar = moduleGrammar(found.modules, found.motifNames, grammar);
+    std::ostringstream text;
+    writeGrammar(text, found.grammar, found.modules, found.motifNames, grammar,
                  {settings.versionText(), settings.commandLine, settings.seed, {}});
-    checkWritten(out, "--grammar");
+    found.grammarText = text.str();
 }
 
 // The settings of discovery: -g from --min-gene-share once the genes are counted.
@@ -123,6 +124,8 @@ Discovered runStages(const Args& given, const DiscoverOutputs& outputs, Progress
     checkWritten(outputs.report, "the report");
     if (outputs.stats) runStatistics(settings, outputs, progress, discovery, stages, found);
     found.modules = std::move(discovery.records);
+    if (!settings.grammarFile.empty() || settings.grammarInMemory)
+        findGrammar(settings, progress, found);
     return found;
 }
 
@@ -155,7 +158,8 @@ int runProgram(const char* program, int argc, char** argv) {
          motifStats ? &motifStats->stream() : nullptr, grammar.has_value(), true},
         progress);
     if (grammar) {
-        writeModuleGrammar(settings, found, grammar->stream(), progress);
+        grammar->stream() << found.grammarText;
+        checkWritten(grammar->stream(), "--grammar");
         grammar->commit();
     }
     // A quiet run that finds nothing still says so.
@@ -172,10 +176,11 @@ int runProgram(const char* program, int argc, char** argv) {
 }  // namespace
 
 Args settingsOf(Program program, const std::vector<std::pair<std::string, std::string>>& options,
-                const std::vector<std::string>& files) {
+                const std::vector<std::string>& files, bool grammarInMemory) {
     Args settings;
     settings.program = nameOf(program);
     settings.tableInMemory = true;
+    settings.grammarInMemory = grammarInMemory;
     std::vector<std::string> words{settings.program};
     for (const auto& [name, value] : options) {
         settings.apply(name, value);
@@ -198,7 +203,8 @@ std::optional<uint32_t> runSeed(const Args& settings) {
     const bool sample = settings.pValueCutoff() && !settings.exactCutoffs;
     const bool drawn =
         settings.shuffledCopies > 0 || settings.matching() || settings.genomicRatio > 0;
-    if (!sample && !drawn && settings.permutations == 0 && settings.grammarFile.empty())
+    if (!sample && !drawn && settings.permutations == 0 && settings.grammarFile.empty() &&
+        !settings.grammarInMemory)
         return std::nullopt;
     return settings.seed ? *settings.seed : static_cast<uint32_t>(std::time(nullptr));
 }
