@@ -659,3 +659,39 @@ TEST(GrammarCli, TheExamplesPlantedOrderBesideAnUnchangedReport) {
     EXPECT_EQ(clash.status, 1);
     EXPECT_NE(clash.err.find("is the sequence file of this run"), std::string::npos) << clash.err;
 }
+
+// Regions that overlap on the genome repeat an instance: the grammar counts the stretch once.
+// Fifteen genes of the example come again, shifted by 30 letters (the same DNA, cut elsewhere);
+// the planted module's grammar holds as many instances as without the copies.
+TEST(GrammarCli, OverlappingRegionsCountOnce) {
+    const std::string motifs = kExamples + "example.motifs";
+    std::string copies = readFile(kExamples + "example.fa");
+    std::istringstream genes(copies);
+    std::string line, name, letters;
+    std::vector<std::pair<std::string, std::string>> entries;
+    while (std::getline(genes, line)) {
+        if (!line.empty() && line[0] == '>') {
+            if (!name.empty()) entries.emplace_back(name, letters);
+            name = line.substr(1, line.find(' ') - 1), letters.clear();
+        } else {
+            letters += line;
+        }
+    }
+    entries.emplace_back(name, letters);
+    for (size_t g = 0; g < 15; ++g)
+        copies += ">" + entries[g].first + "_shifted\n" + std::string(30, 'T') +
+                  entries[g].second.substr(0, entries[g].second.size() - 30) + "\n";
+    TempFile withCopies(copies, "copies.fa"), table("", "copies.tsv"), plain("", "plain.tsv");
+    ASSERT_EQ(runProgram(REKUL_BIN, {"--quiet", "--seed", "1", "--grammar", plain.path(), motifs,
+                                     kExamples + "example.fa"})
+                  .status,
+              0);
+    ASSERT_EQ(runProgram(REKUL_BIN, {"--quiet", "--seed", "1", "--grammar", table.path(), motifs,
+                                     withCopies.path()})
+                  .status,
+              0);
+    const auto before = rows(readFile(plain.path())), after = rows(readFile(table.path()));
+    ASSERT_EQ(after[1][1], "M0001,M0002,M0003,M0004");
+    EXPECT_EQ(after[1][7], before[1][7]);  // genes_total of the planted module's order row
+    EXPECT_EQ(after[1][6], before[1][6]);
+}

@@ -29,7 +29,12 @@ HitA::HitA(Args settings, Progress progress, const HitStage* foreground,
 }
 
 void HitA::scan(MotifA& motifs, const HitStage* pooledWith) {
-    scanAndRelease(motifs, pooledWith, seqs, [&] { SeqMotifHit(motifs); });
+    scanAndRelease(motifs, pooledWith, seqs, [&] {
+        SeqMotifHit(motifs);
+        // The letters around each site, while they are at hand, for the grammar.
+        if (keepSiteContexts_ && seqHits.size() == seqs.size())
+            for (size_t g = 0; g < seqs.size(); ++g) hashSiteContexts(g, seqs[g].seq);
+    });
     // Overlap removal across motifs gives the sites of short matrices to longer ones that
     // score better there; a motif left without any hit can be in no module, and says so.
     if (!foreground_) {

@@ -32,7 +32,25 @@ HitStage::HitStage(const Args& settings, Progress progress, const HitStage* fore
       seed_(settings.seed),
       exactCutoffs_(settings.exactCutoffs),
       seedShown_(settings.seedShown),
-      threads_(std::max(1, settings.threads)) {}
+      threads_(std::max(1, settings.threads)) {
+    keepSiteContexts_ = !foreground && (!settings.grammarFile.empty() || settings.grammarInMemory);
+}
+
+void HitStage::hashSiteContexts(size_t g, std::string_view text) {
+    if (siteContexts.size() <= g) siteContexts.resize(g + 1);
+    std::vector<uint64_t>& out = siteContexts[g];
+    out.clear();
+    const auto length = static_cast<int64_t>(text.size());
+    for (const MHit& hit : seqHits[g].hits) {
+        const int64_t from = std::max<int64_t>(0, int64_t{hit.start} - kContextFlank);
+        const int64_t to = std::min<int64_t>(length, int64_t{hit.end} + 1 + kContextFlank);
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a over the letters
+        for (int64_t at = from; at < to; ++at)
+            hash = (hash ^ static_cast<unsigned char>(text[static_cast<size_t>(at)])) *
+                   1099511628211ull;
+        out.push_back(hash);
+    }
+}
 
 HitStage::HitStage(const HitStage& like, std::vector<SeqHit> genes)
     : seqFile(like.seqFile),

@@ -37,6 +37,10 @@ class HitStage {
     // By motif id, over every sequence scanned: the hits above the cutoff, and those that
     // overlap removal keeps in the genes' lists.
     std::vector<int64_t> hitsScanned, hitsKept;
+    // With siteContexts requested (the grammar counts a stretch of DNA once): per gene, per
+    // hit of its list, a hash of the hit's letters and kContextFlank letters on each side.
+    std::vector<std::vector<uint64_t>> siteContexts;
+    static constexpr int32_t kContextFlank = 16;
 
     // A copy of `like`'s motif names and of the given hit lists, for a discovery run on a
     // sample of genes.
@@ -46,6 +50,10 @@ class HitStage {
     // A background stage (foreground not null) scores its genes with the foreground's
     // background frequencies and cutoffs, and leaves out genes named like foreground genes.
     HitStage(const Args& settings, Progress progress, const HitStage* foreground = nullptr);
+
+    // Hashes the letters around every kept hit of gene g (see siteContexts).
+    void hashSiteContexts(size_t g, std::string_view text);
+    bool keepSiteContexts_ = false;
 
     // Checks and upper-cases (unless masking) one sequence text.
     void takeSequence(const std::string& name, std::string& text);

@@ -166,11 +166,32 @@ class Standardised {
     double mean_ = 0, sd_ = 0;
 };
 
+// The hashes of the letters around each of an instance's sites (0 where a site is not in
+// its gene's hit list).
+std::vector<uint64_t> siteHashes(const GrammarInstance& sites, int32_t gene,
+                                 const SiteContexts& contexts) {
+    const std::vector<MHit>& hits = (*contexts.genes)[static_cast<size_t>(gene)].hits;
+    const std::vector<uint64_t>& hashes = (*contexts.hashes)[static_cast<size_t>(gene)];
+    std::vector<uint64_t> out;
+    for (const GrammarSite& site : sites) {
+        auto at = std::lower_bound(hits.begin(), hits.end(), site.start,
+                                   [](const MHit& h, int32_t start) { return h.start < start; });
+        while (at != hits.end() && at->start == site.start &&
+               (at->end - at->start + 1 != site.width || at->strand != site.strand))
+            ++at;
+        const bool found = at != hits.end() && at->start == site.start;
+        out.push_back(found ? hashes[static_cast<size_t>(at - hits.begin())] : 0);
+    }
+    return out;
+}
+
 }  // namespace
 
-std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module) {
+std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module,
+                                              const SiteContexts* contexts) {
     std::vector<GrammarInstance> out;
     std::vector<int32_t> seen;
+    std::vector<uint64_t> seenSites;
     for (const InstanceRecord& instance : module.found) {
         if (std::find(seen.begin(), seen.end(), instance.gene) != seen.end()) continue;
         seen.push_back(instance.gene);
@@ -184,8 +205,18 @@ std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module) {
             sites[k] = {hit.start, hit.end - hit.start + 1, hit.strand};
             found[k] = 1;
         }
-        if (std::all_of(found.begin(), found.end(), [](char f) { return f != 0; }))
-            out.push_back(std::move(sites));
+        if (!std::all_of(found.begin(), found.end(), [](char f) { return f != 0; })) continue;
+        if (contexts) {
+            // A site in letters already seen (with their flanks) is the same DNA again.
+            const std::vector<uint64_t> hashes = siteHashes(sites, instance.gene, *contexts);
+            const bool again = std::any_of(hashes.begin(), hashes.end(), [&](uint64_t h) {
+                return h != 0 &&
+                       std::find(seenSites.begin(), seenSites.end(), h) != seenSites.end();
+            });
+            if (again) continue;
+            seenSites.insert(seenSites.end(), hashes.begin(), hashes.end());
+        }
+        out.push_back(std::move(sites));
     }
     return out;
 }
@@ -250,13 +281,14 @@ GrammarObserved observeGrammar(int32_t module, const std::vector<int32_t>& motif
 
 std::vector<GrammarRow> moduleGrammar(const std::vector<ModuleRecord>& modules,
                                       const std::vector<std::string>& motifNames,
-                                      const GrammarSettings& settings) {
+                                      const GrammarSettings& settings,
+                                      const SiteContexts* contexts) {
     const auto draws = static_cast<size_t>(settings.draws);
     std::vector<GrammarRow> rows;
     // Per row its standardised statistic; per draw the largest over every row.
     std::vector<double> observedScores, drawMaxima(draws, -HUGE_VAL);
     for (size_t m = 0; m < modules.size(); ++m) {
-        const std::vector<GrammarInstance> instances = grammarInstances(modules[m]);
+        const std::vector<GrammarInstance> instances = grammarInstances(modules[m], contexts);
         GrammarObserved observed = observeGrammar(static_cast<int32_t>(m), modules[m].motifs,
                                                   instances, motifNames, settings.bin);
         const size_t k = modules[m].motifs.size();
@@ -330,7 +362,9 @@ void writeGrammar(std::ostream& out, const std::vector<GrammarRow>& rows,
     out << "# program: " << notes.program << "\n"
         << "# command: " << notes.commandLine << "\n"
         << "# random seed: " << (notes.seed ? std::to_string(*notes.seed) : "none") << "\n"
-        << "# instances: one per gene, the first the report prints; per motif its first hit\n"
+        << "# instances: one per gene, the first the report prints; per motif its first hit; "
+           "an instance with a site in the same letters (and 16 on each side) as a site of an "
+           "instance taken before is the same stretch of DNA and left out\n"
         << "# order: motifs by start, ties in the module's order; strands: relative to the "
            "module's first motif; spacing: start(motif_b) - start(motif_a), in bins of "
         << settings.bin

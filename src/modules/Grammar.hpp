@@ -20,9 +20,19 @@ struct GrammarSite {
 // The sites of one instance, one per motif of the module, in the module's motif order.
 using GrammarInstance = std::vector<GrammarSite>;
 
+// The letters around every hit of the genes (HitStage::siteContexts), by which instances
+// on one stretch of DNA (regions that overlap, repeated copies) are known as one.
+struct SiteContexts {
+    const std::vector<SeqHit>* genes = nullptr;
+    const std::vector<std::vector<uint64_t>>* hashes = nullptr;
+};
+
 // One instance per gene (the first the report prints), each with the first hit of each of
-// the module's motifs.
-std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module);
+// the module's motifs. With `contexts`, an instance with a site whose letters (and flanks)
+// an instance taken before has is left out: it is the same stretch of DNA again (regions
+// that overlap, copies of a repeat).
+std::vector<GrammarInstance> grammarInstances(const ModuleRecord& module,
+                                              const SiteContexts* contexts = nullptr);
 
 // A null draw of one instance: the same sites (start, width) dealt to the motifs in a
 // random order, each site's strand flipped with probability 1/2.
@@ -62,7 +72,8 @@ GrammarObserved observeGrammar(int32_t module, const std::vector<int32_t>& motif
 // Every module's rows, in report order, with their p-values and fwer.
 std::vector<GrammarRow> moduleGrammar(const std::vector<ModuleRecord>& modules,
                                       const std::vector<std::string>& motifNames,
-                                      const GrammarSettings& settings);
+                                      const GrammarSettings& settings,
+                                      const SiteContexts* contexts = nullptr);
 
 // The table: a header, a row per feature, then `#` lines.
 void writeGrammar(std::ostream& out, const std::vector<GrammarRow>& rows,

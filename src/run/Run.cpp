@@ -76,13 +76,16 @@ void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progres
 }
 
 // The grammar of the reported modules, from their instances in memory: rows and table.
-void findGrammar(const Args& settings, Progress progress, Discovered& found) {
+void findGrammar(const Args& settings, Progress progress, const HitStage& hits, Discovered& found) {
     const bool sampleDrawn = settings.pValueCutoff() && !settings.exactCutoffs;
     if (!sampleDrawn && !settings.seedShown && settings.permutations == 0)
         progress.line("Random seed: " + std::to_string(*settings.seed));
     const GrammarSettings grammar{settings.grammarBin, settings.grammarPermutations,
                                   *settings.seed};
-    found.grammar = moduleGrammar(found.modules, found.motifNames, grammar);
+    const SiteContexts contexts{&hits.seqHits, &hits.siteContexts};
+    const bool known = hits.siteContexts.size() == hits.seqHits.size();
+    found.grammar =
+        moduleGrammar(found.modules, found.motifNames, grammar, known ? &contexts : nullptr);
     std::ostringstream text;
     writeGrammar(text, found.grammar, found.modules, found.motifNames, grammar,
                  {settings.versionText(), settings.commandLine, settings.seed, {}});
@@ -125,7 +128,7 @@ Discovered runStages(const Args& given, const DiscoverOutputs& outputs, Progress
     if (outputs.stats) runStatistics(settings, outputs, progress, discovery, stages, found);
     found.modules = std::move(discovery.records);
     if (!settings.grammarFile.empty() || settings.grammarInMemory)
-        findGrammar(settings, progress, found);
+        findGrammar(settings, progress, hits, found);
     return found;
 }
 
