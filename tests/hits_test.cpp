@@ -98,6 +98,9 @@ TEST(SeqReader, TitleNames) {
     EXPECT_EQ(geneNameFromTitle("> geneA"), "");
     EXPECT_EQ(geneNameFromTitle("xgeneB y"), "geneB");
     EXPECT_EQ(geneNameFromTitle(" whole rest"), "whole rest");
+    // Never a tab, which would make the report's gene line unreadable (found by fuzzing).
+    EXPECT_EQ(geneNameFromTitle("\tV$CT1\tX"), "V$CT1");
+    EXPECT_EQ(geneNameFromTitle(" a b\tc"), "a b");
 }
 
 TEST(HitStage, ReadsGenesCompositionAndMasking) {

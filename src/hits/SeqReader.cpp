@@ -11,8 +11,12 @@
 #include "motif/WindowScore.hpp"
 
 std::string geneNameFromTitle(const std::string& title) {
-    size_t blank = title.find_first_of(" \t");
-    if (blank == 0 || blank == std::string::npos) return title.size() > 1 ? title.substr(1) : "";
+    const size_t blank = title.find_first_of(" \t");
+    if (blank == 0 || blank == std::string::npos) {
+        // A title starting with a blank names the gene by the rest of its line, up to a tab:
+        // the report's gene lines cannot hold one.
+        return title.size() > 1 ? title.substr(1, title.find('\t', 1) - 1) : "";
+    }
     return title.substr(1, blank - 1);
 }
 
