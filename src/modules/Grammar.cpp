@@ -93,26 +93,28 @@ std::vector<std::pair<size_t, size_t>> pairsOf(size_t k) {
     return out;
 }
 
-// The statistic of each row, in row order: order, strands, the pairs' spacings, their
-// phases; `values` is room for one value per instance.
-void statisticsOf(const std::vector<GrammarInstance>& instances, size_t k, int32_t bin,
-                  std::vector<int64_t>& out, std::vector<int64_t>& values) {
+// Each row's most frequent value and the instances that show it, in row order: order,
+// strands, the pairs' spacings, their phases (value and count: the instances in phase).
+// One rule for the observed rows and every null draw; `values` is room for one value per
+// instance.
+void modesOf(const std::vector<GrammarInstance>& instances, size_t k, int32_t bin,
+             std::vector<std::pair<int64_t, int64_t>>& out, std::vector<int64_t>& values) {
     out.clear();
     values.resize(instances.size());
     for (size_t i = 0; i < instances.size(); ++i) values[i] = orderKey(instances[i]);
-    out.push_back(modeOf(values).second);
+    out.push_back(modeOf(values));
     for (size_t i = 0; i < instances.size(); ++i) values[i] = strandKey(instances[i]);
-    out.push_back(modeOf(values).second);
+    out.push_back(modeOf(values));
     const auto pairs = pairsOf(k);
     for (const auto& [a, b] : pairs) {
         for (size_t i = 0; i < instances.size(); ++i)
             values[i] = binned(spacingOf(instances[i], a, b), bin);
-        out.push_back(modeOf(values).second);
+        out.push_back(modeOf(values));
     }
     for (const auto& [a, b] : pairs) {
         int64_t phased = 0;
         for (const GrammarInstance& sites : instances) phased += inPhase(spacingOf(sites, a, b));
-        out.push_back(phased);
+        out.emplace_back(phased, phased);
     }
 }
 
@@ -245,36 +247,29 @@ GrammarObserved observeGrammar(int32_t module, const std::vector<int32_t>& motif
     GrammarObserved out;
     const size_t k = motifs.size();
     const auto total = static_cast<int64_t>(instances.size());
-    std::vector<int64_t> values(instances.size());
-    auto add = [&](GrammarFeature feature, int32_t a, int32_t b, std::string value, int64_t genes) {
+    std::vector<std::pair<int64_t, int64_t>> modes;
+    std::vector<int64_t> values;
+    modesOf(instances, k, bin, modes, values);
+    auto add = [&](GrammarFeature feature, int32_t a, int32_t b, std::string value) {
+        const int64_t genes = modes[out.rows.size()].second;
         out.rows.push_back({module, feature, a, b, std::move(value), genes, total, 0, 0, 1, 1});
         out.statistics.push_back(genes);
     };
-    for (size_t i = 0; i < instances.size(); ++i) values[i] = orderKey(instances[i]);
-    auto [order, orderGenes] = modeOf(values);
-    add(GrammarFeature::Order, -1, -1, orderText(order, motifs, motifNames), orderGenes);
-    for (size_t i = 0; i < instances.size(); ++i) values[i] = strandKey(instances[i]);
-    auto [strands, strandGenes] = modeOf(values);
-    add(GrammarFeature::Strands, -1, -1, strandText(strands, k), strandGenes);
+    add(GrammarFeature::Order, -1, -1, orderText(modes[0].first, motifs, motifNames));
+    add(GrammarFeature::Strands, -1, -1, strandText(modes[1].first, k));
     const auto pairs = pairsOf(k);
     for (const auto& [a, b] : pairs) {
+        add(GrammarFeature::Spacing, static_cast<int32_t>(a), static_cast<int32_t>(b),
+            std::to_string(modes[out.rows.size()].first));
         for (size_t i = 0; i < instances.size(); ++i) values[i] = spacingOf(instances[i], a, b);
         std::sort(values.begin(), values.end());
-        const double median = quantile(values, 0.5),
-                     iqr = quantile(values, 0.75) - quantile(values, 0.25);
-        for (int64_t& v : values) v = binned(v, bin);
-        auto [spacing, genes] = modeOf(values);
-        add(GrammarFeature::Spacing, static_cast<int32_t>(a), static_cast<int32_t>(b),
-            std::to_string(spacing), genes);
-        out.rows.back().median = median;
-        out.rows.back().iqr = iqr;
+        out.rows.back().median = quantile(values, 0.5);
+        out.rows.back().iqr = quantile(values, 0.75) - quantile(values, 0.25);
     }
     for (const auto& [a, b] : pairs) {
-        int64_t phased = 0;
-        for (const GrammarInstance& sites : instances) phased += inPhase(spacingOf(sites, a, b));
+        const auto phased = static_cast<double>(modes[out.rows.size()].second);
         add(GrammarFeature::Phase, static_cast<int32_t>(a), static_cast<int32_t>(b),
-            formatted("%.6g", total ? static_cast<double>(phased) / static_cast<double>(total) : 0),
-            phased);
+            formatted("%.6g", total ? phased / static_cast<double>(total) : 0));
     }
     return out;
 }
@@ -296,12 +291,13 @@ std::vector<GrammarRow> moduleGrammar(const std::vector<ModuleRecord>& modules,
         std::mt19937 generator =
             drawGenerator({settings.seed, kGrammarStream, static_cast<uint32_t>(m)});
         std::vector<GrammarInstance> drawn(instances.size());
-        std::vector<int64_t> statistics, values;
+        std::vector<std::pair<int64_t, int64_t>> modes;
+        std::vector<int64_t> values;
         for (size_t j = 0; j < draws; ++j) {
             for (size_t i = 0; i < instances.size(); ++i)
                 drawNull(instances[i], drawn[i], generator);
-            statisticsOf(drawn, k, settings.bin, statistics, values);
-            for (size_t r = 0; r < statistics.size(); ++r) nulls[r][j] = statistics[r];
+            modesOf(drawn, k, settings.bin, modes, values);
+            for (size_t r = 0; r < modes.size(); ++r) nulls[r][j] = modes[r].second;
         }
         for (size_t r = 0; r < observed.rows.size(); ++r) {
             const int64_t observedValue = observed.statistics[r];
