@@ -21,3 +21,4 @@ echo "modules: $(grep -c '^>' <(run >/dev/null; cat "$work/report.txt"))"
 echo "without --grammar: $(run)"
 echo "with --grammar ($draws draws): $(run --grammar "$work/grammar.tsv" --grammar-permutations "$draws")"
 echo "rows: $(grep -vc '^#' "$work/grammar.tsv")"
+if [ -n "${REKUL_GRAMMAR_KEEP:-}" ]; then cp "$work/grammar.tsv" "$REKUL_GRAMMAR_KEEP"; fi

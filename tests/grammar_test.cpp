@@ -51,7 +51,8 @@ const GrammarRow* rowOf(const std::vector<GrammarRow>& rows, GrammarFeature feat
 }  // namespace
 
 // Order, strands and spacing counted again by brute force from the instances: one instance
-// per gene (the first), the first hit of each motif, ties in order by motif.
+// per gene (the first), the first hit of each motif, ties in order by motif, spacing and
+// phase only of sites that do not overlap.
 TEST(Grammar, CountsAgreeWithARecountByHand) {
     std::mt19937 random(7);
     ModuleRecord module;
@@ -86,6 +87,7 @@ TEST(Grammar, CountsAgreeWithARecountByHand) {
             pattern += instance.hits[h].strand == instance.hits[0].strand ? '+' : '-';
         strands[pattern] += 1;
         const int d = instance.hits[1].start - instance.hits[0].start;
+        if (std::abs(d) < 4) continue;  // sites of width 4 that share letters have no spacing
         spacing01[(d >= 0 ? d / 3 : -((-d + 2) / 3)) * 3] += 1;
         bool near = false;  // within 2 letters of 0, 10.5, 21, ...
         for (int turn = 0; turn <= 10; ++turn)
@@ -169,4 +171,69 @@ TEST(Grammar, HoldsItsLevelWithoutArrangement) {
                                [](const GrammarRow& row) { return row.fwer <= 0.05; });
     }
     EXPECT_LE(passing, 6);
+}
+
+// Many small modules, few instances each, nothing arranged: rows whose null rarely moves
+// (two of three instances at one spacing happens once in thousands of draws) must not pass
+// for want of draws that show it. Datasets with any row at fwer <= 0.05 stay within the
+// binomial bound over 40 datasets.
+TEST(Grammar, HoldsItsLevelOverManySmallModules) {
+    const std::vector<std::string> names{"A", "B", "C", "D", "E", "F"};
+    int passing = 0;
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        std::mt19937 random(500 + seed);
+        std::vector<ModuleRecord> modules(120);
+        for (ModuleRecord& module : modules) {
+            module.motifs = {0, 1, 2, 3, 4, 5};
+            for (int g = 0; g < 3; ++g) {
+                InstanceRecord instance;
+                instance.gene = g;
+                for (int32_t m = 0; m < 6; ++m)
+                    instance.hits.push_back(hit(m, static_cast<int32_t>(uniformBelow(random, 190)),
+                                                8, uniformBelow(random, 2) ? '+' : '-'));
+                module.found.push_back(instance);
+            }
+            module.instances = module.genes = 3;
+        }
+        const std::vector<GrammarRow> rows = moduleGrammar(modules, names, {1, 200, seed});
+        passing += std::any_of(rows.begin(), rows.end(),
+                               [](const GrammarRow& row) { return row.fwer <= 0.05; });
+    }
+    EXPECT_LE(passing, 6);
+}
+
+// The page's spacing histogram: every instance's distance counted once, the null's mean the
+// share of each instance's ordered site pairs spread over the bins, the band about the mean,
+// and the planted distance far above its band.
+TEST(Grammar, SpacingHistogramAgainstTheNullsBand) {
+    std::mt19937 random(3);
+    const std::vector<ModuleRecord> modules{arranged(40, 24, random)};
+    const std::vector<GrammarInstance> instances = grammarInstances(modules[0]);
+    const SpacingHistogram histogram = spacingHistogram(instances, 0, 1, 1, 60);
+    int64_t observed = 0;
+    double mean = 0;
+    for (size_t b = 0; b < histogram.observed.size(); ++b) {
+        observed += histogram.observed[b];
+        mean += histogram.mean[b];
+        EXPECT_LE(histogram.low[b], histogram.mean[b] + 1e-9);
+        EXPECT_GE(static_cast<double>(histogram.high[b]), histogram.mean[b] - 1e-9);
+    }
+    // Sites that share letters have no spacing: recounted here by hand.
+    auto apart = [](const GrammarSite& x, const GrammarSite& y) {
+        return x.start + x.width <= y.start || y.start + y.width <= x.start;
+    };
+    int64_t separate01 = 0;
+    double share = 0;
+    for (const GrammarInstance& sites : instances) {
+        separate01 += apart(sites[0], sites[1]);
+        for (size_t x = 0; x < 3; ++x)
+            for (size_t y = 0; y < 3; ++y)
+                share += x != y && apart(sites[x], sites[y]) ? 1.0 / 6 : 0;
+    }
+    EXPECT_EQ(observed, separate01);
+    EXPECT_NEAR(mean, share, 1e-9);
+    EXPECT_GT(share, 35);
+    const auto planted = static_cast<size_t>((12 - histogram.from) / histogram.bin);
+    EXPECT_GE(histogram.observed[planted], 24);
+    EXPECT_GT(histogram.observed[planted], 2 * histogram.high[planted]);
 }

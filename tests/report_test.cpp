@@ -8,6 +8,7 @@
 #include <map>
 #include <numeric>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -730,4 +731,57 @@ TEST(ReportForms, FilesCarryFactorNamesAndTheTablesValues) {
     EXPECT_NE(gff.find(";fwer=" + stats[1][13]), std::string::npos);
     EXPECT_NE(gff.find(";q_value=" + stats[1][12]), std::string::npos);
     EXPECT_NE(gff.find(";Name=M0001_GATA_01;"), std::string::npos);
+}
+
+// With the grammar table: the TSV joins exactly the rows at fwer <= 0.05, a table of another
+// report is refused with nothing written, and the page draws the planted module's motifs as
+// arrows in the table's order and strands, with a histogram per pair, without overlaps.
+TEST(ReportGrammar, JoinsTheSignificantRowsAndDrawsTheArrangement) {
+    TempFile grammar("", "grammar.tsv"), other("", "other.tsv");
+    const RunResult run =
+        runProgram(REKUL_BIN, {"--quiet", "--seed", "1", "--grammar", grammar.path(),
+                               kExamples + "example.motifs", kExamples + "example.fa"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    TempFile out(run.out, "report.txt");
+    const auto table = rows(readFile(grammar.path()));
+    const auto joined = rows(report({"--grammar", grammar.path(), out.path()}).out);
+    ASSERT_EQ(joined[0][6], "grammar");
+    for (size_t r = 1; r < joined.size() && joined[r][0][0] == 'M'; ++r) {
+        std::string expected;
+        for (const auto& row : table)
+            if (row.size() == 12 && row[0] == joined[r][0] && std::stod(row[11]) <= 0.05)
+                expected += (expected.empty() ? "" : "; ") + row[2] +
+                            (row[3].empty() ? "" : ":" + row[3] + ":" + row[4]) + "=" + row[5] +
+                            " (" + row[6] + "/" + row[7] + ", fwer " + row[11] + ")";
+        EXPECT_EQ(joined[r][6], expected) << joined[r][0];
+    }
+    EXPECT_EQ(joined[1][6].rfind("order=M0001,M0002,M0003,M0004 (", 0), 0u) << joined[1][6];
+    // A table of another report names other motifs for its modules.
+    std::ofstream(other.path()) << replaceAll(readFile(grammar.path()),
+                                              "M1\tM0001,M0002,M0003,M0004\t", "M1\tM0001,M0002\t");
+    const RunResult refused = report({"--grammar", other.path(), out.path()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.empty());
+    EXPECT_NE(refused.err.find("belongs to another report"), std::string::npos) << refused.err;
+    SKIP_WITHOUT_CHROMIUM();
+    const std::string page = std::string(BUILD_DIR) + "/report-grammar.html";
+    std::ofstream(page) << report({"--html", "--grammar", grammar.path(), out.path()}).out;
+    const std::string dom = chromiumDom(page, "chromium-profile-grammar").out;
+    const size_t at = dom.find("aria-label=\"arrangement of module M1\"");
+    ASSERT_NE(at, std::string::npos);
+    const std::string figure = dom.substr(at, dom.find("</svg>", at) - at);
+    std::string order, strands;
+    const std::regex arrow("data-strand=\"([+-])\" data-motif=\"([^\"]+)\"");
+    for (auto it = std::sregex_iterator(figure.begin(), figure.end(), arrow);
+         it != std::sregex_iterator(); ++it)
+        order += (order.empty() ? "" : ",") + (*it)[2].str(), strands += (*it)[1].str();
+    EXPECT_EQ(order, table[1][5]);
+    // Strands are listed in the module's motif order; the planted order is that order.
+    EXPECT_EQ(strands, table[2][5]);
+    EXPECT_EQ(occurrences(figure, "class=\"spacing\""), 6u);
+    const std::string checked =
+        chromium(page + "#self-check", "chromium-profile-grammar", "--dump-dom").out;
+    const size_t entry = checked.find("\"name\":\"arrangement of module M1\"");
+    ASSERT_NE(entry, std::string::npos);
+    EXPECT_EQ(checked.substr(checked.find("\"overlaps\":", entry), 13), "\"overlaps\":[]");
 }

@@ -661,8 +661,9 @@ TEST(GrammarCli, TheExamplesPlantedOrderBesideAnUnchangedReport) {
 }
 
 // Regions that overlap on the genome repeat an instance: the grammar counts the stretch once.
-// Fifteen genes of the example come again, shifted by 30 letters (the same DNA, cut elsewhere);
-// the planted module's grammar holds as many instances as without the copies.
+// Fifteen genes of the example come again, shifted by 30 letters (the same DNA, cut elsewhere),
+// every other one as its reverse complement; the planted module's grammar holds as many instances
+// as without the copies.
 TEST(GrammarCli, OverlappingRegionsCountOnce) {
     const std::string motifs = kExamples + "example.motifs";
     std::string copies = readFile(kExamples + "example.fa");
@@ -678,9 +679,19 @@ TEST(GrammarCli, OverlappingRegionsCountOnce) {
         }
     }
     entries.emplace_back(name, letters);
-    for (size_t g = 0; g < 15; ++g)
-        copies += ">" + entries[g].first + "_shifted\n" + std::string(30, 'T') +
-                  entries[g].second.substr(0, entries[g].second.size() - 30) + "\n";
+    auto reverseComplement = [](std::string text) {
+        std::reverse(text.begin(), text.end());
+        for (char& c : text)
+            c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : c == 'T' ? 'A' : c;
+        return text;
+    };
+    for (size_t g = 0; g < 15; ++g) {
+        const std::string shifted =
+            std::string(30, 'T') + entries[g].second.substr(0, entries[g].second.size() - 30);
+        // Every other copy as the other strand: a region facing the other way.
+        copies += ">" + entries[g].first + "_shifted\n" +
+                  (g % 2 ? reverseComplement(shifted) : shifted) + "\n";
+    }
     TempFile withCopies(copies, "copies.fa"), table("", "copies.tsv"), plain("", "plain.tsv");
     ASSERT_EQ(runProgram(REKUL_BIN, {"--quiet", "--seed", "1", "--grammar", plain.path(), motifs,
                                      kExamples + "example.fa"})

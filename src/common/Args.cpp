@@ -699,14 +699,15 @@ const Option kOptions[] = {
       "Write to *FILE* the arrangement of each reported module, over one instance per gene "
       "(the first the report prints): the most frequent left-to-right order of its motifs "
       "(`order`), strand pattern relative to the module's first motif (`strands`), distance "
-      "between the starts of each pair (`spacing`, in bins of `--grammar-bin`, with median "
-      "and interquartile range) and share of those distances within 2 letters of a multiple "
-      "of 10.5 (`phase`). Each row's p-value is the share of null draws whose most frequent "
-      "value is as frequent (or whose share is as large), counted as (1 + that number) / "
-      "(N + 1); the null keeps every site's position and width and redraws which motif sits "
-      "at which site and each site's strand. fwer is Westfall and Young's over every row of "
-      "the table. `#` lines say what was tested. Columns and the null are in "
-      "docs/manual.md."},
+      "between the starts of each pair whose sites do not overlap (`spacing`, in bins of "
+      "`--grammar-bin`, with median and interquartile range) and share of those distances "
+      "within 2 letters of a multiple of 10.5 (`phase`). A stretch of DNA given twice (regions "
+      "that overlap, on either strand) counts once. Each row's p-value is the share of null "
+      "draws whose most frequent value is as frequent (or whose share is as large), counted "
+      "as (1 + that number) / (N + 1); the null keeps every site's position and width and "
+      "redraws which motif sits at which site and each site's strand. fwer is Westfall and "
+      "Young's over every row of the table, on each row's null tail worked out from the "
+      "dealing. `#` lines say what was tested. Columns and the null are in docs/manual.md."},
      [](Args& args, const char* value, const Texts&) {
          args.grammarFile = outputPath("--grammar", value);
      }},

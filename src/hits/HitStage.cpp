@@ -14,6 +14,7 @@
 #include "common/Parallel.hpp"
 #include "common/Text.hpp"
 #include "common/die.hpp"
+#include "hits/Genome.hpp"
 #include "motif/Cutoff.hpp"
 #include "motif/ExactCutoff.hpp"
 
@@ -36,6 +37,16 @@ HitStage::HitStage(const Args& settings, Progress progress, const HitStage* fore
     keepSiteContexts_ = !foreground && (!settings.grammarFile.empty() || settings.grammarInMemory);
 }
 
+namespace {
+
+uint64_t fnv1a(std::string_view letters) {
+    uint64_t hash = 14695981039346656037ull;
+    for (char c : letters) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
+}  // namespace
+
 void HitStage::hashSiteContexts(size_t g, std::string_view text) {
     if (siteContexts.size() <= g) siteContexts.resize(g + 1);
     std::vector<uint64_t>& out = siteContexts[g];
@@ -44,11 +55,12 @@ void HitStage::hashSiteContexts(size_t g, std::string_view text) {
     for (const MHit& hit : seqHits[g].hits) {
         const int64_t from = std::max<int64_t>(0, int64_t{hit.start} - kContextFlank);
         const int64_t to = std::min<int64_t>(length, int64_t{hit.end} + 1 + kContextFlank);
-        uint64_t hash = 14695981039346656037ull;  // FNV-1a over the letters
-        for (int64_t at = from; at < to; ++at)
-            hash = (hash ^ static_cast<unsigned char>(text[static_cast<size_t>(at)])) *
-                   1099511628211ull;
-        out.push_back(hash);
+        const std::string_view letters =
+            text.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+        // The smaller of the two strands' hashes: a region given as the reverse complement
+        // of another (the upstream regions of two genes that face away from each other)
+        // holds the same stretch of DNA.
+        out.push_back(std::min(fnv1a(letters), fnv1a(reverseComplement(std::string(letters)))));
     }
 }
 

@@ -75,6 +75,19 @@ std::vector<GrammarRow> moduleGrammar(const std::vector<ModuleRecord>& modules,
                                       const GrammarSettings& settings,
                                       const SiteContexts* contexts = nullptr);
 
+// The distances start(b) - start(a) of one pair over the instances (sites that overlap left
+// out), in bins of `bin` letters from `from` (at least the grammar's bin, wide enough that
+// the distances of every two sites fit in `mostBins` bins), with, per bin, the null's mean
+// count and its 95 % band: the 2.5 % and 97.5 % points of the count under the dealing.
+struct SpacingHistogram {
+    int64_t from = 0;
+    int64_t bin = 1;
+    std::vector<int64_t> observed, low, high;
+    std::vector<double> mean;
+};
+SpacingHistogram spacingHistogram(const std::vector<GrammarInstance>& instances, size_t a, size_t b,
+                                  int32_t bin, size_t mostBins);
+
 // The table: a header, a row per feature, then `#` lines.
 void writeGrammar(std::ostream& out, const std::vector<GrammarRow>& rows,
                   const std::vector<ModuleRecord>& modules,

@@ -8,6 +8,8 @@
 #include <cstdio>
 
 #include "common/Text.hpp"
+#include "modules/Grammar.hpp"
+#include "report/GrammarTable.hpp"
 #include "report/PageAssets.hpp"
 #include "report/StatsTable.hpp"
 #include "report/Writers.hpp"
@@ -128,6 +130,81 @@ std::string logoJson(const std::vector<std::array<double, 4>>& logo) {
     return json + "]";
 }
 
+// One instance per gene, the first the report prints, with the first hit of each motif: the
+// instances the grammar table counts (but for the stretches of DNA it counts once, which
+// the report cannot tell).
+std::vector<GrammarInstance> reportInstances(const ReportModule& module) {
+    ModuleRecord record;
+    for (size_t m = 0; m < module.motifs.size(); ++m)
+        record.motifs.push_back(static_cast<int32_t>(m));
+    std::map<std::string, int32_t> genes;
+    for (const ReportInstance& instance : module.instances) {
+        InstanceRecord found;
+        found.gene = genes.emplace(instance.gene, static_cast<int32_t>(genes.size())).first->second;
+        for (const ReportHit& hit : instance.hits) {
+            const auto motif = std::find(module.motifs.begin(), module.motifs.end(), hit.motif) -
+                               module.motifs.begin();
+            found.hits.push_back({static_cast<int32_t>(motif), static_cast<int32_t>(hit.start),
+                                  static_cast<int32_t>(hit.end), hit.strand, 0});
+        }
+        record.found.push_back(std::move(found));
+    }
+    return grammarInstances(record);
+}
+
+std::string intList(const std::vector<int64_t>& values) {
+    std::string out = "[";
+    for (size_t i = 0; i < values.size(); ++i)
+        out.append(i ? "," : "").append(std::to_string(values[i]));
+    return out + "]";
+}
+
+// A grammar row as the page shows it: [value, genes, genes_total, fwer as printed].
+std::string rowJson(const GrammarTableRow& row) {
+    std::string json = "[";
+    put(json, jsonString(row.value), ",", std::to_string(row.genes), ",", std::to_string(row.total),
+        ",", jsonString(row.fwerText), "]");
+    return json;
+}
+
+// The arrangement figure's data: the order and strands rows, and for the pairs of smallest
+// spacing p (at most six) the row and the histogram against the null's band.
+std::string grammarJson(const ReportModule& module, const ModuleGrammar& grammar) {
+    constexpr size_t kPairsDrawn = 6, kBins = 60;
+    const std::vector<GrammarInstance> instances = reportInstances(module);
+    std::string json = "{\"instances\":";
+    json.append(std::to_string(instances.size()));
+    std::vector<const GrammarTableRow*> spacings;
+    for (const GrammarTableRow& row : grammar.rows) {
+        if (row.feature == "order" || row.feature == "strands")
+            put(json, ",\"", row.feature, "\":", rowJson(row));
+        if (row.feature == "spacing") spacings.push_back(&row);
+    }
+    std::stable_sort(spacings.begin(), spacings.end(),
+                     [](const auto* x, const auto* y) { return x->pValue < y->pValue; });
+    if (spacings.size() > kPairsDrawn) spacings.resize(kPairsDrawn);
+    put(json, ",\"pairs\":[");
+    auto indexOf = [&](const std::string& motif) {
+        return static_cast<size_t>(std::find(module.motifs.begin(), module.motifs.end(), motif) -
+                                   module.motifs.begin());
+    };
+    for (size_t p = 0; p < spacings.size(); ++p) {
+        const size_t a = indexOf(spacings[p]->motifA), b = indexOf(spacings[p]->motifB);
+        if (a >= module.motifs.size() || b >= module.motifs.size()) continue;
+        const SpacingHistogram histogram = spacingHistogram(instances, a, b, grammar.bin, kBins);
+        std::string mean = "[";
+        for (size_t i = 0; i < histogram.mean.size(); ++i)
+            mean.append(i ? "," : "").append(formatted("%.4g", histogram.mean[i]));
+        put(json, p ? "," : "", "{\"a\":", std::to_string(a), ",\"b\":", std::to_string(b),
+            ",\"row\":", rowJson(*spacings[p]), ",\"p\":", jsonNumber(spacings[p]->pValue),
+            ",\"from\":", std::to_string(histogram.from),
+            ",\"bin\":", std::to_string(histogram.bin),
+            ",\"observed\":", intList(histogram.observed), ",\"mean\":", mean, "]",
+            ",\"low\":", intList(histogram.low), ",\"high\":", intList(histogram.high), "}");
+    }
+    return json + "]}";
+}
+
 }  // namespace
 
 bool HtmlPage::before(const Kept& a, const Kept& b) {
@@ -165,6 +242,7 @@ void HtmlPage::add(const ReportModule& module, double rank) {
             ",\"fwert\":", jsonString(s->fwerShown), ",\"fdr\":", jsonNumber(s->fdrValue),
             ",\"fdrt\":", jsonString(s->fdrShown), ",\"parts\":", jsonNumber(s->partsValue),
             ",\"partst\":", jsonString(s->pVsParts), "}");
+    if (module.grammar) put(json, ",\"grammar\":", grammarJson(module, *module.grammar));
     put(json, ",\"shown\":[");
     const size_t shown = std::min(limits_.instancesPerModule, module.instances.size());
     for (size_t i = 0; i < shown; ++i) {

@@ -29,6 +29,7 @@
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "hits/Genome.hpp"
+#include "report/GrammarTable.hpp"
 #include "report/Html.hpp"
 #include "report/ModuleFamilies.hpp"
 #include "report/StatsTable.hpp"
@@ -70,7 +71,7 @@ enum class SortKey { None, Probability, PValue, QValue, Fwer };
 
 struct Options {
     OutputForm form = OutputForm::Tsv;
-    std::string report = "-", fasta, stats, motifs, motifStats, genome;
+    std::string report = "-", fasta, stats, grammar, motifs, motifStats, genome;
     std::string svgFolder;  // --svg: the page's figures as files there, not the page
     bool svgAll = false;    // --svg-all: every module's drawing, not the first 20
     bool closed = false;
@@ -276,6 +277,23 @@ const ReportOption kReportOptions[] = {
       "report's modules, or that holds a p, q, fwer, fdr or p_vs_parts outside [0, 1] or not "
       "a number, is refused before anything is written."},
      [](ParsedOptions& p, const char* v) { p.options.stats = v; }},
+    {{"grammar", "TABLE", "", "the run's grammar table: its significant rows and figures",
+      "the grammar table that rekul or rekulo wrote with --grammar for this report: the TSV "
+      "gains a grammar column of its rows at fwer <= 0.05, and the page draws each module's "
+      "arrangement (its motifs as arrows in the most frequent order and strands, the spacing "
+      "histograms of its pairs against the null's band)",
+      "The grammar table that `rekul` or `rekulo` wrote with `--grammar` for this report. The "
+      "TSV gains a column grammar, before parent, of the module's rows at fwer at most 0.05, "
+      "each as `feature[:motif_a:motif_b]=value (genes/genes_total, fwer X)`, joined by `; `. "
+      "The page draws, under each module's instances, its arrangement: the motifs as arrows in "
+      "their most frequent order, on the strands of the most frequent pattern, and for the six "
+      "pairs of smallest spacing p the histogram of the distances between their starts over "
+      "one instance per gene (the first the report prints; sites that overlap left out, as the "
+      "table does), with the mean and the 95 % band of each bin under the null that deals each "
+      "instance's sites to the motifs at random; `--svg` writes it as M1-grammar.svg, ... A "
+      "table whose rows do not match the report's modules is refused before anything is "
+      "written."},
+     [](ParsedOptions& p, const char* v) { p.options.grammar = v; }},
     {{"motif-stats", "TABLE", "", "with `--html`: the single-motif table at the top of the page",
       "with --html: the single-motif table of rekul --motif-stats, sortable, at the top of "
       "the page",
@@ -397,8 +415,8 @@ Options parseOptions(int argc, char** argv) {
         usageError("Error: --genome gives GFF3's sequence lengths: it needs --gff");
     if (!options.motifStats.empty() && options.form != OutputForm::Html)
         usageError("Error: --motif-stats shows its table in the page: it needs --html");
-    if ((options.report == "-") + (options.stats == "-") + (options.motifs == "-") +
-            (options.fasta == "-") + (options.motifStats == "-") >
+    if ((options.report == "-") + (options.stats == "-") + (options.grammar == "-") +
+            (options.motifs == "-") + (options.fasta == "-") + (options.motifStats == "-") >
         1)
         die("Error: only one input can be standard input (-)");
     return options;
@@ -499,19 +517,28 @@ class SpooledInput {
 class ModuleSource {
   public:
     ModuleSource(const SpooledInput& input, bool warnings, const Options& options,
-                 const StatsTable* stats, const ModuleFamilies* closed)
-        : reader_(input.reader(warnings)), options_(options), stats_(stats), closed_(closed) {}
+                 const StatsTable* stats, const GrammarTable* grammar, const ModuleFamilies* closed)
+        : reader_(input.reader(warnings)),
+          options_(options),
+          stats_(stats),
+          grammar_(grammar),
+          closed_(closed) {}
 
     bool next(ReportModule& module) {
         while (reader_.next(module)) {
             ++read_;
             if (stats_) module.significance = &stats_->of(module);
+            if (grammar_) module.grammar = &grammar_->of(module);
             if (kept(options_, module) && (!closed_ || closed_->closed(module.number))) return true;
         }
         if (stats_ && read_ != stats_->rows())
             die("Error: statistics table " + options_.stats + " has " +
                 std::to_string(stats_->rows()) + " rows, the report " + std::to_string(read_) +
                 " modules; it belongs to another report");
+        if (grammar_ && read_ != grammar_->modules())
+            die("Error: grammar table " + options_.grammar + " has rows of " +
+                std::to_string(grammar_->modules()) + " modules, the report " +
+                std::to_string(read_) + "; it belongs to another report");
         return false;
     }
 
@@ -519,13 +546,14 @@ class ModuleSource {
     ReportReader reader_;
     const Options& options_;
     const StatsTable* stats_;
+    const GrammarTable* grammar_;
     const ModuleFamilies* closed_;
     int64_t read_ = 0;
 };
 
 // How the output was made, a line each without its "# ".
 std::vector<std::string> provenance(const Options& options, int argc, char** argv,
-                                    const StatsTable* stats) {
+                                    const StatsTable* stats, const GrammarTable* grammar) {
     std::vector<std::string> lines = {
         std::string("program: rekul-report ") + REKUL_VERSION,
         std::string("command: ").append(commandLineOf(argc, argv)),
@@ -535,13 +563,17 @@ std::vector<std::string> provenance(const Options& options, int argc, char** arg
         lines.push_back(std::string("fasta: ").append(printable(options.fasta)));
     if (!options.motifs.empty())
         lines.push_back(std::string("motifs: ").append(printable(options.motifs)));
-    if (!stats) return lines;
-    lines.push_back(std::string("stats: ").append(printable(options.stats)));
-    for (const std::string& note : stats->notes()) {
-        const size_t text = note.find_first_not_of("# ");
-        if (text != std::string::npos)
-            lines.push_back(std::string("stats table ").append(note.substr(text)));
-    }
+    auto table = [&](const char* name, const std::string& path,
+                     const std::vector<std::string>& notes) {
+        lines.push_back(std::string(name).append(": ").append(printable(path)));
+        for (const std::string& note : notes) {
+            const size_t text = note.find_first_not_of("# ");
+            if (text != std::string::npos)
+                lines.push_back(std::string(name).append(" table ").append(note.substr(text)));
+        }
+    };
+    if (stats) table("stats", options.stats, stats->notes());
+    if (grammar) table("grammar", options.grammar, grammar->notes());
     return lines;
 }
 
@@ -748,25 +780,30 @@ int reportMain(int argc, char** argv) {
     const auto motifs = options.motifs.empty() ? std::make_unique<MotifCatalog>()
                                                : std::make_unique<MotifCatalog>(options.motifs);
     const std::unique_ptr<StatsTable> stats = loadStats(options);
-    const FormContext context{*coordinates, options.motifs.empty() ? nullptr : motifs.get(),
+    const auto grammar =
+        options.grammar.empty() ? nullptr : std::make_unique<GrammarTable>(options.grammar);
+    const FormContext context{*coordinates,
+                              options.motifs.empty() ? nullptr : motifs.get(),
                               stats != nullptr,
+                              grammar != nullptr,
                               !stats             ? "probability"
                               : stats->hasFwer() ? "fwer"
                                                  : "q value",
-                              provenance(options, argc, argv, stats.get())};
+                              provenance(options, argc, argv, stats.get(), grammar.get())};
     // The report is read twice where something must be known before the first line is
-    // written: every module's motifs and genes (--closed), that the statistics table belongs
-    // to this report, that no gene begins a line that BED readers skip, and GFF3's extents.
+    // written: every module's motifs and genes (--closed), that the statistics table
+    // (and the grammar table) belong to this report, that no gene begins a line that BED
+    // readers skip, and GFF3's extents.
     const bool bedLines = options.form == OutputForm::BedInstances ||
                           options.form == OutputForm::BedHits || options.form == OutputForm::Bedpe;
     const bool gff = options.form == OutputForm::Gff;
-    const bool twice = options.closed || stats || bedLines || gff;
+    const bool twice = options.closed || stats || grammar || bedLines || gff;
     const SpooledInput input(options.report, twice);
     FirstReading first;
     if (options.closed) first.families = std::make_unique<ModuleFamilies>();
     MotifsSeen seen;
     if (twice) {
-        ModuleSource reading(input, true, options, stats.get(), nullptr);
+        ModuleSource reading(input, true, options, stats.get(), grammar.get(), nullptr);
         for (ReportModule module; reading.next(module);) {
             if (first.families) first.families->add(module);
             if (bedLines) refuseSkippedBedLines(module, *coordinates);
@@ -776,12 +813,12 @@ int reportMain(int argc, char** argv) {
         if (first.families) first.families->resolve();
     }
     if (gff && !options.genome.empty()) wholeChromosomes(Genome(options.genome), first.extents);
-    ModuleSource source(input, !twice, options, stats.get(), first.families.get());
+    ModuleSource source(input, !twice, options, stats.get(), grammar.get(), first.families.get());
     if (options.form == OutputForm::Html) {
         writePage(options, context, *motifs, source, seen, twice);
         return 0;
     }
-    writeForm(options, context, source, first, stats != nullptr, seen, twice);
+    writeForm(options, context, source, first, stats || grammar, seen, twice);
     if (!options.motifs.empty()) seen.warnMissing(*motifs, options.motifs);
     finish(std::cout);
     return 0;

@@ -24,6 +24,7 @@ struct ReportInstance {
 };
 
 struct ModuleSignificance;  // report/StatsTable.hpp
+struct ModuleGrammar;       // report/GrammarTable.hpp
 
 struct ReportModule {
     int64_t number = 0;  // 1-based position in the report
@@ -32,6 +33,7 @@ struct ReportModule {
     double probability = 0;
     std::vector<ReportInstance> instances;
     const ModuleSignificance* significance = nullptr;  // its row of a statistics table
+    const ModuleGrammar* grammar = nullptr;            // its rows of a grammar table
 
     std::string id() const { return std::string(1, 'M').append(std::to_string(number)); }
     // The number of distinct genes holding an instance.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/Text.hpp"
+#include "report/GrammarTable.hpp"
 #include "report/StatsTable.hpp"
 
 namespace {
@@ -64,6 +65,7 @@ std::string tsvRow(const ReportModule& module, const FormContext& context) {
                std::to_string(module.instances.size()) + '\t' + std::to_string(module.geneCount()) +
                '\t' + module.probabilityText);
     if (module.significance) row.append("\t").append(StatsTable::fields(*module.significance));
+    if (module.grammar) row.append("\t").append(GrammarTable::joined(*module.grammar));
     // The parent column stays empty here: the caller fills it once every module is read.
     row.append("\t");
     return row + '\n';
@@ -248,7 +250,7 @@ std::string formHeader(OutputForm form, const FormContext& context) {
             return std::string("module\tmotifs\t") + (context.motifs ? "motif_labels\t" : "") +
                    "motif_count\tinstances\tgenes\tprobability" +
                    (context.statistics ? std::string("\t") + StatsTable::kColumns : "") +
-                   "\tparent\n";
+                   (context.grammar ? "\tgrammar" : "") + "\tparent\n";
         case OutputForm::Hits:
             return "module\tinstance\tgene\tmotif\tstart\tend\tstrand\tscore\n";
         case OutputForm::Gff:

@@ -38,6 +38,7 @@ struct FormContext {
     const GeneCoordinates& coordinates;
     const MotifCatalog* motifs = nullptr;      // where given: the TSV's motif_labels column
     bool statistics = false;                   // the modules carry rows of a statistics table
+    bool grammar = false;                      // the modules carry rows of a grammar table
     std::string scoreMeasure = "probability";  // what BED scores are of, told in the track line
     // How the output was made: program and version, command line, input files, and the
     // notes of a statistics table; each line without its "# ".

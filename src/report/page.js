@@ -365,6 +365,92 @@ function drawModule(module) {
   return svg;
 }
 
+// ---- A module's arrangement (rekul-report --grammar): its motifs as arrows in their most
+// frequent order, each on its strand of the most frequent pattern (relative to the first
+// motif), and for the pairs of smallest spacing p the histogram of the distances between
+// their starts, one instance per gene, over the null's mean (line) and 95 % band (grey).
+function grammarText(row) {
+  return row[1] + " of " + row[2] + " genes, fwer " + formatNumber(row[3]);
+}
+
+function drawGrammar(module) {
+  const grammar = module.grammar;
+  const panelWidth = 230, panelHeight = 70, columns = 3, top = 92;
+  const rows = Math.ceil(grammar.pairs.length / columns);
+  const svg = svgElement("svg", { width: 40 + columns * (panelWidth + 40),
+    height: top + rows * (panelHeight + 62) + 10, role: "img", "aria-label": "arrangement of module " + module.id });
+  const defs = svgElement("defs", {});
+  svg.appendChild(defs);
+  const fills = module.motifs.map(function (name, k) { return fillOf(styleIndex(module, k), defs); });
+  svg.appendChild(svgText({ x: 4, y: 14, class: "title", "font-weight": "bold" },
+    module.id + ": arrangement over " + grammar.instances + " genes (one instance each)"));
+  // The arrows, in the most frequent order; strands relative to the module's first motif.
+  const order = grammar.order ? grammar.order[0].split(",") : module.motifs;
+  const strands = grammar.strands ? grammar.strands[0] : "+".repeat(module.motifs.length);
+  let x = 8;
+  const arrows = svgElement("g", { class: "arrows" });
+  order.forEach(function (name) {
+    const k = module.motifs.indexOf(name), label = motifTitle(module, k);
+    const width = Math.max(40, textWidth(label) + 16), forward = strands[k] !== "-", y = 30;
+    const tip = forward ? x + width : x, tail = forward ? x : x + width, neck = forward ? tip - 8 : tip + 8;
+    const arrow = svgElement("polygon", { class: "arrow", "data-strand": forward ? "+" : "-",
+      "data-motif": name, fill: fills[k], stroke: "#333", "stroke-width": 0.5,
+      points: [[tail, y], [neck, y], [tip, y + 9], [neck, y + 18], [tail, y + 18]].map(function (p) { return p.join(","); }).join(" ") });
+    arrows.appendChild(titled(arrow, label + (forward ? " (same strand as the first motif)" : " (other strand)")));
+    arrows.appendChild(svgText({ x: x + width / 2, y: y + 32, "text-anchor": "middle", class: "note" }, label));
+    x += width + 10;
+  });
+  svg.appendChild(arrows);
+  const lines = [];
+  if (grammar.order) lines.push("order in " + grammarText(grammar.order));
+  if (grammar.strands) lines.push("strands " + grammar.strands[0] + " in " + grammarText(grammar.strands));
+  svg.appendChild(svgText({ x: 4, y: 80, class: "note" }, lines.join("; ")));
+  let widest = Math.max(x, 8 + textWidth(lines.join("; "), 10));
+  grammar.pairs.forEach(function (pair, i) {
+    const left = 40 + (i % columns) * (panelWidth + 40), base = top + Math.floor(i / columns) * (panelHeight + 62) + 20 + panelHeight;
+    const bins = pair.observed.length;
+    let most = 1;
+    pair.observed.forEach(function (c, b) { most = Math.max(most, c, pair.high[b]); });
+    const px = function (distance) { return left + (distance - pair.from) / (bins * pair.bin) * panelWidth; };
+    const py = function (count) { return base - count / most * panelHeight; };
+    const panel = svgElement("g", { class: "spacing", "data-pair": module.motifs[pair.a] + ">" + module.motifs[pair.b] });
+    const title = motifTitle(module, pair.a) + " \u2192 " + motifTitle(module, pair.b) + ": " + pair.row[0] +
+      " bp in " + grammarText(pair.row);
+    panel.appendChild(svgText({ x: left - 30, y: base - panelHeight - 8, class: "note" }, title));
+    widest = Math.max(widest, left - 30 + textWidth(title, 10));
+    // The null's band as steps over the bins, its mean as a line.
+    const band = [], mean = [];
+    for (let b = 0; b < bins; ++b) {
+      const x0 = px(pair.from + b * pair.bin), x1 = px(pair.from + (b + 1) * pair.bin);
+      band.push([x0, py(pair.high[b])], [x1, py(pair.high[b])]);
+      mean.push([x0, py(pair.mean[b])], [x1, py(pair.mean[b])]);
+    }
+    for (let b = bins - 1; b >= 0; --b)
+      band.push([px(pair.from + (b + 1) * pair.bin), py(pair.low[b])], [px(pair.from + b * pair.bin), py(pair.low[b])]);
+    panel.appendChild(svgElement("polygon", { class: "null-band", fill: "#ddd", stroke: "none",
+      points: band.map(function (p) { return p.join(","); }).join(" ") }));
+    pair.observed.forEach(function (count, b) {
+      if (count === 0) return;
+      const x0 = px(pair.from + b * pair.bin), x1 = px(pair.from + (b + 1) * pair.bin);
+      const bar = svgElement("rect", { class: "observed", x: x0, width: Math.max(1.5, x1 - x0 - 0.5), y: py(count),
+        height: base - py(count), fill: count > pair.high[b] ? "#882255" : "#0072B2" });
+      panel.appendChild(titled(bar, count + " genes at " + (pair.from + b * pair.bin) +
+        (pair.bin > 1 ? " to " + (pair.from + (b + 1) * pair.bin - 1) : "") + " bp (null band " +
+        pair.low[b] + " to " + pair.high[b] + ")"));
+    });
+    panel.appendChild(svgElement("polyline", { class: "null-mean", fill: "none", stroke: "#555", "stroke-width": 1,
+      points: mean.map(function (p) { return p.join(","); }).join(" ") }));
+    panel.appendChild(svgElement("line", { x1: left, x2: left + panelWidth, y1: base, y2: base, stroke: "#999" }));
+    drawAxis(panel, true, niceTicks(pair.from, pair.from + bins * pair.bin, 4), px, base, formatNumber);
+    drawAxis(panel, false, niceTicks(0, most, 2).filter(function (v) { return v === Math.round(v); }), py, left, formatNumber);
+    svg.appendChild(panel);
+  });
+  const legendY = top + rows * (panelHeight + 62) - 4;
+  svg.appendChild(svgText({ x: 4, y: legendY, class: "note" }, "distance start(b) \u2212 start(a) in bp; bars: genes (wine above the null's band); line and grey: the null's mean and 95 % band per bin"));
+  svg.setAttribute("width", Math.max(Number(svg.getAttribute("width")), widest + 10, 8 + textWidth("distance start(b) \u2212 start(a) in bp; bars: genes (wine above the null's band); line and grey: the null's mean and 95 % band per bin", 10)));
+  return svg;
+}
+
 // ---- Sequence logos: letter heights in bits, the tallest letter on top.
 const letterColours = { A: "#109648", C: "#255C99", G: "#F7B32B", T: "#D62839" };
 function drawLogo(name) {
@@ -442,6 +528,11 @@ function view(module) {
     const figure = drawModule(module);
     drawing.appendChild(exportButtons(module.id, function () { return figure; }));
     drawing.appendChild(figure);
+    if (module.grammar !== undefined) {
+      const arrangement = drawGrammar(module);
+      drawing.appendChild(exportButtons(module.id + "-grammar", function () { return arrangement; }));
+      drawing.appendChild(arrangement);
+    }
     details.insertBefore(drawing, summary.nextSibling);
   };
   details.addEventListener("toggle", draw);
@@ -1098,6 +1189,7 @@ function exportAll(allModules) {
   });
   (allModules ? modules : openedModules).forEach(function (module) {
     files[module.id + ".svg"] = standaloneSvg(drawModule(module));
+    if (module.grammar !== undefined) files[module.id + "-grammar.svg"] = standaloneSvg(drawGrammar(module));
   });
   return files;
 }
