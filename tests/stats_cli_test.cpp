@@ -662,8 +662,8 @@ TEST(GrammarCli, TheExamplesPlantedOrderBesideAnUnchangedReport) {
 
 // Regions that overlap on the genome repeat an instance: the grammar counts the stretch once.
 // Fifteen genes of the example come again, shifted by 30 letters (the same DNA, cut elsewhere),
-// every other one as its reverse complement; the planted module's grammar holds as many instances
-// as without the copies.
+// every other one as its reverse complement, and for rekulo 15 ortholog groups twice; the planted
+// module's grammar holds as many instances as without the copies.
 TEST(GrammarCli, OverlappingRegionsCountOnce) {
     const std::string motifs = kExamples + "example.motifs";
     std::string copies = readFile(kExamples + "example.fa");
@@ -705,4 +705,24 @@ TEST(GrammarCli, OverlappingRegionsCountOnce) {
     ASSERT_EQ(after[1][1], "M0001,M0002,M0003,M0004");
     EXPECT_EQ(after[1][7], before[1][7]);  // genes_total of the planted module's order row
     EXPECT_EQ(after[1][6], before[1][6]);
+    // rekulo alike, on the reference species: 15 ortholog groups given again.
+    const std::string groups = readFile(kExamples + "example.ortho.fa");
+    std::string twice = groups;
+    for (size_t at = groups.find('>'), n = 0; at != std::string::npos && n < 15; ++n) {
+        const size_t next = groups.find('>', at + 1);
+        const std::string group = groups.substr(at, next - at);
+        twice +=
+            group.substr(0, group.find_first_of(" \n")) + "_again" + group.substr(group.find('\n'));
+        at = next;
+    }
+    TempFile groupsTwice(twice, "groups.fa"), once("", "once.tsv");
+    ASSERT_EQ(runProgram(REKULO_BIN, {"--quiet", "--seed", "1", "--grammar", once.path(), motifs,
+                                      kExamples + "example.ortho.fa"})
+                  .status,
+              0);
+    ASSERT_EQ(runProgram(REKULO_BIN, {"--quiet", "--seed", "1", "--grammar", table.path(), motifs,
+                                      groupsTwice.path()})
+                  .status,
+              0);
+    EXPECT_EQ(rows(readFile(table.path()))[1][7], rows(readFile(once.path()))[1][7]);
 }

@@ -24,7 +24,12 @@ HitAO::HitAO(Args settings, Progress progress, const HitStage* foreground)
 }
 
 void HitAO::scan(MotifA& motifs, const HitStage* pooledWith) {
-    scanAndRelease(motifs, pooledWith, seqs, [&] { SeqMotifHit(motifs); });
+    scanAndRelease(motifs, pooledWith, seqs, [&] {
+        SeqMotifHit(motifs);
+        // The letters around each reference site, for the grammar.
+        if (keepSiteContexts_ && seqHits.size() == seqs.size())
+            for (size_t g = 0; g < seqs.size(); ++g) hashSiteContexts(g, seqs[g].species.front());
+    });
 }
 
 void HitAO::ReadSeq() {
