@@ -227,3 +227,45 @@ TEST(CompressedInput, OrthologFileGivenToRekulIsNamed) {
     EXPECT_EQ(runProgram(REKULO_BIN, {motifs.path(), groups.path()}).err.find("Warning"),
               std::string::npos);
 }
+
+// HOMER's .motif and CIS-BP's PWM.txt, written by hand from the library's probabilities:
+// the same report as those probabilities in the native format; a native file whose titles
+// carry a number in their third field stays native; log-odds files and broken rows are
+// refused with what they are and where.
+TEST(MotifFormats, HomerAndCisBpReadAsTheirProbabilities) {
+    const std::string folder = DATA_DIR "/same-library/";
+    const RunResult expected =
+        runRekul({"-p", "0.01", "-g", "4", "-k", "2"}, folder + "library-probabilities.native",
+                 folder + "genes.fa");
+    ASSERT_EQ(expected.status, 0);
+    ASSERT_NE(expected.out, "");
+    const RunResult homer = runRekul({"-p", "0.01", "-g", "4", "-k", "2"}, folder + "library.homer",
+                                     folder + "genes.fa");
+    EXPECT_NE(homer.err.find("Read: 4 motifs (HOMER)"), std::string::npos) << homer.err;
+    EXPECT_EQ(homer.out, expected.out);
+    // CIS-BP: one matrix, named by its file, the same frequencies as the native file's.
+    Args settings;
+    settings.motifFile = folder + "MA0001.1.txt";
+    const MotifA cisbp(settings);
+    settings.motifFile = folder + "MA0001.1.native";
+    const MotifA single(settings);
+    ASSERT_EQ(cisbp.motifs.size(), 1u);
+    EXPECT_EQ(cisbp.motifs[0].name, "MA0001.1");
+    EXPECT_EQ(cisbp.motifs[0].freq, single.motifs[0].freq);
+    EXPECT_EQ(cisbp.formatName, "CIS-BP");
+    // Counts under tab-separated titles with a number third are native, not HOMER.
+    EXPECT_EQ(detectMotifFormat(linesOf(">M1\tV$A\t5\n7 1 1 1\n1 1 1 7\n")), MotifFormat::Native);
+    TempFile seqs(">g1\nACGTACGTAC\n");
+    auto run = [&](const std::string& motifText) {
+        TempFile motifs(motifText);
+        return runRekul({}, motifs.path(), seqs.path());
+    };
+    EXPECT_REFUSED(run(">M1\n-1.2 0.8 -0.5 0.1\n0.9 -2.1 -1.0 0.2\n"),
+                   "holds log-odds matrices (negative values in most rows, as HOCOMOCO's .pwm "
+                   "files do); rekul reads counts or frequencies: take the collection's counts "
+                   "(.pcm), frequencies (.pfm), or its MEME or JASPAR file");
+    EXPECT_REFUSED(run(">ACG\tX\t3.2\n0.1\t0.2\t0.3\t0.4\n0.1\t0.9\t0\t0\t0\n"),
+                   "Error: HOMER motif row on line 3 does not hold four numbers");
+    EXPECT_REFUSED(run("Pos\tA\tC\tG\tT\n1\t0.1\t0.2\t0.3\t0.4\n3\t0.1\t0.2\t0.3\t0.4\n"),
+                   "Error: CIS-BP matrix row on line 3 does not hold its position (2)");
+}

@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <map>
 
@@ -125,6 +126,26 @@ void warnOfProbabilities(const std::vector<RawMotif>& raws, float pseudocount,
          " per base flattens: give -p a value near 0, such as -p 0.01");
 }
 
+// Log-odds matrices (negative values in most rows of every matrix) hold no frequencies that
+// could be recovered without the background they were made against: refused with what to
+// take instead. A stray negative value is refused row by row, as before.
+void refuseLogOdds(const std::vector<RawMotif>& raws, const std::string& file,
+                   const std::string& program) {
+    bool any = false;
+    for (const RawMotif& raw : raws) {
+        if (raw.rows.empty()) continue;
+        const auto negative = std::count_if(raw.rows.begin(), raw.rows.end(), [](const auto& row) {
+            return std::any_of(row.begin(), row.end(), [](double v) { return v < 0; });
+        });
+        if (2 * static_cast<size_t>(negative) <= raw.rows.size()) return;
+        any = true;
+    }
+    if (any)
+        die("Error: " + file + " holds log-odds matrices (negative values in most rows, as " +
+            "HOCOMOCO's .pwm files do); " + program + " reads counts or frequencies: take the " +
+            "collection's counts (.pcm), frequencies (.pfm), or its MEME or JASPAR file");
+}
+
 }  // namespace
 
 void MotifA::ReadMotif() {
@@ -145,7 +166,14 @@ void MotifA::ReadMotif() {
     const MotifFormat format = detectMotifFormat(lines);
     bool anyRows = false;
     int rowless = 0;
-    const std::vector<RawMotif> raws = parseMotifs(lines, format);
+    std::vector<RawMotif> raws = parseMotifs(lines, format);
+    if (format == MotifFormat::CisBp && !raws.empty()) {
+        // A CIS-BP file holds one matrix and no name: the file's own name is the motif's.
+        std::string stem = std::filesystem::path(motifFile).stem().string();
+        if (motifFile == "-" || stem.empty()) stem = "motif";
+        raws[0].index = raws[0].tfName = stem;
+    }
+    refuseLogOdds(raws, reader.displayName(), program);
     warnOfProbabilities(raws, pseudocount, reader.displayName());
     for (const RawMotif& raw : raws) {
         motifs.push_back(finishMotif(raw, useTfName, pseudocount));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -356,6 +357,104 @@ std::vector<RawMotif> parseTransfac(const std::vector<std::string>& lines) {
     return motifs;
 }
 
+// ---- HOMER: tab-separated titles (consensus, name, log-odds cutoff, ...), probability rows ----
+
+// The fields of a HOMER title line, or nothing where the line is not one: at least three
+// tab-separated fields after the '>', the third a number.
+std::optional<std::vector<std::string>> homerTitle(const std::string& line) {
+    if (!isTitle(line)) return std::nullopt;
+    std::vector<std::string> fields = splitAt(line.substr(1), '\t');
+    double cutoff = 0;
+    if (fields.size() < 3 || fields[0].empty() || fields[1].empty() ||
+        !parseDouble(fields[2], cutoff))
+        return std::nullopt;
+    // The first field is the motif's consensus, in IUPAC letters.
+    for (char c : fields[0])
+        if (!std::strchr("ACGTRYSWKMBDHVNacgtryswkmbdhvn", c)) return std::nullopt;
+    return fields;
+}
+
+std::vector<RawMotif> parseHomer(const std::vector<std::string>& lines) {
+    std::vector<RawMotif> motifs;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNumber = static_cast<long>(i) + 1;
+        if (isBlank(lines[i]) || isComment(lines[i])) continue;
+        if (auto title = homerTitle(lines[i])) {
+            RawMotif motif;
+            // The name, as "FOXA1(Forkhead)/LNCAP-FOXA1-ChIP-Seq/Homer"; the factor before the
+            // first slash.
+            motif.index = (*title)[1];
+            motif.tfName = motif.index.substr(0, motif.index.find('/'));
+            motif.titleLine = lineNumber;
+            motifs.push_back(std::move(motif));
+            continue;
+        }
+        const auto row = numbersOf(lines[i]);
+        if (motifs.empty() || !row || row->size() != 4)
+            die("Error: HOMER motif row" + where(lineNumber) +
+                " does not hold four numbers (A C G T) after a title line");
+        motifs.back().rows.push_back({(*row)[0], (*row)[1], (*row)[2], (*row)[3]});
+        motifs.back().rowLines.push_back(lineNumber);
+    }
+    return motifs;
+}
+
+// Every title is HOMER's (a consensus, a name, a number), and every row of four numbers sums
+// to 1: HOMER's rows are probabilities, where a native file titled so would hold counts.
+// Other lines are left to the parser, which refuses them with their line.
+bool looksLikeHomer(const std::vector<std::string>& lines) {
+    bool titled = false, rows = false;
+    for (const std::string& line : lines) {
+        if (isBlank(line) || isComment(line)) continue;
+        if (isTitle(line)) {
+            if (!homerTitle(line)) return false;
+            titled = true;
+            continue;
+        }
+        const auto row = numbersOf(line);
+        if (!row || row->size() != 4) continue;
+        const double sum = (*row)[0] + (*row)[1] + (*row)[2] + (*row)[3];
+        if (std::fabs(sum - 1) > 0.02) return false;
+        rows = true;
+    }
+    return titled && rows;
+}
+
+// ---- CIS-BP: one matrix a file, a "Pos A C G T" header, rows "position a c g t" ----
+
+bool isCisBpHeader(const std::string& line) {
+    return splitWords(line, kBlanks, 6) == std::vector<std::string>{"Pos", "A", "C", "G", "T"};
+}
+
+std::vector<RawMotif> parseCisBp(const std::vector<std::string>& lines) {
+    RawMotif motif;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNumber = static_cast<long>(i) + 1;
+        if (isBlank(lines[i]) || isComment(lines[i])) continue;
+        if (isCisBpHeader(lines[i])) {
+            if (motif.titleLine != 0)
+                die("Error: CIS-BP file holds a second \"Pos A C G T\" header" + where(lineNumber) +
+                    "; give one matrix a file");
+            motif.titleLine = lineNumber;
+            continue;
+        }
+        const auto row = numbersOf(lines[i]);
+        if (motif.titleLine == 0 || !row || row->size() != 5 ||
+            (*row)[0] != static_cast<double>(motif.rows.size() + 1))
+            die("Error: CIS-BP matrix row" + where(lineNumber) + " does not hold its position (" +
+                std::to_string(motif.rows.size() + 1) + ") and four numbers (A C G T)");
+        motif.rows.push_back({(*row)[1], (*row)[2], (*row)[3], (*row)[4]});
+        motif.rowLines.push_back(lineNumber);
+    }
+    return {motif};
+}
+
+bool looksLikeCisBp(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        if (!isBlank(line) && !isComment(line)) return isCisBpHeader(line);
+    return false;
+}
+
 // ---- Detection ----
 
 bool looksLikeTransfac(const std::vector<std::string>& lines) {
@@ -392,6 +491,8 @@ MotifFormat detectMotifFormat(const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
         if (startsWith(line, "MEME version")) return MotifFormat::Meme;
     if (looksLikeTransfac(lines)) return MotifFormat::Transfac;
+    if (looksLikeCisBp(lines)) return MotifFormat::CisBp;
+    if (looksLikeHomer(lines)) return MotifFormat::Homer;
     if (looksLikeJasparBrackets(lines)) return MotifFormat::JasparBrackets;
     if (rowMatrices(lines)) return MotifFormat::JasparRows;
     return MotifFormat::Native;
@@ -407,6 +508,10 @@ const char* motifFormatName(MotifFormat format) {
             return "MEME";
         case MotifFormat::Transfac:
             return "TRANSFAC";
+        case MotifFormat::Homer:
+            return "HOMER";
+        case MotifFormat::CisBp:
+            return "CIS-BP";
         case MotifFormat::Native:
             break;
     }
@@ -423,6 +528,10 @@ std::vector<RawMotif> parseMotifs(const std::vector<std::string>& lines, MotifFo
             return parseMeme(lines);
         case MotifFormat::Transfac:
             return parseTransfac(lines);
+        case MotifFormat::Homer:
+            return parseHomer(lines);
+        case MotifFormat::CisBp:
+            return parseCisBp(lines);
         case MotifFormat::Native:
             break;
     }

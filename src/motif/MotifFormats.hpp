@@ -6,6 +6,10 @@
 //   JasparRows       four rows of equally many numbers per matrix (".pfm"), titled or not
 //   Meme             "MEME version", "MOTIF id [alt]", "letter-probability matrix:" blocks
 //   Transfac         "AC", "ID", a "P0"/"PO" header with numbered rows, "XX", "//"
+//   Homer            ">consensus<TAB>name<TAB>log-odds cutoff..." and rows of four
+//                    probabilities (HOMER's .motif files)
+//   CisBp            a "Pos A C G T" header and numbered rows of four probabilities, one
+//                    motif a file (CIS-BP's PWM.txt), named by the caller
 // Only an unambiguous file is taken for another format than Native.
 #pragma once
 
@@ -13,7 +17,7 @@
 #include <string>
 #include <vector>
 
-enum class MotifFormat { Native, JasparBrackets, JasparRows, Meme, Transfac };
+enum class MotifFormat { Native, JasparBrackets, JasparRows, Meme, Transfac, Homer, CisBp };
 
 // One motif as its file gives it.
 struct RawMotif {
@@ -27,7 +31,7 @@ struct RawMotif {
 
 MotifFormat detectMotifFormat(const std::vector<std::string>& lines);
 
-// The format's name for messages: native, JASPAR, JASPAR rows, MEME, TRANSFAC.
+// The format's name for messages: native, JASPAR, JASPAR rows, MEME, TRANSFAC, HOMER, CIS-BP.
 const char* motifFormatName(MotifFormat format);
 
 // The motifs of the file's lines in file order. Refuses malformed matrices of the formats
