@@ -324,5 +324,7 @@ void HtmlPage::write(std::ostream& out, const std::string& title,
         out << (m ? ",\n" : "") << "{\"parent\":" << families_.parent(kept_[m].number)
             << ",\"closed\":" << (families_.closed(kept_[m].number) ? "true" : "false") << ","
             << std::string_view(kept_[m].json).substr(1);
-    out << "\n]}" << replaceAll(kPageEnd, "@SCRIPT@", kPageScript);
+    std::string script;
+    for (const char* part : kPageScriptParts) script += part;
+    out << "\n]}" << replaceAll(kPageEnd, "@SCRIPT@", script);
 }
