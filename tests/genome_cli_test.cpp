@@ -459,3 +459,92 @@ TEST(RegionsCli, TheGenomeIndexIsCheckedAndNeverOverwritten) {
                    "holds two sequences of one name: the chromosome chr2 is named on line 101 "
                    "and again on line 192");
 }
+
+// narrowPeak summits: each window of W letters from the summit less W/2, cut at chromosome
+// ends, gives the report that the same windows cut by bedtools getfasta give; --top keeps the
+// regions of highest signal, highest first; a summit outside its region is refused.
+TEST(RegionsCli, SummitWindowsAreTheBedtoolsCutOfTheSameCentres) {
+    if (!have("bedtools")) GTEST_SKIP() << "bedtools is not installed";
+    const GenomeFolder folder;
+    std::mt19937 random(5);
+    std::ostringstream peaks;
+    struct Peak {
+        std::string line, window;
+        double signal;
+    };
+    std::vector<Peak> all;
+    const int64_t width = 200;
+    int cut = 0;
+    for (size_t i = 0; i < folder.intervals().size(); ++i) {
+        const Interval& at = folder.intervals()[i];
+        // The first peak's summit lies 10 letters into chr1: its window is cut at 0.
+        const int64_t summit = i == 0 ? 10 : static_cast<int64_t>(random() % (at.end - at.start));
+        const double signal = static_cast<double>(random() % 1000) / 10;
+        const std::string name = "peak" + std::to_string(i), strand = i % 2 ? "-" : "+";
+        const int64_t from = std::max<int64_t>(0, at.start + summit - width / 2);
+        const int64_t to = std::min(at.start + summit - width / 2 + width, folder.length(at.chrom));
+        cut += to - from < width;
+        std::ostringstream line, window;
+        line << at.chrom << "\t" << at.start << "\t" << at.end << "\t" << name << "\t0\t" << strand
+             << "\t" << signal << "\t-1\t-1\t" << summit << "\n";
+        window << at.chrom << "\t" << from << "\t" << to << "\t" << name << "\t0\t" << strand
+               << "\n";
+        all.push_back({line.str(), window.str(), signal});
+    }
+    auto cutAndRun = [&](const std::vector<Peak>& peaksCut) {
+        std::string windows;
+        for (const Peak& peak : peaksCut) windows += peak.window;
+        std::ofstream(folder.file("windows.bed")) << windows;
+        shell("bedtools getfasta -fi " + shellQuote(folder.genome()) + " -bed " +
+              shellQuote(folder.file("windows.bed")) + " -name -s > " +
+              shellQuote(folder.file("windows.fa")));
+        return runProgram(REKUL_BIN, {"--quiet", "-g", "2", "-k", "2", "-m", "3", kMotifs,
+                                      folder.file("windows.fa")});
+    };
+    std::string lines;
+    for (const Peak& peak : all) lines += peak.line;
+    std::ofstream(folder.file("peaks.narrowPeak")) << lines;
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args{"-g",        "2",
+                                      "-k",        "2",
+                                      "-m",        "3",
+                                      "--regions", folder.file("peaks.narrowPeak"),
+                                      "--genome",  folder.genome(),
+                                      "--summits", std::to_string(width)};
+        args.insert(args.end(), more.begin(), more.end());
+        args.push_back(kMotifs);
+        return runProgram(REKUL_BIN, args);
+    };
+    const RunResult centred = run({});
+    ASSERT_EQ(centred.status, 0) << centred.err;
+    const RunResult expected = cutAndRun(all);
+    ASSERT_NE(expected.out, "");
+    EXPECT_TRUE(centred.out == expected.out);
+    // peak0 at chr1's start and the last at chrS's end among them.
+    ASSERT_GE(cut, 2);
+    EXPECT_NE(centred.err.find("Read: " + std::to_string(cut) +
+                               " windows of --summits 200 cut at a chromosome end\n"),
+              std::string::npos)
+        << centred.err;
+    std::vector<Peak> ranked = all;
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const Peak& a, const Peak& b) { return a.signal > b.signal; });
+    ranked.resize(8);
+    const RunResult top = run({"--top", "8"});
+    EXPECT_TRUE(top.out == cutAndRun(ranked).out);
+    EXPECT_NE(top.err.find("Read: the 8 regions of highest signal (column 7) of 17 in "),
+              std::string::npos)
+        << top.err;
+    // No summit called (-1), and one past its region's end.
+    for (const std::string summit : {"-1", "50"}) {
+        std::ofstream(folder.file("bad.narrowPeak"))
+            << "chr1\t100\t150\tp\t0\t+\t5\t-1\t-1\t0\nchr1\t300\t350\tq\t0\t+\t5\t-1\t-1\t"
+            << summit << "\n";
+        const RunResult refused =
+            runProgram(REKUL_BIN, {"--regions", folder.file("bad.narrowPeak"), "--genome",
+                                   folder.genome(), "--summits", "20", kMotifs});
+        EXPECT_REFUSED(refused, "bad.narrowPeak line 2: the summit " + summit +
+                                    " (column 10) is not an offset within the region's 50 "
+                                    "letters (0 to 49)");
+    }
+}

@@ -648,6 +648,35 @@ const Option kOptions[] = {
       "past its chromosome's end and a region given twice are refused with the file and line. "
       "Refused by rekulo."},
      [](Args& args, const char* value, const Texts&) { args.regionsFile = value; }},
+    {{"summits", "W", "", "each region as the W letters about its summit",
+      "each region of --regions as the W letters centred on its summit (narrowPeak's column "
+      "10, or --summit-column)",
+      "Each region of `--regions` becomes the *W* letters centred on its summit, from the "
+      "summit less W/2 (rounded down) on, as a narrowPeak file gives it: the summit's offset "
+      "from the region's start in column 10 (or the column of `--summit-column`). A window "
+      "that runs past a chromosome's end is cut there, and a `Read:` line counts them; a "
+      "summit that is not an offset within its region (narrowPeak's -1: no summit called) is "
+      "refused with the file and line. The regions are named by their windows."},
+     [](Args& args, const char* value, const Texts&) {
+         args.summitWidth = boundedCount("--summits", value, 1, 1000000);
+     }},
+    {{"summit-column", "N", "10", "the column of `--summits`",
+      "the column (1-based) of --summits' summit offsets (default 10, narrowPeak's)",
+      "The column (1-based) that holds each region's summit, as an offset from its start, for "
+      "a BED file with a summit column that is not narrowPeak's tenth."},
+     [](Args& args, const char* value, const Texts&) {
+         args.summitColumn = boundedCount("--summit-column", value, 1, 1000);
+     }},
+    {{"top", "N", "", "only the N regions of highest signal",
+      "keep the N regions of --regions of highest signal (narrowPeak's column 7), highest "
+      "first",
+      "Keep the *N* regions of `--regions` of highest signal (narrowPeak's signalValue, column "
+      "7), in the order of their signal, highest first (ties in file order); a signal that is "
+      "not a number is refused with the file and line. A `Read:` line says how many of how "
+      "many were kept."},
+     [](Args& args, const char* value, const Texts&) {
+         args.topRegions = boundedCount("--top", value, 1, 100000000);
+     }},
     {{"genome", "GENOME.fa", "", "the genome of `--regions`",
       "the genome of --regions: FASTA, plain or bgzip-compressed, read through its faidx "
       "index (built where missing)",
@@ -833,9 +862,11 @@ void checkControlOptions(const Args& args) {
 
 // The genome inputs: regions come with their genome, and the genome's backgrounds with them.
 void checkRegionOptions(const Args& args) {
+    if (args.summitColumn > 0 && args.summitWidth == 0)
+        dieUsage("Error: --summit-column names the column of --summits: it needs --summits W");
     const bool any = !args.regionsFile.empty() || !args.genomeFile.empty() ||
                      !args.backgroundRegionsFile.empty() || args.genomicRatio > 0 ||
-                     !args.excludeFile.empty();
+                     !args.excludeFile.empty() || args.summitWidth > 0 || args.topRegions > 0;
     if (!any) return;
     if (args.program == "rekulo")
         dieUsage(
@@ -843,8 +874,8 @@ void checkRegionOptions(const Args& args) {
             "ortholog groups");
     if (args.regionsFile.empty())
         dieUsage(
-            "Error: --genome, --background-regions, --genomic-background and --exclude need "
-            "--regions FILE.bed, the regions to read from the genome");
+            "Error: --genome, --background-regions, --genomic-background, --exclude, --summits "
+            "and --top need --regions FILE.bed, the regions to read from the genome");
     if (args.genomeFile.empty())
         dieUsage("Error: --regions needs --genome GENOME.fa, the genome the regions are read from");
     if (!args.excludeFile.empty() && args.genomicRatio == 0)

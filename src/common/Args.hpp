@@ -58,6 +58,9 @@ class Args {
     int32_t grammarPermutations = 0;    // --grammar-permutations: null draws (0 until set: 1000)
     std::string regionsFile;            // --regions: BED intervals of --genome as the genes
     std::string genomeFile;             // --genome: the indexed genome the regions come from
+    int32_t summitWidth = 0;            // --summits: letters about each region's summit (0: off)
+    int32_t summitColumn = 0;           // --summit-column: the summit's column (0 until set: 10)
+    int32_t topRegions = 0;             // --top: the regions of highest signal kept (0: all)
     std::string backgroundRegionsFile;  // --background-regions: BED background of --genome
     int32_t genomicRatio = 0;           // --genomic-background: windows per region
     std::string excludeFile;            // --exclude: BED intervals no genomic window touches

@@ -141,7 +141,20 @@ HitA drawnBackground(const Args& settings, const HitA& foreground, Progress prog
 
 HitStages<HitA> regionStages(const Args& settings, MotifA& motifs, Progress progress) {
     const Genome genome(settings.genomeFile);
-    const std::vector<Region> regions = readRegions(settings.regionsFile, genome);
+    SummitSettings summits;
+    summits.width = settings.summitWidth;
+    summits.column = settings.summitColumn > 0 ? settings.summitColumn : 10;
+    summits.top = settings.topRegions;
+    SummitCounts counts;
+    const std::vector<Region> regions = readRegions(settings.regionsFile, genome, summits, &counts);
+    const std::string file = printable(settings.regionsFile);
+    if (summits.top > 0)
+        progress.line("Read: the " + withThousands(static_cast<int64_t>(regions.size())) +
+                      " regions of highest signal (column 7) of " + withThousands(counts.read) +
+                      " in " + file);
+    if (counts.clipped > 0)
+        progress.line("Read: " + withThousands(counts.clipped) + " windows of --summits " +
+                      std::to_string(summits.width) + " cut at a chromosome end");
     HitStages<HitA> stages;
     stages.foreground.emplace(settings, progress, nullptr, regionGenes(regions, genome));
     HitA& foreground = *stages.foreground;

@@ -4,6 +4,7 @@
 #include "hits/Regions.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 #include "common/LineReader.hpp"
@@ -56,7 +57,8 @@ std::string place(const Region& region) {
 
 // The regions of a BED file; `strict`: every chromosome in the genome and every region within
 // it, else those outside are left out or cut.
-std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bool strict) {
+std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bool strict,
+                               const SummitSettings& summits = {}) {
     LineReader reader(path);
     const std::string file = printable(reader.displayName());
     if (!reader.isOpen())
@@ -77,8 +79,18 @@ std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bo
                       fields.size() > 3 ? fields[3] : "",
                       fields.size() > 5 ? fields[5] : "",
                       reader.lineNumber(),
-                      0};
+                      0,
+                      "",
+                      ""};
         if (region.chrom.empty()) refuse("the chromosome is empty");
+        auto column = [&](const char* option, int32_t number, std::string& field) {
+            if (static_cast<size_t>(number) > fields.size())
+                refuse(std::string(option) + " reads column " + std::to_string(number) +
+                       ", and the line has " + std::to_string(fields.size()));
+            field = fields[static_cast<size_t>(number) - 1];
+        };
+        if (summits.width > 0) column("--summits", summits.column, region.summit);
+        if (summits.top > 0) column("--top", SummitSettings::kSignalColumn, region.signal);
         // A gene line of the report that starts with '>' would read as a module's header.
         if (strict && !region.name.empty() && region.name[0] == '>')
             refuse("the name " + printable(region.name) +
@@ -117,13 +129,65 @@ std::vector<Region> readExcluded(const std::string& path, const Genome& genome) 
     return bedRegions(path, genome, false);
 }
 
-std::vector<Region> readRegions(const std::string& path, const Genome& genome) {
-    std::vector<Region> regions = bedRegions(path, genome, true);
+namespace {
+
+// The regions of highest signal, highest first (ties in file order).
+void keepTop(std::vector<Region>& regions, int64_t top, const std::string& file) {
+    std::vector<std::pair<double, size_t>> ranked;
+    for (size_t r = 0; r < regions.size(); ++r) {
+        double signal = 0;
+        if (!parseDouble(regions[r].signal, signal) || !std::isfinite(signal))
+            die("Error: " + file + " line " + std::to_string(regions[r].line) +
+                ": --top ranks by the signal in column 7, and " + printable(regions[r].signal) +
+                " is not a number");
+        ranked.emplace_back(signal, r);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    ranked.resize(std::min(ranked.size(), static_cast<size_t>(top)));
+    std::vector<Region> kept;
+    for (const auto& [signal, r] : ranked) kept.push_back(std::move(regions[r]));
+    regions = std::move(kept);
+}
+
+// Each region as the `width` letters from its summit less width / 2, cut at its chromosome's
+// ends; a summit outside its region is refused with its line.
+int64_t centreOnSummits(std::vector<Region>& regions, const SummitSettings& summits,
+                        const Genome& genome, const std::string& file) {
+    int64_t clipped = 0;
+    for (Region& region : regions) {
+        int64_t offset = 0;
+        const int64_t length = region.end - region.start;
+        if (!readCoordinate(region.summit, offset) || offset >= length)
+            die("Error: " + file + " line " + std::to_string(region.line) + ": the summit " +
+                printable(region.summit) + " (column " + std::to_string(summits.column) +
+                ") is not an offset within the region's " + std::to_string(length) +
+                " letters (0 to " + std::to_string(length - 1) + ")");
+        const int64_t from = region.start + offset - summits.width / 2;
+        const int64_t to = from + summits.width;
+        region.start = std::max<int64_t>(0, from);
+        region.end = std::min(to, genome.length(region.chromIndex));
+        clipped += region.start != from || region.end != to;
+    }
+    return clipped;
+}
+
+}  // namespace
+
+std::vector<Region> readRegions(const std::string& path, const Genome& genome,
+                                const SummitSettings& summits, SummitCounts* counts) {
+    std::vector<Region> regions = bedRegions(path, genome, true, summits);
     const std::string file = printable(path == "-" ? "standard input" : path);
     if (regions.empty())
         die("Error: " + file +
             " holds no region: a BED line holds a chromosome, a start and "
             "an end, separated by tabs");
+    if (counts) counts->read = static_cast<int64_t>(regions.size());
+    if (summits.top > 0) keepTop(regions, summits.top, file);
+    if (summits.width > 0) {
+        const int64_t clipped = centreOnSummits(regions, summits, genome, file);
+        if (counts) counts->clipped = clipped;
+    }
     // Two regions of one name could not be told apart in the report.
     const std::vector<std::string> names = regionNames(regions);
     std::unordered_map<std::string, long> lineOf;

@@ -6,7 +6,9 @@
 // sixth column (+, - or .), empty without one. A minus-strand region is read
 // reverse-complemented. Refusals name the file and line: a malformed line, start not below
 // end, a chromosome the genome lacks, an interval past its chromosome's end, and a region
-// given twice.
+// given twice. With summits (narrowPeak's column 10, or another named column), each region
+// becomes the letters centred on its summit; with a top count, the regions of highest signal
+// (column 7) are kept, highest first.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +24,27 @@ struct Region {
     std::string name;    // empty where the line has no fourth column
     std::string strand;  // "+", "-", "." or empty where the line has no sixth column
     long line = 0;
-    size_t chromIndex = 0;  // in the genome, once checked
+    size_t chromIndex = 0;       // in the genome, once checked
+    std::string summit, signal;  // the summit and signal columns, where asked for
+};
+
+// Peaks as the peak callers write them: `width` letters centred on each region's summit (its
+// offset from the start in column `column`, 1-based), and the `top` regions of highest signal.
+struct SummitSettings {
+    int64_t width = 0;  // 0: the regions as given
+    int32_t column = 10;
+    int64_t top = 0;  // 0: every region
+    static constexpr int32_t kSignalColumn = 7;
+};
+// What the summits did, for the run's Read: lines.
+struct SummitCounts {
+    int64_t clipped = 0;  // windows cut at a chromosome end
+    int64_t read = 0;     // regions in the file, before --top
 };
 
 // The regions of a BED file, checked against the genome; every refusal ends the run.
-std::vector<Region> readRegions(const std::string& path, const Genome& genome);
+std::vector<Region> readRegions(const std::string& path, const Genome& genome,
+                                const SummitSettings& summits = {}, SummitCounts* counts = nullptr);
 // Intervals to keep clear of (a blacklist, gaps): as readRegions, but chromosomes the genome
 // lacks are left out and intervals cut at their chromosome's end.
 std::vector<Region> readExcluded(const std::string& path, const Genome& genome);
