@@ -3,9 +3,11 @@
 // unusable input is refused with its file and line.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "TestUtil.hpp"
+#include "common/Text.hpp"
 #include "motif/MotifA.hpp"
 #include "motif/MotifFormats.hpp"
 
@@ -253,6 +255,31 @@ TEST(MotifFormats, HomerAndCisBpReadAsTheirProbabilities) {
     EXPECT_EQ(cisbp.motifs[0].name, "MA0001.1");
     EXPECT_EQ(cisbp.motifs[0].freq, single.motifs[0].freq);
     EXPECT_EQ(cisbp.formatName, "CIS-BP");
+    // --homer-cutoffs: each motif's hits score at least its own listed cutoff, and a motif
+    // whose cutoff lies above its best sites (CCAAT's, raised to 6.3) has none.
+    TempFile raised(replaceAll(readFile(folder + "library.homer"), "CCAAT\tMA0003.1\t3.500000",
+                               "CCAAT\tMA0003.1\t6.300000"),
+                    "raised.motif");
+    const RunResult listed = runRekul({"--homer-cutoffs", "-p", "0.01", "-g", "2", "-k", "2"},
+                                      raised.path(), folder + "genes.fa");
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const std::map<std::string, double> cutoffs{
+        {"MA0001.1", 4.2}, {"MA0002.1", 5.6}, {"MA0004.1", 5.6}};
+    std::map<std::string, double> lowest;
+    std::istringstream report(listed.out);
+    for (std::string line; std::getline(report, line);) {
+        if (line.empty() || line[0] != '\t') continue;
+        std::istringstream fields(line);
+        std::string motif, start, end, strand;
+        double score = 0;
+        fields >> motif >> start >> end >> strand >> score;
+        lowest[motif] = lowest.count(motif) ? std::min(lowest[motif], score) : score;
+    }
+    ASSERT_EQ(lowest.size(), 3u) << listed.out.substr(0, 300);
+    for (const auto& [motif, score] : lowest) EXPECT_GE(score, cutoffs.at(motif) - 0.01) << motif;
+    EXPECT_REFUSED(runRekul({"--homer-cutoffs"}, folder + "library.native", folder + "genes.fa"),
+                   "Error: --homer-cutoffs takes each motif's cutoff from a HOMER motif file, "
+                   "and motif MA0001.1 lists none (the file is native)");
     // Counts under tab-separated titles with a number third are native, not HOMER.
     EXPECT_EQ(detectMotifFormat(linesOf(">M1\tV$A\t5\n7 1 1 1\n1 1 1 7\n")), MotifFormat::Native);
     TempFile seqs(">g1\nACGTACGTAC\n");

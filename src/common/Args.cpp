@@ -430,6 +430,15 @@ const Option kOptions[] = {
       "probability at most the p-value. No random numbers are drawn, and every run gives the "
       "same cutoffs."},
      [](Args& args, const char*, const Texts&) { args.exactCutoffs = true; }},
+    {{"homer-cutoffs", "", "", "the score cutoffs a HOMER motif file lists, in place of `-m`",
+      "score each motif against the log-odds cutoff its HOMER motif file lists (the third "
+      "field of its title), in place of -m",
+      "Take each motif's score cutoff from its HOMER motif file (the log-odds cutoff, the third "
+      "field of its title line) in place of `-m`. HOMER scores against even base frequencies "
+      "and rekul against the composition of the sequences, so the cutoff means the same where "
+      "that composition is near even; HOMER's rows hold no zeros, so `-p 0` scores with its "
+      "probabilities as they are. Refused for a motif file that lists no cutoffs."},
+     [](Args& args, const char*, const Texts&) { args.homerCutoffs = true; }},
     {{"threads", "N", "every processor", "threads to run on",
       "threads to run on (default: every processor the process may use); the output is the "
       "same for every N",

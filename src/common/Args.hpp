@@ -37,6 +37,7 @@ class Args {
     bool progressSummary = false;  // --progress summary: only the lines that sum a run up
     std::optional<uint32_t> seed;  // --seed: seed of every random draw
     bool exactCutoffs = false;     // --exact-cutoffs: p-value cutoffs without a sample
+    bool homerCutoffs = false;     // --homer-cutoffs: the cutoffs a HOMER motif file lists
     int32_t threads = 0;           // --threads: 0 until set, then every available processor
     std::string backgroundFile;    // --background: genes to compare the foreground with
     bool uniqueSequences = false;  // --unique: keep the first gene of each distinct sequence

@@ -32,6 +32,7 @@ HitStage::HitStage(const Args& settings, Progress progress, const HitStage* fore
       program_(settings.program),
       seed_(settings.seed),
       exactCutoffs_(settings.exactCutoffs),
+      homerCutoffs_(settings.homerCutoffs),
       seedShown_(settings.seedShown),
       threads_(std::max(1, settings.threads)) {
     keepSiteContexts_ = !foreground && (!settings.grammarFile.empty() || settings.grammarInMemory);
@@ -246,6 +247,18 @@ void HitStage::poolComposition(const HitStage& other) {
 void HitStage::MotifScore(MotifA& motifs) {
     buildTables(motifs);
     const float t = scoreThreshold;
+    if (homerCutoffs_) {
+        // HOMER's own cutoffs, read as score cutoffs (its log-odds against even bases).
+        for (Motif& motif : motifs.motifs) {
+            if (!motif.listedCutoff)
+                die("Error: --homer-cutoffs takes each motif's cutoff from a HOMER motif "
+                    "file, and motif " +
+                    printable(motif.name) + " lists none (the file is " + motifs.formatName + ")");
+            motif.cutoff = *motif.listedCutoff;
+        }
+        progress_.line("Read: score cutoffs from the HOMER motif file (--homer-cutoffs)");
+        return;
+    }
     if (!pValueCutoff) {
         for (Motif& motif : motifs.motifs) motif.cutoff = t;
         return;

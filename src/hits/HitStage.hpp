@@ -141,6 +141,7 @@ class HitStage {
     std::string program_;
     std::optional<uint32_t> seed_;
     bool exactCutoffs_;
+    bool homerCutoffs_ = false;
     bool seedShown_;  // the run has already written its "Random seed" line
     int threads_;
 

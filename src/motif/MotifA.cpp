@@ -55,6 +55,7 @@ Motif finishMotif(const RawMotif& raw, bool useTfName, float pseudocount) {
         if (!appendRow(raw.rows[r], pseudocount, motif.freq)) die(where + " sums to zero");
         ++motif.length;
     }
+    if (raw.hasListedCutoff) motif.listedCutoff = static_cast<float>(raw.listedCutoff);
     return motif;
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct Motif {
     int32_t length = 0;
     float cutoff = 0;
     std::vector<float> freq;  // row-major: freq[4 * i + b] for base b at position i
+    // The score cutoff the motif file lists (HOMER's third title field), used with
+    // --homer-cutoffs.
+    std::optional<float> listedCutoff;
 };
 
 // Distinct motif names in byte-wise order, and each motif's position in that order.

@@ -386,6 +386,7 @@ std::vector<RawMotif> parseHomer(const std::vector<std::string>& lines) {
             motif.index = (*title)[1];
             motif.tfName = motif.index.substr(0, motif.index.find('/'));
             motif.titleLine = lineNumber;
+            motif.hasListedCutoff = parseDouble((*title)[2], motif.listedCutoff);
             motifs.push_back(std::move(motif));
             continue;
         }

@@ -27,6 +27,8 @@ struct RawMotif {
     std::vector<std::array<double, 4>> rows;
     std::vector<long> rowLines;  // the line of each row
     size_t wordRows = 0;         // rows of four words without a number ("A C G T")
+    double listedCutoff = 0;     // HOMER's log-odds cutoff, where the file lists one
+    bool hasListedCutoff = false;
 };
 
 MotifFormat detectMotifFormat(const std::vector<std::string>& lines);
