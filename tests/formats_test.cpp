@@ -287,7 +287,7 @@ TEST(MotifFormats, HomerAndCisBpReadAsTheirProbabilities) {
         TempFile motifs(motifText);
         return runRekul({}, motifs.path(), seqs.path());
     };
-    EXPECT_REFUSED(run(">M1\n-1.2 0.8 -0.5 0.1\n0.9 -2.1 -1.0 0.2\n"),
+    EXPECT_REFUSED(run(">M1\n-1.2 0.8 -0.5 0.1\n0.9 -2.1 -1.0 0.2\n-1 -1 1 -1\n1 -2 -2 -2\n"),
                    "holds log-odds matrices (negative values in most rows, as HOCOMOCO's .pwm "
                    "files do); rekul reads counts or frequencies: take the collection's counts "
                    "(.pcm), frequencies (.pfm), or its MEME or JASPAR file");

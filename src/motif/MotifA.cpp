@@ -127,9 +127,11 @@ void warnOfProbabilities(const std::vector<RawMotif>& raws, float pseudocount,
          " per base flattens: give -p a value near 0, such as -p 0.01");
 }
 
-// Log-odds matrices (negative values in most rows of every matrix) hold no frequencies that
-// could be recovered without the background they were made against: refused with what to
-// take instead. A stray negative value is refused row by row, as before.
+// Log-odds matrices (negative values in most rows of every matrix, each of 4 rows or more)
+// hold no frequencies that could be recovered without the background they were made
+// against: refused with what to take instead. A stray negative value is refused row by row.
+constexpr size_t kLogOddsRows = 4;
+
 void refuseLogOdds(const std::vector<RawMotif>& raws, const std::string& file,
                    const std::string& program) {
     bool any = false;
@@ -138,7 +140,10 @@ void refuseLogOdds(const std::vector<RawMotif>& raws, const std::string& file,
         const auto negative = std::count_if(raw.rows.begin(), raw.rows.end(), [](const auto& row) {
             return std::any_of(row.begin(), row.end(), [](double v) { return v < 0; });
         });
-        if (2 * static_cast<size_t>(negative) <= raw.rows.size()) return;
+        // A log-odds collection's matrices are several rows long; a short one with a
+        // negative value is a slip, refused row by row.
+        if (raw.rows.size() < kLogOddsRows || 2 * static_cast<size_t>(negative) <= raw.rows.size())
+            return;
         any = true;
     }
     if (any)

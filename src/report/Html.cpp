@@ -188,6 +188,7 @@ std::string grammarJson(const ReportModule& module, const ModuleGrammar& grammar
         return static_cast<size_t>(std::find(module.motifs.begin(), module.motifs.end(), motif) -
                                    module.motifs.begin());
     };
+    bool first = true;
     for (size_t p = 0; p < spacings.size(); ++p) {
         const size_t a = indexOf(spacings[p]->motifA), b = indexOf(spacings[p]->motifB);
         if (a >= module.motifs.size() || b >= module.motifs.size()) continue;
@@ -195,12 +196,13 @@ std::string grammarJson(const ReportModule& module, const ModuleGrammar& grammar
         std::string mean = "[";
         for (size_t i = 0; i < histogram.mean.size(); ++i)
             mean.append(i ? "," : "").append(formatted("%.4g", histogram.mean[i]));
-        put(json, p ? "," : "", "{\"a\":", std::to_string(a), ",\"b\":", std::to_string(b),
+        put(json, first ? "" : ",", "{\"a\":", std::to_string(a), ",\"b\":", std::to_string(b),
             ",\"row\":", rowJson(*spacings[p]), ",\"p\":", jsonNumber(spacings[p]->pValue),
             ",\"from\":", std::to_string(histogram.from),
             ",\"bin\":", std::to_string(histogram.bin),
             ",\"observed\":", intList(histogram.observed), ",\"mean\":", mean, "]",
             ",\"low\":", intList(histogram.low), ",\"high\":", intList(histogram.high), "}");
+        first = false;
     }
     return json + "]}";
 }
