@@ -55,6 +55,23 @@ std::pair<int64_t, int64_t> modeOf(std::vector<int64_t>& values) {
     return best;
 }
 
+// How many times the most frequent of the values occurs: what a null draw needs. A small
+// open-addressed table for the few values of one draw, a sort for many.
+int64_t largestCount(std::vector<int64_t>& values) {
+    constexpr size_t kSlots = 64;
+    if (values.size() > kSlots / 2) return modeOf(values).second;
+    std::array<int64_t, kSlots> keys;
+    std::array<uint8_t, kSlots> counts{};
+    int64_t most = 0;
+    for (int64_t v : values) {
+        size_t at = static_cast<size_t>((static_cast<uint64_t>(v) * 0x9E3779B97F4A7C15ull) >> 58);
+        while (counts[at] != 0 && keys[at] != v) at = (at + 1) % kSlots;
+        keys[at] = v;
+        most = std::max<int64_t>(most, ++counts[at]);
+    }
+    return most;
+}
+
 // The motifs of an instance from left to right, three bits each, the leftmost highest: keys
 // compare as the orders do, position by position in the module's motif order.
 int64_t orderKey(const GrammarInstance& sites) {
@@ -120,14 +137,19 @@ std::vector<std::pair<size_t, size_t>> pairsOf(size_t k) {
 // instance.
 void modesOf(const std::vector<GrammarInstance>& instances,
              const std::vector<std::pair<size_t, size_t>>& pairs, int32_t bin,
-             std::vector<std::pair<int64_t, int64_t>>& out, std::vector<int64_t>& values) {
+             std::vector<std::pair<int64_t, int64_t>>& out, std::vector<int64_t>& values,
+             bool countsOnly = false) {
+    // A draw needs only the counts; the observed rows their values too.
+    auto mode = [&] {
+        return countsOnly ? std::pair<int64_t, int64_t>{0, largestCount(values)} : modeOf(values);
+    };
     out.clear();
     const size_t n = instances.size();
     values.resize(n);
     for (size_t i = 0; i < n; ++i) values[i] = orderKey(instances[i]);
-    out.push_back(modeOf(values));
+    out.push_back(mode());
     for (size_t i = 0; i < n; ++i) values[i] = strandKey(instances[i]);
-    out.push_back(modeOf(values));
+    out.push_back(mode());
     // Every pair's distance in one pass over each instance (pair-major), overlapping sites
     // marked; then each pair's most frequent distance.
     constexpr int64_t kOverlap = INT64_MIN;
@@ -147,7 +169,7 @@ void modesOf(const std::vector<GrammarInstance>& instances,
         values.clear();
         for (size_t i = 0; i < n; ++i)
             if (distances[p * n + i] != kOverlap) values.push_back(distances[p * n + i]);
-        out.push_back(modeOf(values));
+        out.push_back(mode());
     }
     for (int64_t count : phased) out.emplace_back(count, count);
 }
@@ -420,7 +442,7 @@ std::vector<GrammarRow> moduleGrammar(const std::vector<ModuleRecord>& modules,
         for (size_t j = 0; j < draws; ++j) {
             for (size_t i = 0; i < instances.size(); ++i)
                 drawNull(instances[i], drawn[i], generator);
-            modesOf(drawn, pairs, settings.bin, modes, values);
+            modesOf(drawn, pairs, settings.bin, modes, values, true);
             for (size_t r = 0; r < modes.size(); ++r) nulls[r][j] = modes[r].second;
         }
         // The dealing gives every pair of a module the same chances: one table of tails per
