@@ -26,6 +26,7 @@
 #include "modules/Grammar.hpp"
 #include "modules/ModuleStats.hpp"
 #include "modules/MotifStats.hpp"
+#include "modules/PermutationShard.hpp"
 #include "motif/MotifA.hpp"
 
 // The two programs: one sequence per gene, or ortholog groups.

@@ -550,6 +550,29 @@ const Option kOptions[] = {
          args.permutationMethod =
              method == "pool" ? PermutationMethod::Pool : PermutationMethod::Search;
      }},
+    {{"permutation-shard", "K/N", "", "run the K-th of N slices of the permutations",
+      "run only the K-th of N equal slices of the permutations and write, at the --stats "
+      "path, a shard file of their minima and p-values; rekul-report --merge-permutations "
+      "joins the N shard files into the table one run of them all writes (needs --seed)",
+      "Run only the *K*-th of *N* slices of the `--permutations` (permutations "
+      "floor((K-1)P/N) to floor(KP/N)-1 of P, each drawn as in a whole run) and write at the "
+      "`--stats` path, in place of the table, a shard file: the table's rows, each "
+      "permutation's smallest p and the permuted p-values the fdr needs. `rekul-report "
+      "--merge-permutations` joins the *N* shard files of one seed into exactly the table "
+      "that one run of all the permutations writes (but for its `# command` line), so that "
+      "the permutations can run on *N* machines. Needs `--seed`, `--permutations` and "
+      "`--stats`; 1 <= K <= N <= the number of permutations."},
+     [](Args& args, const char* value, const Texts&) {
+         const std::string text = value;
+         const size_t slash = text.find('/');
+         uint32_t index = 0, count = 0;
+         if (slash == std::string::npos || !parseUnsigned32(text.substr(0, slash).c_str(), index) ||
+             !parseUnsigned32(text.substr(slash + 1).c_str(), count) || index < 1 ||
+             index > count || count > 1000000)
+             dieUsage("Error: --permutation-shard takes K/N with 1 <= K <= N, not " + text);
+         args.shardIndex = static_cast<int32_t>(index);
+         args.shardCount = static_cast<int32_t>(count);
+     }},
     {{"unique", "", "", "keep one gene of each distinct sequence",
       "keep only the first gene of each distinct sequence, in the sequence file and the "
       "background alike",
@@ -817,6 +840,25 @@ void checkStatisticsOptions(const Args& args) {
         dieUsage(
             "Error: --permutations needs --background: each permutation draws a foreground "
             "from the foreground and background genes together");
+    if (args.shardCount > 0) {
+        if (args.permutations == 0 || args.statsFile.empty())
+            dieUsage(
+                "Error: --permutation-shard needs --permutations and --stats FILE, where the "
+                "shard file is written");
+        if (!args.seed)
+            dieUsage(
+                "Error: --permutation-shard needs --seed: the shards of one table draw from "
+                "one seed");
+        if (args.shardCount > args.permutations)
+            dieUsage("Error: --permutation-shard " + std::to_string(args.shardIndex) + "/" +
+                     std::to_string(args.shardCount) + " splits " +
+                     std::to_string(args.permutations) +
+                     " permutations into more shards than there are permutations");
+        if (!args.motifStatsFile.empty())
+            dieUsage(
+                "Error: --permutation-shard writes no --motif-stats: the single-motif table "
+                "needs every permutation; run it once without shards");
+    }
     if (!args.backgroundFile.empty() && args.statsFile.empty() && !args.tableInMemory)
         dieUsage("Error: --background needs --stats FILE, the table that compares the two");
     if (!args.backgroundRegionsFile.empty() && args.statsFile.empty() && !args.tableInMemory)

@@ -44,6 +44,7 @@ class Args {
     std::string statsFile;         // --stats: the statistics table of the reported modules
     int32_t permutations = 0;      // --permutations: pseudo-foregrounds for the fwer column
     PermutationMethod permutationMethod = PermutationMethod::Pool;  // --permutation-method
+    int32_t shardIndex = 0, shardCount = 0;  // --permutation-shard K/N (0/0: every permutation)
     int32_t shuffledCopies = 0;   // --shuffled-background: copies of each foreground gene
     int32_t shuffleK = 0;         // --shuffle-k: the k-mers a copy keeps (0 until set: 3)
     bool matchLength = false;     // --match length: background windows of the genes' lengths

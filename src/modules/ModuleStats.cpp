@@ -98,25 +98,66 @@ ModuleStatistics::ModuleStatistics(const Args& settings, const Discovery& discov
         rows[k].qValue = q[k];
     }
     if (settings.permutations <= 0 || !background || !seed) return;
-    permutationsRequested = settings.permutations;
     const PermutationOutcome outcome =
-        runPermutations(settings, foreground, *background, settings.permutations, *seed,
+        runPermutations(settings, foreground, *background, PermutationSlice::of(settings), *seed,
                         records.size(), watch, strata ? &*strata : nullptr);
+    permutationsRequested = outcome.requested;
     interrupted = outcome.interrupted();
     fdrSummarised = outcome.pValues.summarised();
     fdrExactBelow = outcome.fdrExactBelow;
     permutationMinima = outcome.minima;
-    if (outcome.done == 0) return;
-    std::vector<double> sorted = permutationMinima;
+    if (settings.shardCount > 0) permutedPValues = outcome.pValues.values();
+    const std::vector<PermutationColumns> columns = permutationColumns(p, outcome);
+    for (size_t k = 0; k < columns.size(); ++k) {
+        rows[k].fwer = columns[k].fwer;
+        rows[k].fdr = columns[k].fdr;
+        rows[k].fdrExact = columns[k].exact;
+    }
+}
+
+std::vector<PermutationColumns> permutationColumns(const std::vector<double>& p,
+                                                   const PermutationOutcome& outcome) {
+    if (outcome.done == 0) return {};
+    std::vector<double> sorted = outcome.minima;
     std::sort(sorted.begin(), sorted.end());
     const std::vector<double> fdr = permutationFdr(p, outcome.pValues, outcome.done);
     // No fdr is smaller than the permutations can tell: the floor of fwer, 1 / (N + 1).
     const double floor = 1.0 / (outcome.done + 1.0);
-    for (size_t k = 0; k < records.size(); ++k) {
-        rows[k].fwer = familyWiseError(sorted, p[k]);
-        rows[k].fdr = std::max(fdr[k], floor);
-        rows[k].fdrExact = *rows[k].fdr < fdrExactBelow;
+    std::vector<PermutationColumns> columns(p.size());
+    for (size_t k = 0; k < p.size(); ++k) {
+        columns[k].fwer = familyWiseError(sorted, p[k]);
+        columns[k].fdr = std::max(fdr[k], floor);
+        columns[k].exact = columns[k].fdr < outcome.fdrExactBelow;
     }
+    return columns;
+}
+
+std::string statsValue(double value) {
+    return formatted("%.6g", value);
+}
+
+std::string permutationsNote(size_t done, int32_t requested, bool interrupted) {
+    std::string note = "# permutations: " + std::to_string(done) + "\n";
+    if (interrupted)
+        note += "# interrupted: the run was stopped after " + std::to_string(done) + " of " +
+                std::to_string(requested) + " permutations; fwer and fdr come from those done\n";
+    return note;
+}
+
+std::string fdrNote(bool summarised, double exactBelow) {
+    std::string note = "# fdr: permutation false discovery rate, ";
+    note += summarised ? "the permutations' p-values counted on a grid of 0.001 decades "
+                         "(an upper bound, within 0.23 % in p)"
+                       : "exact";
+    if (exactBelow < 1) {
+        // Rounded down, so that the fdr is exact below the number shown.
+        const double scale = std::pow(10.0, 2 - std::floor(std::log10(exactBelow)));
+        const std::string shown = formatted("%.3g", std::floor(exactBelow * scale) / scale);
+        note += " below " + shown + "; values from " + shown +
+                " up are lower limits (permuted p-values are counted only as far as needed; "
+                "fdr_exact is 0 for them)";
+    }
+    return note + "; no fwer or fdr is below 1/(N+1), the floor of N permutations\n";
 }
 
 std::vector<double> ModuleStatistics::stratifiedTests(const Args& settings,
@@ -216,11 +257,11 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
         }
         for (double value : {row.pValue, row.eValue, row.qValue}) {
             line += '\t';
-            line += formatted("%.6g", value);
+            line += statsValue(value);
         }
         for (const std::optional<double>& value : {row.fwer, row.fdr, row.pVsParts}) {
             line += '\t';
-            if (value) line += formatted("%.6g", *value);
+            if (value) line += statsValue(*value);
         }
         line += '\t';
         if (row.fdrExact) line += *row.fdrExact ? '1' : '0';
@@ -237,27 +278,10 @@ void ModuleStatistics::write(std::ostream& out, const std::vector<ModuleRecord>&
                              : "binomial probability from the input's own hit rates")
         << "\n"
         << (strata ? strataNotes(*strata) : "") << "# tests (T): " << tests << "\n"
-        << "# permutations: " << permutationMinima.size() << "\n";
-    if (interrupted)
-        out << "# interrupted: the run was stopped after " << permutationMinima.size() << " of "
-            << permutationsRequested << " permutations; fwer and fdr come from those done\n";
+        << permutationsNote(permutationMinima.size(), permutationsRequested, interrupted);
     out << "# e_value, q_value: nominal, corrected over the T candidate modules the search "
            "tested but not for the search that picked them; fwer and fdr account for it\n";
-    if (!permutationMinima.empty()) {
-        out << "# fdr: permutation false discovery rate, "
-            << (fdrSummarised ? "the permutations' p-values counted on a grid of 0.001 decades "
-                                "(an upper bound, within 0.23 % in p)"
-                              : "exact");
-        if (fdrExactBelow < 1) {
-            // Rounded down, so that the fdr is exact below the number shown.
-            const double scale = std::pow(10.0, 2 - std::floor(std::log10(fdrExactBelow)));
-            const std::string shown = formatted("%.3g", std::floor(fdrExactBelow * scale) / scale);
-            out << " below " << shown << "; values from " << shown
-                << " up are lower limits (permuted p-values are counted only as far as needed; "
-                   "fdr_exact is 0 for them)";
-        }
-        out << "; no fwer or fdr is below 1/(N+1), the floor of N permutations\n";
-    }
+    if (!permutationMinima.empty()) out << fdrNote(fdrSummarised, fdrExactBelow);
     if (hasBackground_)
         out << "# p_vs_parts: the largest one-sided " << (strata ? "stratified" : "Fisher")
             << " p of the module among the genes that hold each of its parts of one motif "

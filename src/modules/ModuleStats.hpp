@@ -35,6 +35,21 @@ struct ModuleStatsRow {
     std::optional<bool> fdrExact;    // with permutations: false where fdr is a lower limit
 };
 
+// A module's permutation columns.
+struct PermutationColumns {
+    double fwer = 1, fdr = 1;
+    bool exact = true;
+};
+// The permutation columns of modules of p-values `p` (none when no permutation was done).
+std::vector<PermutationColumns> permutationColumns(const std::vector<double>& p,
+                                                   const PermutationOutcome& outcome);
+// A value of the table's p-value columns as written.
+std::string statsValue(double value);
+// The table's notes on the permutations: their number (and, when a stop cut them short, how
+// many were asked for), and how the fdr was counted.
+std::string permutationsNote(size_t done, int32_t requested, bool interrupted);
+std::string fdrNote(bool summarised, double exactBelow);
+
 // What the notes under the table say of the run.
 struct StatsNotes {
     std::string program, commandLine;  // program: name and version
@@ -57,6 +72,7 @@ class ModuleStatistics {
     bool interrupted = false;      // a stop request ended the permutations early
     bool fdrSummarised = false;    // the permutations' p-values were counted on a grid
     double fdrExactBelow = 1;      // fdr values from here up are lower limits
+    std::vector<double> permutedPValues;  // with --permutation-shard: all the shard kept
     std::optional<Strata> strata;  // with --stratify: the strata of the test
 
     // The table: a header row, a row per module in report order, then the notes.

@@ -162,18 +162,27 @@ std::string PermutationProgress::status(int32_t done, Clock::time_point now) con
     return text + ", about " + withThousands(std::llround(left)) + " s left";
 }
 
+PermutationSlice PermutationSlice::of(const Args& settings) {
+    if (settings.shardCount == 0) return all(settings.permutations);
+    const int64_t p = settings.permutations, n = settings.shardCount, k = settings.shardIndex;
+    const auto first = static_cast<int32_t>((k - 1) * p / n);
+    return {first, static_cast<int32_t>(k * p / n) - first, settings.permutations, true};
+}
+
 PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
-                                   const HitStage& background, int32_t count, uint32_t seed,
-                                   size_t observed, const PermutationWatch& watch,
+                                   const HitStage& background, const PermutationSlice& slice,
+                                   uint32_t seed, size_t observed, const PermutationWatch& watch,
                                    const Strata* strata) {
     if (settings.permutationMethod == PermutationMethod::Search)
-        return searchPermutations(settings, foreground, background, count, seed, watch, strata);
-    return poolPermutations(settings, foreground, background, count, seed, observed, watch, strata);
+        return searchPermutations(settings, foreground, background, slice, seed, watch, strata);
+    return poolPermutations(settings, foreground, background, slice, seed, observed, watch, strata);
 }
 
 PermutationOutcome searchPermutations(const Args& settings, const HitStage& foreground,
-                                      const HitStage& background, int32_t count, uint32_t seed,
-                                      const PermutationWatch& watch, const Strata* strata) {
+                                      const HitStage& background, const PermutationSlice& slice,
+                                      uint32_t seed, const PermutationWatch& watch,
+                                      const Strata* strata) {
+    const int32_t count = slice.count;
     const HitStage pool = pooledGenes(foreground, background);
     const std::optional<StratifiedTest> test =
         strata ? std::optional<StratifiedTest>(*strata) : std::nullopt;
@@ -206,6 +215,7 @@ PermutationOutcome searchPermutations(const Args& settings, const HitStage& fore
     one.threads = 1;  // permutations, not the searches within them, run in parallel
     DiscardStream nowhere;
     PermutationOutcome outcome;
+    if (slice.shard) outcome.pValues = PermutationPValues(SIZE_MAX);
     outcome.requested = count;
     std::vector<std::vector<double>> found(static_cast<size_t>(count));
     std::vector<char> complete(static_cast<size_t>(count), 0);
@@ -217,8 +227,9 @@ PermutationOutcome searchPermutations(const Args& settings, const HitStage& fore
         [&](size_t k) {
             if (stopRequested()) return;
             std::vector<SeqHit> sample;
-            const std::vector<uint32_t> drew =
-                drawForeground(strata, seed, static_cast<uint32_t>(k), drawn, total);
+            const std::vector<uint32_t> drew = drawForeground(
+                strata, seed, static_cast<uint32_t>(slice.first) + static_cast<uint32_t>(k), drawn,
+                total);
             for (uint32_t g : drew) sample.push_back(pool.seqHits[g]);
             const HitStage sampleHits(foreground, std::move(sample));
             const Discovery search(one, sampleHits, nowhere, Progress::silent(),
@@ -250,5 +261,6 @@ PermutationOutcome searchPermutations(const Args& settings, const HitStage& fore
 
 std::vector<double> permutationMinima(const Args& settings, const HitStage& foreground,
                                       const HitStage& background, int32_t count, uint32_t seed) {
-    return runPermutations(settings, foreground, background, count, seed).minima;
+    return runPermutations(settings, foreground, background, PermutationSlice::all(count), seed)
+        .minima;
 }

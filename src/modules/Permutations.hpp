@@ -37,6 +37,8 @@ class PermutationPValues {
     // How many are at most p.
     double countAtMost(double p) const;
     bool summarised() const { return !grid_.empty(); }
+    // The values themselves, while they are not summarised.
+    const std::vector<double>& values() const { return values_; }
     static constexpr size_t kKeptValues = size_t{1} << 24;
 
   private:
@@ -57,6 +59,17 @@ struct PermutationOutcome {
     bool interrupted() const { return done < requested; }
 };
 
+// The permutations a run does: `count` from permutation `first` on, of the `total` of its
+// table. All of them, or with --permutation-shard one slice, whose p-values are then all kept
+// (never summarised) for the merge.
+struct PermutationSlice {
+    int32_t first = 0, count = 0, total = 0;
+    bool shard = false;
+    static PermutationSlice all(int32_t count) { return {0, count, count, false}; }
+    // Slice K of N of `--permutations`: permutations floor((K-1)P/N) to floor(KP/N) - 1.
+    static PermutationSlice of(const Args& settings);
+};
+
 // How a run of permutations reports its progress and learns that it should stop.
 struct PermutationWatch {
     Progress progress = Progress::silent();
@@ -68,12 +81,14 @@ struct PermutationWatch {
 // With `strata` (--stratify), labels are drawn within each stratum and modules are tested by
 // the stratified test.
 PermutationOutcome runPermutations(const Args& settings, const HitStage& foreground,
-                                   const HitStage& background, int32_t count, uint32_t seed,
+                                   const HitStage& background, const PermutationSlice& slice,
+                                   uint32_t seed,
                                    size_t observed = 0, const PermutationWatch& watch = {},
                                    const Strata* strata = nullptr);
 // A whole search per permutation.
 PermutationOutcome searchPermutations(const Args& settings, const HitStage& foreground,
-                                      const HitStage& background, int32_t count, uint32_t seed,
+                                      const HitStage& background, const PermutationSlice& slice,
+                                      uint32_t seed,
                                       const PermutationWatch& watch = {},
                                       const Strata* strata = nullptr);
 

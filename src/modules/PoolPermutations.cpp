@@ -582,21 +582,30 @@ void BatchSearch::record(size_t j, double p, Scratch& space) {
     if (space.kept.size() >= kHandOn) kept_.add(space.kept);
 }
 
+// The permuted p-values that keep the fdr of `observed` modules over `total` permutations
+// exact below kFdrExactBelow.
+int64_t wantedPValues(size_t observed, int32_t total) {
+    return static_cast<int64_t>(
+        std::ceil(kFdrExactBelow * static_cast<double>(observed) * std::max(total, 0)));
+}
+
 }  // namespace
 
 PermutationOutcome poolPermutations(const Args& settings, const HitStage& foreground,
-                                    const HitStage& background, int32_t count, uint32_t seed,
-                                    size_t observed, const PermutationWatch& watch,
+                                    const HitStage& background, const PermutationSlice& slice,
+                                    uint32_t seed, size_t observed, const PermutationWatch& watch,
                                     const Strata* strata) {
     const Pool pool(settings, foreground, background, strata);
-    KeptPValues kept(static_cast<int64_t>(
-        std::ceil(kFdrExactBelow * static_cast<double>(observed) * std::max(count, 0))));
+    // A shard keeps as many as the whole run wants: at least all those the whole run keeps.
+    KeptPValues kept(wantedPValues(observed, slice.total));
+    const int32_t count = slice.count;
     PermutationOutcome outcome;
+    if (slice.shard) outcome.pValues = PermutationPValues(SIZE_MAX);
     outcome.requested = count;
     PermutationProgress progress(watch.progress, count);
     for (int32_t first = 0; first < count; first += static_cast<int32_t>(kBatch)) {
         const size_t width = std::min(kBatch, static_cast<size_t>(count - first));
-        const Batch batch(pool, seed, static_cast<uint32_t>(first), width);
+        const Batch batch(pool, seed, static_cast<uint32_t>(slice.first + first), width);
         BatchSearch search(pool, batch, kept, watch.stop);
         // Within a batch, the share of its enumeration done stands for its permutations.
         const bool completed = search.run([&](double share) {
@@ -612,4 +621,13 @@ PermutationOutcome poolPermutations(const Args& settings, const HitStage& foregr
     outcome.fdrExactBelow = kept.exactBelow(outcome.done, observed);
     outcome.pValues.add(kept.take());
     return outcome;
+}
+
+void keepMergedPValues(std::vector<double> values, int32_t total, size_t observed,
+                       PermutationOutcome& outcome) {
+    KeptPValues kept(wantedPValues(observed, total));
+    kept.add(values);
+    kept.settle(true);
+    outcome.fdrExactBelow = kept.exactBelow(outcome.done, observed);
+    outcome.pValues.add(kept.take());
 }

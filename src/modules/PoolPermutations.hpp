@@ -36,6 +36,13 @@
 // number of observed modules, for the fdr's bound.
 // With `strata`, labels are drawn within strata and modules tested by the stratified test.
 PermutationOutcome poolPermutations(const Args& settings, const HitStage& foreground,
-                                    const HitStage& background, int32_t count, uint32_t seed,
+                                    const HitStage& background, const PermutationSlice& slice,
+                                    uint32_t seed,
                                     size_t observed, const PermutationWatch& watch = {},
                                     const Strata* strata = nullptr);
+
+// The merge of shards: from the permuted p-values of every shard of a run of `total`
+// permutations (each shard holds at least those the whole run keeps), the p-values the whole
+// run keeps into `outcome.pValues`, and where its fdr stops being exact.
+void keepMergedPValues(std::vector<double> values, int32_t total, size_t observed,
+                       PermutationOutcome& outcome);

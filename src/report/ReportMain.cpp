@@ -29,6 +29,7 @@
 #include "common/Text.hpp"
 #include "common/die.hpp"
 #include "hits/Genome.hpp"
+#include "modules/PermutationShard.hpp"
 #include "report/GrammarTable.hpp"
 #include "report/Html.hpp"
 #include "report/ModuleFamilies.hpp"
@@ -79,6 +80,7 @@ struct Options {
     double maxQ = 0, maxFwer = 0, maxParts = 0;
     bool filterQ = false, filterFwer = false, filterParts = false;
     size_t instancesDrawn = 20, modulesDrawn = 10000;
+    std::vector<std::string> shards;  // --merge-permutations: the shard files to join
 };
 
 // The value that --sort orders by: smaller first, a value that is not a number last.
@@ -126,6 +128,8 @@ struct ParsedOptions {
     Options options;
     int forms = 0;
     bool hits = false;
+    int given = 0;  // options given
+    bool merge = false;
 };
 
 struct ReportOption {
@@ -352,6 +356,16 @@ const ReportOption kReportOptions[] = {
      [](ParsedOptions& p, const char* v) {
          p.options.modulesDrawn = countOption("--html-modules", v);
      }},
+    {{"merge-permutations", "", "", "join the shard files of rekul --permutation-shard",
+      "join the N shard files that rekul --permutation-shard K/N wrote (given as the files, "
+      "in any order) into the statistics table one run of all the permutations writes, on "
+      "standard output; goes alone",
+      "Join the *N* shard files that `rekul --permutation-shard K/N` wrote, given in any order "
+      "in place of the report, into the statistics table that one run of all the "
+      "permutations writes, byte for byte but for its `# command` line (that of shard 1), on "
+      "standard output. Shards of other runs, a shard twice, a missing or a stopped shard "
+      "are refused, and nothing is written. Goes alone."},
+     [](ParsedOptions& p, const char*) { p.merge = true; }},
     {{"help", "", "", "this text", "this text", "Print the help and stop."},
      [](ParsedOptions&, const char*) { exitAfterWriting(std::string(kUsage) + helpText()); }},
     {{"version", "", "", "the program's name and version", "the program's name and version",
@@ -388,6 +402,14 @@ Options parseOptions(int argc, char** argv) {
     while ((option = getopt_long(argc, argv, "", table.data(), nullptr)) != -1) {
         if (option < 0 || option >= static_cast<int>(std::size(kReportOptions))) die(kUsage);
         kReportOptions[option].apply(parsed, optarg);
+        ++parsed.given;
+    }
+    if (parsed.merge) {
+        if (parsed.given > 1)
+            usageError("Error: --merge-permutations goes alone, with the shard files");
+        if (optind >= argc) usageError("Error: --merge-permutations needs the shard files");
+        options.shards.assign(argv + optind, argv + argc);
+        return options;
     }
     const int forms = parsed.forms;
     const bool hits = parsed.hits;
@@ -771,9 +793,19 @@ void writeForm(const Options& options, const FormContext& context, ModuleSource&
 
 }  // namespace
 
+// --merge-permutations: the shards read whole first, so that a refusal writes nothing.
+int mergeMain(const Options& options) {
+    std::vector<PermutationShard> shards;
+    for (const std::string& path : options.shards) shards.push_back(readPermutationShard(path));
+    std::cout << mergePermutationShards(shards, options.shards);
+    finish(std::cout);
+    return 0;
+}
+
 int reportMain(int argc, char** argv) {
     std::set_new_handler(outOfMemory);
     const Options options = parseOptions(argc, argv);
+    if (!options.shards.empty()) return mergeMain(options);
     const auto coordinates = options.fasta.empty()
                                  ? std::make_unique<GeneCoordinates>()
                                  : std::make_unique<GeneCoordinates>(options.fasta);

@@ -19,6 +19,7 @@
 #include "hits/HitAO.hpp"
 #include "hits/SeqReader.hpp"
 #include "modules/Grammar.hpp"
+#include "modules/PermutationShard.hpp"
 #include "modules/Strata.hpp"
 #include "modules/Tree.hpp"
 #include "rekul.hpp"
@@ -42,6 +43,29 @@ std::vector<std::string> motifLabels(const MotifA& motifs) {
     return labels;
 }
 
+// With --permutation-shard, the shard file in place of the table: the table of this slice's
+// permutations with what the merge of all the slices needs.
+void writeShard(const Args& settings, const ModuleStatistics& table,
+                const std::vector<ModuleRecord>& records, const std::vector<std::string>& names,
+                const StatsNotes& notes, std::ostream& out) {
+    const PermutationSlice slice = PermutationSlice::of(settings);
+    PermutationShard shard;
+    shard.index = settings.shardIndex;
+    shard.count = settings.shardCount;
+    shard.first = slice.first;
+    shard.size = slice.count;
+    shard.requested = slice.total;
+    shard.done = static_cast<int32_t>(table.permutationMinima.size());
+    shard.method = settings.permutationMethod == PermutationMethod::Pool ? "pool" : "search";
+    for (const ModuleStatsRow& row : table.rows) shard.observed.push_back(row.pValue);
+    shard.minima = table.permutationMinima;
+    shard.permuted = table.permutedPValues;
+    std::ostringstream text;
+    table.write(text, records, names, notes);
+    shard.table = text.str();
+    writePermutationShard(out, shard);
+}
+
 // The statistics of the discovered modules, written to the tables and kept in `found`.
 template <typename HitStage, typename DiscoveryStage>
 void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progress progress,
@@ -59,7 +83,10 @@ void runStatistics(const Args& settings, const DiscoverOutputs& outputs, Progres
     const ModuleStatistics table(settings, discovery, hits, background, seed,
                                  {progress, &InterruptScope::requested()});
     const StatsNotes notes{settings.versionText(), settings.commandLine, seed, stages.notes};
-    table.write(*outputs.stats, discovery.records, hits.motifNames, notes);
+    if (settings.shardCount > 0)
+        writeShard(settings, table, discovery.records, hits.motifNames, notes, *outputs.stats);
+    else
+        table.write(*outputs.stats, discovery.records, hits.motifNames, notes);
     if (outputs.motifStats) {
         // The same label draws as the modules' permutations, as many as were done.
         const MotifStatistics baseline(hits, *background,
@@ -172,7 +199,7 @@ int runProgram(const char* program, int argc, char** argv) {
     stats->commit();
     if (!found.interrupted) return 0;
     std::cerr << "Permutations: stopped after " << found.permutationsDone << " of "
-              << settings.permutations << "; the table holds those done\n";
+              << PermutationSlice::of(settings).count << "; the table holds those done\n";
     return 128 + InterruptScope::signalNumber();
 }
 
