@@ -738,6 +738,30 @@ const Option kOptions[] = {
       "Intervals that no window of `--genomic-background` may touch, such as a blacklist or "
       "assembly gaps; chromosomes the genome lacks are ignored."},
      [](Args& args, const char* value, const Texts&) { args.excludeFile = value; }},
+    {{"sites", "FILE.bed", "", "the hits are the sites of a BED file, not a scan",
+      "the hits are the sites of a BED file (motif in column 4, score in 5, strand in 6) on "
+      "the genes named in column 1, or in genome coordinates with --regions; no motif file "
+      "(rekul)",
+      "The hits are the binding sites of a BED file, from another scanner (FIMO, HOMER), "
+      "footprints or ChIP peaks of many factors, in place of a scan: column 4 names the "
+      "motif, column 5 is the score (kept to two decimals toward zero, as a scan's; `.` or "
+      "none counts 1; a site of score 0 is dropped by overlap removal, with a warning) and "
+      "column 6 the strand (`.` or none counts +). A site belongs to the gene named like its "
+      "column 1 (a site past the gene's end is refused with its line), or with `--regions` "
+      "to every region (and genome window) it lies within, turned onto the region's strand. "
+      "Overlap removal and everything after are as for a scan; the motifs are the names in "
+      "column 4, and no motif file is given: `rekul --sites sites.bed genes.fa`, or `rekul "
+      "--sites sites.bed --regions peaks.bed --genome genome.fa`. A background reads its "
+      "sites from the same file unless `--background-sites` gives its own. Refused by "
+      "rekulo, and with `--shuffled-background`, `--match`, `--exact-cutoffs`, "
+      "`--homer-cutoffs` and -t, which act on a scan."},
+     [](Args& args, const char* value, const Texts&) { args.sitesFile = value; }},
+    {{"background-sites", "FILE.bed", "", "with `--sites`: the background's own sites",
+      "with --sites: the sites of the background's genes, in place of the --sites file",
+      "With `--sites`: the sites of the background's genes (of `--background`, "
+      "`--background-regions` or `--genomic-background`), read as `--sites` reads its own, "
+      "in place of the `--sites` file."},
+     [](Args& args, const char* value, const Texts&) { args.backgroundSitesFile = value; }},
     {{"motif-stats", "FILE", "", "the single-motif baseline",
       "write the single-motif baseline to FILE: each motif's foreground and background genes, "
       "fold enrichment, Fisher p, q over all motifs and, with --permutations, fwer (needs a "
@@ -912,6 +936,25 @@ void checkControlOptions(const Args& args) {
 }
 
 // The genome inputs: regions come with their genome, and the genome's backgrounds with them.
+// Sites take the place of the motif file and of the scan: the options of a scan, and the
+// backgrounds made of new sequences, do not go with them.
+void checkSiteOptions(const Args& args, const std::vector<std::string>& files) {
+    if (args.program == "rekulo")
+        dieUsage(
+            "Error: rekulo takes no --sites: its hits are chosen by conservation, which needs "
+            "the scan of every species");
+    if (files.size() > (args.regionsFile.empty() ? 1u : 0u))
+        dieUsage(
+            "Error: --sites takes the place of the motif file: give the sequence file alone "
+            "(none with --regions)");
+    if (args.shuffledCopies > 0 || args.matching())
+        dieUsage(
+            "Error: --sites cannot be used with --shuffled-background or --match: the sites "
+            "lie on the genes, not on new sequences made from them");
+    if (args.exactCutoffs || args.homerCutoffs || args.useTfName)
+        dieUsage("Error: --exact-cutoffs, --homer-cutoffs and -t act on a scan: --sites has none");
+}
+
 void checkRegionOptions(const Args& args) {
     if (args.summitColumn > 0 && args.summitWidth == 0)
         dieUsage("Error: --summit-column names the column of --summits: it needs --summits W");
@@ -1043,7 +1086,8 @@ void Args::Parse(int argc, char** argv) {
         else
             kOptions[option - kLongBase].apply(*this, optarg, texts);
     }
-    if (optind >= argc) dieUsage(texts.usage);
+    const bool noFiles = !sitesFile.empty() && !regionsFile.empty();
+    if (optind >= argc && !noFiles) dieUsage(texts.usage);
     std::vector<std::string> files;
     for (int i = optind; i < argc && files.size() < 2; ++i) files.emplace_back(argv[i]);
     finish(files);
@@ -1056,9 +1100,14 @@ int32_t geneNumberOfShare(double share, size_t genes) {
 }
 
 void Args::finish(const std::vector<std::string>& files) {
-    if (files.empty()) dieUsage(usageText());
-    motifFile = files[0];
-    if (files.size() > 1) seqFile = files[1];
+    if (!sitesFile.empty()) {
+        checkSiteOptions(*this, files);
+        if (!files.empty()) seqFile = files[0];
+    } else {
+        if (files.empty()) dieUsage(usageText());
+        motifFile = files[0];
+        if (files.size() > 1) seqFile = files[1];
+    }
     if (!regionsFile.empty()) {
         if (!seqFile.empty())
             dieUsage(
@@ -1075,6 +1124,10 @@ void Args::finish(const std::vector<std::string>& files) {
         dieUsage(
             "Error: --min-gene-share and -g cannot be used together: both set the least "
             "number of genes");
+    if (!backgroundSitesFile.empty() && sitesFile.empty())
+        dieUsage("Error: --background-sites gives the background's sites: it needs --sites");
+    if (!backgroundSitesFile.empty() && !hasBackground())
+        dieUsage("Error: --background-sites needs a background of genes, regions or windows");
     checkRegionOptions(*this);
     checkControlOptions(*this);
     checkStatisticsOptions(*this);

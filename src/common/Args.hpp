@@ -66,6 +66,8 @@ class Args {
     std::string backgroundRegionsFile;  // --background-regions: BED background of --genome
     int32_t genomicRatio = 0;           // --genomic-background: windows per region
     std::string excludeFile;            // --exclude: BED intervals no genomic window touches
+    std::string sitesFile;              // --sites: BED sites as the hits, in place of a scan
+    std::string backgroundSitesFile;    // --background-sites: the background's own sites
     bool seedShown = false;             // the run has written its "Random seed" line
     bool tableInMemory = false;    // a library caller takes the table in memory, not as --stats
     bool grammarInMemory = false;  // a library caller takes the grammar in memory

@@ -53,7 +53,7 @@ class WindowDraws {
             taken_.insert(key);
             out.push_back({genome_.name(c) + ":" + std::to_string(start) + "-" +
                                std::to_string(start + length),
-                           std::move(letters)});
+                           std::move(letters), GenePlace{genome_.name(c), start, start + length}});
             ++taken;
         }
         return taken;

@@ -6,6 +6,7 @@
 
 #include "common/Log.hpp"
 #include "common/die.hpp"
+#include "hits/Sites.hpp"
 
 HitA::HitA(Args settings, MotifA& motifs, Progress progress, const HitStage* foreground)
     : HitStage(settings, progress, foreground) {
@@ -29,6 +30,10 @@ HitA::HitA(Args settings, Progress progress, const HitStage* foreground,
 }
 
 void HitA::scan(MotifA& motifs, const HitStage* pooledWith) {
+    if (!sitesFile_.empty()) {
+        takeSites(motifs);
+        return;
+    }
     scanAndRelease(motifs, pooledWith, seqs, [&] {
         SeqMotifHit(motifs);
         // The letters around each site, while they are at hand, for the grammar.
@@ -37,6 +42,40 @@ void HitA::scan(MotifA& motifs, const HitStage* pooledWith) {
     });
     // Overlap removal across motifs gives the sites of short matrices to longer ones that
     // score better there; a motif left without any hit can be in no module, and says so.
+    if (!foreground_) {
+        const std::string vanished = vanishedMotifsWarning(motifNames, hitsScanned, hitsKept);
+        if (!vanished.empty()) warn(vanished);
+    }
+}
+
+void HitA::takeSites(const MotifA& motifs) {
+    SiteCounts counts;
+    const MotifNames names = motifs.nameTable();
+    std::vector<std::vector<MHit>> sites = readSites(sitesFile_, names, seqs, counts);
+    progress_.line(
+        "Read: " + withThousands(counts.placed) + " sites from " + printable(sitesFile_) + " on " +
+        withThousands(static_cast<int64_t>(seqs.size())) + (foreground_ ? " background" : "") +
+        " genes (" + withThousands(counts.elsewhere) + " of " + withThousands(counts.read) +
+        " sites on none of them)");
+    if (counts.zeroScore > 0)
+        warn(withThousands(counts.zeroScore) + " sites of " + printable(sitesFile_) +
+             " score 0, which overlap removal drops as it drops a hit of score 0; give them a "
+             "score (or \".\", which counts 1)");
+    motifNames = names.names;
+    scanned_ = std::make_unique<std::atomic<int64_t>[]>(motifNames.size());
+    for (const std::vector<MHit>& gene : sites)
+        for (const MHit& hit : gene) scanned_[hit.motif].fetch_add(1, std::memory_order_relaxed);
+    scanGenes(seqs, [&](const Seq& gene) {
+        const auto g = static_cast<size_t>(&gene - seqs.data());
+        return SeqHit{gene.name, static_cast<int32_t>(gene.seq.size()),
+                      thinSites(std::move(sites[g]))};
+    });
+    countHits();
+    if (keepSiteContexts_)
+        for (size_t g = 0; g < seqs.size(); ++g) hashSiteContexts(g, seqs[g].seq);
+    dropTexts();
+    seqs.clear();
+    seqs.shrink_to_fit();
     if (!foreground_) {
         const std::string vanished = vanishedMotifsWarning(motifNames, hitsScanned, hitsKept);
         if (!vanished.empty()) warn(vanished);

@@ -8,9 +8,18 @@
 
 #include "hits/HitStage.hpp"
 
+// Where a gene cut from a genome lies: chromosome, start and end (0-based, end exclusive),
+// and whether its letters are the minus strand's (reverse-complemented).
+struct GenePlace {
+    std::string chrom;
+    int64_t start = 0, end = 0;
+    bool minus = false;
+};
+
 struct Seq {
     std::string name;
     std::string seq;
+    std::optional<GenePlace> place = {};  // for genes cut from a genome
 };
 
 class HitA : public HitStage {
@@ -30,4 +39,9 @@ class HitA : public HitStage {
     void scan(MotifA& motifs, const HitStage* pooledWith = nullptr);
     void ReadSeq();
     void SeqMotifHit(MotifA& motifs);
+
+  private:
+    // With --sites: the hits of every gene are the sites of the BED file, thinned as a
+    // scan's hits are.
+    void takeSites(const MotifA& motifs);
 };

@@ -35,6 +35,9 @@ HitStage::HitStage(const Args& settings, Progress progress, const HitStage* fore
       homerCutoffs_(settings.homerCutoffs),
       seedShown_(settings.seedShown),
       threads_(std::max(1, settings.threads)) {
+    // A background takes its own site file where given, else the foreground's.
+    sitesFile_ = foreground && !settings.backgroundSitesFile.empty() ? settings.backgroundSitesFile
+                                                                     : settings.sitesFile;
     keepSiteContexts_ = !foreground && (!settings.grammarFile.empty() || settings.grammarInMemory);
 }
 
@@ -459,6 +462,19 @@ std::vector<MHit> HitStage::scanSequence(const std::string& text) const {
     if (rawCount == 1) return {onlyHit};
     if (rawCount > 1) hits = delHitOverlap(std::move(hits), overlapDistance);
     hits.shrink_to_fit();  // the lists of all genes stay in memory until the run ends
+    return hits;
+}
+
+std::vector<MHit> HitStage::thinSites(std::vector<MHit> sites) const {
+    // A gene with a single hit keeps it, whatever its score, as in a scan.
+    if (sites.size() <= 1) return sites;
+    std::vector<MHit> hits;
+    if (overlapDistance > 0)
+        keepStrongestPerStart(sites, hits);
+    else
+        hits = std::move(sites);
+    hits = delHitOverlap(std::move(hits), overlapDistance);
+    hits.shrink_to_fit();
     return hits;
 }
 

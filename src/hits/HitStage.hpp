@@ -127,6 +127,14 @@ class HitStage {
     }
     // All hits of one sequence above their motif's cutoff, thinned, ascending by start.
     std::vector<MHit> scanSequence(const std::string& text) const;
+    // Forgets the views of the genes' texts, before the texts go.
+    void dropTexts() { keptTexts_.clear(); }
+    // A gene's sites (--sites), in scan order, thinned as scanSequence thins a scan's hits.
+    std::vector<MHit> thinSites(std::vector<MHit> sites) const;
+    // Fills hitsScanned and hitsKept once every gene is scanned.
+    void countHits();
+    std::unique_ptr<std::atomic<int64_t>[]> scanned_;  // hits above the cutoff, by motif id
+    std::string sitesFile_;  // --sites (or --background-sites): the hits, in place of a scan
     // Starts scanned at a time before their hits are reduced (see scanSequence).
     int64_t scanChunk_ = 4096;
 
@@ -146,8 +154,6 @@ class HitStage {
     int threads_;
 
   private:
-    // Fills hitsScanned and hitsKept once every gene is scanned.
-    void countHits();
     // The "Read:" line, and warnings for genes that look like text and for genes that -l
     // masks whole.
     void describeGenes(const std::vector<const std::string*>& names,
@@ -169,7 +175,6 @@ class HitStage {
     std::vector<WindowFilter> filters_;
     std::vector<int32_t> idOfMotif_;
     std::optional<SharedFilter> shared_;
-    std::unique_ptr<std::atomic<int64_t>[]> scanned_;  // hits above the cutoff, by motif id
 };
 
 // "30 motifs lose every hit to overlapping hits of other motifs, e.g. Antp (99 hits)": the

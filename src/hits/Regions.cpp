@@ -14,7 +14,12 @@
 
 namespace {
 
-bool skipped(const std::string& line) {
+// The largest coordinate read: no genome has a chromosome this long.
+constexpr uint64_t kLargestCoordinate = 999999999999999999;
+
+}  // namespace
+
+bool bedLineSkipped(const std::string& line) {
     auto startsWord = [&](const std::string& word) {
         return line.rfind(word, 0) == 0 && (line.size() == word.size() ||
                                             line[word.size()] == ' ' || line[word.size()] == '\t');
@@ -22,7 +27,7 @@ bool skipped(const std::string& line) {
     return line.empty() || line[0] == '#' || startsWord("track") || startsWord("browser");
 }
 
-std::vector<std::string> tabFields(const std::string& line) {
+std::vector<std::string> bedFields(const std::string& line) {
     std::vector<std::string> fields;
     size_t from = 0;
     for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
@@ -31,18 +36,14 @@ std::vector<std::string> tabFields(const std::string& line) {
     return fields;
 }
 
-// The largest coordinate read: no genome has a chromosome this long.
-constexpr uint64_t kLargestCoordinate = 999999999999999999;
-
-bool readCoordinate(const std::string& text, int64_t& value) {
+bool readBedCoordinate(const std::string& text, int64_t& value) {
     uint64_t digits = 0;
     if (!parseDigits(text, kLargestCoordinate, digits)) return false;
     value = static_cast<int64_t>(digits);
     return true;
 }
 
-// Why a start or end field is refused, quoting it as written.
-std::string badCoordinate(const char* what, const std::string& text) {
+std::string badBedCoordinate(const char* what, const std::string& text) {
     const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
                                                      [](char c) { return c >= '0' && c <= '9'; });
     return std::string("the ") + what + " " + printable(text) +
@@ -50,6 +51,8 @@ std::string badCoordinate(const char* what, const std::string& text) {
                          std::to_string(kLargestCoordinate)
                    : " is not a whole number of 0 or more");
 }
+
+namespace {
 
 std::string place(const Region& region) {
     return region.chrom + ":" + std::to_string(region.start) + "-" + std::to_string(region.end);
@@ -66,11 +69,11 @@ std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bo
     std::vector<Region> regions;
     std::string line;
     while (reader.next(line)) {
-        if (skipped(line)) continue;
+        if (bedLineSkipped(line)) continue;
         auto refuse = [&](const std::string& what) {
             die("Error: " + file + " line " + std::to_string(reader.lineNumber()) + ": " + what);
         };
-        const std::vector<std::string> fields = tabFields(line);
+        const std::vector<std::string> fields = bedFields(line);
         if (fields.size() < 3)
             refuse("a BED line holds a chromosome, a start and an end, separated by tabs");
         Region region{fields[0],
@@ -95,8 +98,9 @@ std::vector<Region> bedRegions(const std::string& path, const Genome& genome, bo
         if (strict && !region.name.empty() && region.name[0] == '>')
             refuse("the name " + printable(region.name) +
                    " starts with '>', which marks a module in the report");
-        if (!readCoordinate(fields[1], region.start)) refuse(badCoordinate("start", fields[1]));
-        if (!readCoordinate(fields[2], region.end)) refuse(badCoordinate("end", fields[2]));
+        if (!readBedCoordinate(fields[1], region.start))
+            refuse(badBedCoordinate("start", fields[1]));
+        if (!readBedCoordinate(fields[2], region.end)) refuse(badBedCoordinate("end", fields[2]));
         if (region.start >= region.end)
             refuse("the start " + fields[1] + " is not below the end " + fields[2]);
         if (!region.strand.empty() && region.strand != "+" && region.strand != "-" &&
@@ -158,7 +162,7 @@ int64_t centreOnSummits(std::vector<Region>& regions, const SummitSettings& summ
     for (Region& region : regions) {
         int64_t offset = 0;
         const int64_t length = region.end - region.start;
-        if (!readCoordinate(region.summit, offset) || offset >= length)
+        if (!readBedCoordinate(region.summit, offset) || offset >= length)
             die("Error: " + file + " line " + std::to_string(region.line) + ": the summit " +
                 printable(region.summit) + " (column " + std::to_string(summits.column) +
                 ") is not an offset within the region's " + std::to_string(length) +
@@ -222,7 +226,8 @@ std::vector<Seq> regionGenes(const std::vector<Region>& regions, const Genome& g
         const Region& region = regions[r];
         std::string letters = genome.fetch(region.chromIndex, region.start, region.end);
         if (region.strand == "-") letters = reverseComplement(std::move(letters));
-        genes.push_back({names[r], std::move(letters)});
+        genes.push_back({names[r], std::move(letters),
+                         GenePlace{region.chrom, region.start, region.end, region.strand == "-"}});
     }
     return genes;
 }

@@ -42,6 +42,14 @@ struct SummitCounts {
     int64_t read = 0;     // regions in the file, before --top
 };
 
+// BED lines: a line that BED readers skip (empty, '#', track or browser), the fields of a
+// line split at tabs, a start or end read as a whole number, and why one was refused,
+// quoting it as written.
+bool bedLineSkipped(const std::string& line);
+std::vector<std::string> bedFields(const std::string& line);
+bool readBedCoordinate(const std::string& text, int64_t& value);
+std::string badBedCoordinate(const char* what, const std::string& text);
+
 // The regions of a BED file, checked against the genome; every refusal ends the run.
 std::vector<Region> readRegions(const std::string& path, const Genome& genome,
                                 const SummitSettings& summits = {}, SummitCounts* counts = nullptr);

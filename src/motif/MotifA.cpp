@@ -71,6 +71,15 @@ MotifA::MotifA(Args settings, Progress progress)
     ReadMotif();
 }
 
+MotifA::MotifA(const Args& settings, const std::vector<std::string>& names, std::string format)
+    : useTfName(false),
+      pseudocount(settings.pseudocount),
+      program(settings.program),
+      seqFile(settings.seqFile),
+      formatName(std::move(format)) {
+    for (const std::string& name : names) motifs.push_back(Motif{name, name, 0, 0, {}, {}});
+}
+
 namespace {
 
 constexpr int kRowlessWarnings = 10;

@@ -41,6 +41,8 @@ class MotifA {
 
     // Writes its "Read:" line to `progress`.
     explicit MotifA(Args settings, Progress progress = Progress());
+    // A library of names only, without matrices, for hits that come from elsewhere (--sites).
+    MotifA(const Args& settings, const std::vector<std::string>& names, std::string format);
     void ReadMotif();
     MotifNames nameTable() const;
 

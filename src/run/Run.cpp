@@ -18,6 +18,7 @@
 #include "hits/HitA.hpp"
 #include "hits/HitAO.hpp"
 #include "hits/SeqReader.hpp"
+#include "hits/Sites.hpp"
 #include "modules/Grammar.hpp"
 #include "modules/PermutationShard.hpp"
 #include "modules/Strata.hpp"
@@ -132,7 +133,7 @@ Args discoverySettings(const Args& given, size_t genes, Progress progress) {
 
 template <typename HitStage, typename DiscoveryStage>
 Discovered runStages(const Args& given, const DiscoverOutputs& outputs, Progress progress) {
-    MotifA motifs(given, progress);
+    MotifA motifs = given.sitesFile.empty() ? MotifA(given, progress) : siteMotifs(given, progress);
     HitStages<HitStage> stages = buildHitStages<HitStage>(given, motifs, progress);
     HitStage& hits = *stages.foreground;
     const Args settings = discoverySettings(given, hits.seqHits.size(), progress);
@@ -284,9 +285,12 @@ std::vector<std::pair<std::string, std::string>> readSequences(const std::string
 }
 
 ScanResult scanHits(const Args& settings, Progress progress) {
-    MotifA library(settings, progress);
-    HitA stage(settings, library, progress);
-    return {std::move(stage.motifNames), std::move(stage.seqHits)};
+    // The stages of a run, so that regions, sites and a background are read as a run reads
+    // them (the cutoffs of foreground and background together).
+    MotifA library =
+        settings.sitesFile.empty() ? MotifA(settings, progress) : siteMotifs(settings, progress);
+    HitStages<HitA> stages = buildHitStages<HitA>(settings, library, progress);
+    return {std::move(stages.foreground->motifNames), std::move(stages.foreground->seqHits)};
 }
 
 Discovered discover(Program program, const Args& settings, const DiscoverOutputs& outputs,
