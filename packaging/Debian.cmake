@@ -32,6 +32,11 @@ install(FILES examples/example.motifs examples/example.fa examples/example.ortho
   DESTINATION ${REKUL_PACKAGE_DOC}/examples)
 install(FILES examples/genome/genome.fa examples/genome/peaks.bed
   DESTINATION ${REKUL_PACKAGE_DOC}/examples/genome)
+install(DIRECTORY examples/genome/atlas DESTINATION ${REKUL_PACKAGE_DOC}/examples/genome)
+# The CWL tools and workflows and the Snakemake wrapper and workflow, beside the examples
+# their job files name (../../examples, as in the source tree).
+install(DIRECTORY workflows DESTINATION ${REKUL_PACKAGE_DOC}
+  PATTERN "__pycache__" EXCLUDE PATTERN ".snakemake" EXCLUDE)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
   RENAME rekul)
 

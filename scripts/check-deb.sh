@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built Debian package as a user would meet it: lintian finds no error and no
 # warning beyond those packaging/lintian-overrides lists with their reasons; the package
-# holds the three programs, their compressed manual pages, the copyright file and the
-# changelog, and depends on the libraries the programs link; unpacked, each program runs
+# holds the three programs, their compressed manual pages, the copyright file, the
+# changelog and the CWL and Snakemake workflows, and depends on the libraries the programs link; unpacked, each program runs
 # from its installed path, `man -w` finds its page, and the bundled example gives the same
 # report as the build's program.
 #   scripts/check-deb.sh rekul_<version>_<arch>.deb
@@ -18,7 +18,11 @@ contents=$(dpkg-deb -c "$deb")
 for path in usr/bin/rekul usr/bin/rekulo usr/bin/rekul-report \
             usr/share/man/man1/rekul.1.gz usr/share/man/man1/rekulo.1.gz \
             usr/share/man/man1/rekul-report.1.gz usr/share/doc/rekul/copyright \
-            usr/share/doc/rekul/changelog.Debian.gz; do
+            usr/share/doc/rekul/changelog.Debian.gz \
+            usr/share/doc/rekul/workflows/cwl/atlas.cwl usr/share/doc/rekul/workflows/cwl/rekul.cwl \
+            usr/share/doc/rekul/workflows/snakemake/atlas/Snakefile \
+            usr/share/doc/rekul/workflows/snakemake/rekul/wrapper.py \
+            usr/share/doc/rekul/examples/genome/atlas/set1.bed; do
   grep -q "\./$path\$" <<< "$contents" || fail "$deb lacks /$path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -51,5 +51,34 @@ snakemake --quiet --cores 2 -s "$root/workflows/snakemake/rekul/test/Snakefile" 
   >/dev/null 2>&1 || fail "the Snakemake wrapper's test did not run"
 same "the wrapper's report" "$work/report.txt" "$work/snakemake/out/report.txt"
 same "the wrapper's table" "$work/stats.tsv" "$work/snakemake/out/stats.tsv"
+
+# The atlas: three peak sets, each with its permutations in four shards, under cwltool, under
+# toil (Debian's toil-cwl-runner, the engine that also drives Slurm, LSF, Grid Engine and
+# Kubernetes) and under Snakemake; every set's table and report equal its plain run's.
+for set in 1 2 3; do
+  rekul --quiet -g 5 --regions "$example/genome/atlas/set$set.bed" --genome "$work/genome.fa" \
+    --genomic-background 5 --seed 1 --permutations 200 --threads 1 --stats "$work/set$set.tsv" \
+    "$example/example.motifs" > "$work/set$set.txt" 2>/dev/null
+done
+atlas_same() {  # engine, folder of its outputs
+  for set in 1 2 3; do
+    same "$1's table of set$set" "$work/set$set.tsv" "$2/set$set.stats.tsv"
+    cmp -s "$work/set$set.txt" "$2/set$set.report.txt" || fail "$1's report of set$set differs"
+  done
+  grep -q "^set3	5	5	" "$2/summary.tsv" || fail "$1's atlas summary lacks set3"
+}
+cwltool --quiet --validate "$root/workflows/cwl/atlas.cwl" >/dev/null 2>&1 ||
+  fail "atlas.cwl does not validate"
+cwltool --quiet --no-container --outdir "$work/atlas-cwltool" "$root/workflows/cwl/atlas.cwl" \
+  "$root/workflows/cwl/atlas-job.yml" >/dev/null 2>&1 || fail "atlas.cwl did not run under cwltool"
+atlas_same cwltool "$work/atlas-cwltool"
+(cd "$work" && toil-cwl-runner --quiet --jobStore "$work/toil-store" --workDir "$work" \
+  --outdir "$work/atlas-toil" --no-container "$root/workflows/cwl/atlas.cwl" \
+  "$root/workflows/cwl/atlas-job.yml" >/dev/null 2>&1) || fail "atlas.cwl did not run under toil"
+atlas_same toil "$work/atlas-toil"
+snakemake --quiet --cores 2 -s "$root/workflows/snakemake/atlas/Snakefile" \
+  --directory "$work/atlas-snakemake" --wrapper-prefix "file://$root/workflows/snakemake/" \
+  >/dev/null 2>&1 || fail "the Snakemake atlas did not run"
+atlas_same snakemake "$work/atlas-snakemake/atlas"
 [ "$(untracked)" = "$before" ] || fail "a route wrote into the checkout: $(diff <(echo "$before") <(untracked) | grep '^>' | head -3)"
-echo "check-pipelines: the CWL tools and the Snakemake wrapper give the plain command line's outputs"
+echo "check-pipelines: the CWL tools, the Snakemake wrapper and the atlas (cwltool, toil, Snakemake) give the plain command lines' outputs"

@@ -15,7 +15,7 @@ case "${1:-test}" in
   # The Debian package and its checks; then the two pipeline routes.
   package) packages=(cmake g++ make pkg-config zlib1g-dev libhts-dev dpkg-dev fakeroot lintian
                      man-db) ;;
-  pipelines) packages=(cwltool snakemake) ;;
+  pipelines) packages=(cwltool toil snakemake) ;;
   # The Python module: pybind11 and Debian's python3 with numpy; pytest and pandas for its
   # tests, Biopython for its benchmark.
   python) packages=(pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas

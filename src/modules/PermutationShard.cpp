@@ -126,10 +126,12 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-// The notes that the permutations write, and the command line, which differs by shard.
+// The notes that the permutations write, and those that name the input files, whose paths
+// differ where the shards ran on different machines (the merge keeps shard 1's).
 bool shardNote(const std::string& line) {
     return startsWith(line, "# permutations: ") || startsWith(line, "# interrupted: ") ||
-           startsWith(line, "# fdr: ") || startsWith(line, "# command: ");
+           startsWith(line, "# fdr: ") || startsWith(line, "# command: ") ||
+           startsWith(line, "# background: ");
 }
 
 // The table without what depends on the shard: equal for the shards of one run.

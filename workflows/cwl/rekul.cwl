@@ -70,6 +70,22 @@ inputs:
     type: int?
     doc: Permutations for fwer and fdr (needs a background).
     inputBinding: {prefix: --permutations}
+  permutation_shard:
+    type: string?
+    doc: K/N, the K-th of N slices of the permutations; the table is then a shard file.
+    inputBinding: {prefix: --permutation-shard}
+  summits:
+    type: int?
+    doc: Each region as the W letters centred on its summit (narrowPeak column 10).
+    inputBinding: {prefix: --summits}
+  top:
+    type: int?
+    doc: Only the N regions of highest signal (narrowPeak column 7).
+    inputBinding: {prefix: --top}
+  exclude:
+    type: File?
+    doc: BED intervals no genomic background window may touch.
+    inputBinding: {prefix: --exclude}
   threads:
     type: int?
     doc: Threads to run on (default every processor).
