@@ -6,7 +6,7 @@ set -euo pipefail
 build=$1 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 for target in fuzz_motif_reader fuzz_sequence_reader fuzz_report_reader fuzz_args fuzz_pipeline \
-    fuzz_regions fuzz_genome_index; do
+    fuzz_regions fuzz_genome_index fuzz_sites fuzz_shards; do
   work=$build/corpus/$target
   mkdir -p "$work" "$build/findings"
   echo "== $target ($seconds s)"

@@ -291,6 +291,16 @@ TEST(MotifFormats, HomerAndCisBpReadAsTheirProbabilities) {
                    "holds log-odds matrices (negative values in most rows, as HOCOMOCO's .pwm "
                    "files do); rekul reads counts or frequencies: take the collection's counts "
                    "(.pcm), frequencies (.pfm), or its MEME or JASPAR file");
+    // A MEME motif that gives only its log-odds matrix; with a letter-probability matrix too,
+    // that one is read.
+    const std::string meme =
+        "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF M1 one\nlog-odds matrix: alength= 4 w= 2\n"
+        " -1 2 -1 -1\n 2 -1 -1 -1\n";
+    EXPECT_REFUSED(run(meme), "Error: MEME motif M1 on line 6 gives only a log-odds matrix");
+    EXPECT_EQ(run(meme + "letter-probability matrix: alength= 4 w= 2\n 0.1 0.7 0.1 0.1\n"
+                         " 0.7 0.1 0.1 0.1\n")
+                  .status,
+              0);
     EXPECT_REFUSED(run(">ACG\tX\t3.2\n0.1\t0.2\t0.3\t0.4\n0.1\t0.9\t0\t0\t0\n"),
                    "Error: HOMER motif row on line 3 does not hold four numbers");
     EXPECT_REFUSED(run("Pos\tA\tC\tG\tT\n1\t0.1\t0.2\t0.3\t0.4\n3\t0.1\t0.2\t0.3\t0.4\n"),

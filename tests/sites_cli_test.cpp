@@ -84,8 +84,10 @@ std::string withoutCommand(const std::string& table) {
 TEST(Sites, ABedOfARunsOwnHitsGivesThatRunsReport) {
     // FASTA genes, with a background of genes and the table.
     TempFile background(replaceAll("\n" + readFile(kGenes), "\n>", "\n>bg_").substr(1));
-    TempFile sites(sitesOf({}, {kMotifs, kGenes}) + sitesOf({}, {kMotifs, background.path()}),
-                   "sites.bed");
+    const std::string own = sitesOf({}, {kMotifs, kGenes});
+    TempFile sites(own + sitesOf({}, {kMotifs, background.path()}), "sites.bed");
+    TempFile foregroundSites(own, "foreground.bed"),
+        backgroundSites(sitesOf({}, {kMotifs, background.path()}), "background.bed");
     TempFile scanned("", "scanned.tsv"), taken("", "taken.tsv");
     const std::vector<std::string> stats{
         "--seed", "4", "--permutations", "200", "--background", background.path(), "--stats"};
@@ -99,6 +101,12 @@ TEST(Sites, ABedOfARunsOwnHitsGivesThatRunsReport) {
     ASSERT_EQ(take.status, 0) << take.err;
     EXPECT_FALSE(scan.out.empty());
     EXPECT_EQ(take.out, scan.out);
+    EXPECT_EQ(withoutCommand(readFile(taken.path())), withoutCommand(readFile(scanned.path())));
+    // The background's sites from a file of their own.
+    const RunResult apart = run(
+        {"--sites", foregroundSites.path(), "--background-sites", backgroundSites.path(), kGenes},
+        taken);
+    EXPECT_EQ(apart.out, scan.out);
     EXPECT_EQ(withoutCommand(readFile(taken.path())), withoutCommand(readFile(scanned.path())));
 
     // Regions of a genome on both strands: the sites in genome coordinates.

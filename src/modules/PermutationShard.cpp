@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kTitle = "# rekul permutation shard ";
 // The table's permutation columns: fwer, fdr and fdr_exact.
-constexpr size_t kFwerColumn = 13, kFdrColumn = 14, kExactColumn = 16;
+constexpr size_t kFwerColumn = 13, kFdrColumn = 14, kExactColumn = 16, kColumns = 17;
 
 std::string hex(double value) {
     char text[64];
@@ -219,7 +219,13 @@ PermutationShard readPermutationShard(const std::string& path) {
         shard.table += line;
         shard.table += '\n';
     }
-    if (tableLines(shard.table).size() <= shard.observed.size()) in.fail("the table lacks rows");
+    // The header, then a row of every column for each module.
+    const std::vector<std::string> lines = tableLines(shard.table);
+    if (lines.size() <= shard.observed.size() || lines[0].rfind("module\t", 0) != 0)
+        in.fail("the table lacks rows");
+    for (size_t k = 1; k <= shard.observed.size(); ++k)
+        if (columnsOf(lines[k]).size() != kColumns || lines[k][0] == '#')
+            in.fail("row " + std::to_string(k) + " of the table lacks columns");
     return shard;
 }
 

@@ -296,8 +296,20 @@ std::vector<RawMotif> parseMeme(const std::vector<std::string>& lines) {
             if (motifs.empty())
                 die("Error: MEME matrix" + where(lineNumber) + " follows no MOTIF line");
             if (motifs.back().rows.empty()) readMemeMatrix(lines, i, motifs.back());
+            motifs.back().logOddsLine = 0;
+        } else if (lines[i].find("log-odds matrix") != std::string::npos && !motifs.empty() &&
+                   motifs.back().rows.empty() && motifs.back().logOddsLine == 0) {
+            motifs.back().logOddsLine = lineNumber;
         }
     }
+    // A motif that declares a log-odds matrix and no letter-probability one holds no
+    // frequencies: refused, with what to take instead.
+    for (const RawMotif& motif : motifs)
+        if (motif.rows.empty() && motif.logOddsLine > 0)
+            die("Error: MEME motif " + motif.index + where(motif.logOddsLine) +
+                " gives only a log-odds matrix, and motifs are read from letter-probability "
+                "matrices: take the MEME file that holds them (a log-odds matrix turns back "
+                "into frequencies only with the background it was made against)");
     return motifs;
 }
 

@@ -29,6 +29,7 @@ struct RawMotif {
     size_t wordRows = 0;         // rows of four words without a number ("A C G T")
     double listedCutoff = 0;     // HOMER's log-odds cutoff, where the file lists one
     bool hasListedCutoff = false;
+    long logOddsLine = 0;  // MEME: the line of a log-odds matrix, where the motif has one
 };
 
 MotifFormat detectMotifFormat(const std::vector<std::string>& lines);
