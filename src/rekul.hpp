@@ -94,3 +94,4 @@ Discovered discover(Program program, const Args& settings, const DiscoverOutputs
 int rekulMain(int argc, char** argv);
 int rekuloMain(int argc, char** argv);
 int reportMain(int argc, char** argv);
+int scanMain(int argc, char** argv);
