@@ -55,6 +55,7 @@ std::vector<std::pair<std::string, std::string>> readSequences(const std::string
 struct ScanResult {
     std::vector<std::string> motifNames;  // by motif id
     std::vector<SeqHit> genes;
+    std::vector<SeqHit> background;  // with a background in the settings, its genes' hits
 };
 ScanResult scanHits(const Args& settings, Progress progress = Progress::silent());
 

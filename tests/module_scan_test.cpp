@@ -37,7 +37,8 @@ TEST(ModuleScan, ThePValueHoldsItsLevelOnRandomHits) {
         std::vector<SeqHit> genes;
         for (int g = 0; g < 5; ++g) genes.push_back(randomGene(rates, 4000, draw));
         double smallest = 1;
-        for (const ModuleInstance& i : findModuleInstances(modules, genes, 4, 60))
+        for (const ModuleInstance& i :
+             findModuleInstances(modules, genes, targetNull(genes, 4), 60))
             smallest = std::min(smallest, i.pValue);
         for (size_t l = 0; l < levels.size(); ++l) flagged[l] += smallest <= levels[l];
     }
@@ -53,4 +54,23 @@ TEST(ModuleScan, ThePValueHoldsItsLevelOnRandomHits) {
             EXPECT_GE(flagged[l], 0.75 * expected) << "level " << levels[l];
         }
     }
+}
+
+TEST(ModuleScan, TheFdrCountsMatchedWindowsScaledToTheTarget) {
+    auto at = [](size_t module, double p) {
+        ModuleInstance instance;
+        instance.module = module;
+        instance.pValue = p;
+        return instance;
+    };
+    // Module 0 on a target of 1,000 letters, its matched windows 2,000 letters (scale 1/2):
+    // at p* = 0.5, 1 window instance x 0.5 over 3 target instances = 1/6; at 0.02, 0.5 / 2
+    // (so 1/6 from above); at 0.01 none. Module 1 is counted apart.
+    const std::vector<ModuleInstance> target{at(0, 0.5), at(0, 0.01), at(0, 0.02), at(1, 0.3)};
+    const std::vector<ModuleInstance> matched{at(0, 0.015), at(0, 0.6), at(1, 0.1), at(1, 0.2)};
+    const std::vector<double> fdr = empiricalFdr(target, matched, 1000, 2000);
+    EXPECT_DOUBLE_EQ(fdr[0], 1.0 / 6);
+    EXPECT_DOUBLE_EQ(fdr[1], 0);
+    EXPECT_DOUBLE_EQ(fdr[2], 1.0 / 6);
+    EXPECT_DOUBLE_EQ(fdr[3], 1);  // 2 x 0.5 / 1, at most 1
 }

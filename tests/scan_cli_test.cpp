@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,27 +17,23 @@ namespace {
 
 using Instance = std::tuple<std::string, std::string, int64_t, int64_t>;  // module, gene, span
 
-}  // namespace
-
-TEST(Scan, TheReportsGenesScannedAgainGiveItsInstances) {
-    const std::string motifs = kExamples + "example.motifs", genes = kExamples + "example.fa";
-    TempFile report(runProgram(REKUL_BIN, {"--quiet", "-g", "20", motifs, genes}).out,
-                    "report.txt");
+std::multiset<Instance> reportedInstances(const std::string& path) {
     std::multiset<Instance> reported;
-    ReportReader reader(report.path());
+    ReportReader reader(path);
     for (ReportModule module; reader.next(module);)
         for (const ReportInstance& instance : module.instances) {
             int64_t end = 0;
             for (const ReportHit& hit : instance.hits) end = std::max(end, hit.end + 1);
             reported.emplace(module.id(), instance.gene, instance.hits.front().start, end);
         }
-    ASSERT_GT(reported.size(), 50u);
-    const RunResult scan = runProgram(
-        REKUL_SCAN_BIN, {"--quiet", "--modules", report.path(), "-g", "20", motifs, genes});
-    ASSERT_EQ(scan.status, 0) << scan.err;
+    return reported;
+}
+
+// rekul-scan's BED lines as instances on the genes; the genes in bedtools' order.
+std::multiset<Instance> scannedInstances(const std::string& bed, bool& sorted) {
     std::multiset<Instance> scanned;
     std::vector<std::pair<std::string, int64_t>> order;
-    std::istringstream lines(scan.out);
+    std::istringstream lines(bed);
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::string gene, name;
@@ -45,6 +42,130 @@ TEST(Scan, TheReportsGenesScannedAgainGiveItsInstances) {
         scanned.emplace(name.substr(0, name.find(':')), gene, start, end);
         order.emplace_back(gene, start);
     }
-    EXPECT_EQ(scanned, reported);
-    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    sorted = std::is_sorted(order.begin(), order.end());
+    return scanned;
+}
+
+}  // namespace
+
+TEST(Scan, TheReportsGenesScannedAgainGiveItsInstances) {
+    const std::string motifs = kExamples + "example.motifs", genes = kExamples + "example.fa";
+    TempFile report(runProgram(REKUL_BIN, {"--quiet", "-g", "20", motifs, genes}).out,
+                    "report.txt");
+    const std::multiset<Instance> reported = reportedInstances(report.path());
+    ASSERT_GT(reported.size(), 50u);
+    const RunResult scan = runProgram(
+        REKUL_SCAN_BIN, {"--quiet", "--modules", report.path(), "-g", "20", motifs, genes});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    bool sorted = false;
+    EXPECT_EQ(scannedInstances(scan.out, sorted), reported);
+    EXPECT_TRUE(sorted);
+
+    // With the run's table: its scan settings and seed (a p-value cutoff read off a sample of
+    // the composition of regions and genome windows together), and its filter.
+    TempFile table("", "table.tsv");
+    const std::vector<std::string> regions{"--regions",
+                                           kExamples + "genome/peaks.bed",
+                                           "--genome",
+                                           kExamples + "genome/genome.fa",
+                                           "--genomic-background",
+                                           "5"};
+    std::vector<std::string> run{"--quiet", "-m",      "0.001",     "-w",
+                                 "150",     "--seed",  "1",         "--permutations",
+                                 "100",     "--stats", table.path()};
+    run.insert(run.end(), regions.begin(), regions.end());
+    run.push_back(motifs);
+    TempFile regionReport(runProgram(REKUL_BIN, run).out, "regions.txt");
+    std::vector<std::string> again{"--quiet", "--modules", regionReport.path(), "--stats",
+                                   table.path()};
+    again.insert(again.end(), regions.begin(), regions.end());
+    again.push_back(motifs);
+    const RunResult rescan = runProgram(REKUL_SCAN_BIN, again);
+    ASSERT_EQ(rescan.status, 0) << rescan.err;
+    const std::multiset<Instance> onGenome = reportedInstances(regionReport.path());
+    // The report names genes by region; rekul-scan places them on the genome: compare counts
+    // by module.
+    std::map<std::string, int> byModule, scannedByModule;
+    for (const Instance& instance : onGenome) ++byModule[std::get<0>(instance)];
+    for (const Instance& instance : scannedInstances(rescan.out, sorted))
+        ++scannedByModule[std::get<0>(instance)];
+    EXPECT_EQ(scannedByModule, byModule);
+    again.insert(again.begin() + 1, {"--max-fwer", "0.05"});
+    const RunResult filtered = runProgram(REKUL_SCAN_BIN, again);
+    std::set<std::string> passing;
+    for (const Instance& instance : scannedInstances(filtered.out, sorted))
+        passing.insert(std::get<0>(instance));
+    int rows = 0;
+    std::istringstream lines(readFile(table.path()));
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+        if (fields.size() == 17 && fields[0] != "module" && std::stod(fields[13]) <= 0.05) ++rows;
+    }
+    EXPECT_EQ(static_cast<int>(passing.size()), rows);
+    EXPECT_GT(rows, 0);
+}
+
+TEST(Scan, HitsPlacedOnTheGenomeAsTheReportPlacesThem) {
+    const std::vector<std::string> regions{"--regions", kExamples + "genome/peaks.bed", "--genome",
+                                           kExamples + "genome/genome.fa"};
+    std::vector<std::string> args = regions;
+    args.insert(args.begin(), "--quiet");
+    args.push_back(kExamples + "example.motifs");
+    TempFile report(runProgram(REKUL_BIN, args).out, "report.txt");
+    // rekul-report's hits are placed as bedtools getfasta -s reads them (its tests check it).
+    using Hit = std::tuple<std::string, int64_t, int64_t, std::string, std::string, std::string>;
+    auto hits = [](const std::string& bed, char moduleEnd) {
+        std::multiset<Hit> found;
+        std::istringstream lines(bed);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("track", 0) == 0 || line[0] == '#') continue;
+            std::istringstream fields(line);
+            std::string chrom, name, score, strand;
+            int64_t start = 0, end = 0;
+            fields >> chrom >> start >> end >> name >> score >> strand;
+            found.emplace(chrom, start, end, strand, name.substr(0, name.find(moduleEnd)),
+                          name.substr(name.rfind(':') + 1));
+        }
+        return found;
+    };
+    const RunResult placed = runProgram(REKUL_REPORT_BIN, {"--bed", "--hits", report.path()});
+    args.insert(args.begin(), {"--hits", "--modules", report.path()});
+    const RunResult scan = runProgram(REKUL_SCAN_BIN, args);
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(hits(scan.out, '.'), hits(placed.out, ':'));
+    EXPECT_GT(hits(scan.out, '.').size(), 100u);
+}
+
+TEST(Scan, HeldOutPeaksHoldTheModuleFarMoreOftenThanMatchedWindows) {
+    // The module of 30 of the 40 bundled peaks, found on 27 of them and looked for in the
+    // other 13 against genome windows matched to them (away from the 27 too).
+    const std::string genome = kExamples + "genome/genome.fa";
+    TempFile training(readFile(kExamples + "genome/atlas/set1.bed") +
+                          readFile(kExamples + "genome/atlas/set2.bed"),
+                      "training.bed");
+    TempFile report(runProgram(REKUL_BIN, {"--quiet", "-g", "10", "--regions", training.path(),
+                                           "--genome", genome, kExamples + "example.motifs"})
+                        .out,
+                    "report.txt");
+    TempFile summary("", "summary.tsv");
+    const RunResult scan = runProgram(
+        REKUL_SCAN_BIN,
+        {"--quiet", "--modules", report.path(), "--module", "M1", "--summary", summary.path(),
+         "--regions", kExamples + "genome/atlas/set3.bed", "--genome", genome,
+         "--genomic-background", "5", "--seed", "2", kExamples + "example.motifs"});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    std::istringstream rows(readFile(summary.path()));
+    std::string header, row;
+    std::getline(rows, header);
+    std::getline(rows, row);
+    std::vector<std::string> fields;
+    std::istringstream cells(row);
+    for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+    ASSERT_EQ(fields.size(), 11u) << row;
+    const double held = std::stod(fields[5]) / std::stod(fields[6]);
+    const double windows = std::stod(fields[7]) / std::stod(fields[8]);
+    EXPECT_GE(held, 5 * windows) << row;
+    EXPECT_LT(std::stod(fields[10]), 1e-4) << row;
 }

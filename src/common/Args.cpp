@@ -860,6 +860,8 @@ std::vector<option> longOptionTable() {
 // The statistics options depend on each other: a background or permutations are of use only
 // in the table, and permutations draw from the foreground and background together.
 void checkStatisticsOptions(const Args& args) {
+    // rekul-scan's background gives its fdr and held-out counts, not a table.
+    if (args.program == "rekul-scan") return;
     if (args.permutations > 0 && !args.hasBackground())
         dieUsage(
             "Error: --permutations needs --background: each permutation draws a foreground "

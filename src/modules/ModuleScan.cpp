@@ -7,15 +7,15 @@
 
 #include "modules/WindowScan.hpp"
 
-std::vector<double> hitRates(const std::vector<SeqHit>& genes, size_t motifCount) {
-    std::vector<double> hits(motifCount, 0);
-    double letters = 0;
+ScanNull targetNull(const std::vector<SeqHit>& genes, size_t motifCount) {
+    ScanNull null;
+    null.rates.assign(motifCount, 0);
     for (const SeqHit& gene : genes) {
-        letters += gene.length;
-        for (const MHit& hit : gene.hits) ++hits[static_cast<size_t>(hit.motif)];
+        null.letters += gene.length;
+        for (const MHit& hit : gene.hits) ++null.rates[static_cast<size_t>(hit.motif)];
     }
-    for (double& rate : hits) rate = letters > 0 ? rate / letters : 0;
-    return hits;
+    for (double& rate : null.rates) rate = null.letters > 0 ? rate / null.letters : 0;
+    return null;
 }
 
 double startProbability(const std::vector<int32_t>& motifs, const std::vector<double>& rates,
@@ -56,13 +56,12 @@ int64_t tightestSpan(const std::vector<MHit>& hits, const std::vector<int32_t>& 
 }  // namespace
 
 std::vector<ModuleInstance> findModuleInstances(const std::vector<ScanModule>& modules,
-                                                const std::vector<SeqHit>& genes, size_t motifCount,
-                                                int32_t windowSize) {
-    const std::vector<double> rates = hitRates(genes, motifCount);
-    double letters = 0;
-    for (const SeqHit& gene : genes) letters += gene.length;
+                                                const std::vector<SeqHit>& genes,
+                                                const ScanNull& null, int32_t windowSize) {
+    const std::vector<double>& rates = null.rates;
+    const double letters = null.letters;
     std::vector<ModuleInstance> found;
-    ModuleSlots slots(motifCount);
+    ModuleSlots slots(rates.size());
     WindowScan scan;
     for (size_t m = 0; m < modules.size(); ++m) {
         slots.assign(modules[m].motifs);
@@ -82,4 +81,38 @@ std::vector<ModuleInstance> findModuleInstances(const std::vector<ScanModule>& m
         }
     }
     return found;
+}
+
+std::vector<double> empiricalFdr(const std::vector<ModuleInstance>& target,
+                                 const std::vector<ModuleInstance>& matched, double targetLetters,
+                                 double backgroundLetters) {
+    std::vector<double> fdr(target.size(), 1.0);
+    const double scale = backgroundLetters > 0 ? targetLetters / backgroundLetters : 0;
+    size_t modules = 0;
+    for (const ModuleInstance& instance : target) modules = std::max(modules, instance.module + 1);
+    for (size_t m = 0; m < modules; ++m) {
+        std::vector<size_t> order;
+        for (size_t i = 0; i < target.size(); ++i)
+            if (target[i].module == m) order.push_back(i);
+        std::sort(order.begin(), order.end(),
+                  [&](size_t a, size_t b) { return target[a].pValue < target[b].pValue; });
+        std::vector<double> nulls;
+        for (const ModuleInstance& instance : matched)
+            if (instance.module == m) nulls.push_back(instance.pValue);
+        std::sort(nulls.begin(), nulls.end());
+        // From the largest p down, the running minimum of the ratio at each threshold (ties
+        // share the threshold of their value).
+        double best = 1.0;
+        for (size_t end = order.size(); end > 0;) {
+            const double p = target[order[end - 1]].pValue;
+            size_t begin = end - 1;
+            while (begin > 0 && target[order[begin - 1]].pValue == p) --begin;
+            const auto null = static_cast<double>(std::upper_bound(nulls.begin(), nulls.end(), p) -
+                                                  nulls.begin());
+            best = std::min(best, null * scale / static_cast<double>(end));
+            for (size_t i = begin; i < end; ++i) fdr[order[i]] = best;
+            end = begin;
+        }
+    }
+    return fdr;
 }

@@ -34,14 +34,29 @@ struct ModuleInstance {
     double eValue = 0, pValue = 0;
 };
 
-// Hits per letter of each motif id over the genes.
-std::vector<double> hitRates(const std::vector<SeqHit>& genes, size_t motifCount);
+// The null of a target: each motif's hits per letter, and the target's letters L.
+struct ScanNull {
+    std::vector<double> rates;
+    double letters = 0;
+};
+ScanNull targetNull(const std::vector<SeqHit>& genes, size_t motifCount);
 
 // P(t) above for the module's motifs.
 double startProbability(const std::vector<int32_t>& motifs, const std::vector<double>& rates,
                         int64_t tightness);
 
-// Every instance of every module in every gene, modules in order, then genes, then position.
+// Every instance of every module in every gene, modules in order, then genes, then position,
+// with p and E under `null` (the target's own; for matched windows, the target's too, so
+// that a p-value means the same tightness on both).
 std::vector<ModuleInstance> findModuleInstances(const std::vector<ScanModule>& modules,
-                                                const std::vector<SeqHit>& genes, size_t motifCount,
-                                                int32_t windowSize);
+                                                const std::vector<SeqHit>& genes,
+                                                const ScanNull& null, int32_t windowSize);
+
+// The empirical false discovery rate of each target instance from the instances of the same
+// modules on matched windows of `backgroundLetters` letters: for a threshold p*, the matched
+// windows' count at p <= p* scaled to the target's letters, over the target's count at
+// p <= p*; each instance's fdr is the smallest over thresholds p* >= its p (step-up), at
+// most 1. Counted module by module.
+std::vector<double> empiricalFdr(const std::vector<ModuleInstance>& target,
+                                 const std::vector<ModuleInstance>& matched, double targetLetters,
+                                 double backgroundLetters);

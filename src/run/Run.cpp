@@ -290,7 +290,10 @@ ScanResult scanHits(const Args& settings, Progress progress) {
     MotifA library =
         settings.sitesFile.empty() ? MotifA(settings, progress) : siteMotifs(settings, progress);
     HitStages<HitA> stages = buildHitStages<HitA>(settings, library, progress);
-    return {std::move(stages.foreground->motifNames), std::move(stages.foreground->seqHits)};
+    ScanResult result{std::move(stages.foreground->motifNames),
+                      std::move(stages.foreground->seqHits), {}};
+    if (stages.background) result.background = std::move(stages.background->seqHits);
+    return result;
 }
 
 Discovered discover(Program program, const Args& settings, const DiscoverOutputs& outputs,
