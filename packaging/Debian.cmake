@@ -15,7 +15,7 @@ function(rekul_gzip SOURCE TARGET_NAME)
   set_property(GLOBAL APPEND PROPERTY REKUL_PACKAGE_FILES "${output}")
 endfunction()
 
-foreach(page rekul rekulo rekul-report)
+foreach(page rekul rekulo rekul-report rekul-scan)
   rekul_gzip("${PROJECT_BINARY_DIR}/man/${page}.1" "${page}.1.gz")
   install(FILES "${PROJECT_BINARY_DIR}/package/${page}.1.gz"
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -15,9 +15,9 @@ fail() { echo "check-deb: $*" >&2; exit 1; }
 lintian --fail-on error,warning --tag-display-limit 0 "$deb" || fail "lintian objects to $deb"
 
 contents=$(dpkg-deb -c "$deb")
-for path in usr/bin/rekul usr/bin/rekulo usr/bin/rekul-report \
+for path in usr/bin/rekul usr/bin/rekulo usr/bin/rekul-report usr/bin/rekul-scan \
             usr/share/man/man1/rekul.1.gz usr/share/man/man1/rekulo.1.gz \
-            usr/share/man/man1/rekul-report.1.gz usr/share/doc/rekul/copyright \
+            usr/share/man/man1/rekul-report.1.gz usr/share/man/man1/rekul-scan.1.gz usr/share/doc/rekul/copyright \
             usr/share/doc/rekul/changelog.Debian.gz \
             usr/share/doc/rekul/workflows/cwl/atlas.cwl usr/share/doc/rekul/workflows/cwl/rekul.cwl \
             usr/share/doc/rekul/workflows/snakemake/atlas/Snakefile \
@@ -32,7 +32,7 @@ done
 
 dpkg-deb -x "$deb" "$root"
 version=$(dpkg-deb -f "$deb" Version)
-for program in rekul rekulo rekul-report; do
+for program in rekul rekulo rekul-report rekul-scan; do
   "$root/usr/bin/$program" --version | grep -qx "$program ${version%-*}" ||
     fail "$program --version does not say ${version%-*}"
   MANPATH="$root/usr/share/man" man -w "$program" | grep -q "^$root/usr/share/man/man1/$program.1.gz$" ||

@@ -28,6 +28,7 @@
 #include "modules/MotifStats.hpp"
 #include "modules/PermutationShard.hpp"
 #include "motif/MotifA.hpp"
+#include "report/Coordinates.hpp"
 
 // The two programs: one sequence per gene, or ortholog groups.
 enum class Program { Rekul, Rekulo };
@@ -90,6 +91,26 @@ struct Discovered {
 // `outputs.stats` the statistics table. `settings.seed` must hold the seed where it draws.
 Discovered discover(Program program, const Args& settings, const DiscoverOutputs& outputs,
                     Progress progress = Progress::silent());
+
+// rekul-scan in memory: its command line's words (the program's name first) run, the
+// instances kept in the order found (module by module, then by gene and position).
+struct PlacedHit {
+    Placement place;
+    std::string motif;
+};
+struct FoundInstance {
+    std::string module, motifs, gene;  // module id, its motifs joined by ',', the sequence
+    Placement place;                   // on the genome where the target came from one
+    std::vector<PlacedHit> hits;
+    double pValue = 1, eValue = 0;
+    std::optional<double> fdr;  // with a background
+};
+struct ModuleScanRun {
+    std::vector<FoundInstance> instances;
+    std::string summary;  // the text of --summary
+    size_t modules = 0, genes = 0;
+};
+ModuleScanRun scanModulesOf(const std::vector<std::string>& commandWords);
 
 // The programs' bodies: they return the exit status (or throw RunEnd).
 int rekulMain(int argc, char** argv);

@@ -7,7 +7,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/rekul bin/rekulo bin/rekul-report share/man/man1/rekul.1 share/man/man1/rekulo.1 \
-            share/man/man1/rekul-report.1 \
+            share/man/man1/rekul-report.1 bin/rekul-scan share/man/man1/rekul-scan.1 \
             share/doc/rekul/README.md share/doc/rekul/LICENSE; do
   [ -e "$prefix/$file" ] || { echo "missing from the installed tree: $file"; exit 1; }
 done

@@ -37,6 +37,32 @@ struct ScanOptions {
     std::vector<std::string> rest;
 };
 
+const char* const kScanHelp = R"(
+rekul-scan finds the instances of a report's modules on a target: FASTA sequences, regions
+of a genome (--regions with --genome), or a whole genome (--genome alone). The target is
+scanned as rekul scans it, and an instance is what discovery's instance test finds: a window
+of at most -w letters holding a hit of each of the module's motifs. Each instance gets a
+p-value and an E-value (hits of each motif uniform at its own rate on the target); with a
+background (--genomic-background R, --background, --background-regions), an empirical fdr
+from the same scan over the matched windows. BED6+ on standard output, sorted as bedtools
+sorts: chrom, start, end, module:motifs, score, strand, p, E, fdr.
+
+Options of rekul-scan:
+  --modules REPORT   the report whose modules are looked for
+  --module M         only module M (M3: the third of the report)
+  --stats TABLE      the report's table: its run's scan settings and seed are taken
+  --max-fwer X       with --stats: only the modules with fwer at most X
+  --max-q X          with --stats: only the modules with q_value at most X
+  --hits             a line per hit of each instance (module.instance:motif)
+  --summary FILE     a line per module: instances, per Mb, at fdr <= 0.05, and with a
+                     background the held-out counts (enrichment, Fisher p)
+  --help, --version
+
+The scan takes rekul's options where they mean the same: -m, -p, -o, -w, -t, -l,
+--exact-cutoffs, --homer-cutoffs, --threads, --seed, --quiet, --regions, --genome,
+--summits, --top, --exclude and the backgrounds (rekul --help describes them).
+)";
+
 const char* const kScanUsage =
     "Usage: rekul-scan --modules REPORT [--module M] [--hits] [--summary FILE]\n"
     "                  [rekul's scan options and background] motifFile "
@@ -73,11 +99,36 @@ ScanOptions scanOptions(int argc, char** argv) {
             (word.rfind("--max-fwer", 0) == 0 ? options.maxFwer : options.maxQ) = number;
             continue;
         }
+        if (word == "--help" || word == "-h")
+            exitAfterWriting(std::string(kScanUsage) + "\n" + kScanHelp);
+        if (word == "--version")
+            exitAfterWriting(std::string("rekul-scan ") + REKUL_VERSION + "\n");
         if (word == "--hits") {
             options.hits = true;
             continue;
         }
         options.rest.push_back(word);
+    }
+    // A genome without regions is the target whole: each chromosome a gene.
+    auto has = [&](const char* flag) {
+        return std::any_of(options.rest.begin(), options.rest.end(), [&](const std::string& w) {
+            return w == flag || w.rfind(std::string(flag) + "=", 0) == 0;
+        });
+    };
+    if (has("--genome") && !has("--regions")) {
+        for (size_t i = 1; i < options.rest.size(); ++i) {
+            std::string& word = options.rest[i];
+            if (word.rfind("--genome=", 0) == 0) {
+                options.rest.push_back(word.substr(9));
+            } else if (word == "--genome" && i + 1 < options.rest.size()) {
+                options.rest.push_back(options.rest[i + 1]);
+                options.rest.erase(options.rest.begin() + static_cast<long>(i) + 1);
+            } else {
+                continue;
+            }
+            options.rest.erase(options.rest.begin() + static_cast<long>(i));
+            break;
+        }
     }
     if ((options.maxFwer >= 0 || options.maxQ >= 0) && options.stats.empty())
         dieUsage("Error: --max-fwer and --max-q filter by the report's table: they need --stats");
@@ -179,13 +230,12 @@ std::vector<int64_t> holders(const std::vector<ModuleInstance>& instances, size_
 
 // A line per module: its instances, per Mb of target, those at fdr <= 0.05, and with matched
 // windows the genes holding one against the windows holding one (enrichment, Fisher p).
-void writeSummary(const std::string& path, const std::vector<ScanModule>& modules,
-                  const std::vector<std::string>& motifNames, const ScanResult& target,
-                  const std::vector<ModuleInstance>& found, const std::vector<double>& fdr,
-                  const std::vector<ModuleInstance>& matched, const ScanNull& null,
-                  const std::string& commandLine) {
-    OutputFile file(path, "--summary");
-    std::ostream& out = file.stream();
+std::string summaryText(const std::vector<ScanModule>& modules,
+                        const std::vector<std::string>& motifNames, const ScanResult& target,
+                        const std::vector<ModuleInstance>& found, const std::vector<double>& fdr,
+                        const std::vector<ModuleInstance>& matched, const ScanNull& null,
+                        const std::string& commandLine) {
+    std::ostringstream out;
     const bool background = !target.background.empty();
     const std::vector<int64_t> held = holders(found, modules.size());
     const std::vector<int64_t> heldThere = holders(matched, modules.size());
@@ -229,15 +279,15 @@ void writeSummary(const std::string& path, const std::vector<ScanModule>& module
                "(target letters / window letters) over the target's instances at p <= p*, the "
                "smallest over thresholds at or above an instance's p, per module; held-out: "
                "target genes against matched windows holding an instance, one-sided Fisher p\n";
-    checkWritten(out, "--summary");
-    file.commit();
+    return out.str();
 }
 
 }  // namespace
 
-int scanMain(int argc, char** argv) {
-    std::set_new_handler(outOfMemory);
-    ScanOptions options = scanOptions(argc, argv);
+ModuleScanRun scanModulesOf(const std::vector<std::string>& commandWords) {
+    std::vector<char*> given;
+    for (const std::string& word : commandWords) given.push_back(const_cast<char*>(word.c_str()));
+    ScanOptions options = scanOptions(static_cast<int>(given.size()), given.data());
     const bool quiet =
         std::find(options.rest.begin(), options.rest.end(), "--quiet") != options.rest.end();
     if (!options.stats.empty()) {
@@ -264,7 +314,8 @@ int scanMain(int argc, char** argv) {
         findModuleInstances(modules, target.genes, null, settings.windowSize);
     std::vector<ModuleInstance> matched;
     std::vector<double> fdr(found.size(), 1.0);
-    if (!target.background.empty()) {
+    const bool background = !target.background.empty();
+    if (background) {
         matched = findModuleInstances(modules, target.background, null, settings.windowSize);
         double windowLetters = 0;
         for (const SeqHit& window : target.background) windowLetters += window.length;
@@ -272,39 +323,74 @@ int scanMain(int argc, char** argv) {
     }
     const GeneCoordinates coordinates =
         settings.regionsFile.empty() ? GeneCoordinates(settings.seqFile) : GeneCoordinates();
-    std::vector<BedLine> lines;
-    std::vector<int64_t> numbered(modules.size(), 0);
+    ModuleScanRun run;
     for (size_t i = 0; i < found.size(); ++i) {
         const ModuleInstance& instance = found[i];
         const SeqHit& gene = target.genes[instance.gene];
         const ScanModule& module = modules[instance.module];
-        const std::string tail = "\t" + formatted("%.6g", instance.pValue) + "\t" +
-                                 formatted("%.6g", instance.eValue) + "\t" +
-                                 (target.background.empty() ? "." : formatted("%.6g", fdr[i]));
+        FoundInstance out;
+        out.module = module.id;
+        for (int32_t motif : module.motifs)
+            out.motifs +=
+                (out.motifs.empty() ? "" : ",") + target.motifNames[static_cast<size_t>(motif)];
+        out.gene = gene.name;
+        int32_t end = 0;
+        for (const MHit& hit : instance.hits) {
+            end = std::max(end, hit.end);
+            out.hits.push_back({coordinates.place(gene.name, hit.start, hit.end, hit.strand),
+                                target.motifNames[static_cast<size_t>(hit.motif)]});
+        }
+        out.place = coordinates.place(gene.name, instance.hits.front().start, end,
+                                      instance.hits.front().strand);
+        out.pValue = instance.pValue;
+        out.eValue = instance.eValue;
+        if (background) out.fdr = fdr[i];
+        run.instances.push_back(std::move(out));
+    }
+    run.summary = summaryText(modules, target.motifNames, target, found, fdr, matched, null,
+                              commandLineOf(static_cast<int>(given.size()), given.data()));
+    run.modules = modules.size();
+    run.genes = target.genes.size();
+    progress.line("Done: " + withThousands(static_cast<int64_t>(found.size())) + " instances of " +
+                  withThousands(static_cast<int64_t>(modules.size())) + " modules on " +
+                  withThousands(static_cast<int64_t>(target.genes.size())) + " genes");
+    return run;
+}
+
+int scanMain(int argc, char** argv) {
+    std::set_new_handler(outOfMemory);
+    const std::vector<std::string> words(argv, argv + argc);
+    bool hits = false;
+    std::string summary;
+    // The outputs' options, read here; scanModulesOf reads them too and leaves them be.
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--hits") hits = true;
+        if (word == "--summary" && i + 1 < argc) summary = argv[i + 1];
+        if (word.rfind("--summary=", 0) == 0) summary = word.substr(10);
+    }
+    std::optional<OutputFile> summaryFile;
+    if (!summary.empty()) summaryFile.emplace(summary, "--summary");
+    const ModuleScanRun run = scanModulesOf(words);
+    std::vector<BedLine> lines;
+    std::map<std::string, int64_t> numbered;
+    for (const FoundInstance& instance : run.instances) {
+        const std::string tail =
+            "\t" + formatted("%.6g", instance.pValue) + "\t" + formatted("%.6g", instance.eValue) +
+            "\t" + (instance.fdr ? formatted("%.6g", *instance.fdr) : std::string("."));
         const std::string score = std::to_string(bedScore(instance.pValue));
-        if (options.hits) {
-            // Each hit, named by its module, the instance's number and its motif.
-            const std::string number = std::to_string(++numbered[instance.module]);
-            for (const MHit& hit : instance.hits) {
-                BedLine line{coordinates.place(gene.name, hit.start, hit.end, hit.strand), ""};
-                line.rest = module.id + "." + number + ":" +
-                            target.motifNames[static_cast<size_t>(hit.motif)] + "\t" + score +
-                            "\t" + std::string(1, line.place.strand) + tail;
-                lines.push_back(std::move(line));
-            }
+        if (!hits) {
+            lines.push_back({instance.place, instance.module + ":" + instance.motifs + "\t" +
+                                                 score + "\t" +
+                                                 std::string(1, instance.place.strand) + tail});
             continue;
         }
-        std::string motifs;
-        for (int32_t motif : module.motifs)
-            motifs += (motifs.empty() ? "" : ",") + target.motifNames[static_cast<size_t>(motif)];
-        int32_t end = 0;
-        for (const MHit& hit : instance.hits) end = std::max(end, hit.end);
-        BedLine line{coordinates.place(gene.name, instance.hits.front().start, end,
-                                       instance.hits.front().strand),
-                     ""};
-        line.rest = module.id + ":" + motifs + "\t" + score + "\t" +
-                    std::string(1, line.place.strand) + tail;
-        lines.push_back(std::move(line));
+        // Each hit, named by its module, the instance's number and its motif.
+        const std::string number = std::to_string(++numbered[instance.module]);
+        for (const PlacedHit& hit : instance.hits)
+            lines.push_back({hit.place, instance.module + "." + number + ":" + hit.motif + "\t" +
+                                            score + "\t" + std::string(1, hit.place.strand) +
+                                            tail});
     }
     std::stable_sort(lines.begin(), lines.end(), [](const BedLine& a, const BedLine& b) {
         return a.place.seqid != b.place.seqid ? a.place.seqid < b.place.seqid
@@ -314,11 +400,10 @@ int scanMain(int argc, char** argv) {
         std::cout << line.place.seqid << '\t' << line.place.start << '\t' << line.place.end << '\t'
                   << line.rest << '\n';
     checkWritten(std::cout, "the instances");
-    if (!options.summary.empty())
-        writeSummary(options.summary, modules, target.motifNames, target, found, fdr, matched, null,
-                     commandLineOf(argc, argv));
-    progress.line("Done: " + withThousands(static_cast<int64_t>(found.size())) + " instances of " +
-                  withThousands(static_cast<int64_t>(modules.size())) + " modules on " +
-                  withThousands(static_cast<int64_t>(target.genes.size())) + " genes");
+    if (summaryFile) {
+        summaryFile->stream() << run.summary;
+        checkWritten(summaryFile->stream(), "--summary");
+        summaryFile->commit();
+    }
     return 0;
 }
