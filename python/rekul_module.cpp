@@ -350,6 +350,71 @@ void writeOutput(const py::object& path, const std::string& text, const py::dict
 
 }  // namespace
 
+// rekul-scan's command line from a call: the report, rekul-scan's own keywords (module,
+// stats, max_fwer, max_q) and rekul's scan options by name, then the files.
+std::vector<std::string> scanWords(const py::object& report, const py::object& motifs,
+                                   const py::object& sequences, const py::dict& keywords) {
+    std::vector<std::string> words{"rekul-scan", "--quiet", "--modules", pathOf(report)};
+    const std::map<std::string, std::string> own{
+        {"module", "module"}, {"stats", "stats"}, {"max_fwer", "max-fwer"}, {"max_q", "max-q"}};
+    for (const auto& [key, value] : keywords) {
+        if (value.is_none()) continue;
+        const std::string keyword = key.cast<std::string>();
+        if (const auto found = own.find(keyword); found != own.end()) {
+            words.push_back("--" + found->second);
+            words.push_back(py::isinstance<py::float_>(value)
+                                ? formatted("%.17g", value.cast<double>())
+                                : py::str(value).cast<std::string>());
+            continue;
+        }
+        const auto it = shortNames().find(keyword);
+        const bool isShort = it != shortNames().end();
+        const std::string option = isShort ? it->second : replaceAll(keyword, "_", "-");
+        if (keyword.find('-') != std::string::npos || heldBack(option) || !Args::knows(option))
+            throw py::value_error("Error: rekul-scan takes no keyword " + keyword);
+        if (keyword == "pvalue") checkPValue(value);
+        if (const std::optional<std::string> text = valueText(keyword, option, value)) {
+            words.push_back((isShort ? "-" : "--") + option);
+            if (Args::takesValue(option)) words.push_back(*text);
+        }
+    }
+    words.push_back(pathOf(motifs));
+    if (!sequences.is_none()) words.push_back(pathOf(sequences));
+    return words;
+}
+
+py::dict scanModulesIn(const py::object& report, const py::object& motifs,
+                       const py::object& sequences, const py::dict& keywords) {
+    const std::vector<std::string> words = scanWords(report, motifs, sequences, keywords);
+    const ModuleScanRun run = runWatched([&] { return scanModulesOf(words); });
+    py::list chrom, start, end, module, motifNames, strand, gene, pValue, eValue, fdr;
+    for (const FoundInstance& instance : run.instances) {
+        chrom.append(instance.place.seqid);
+        start.append(instance.place.start);
+        end.append(instance.place.end);
+        module.append(instance.module);
+        motifNames.append(instance.motifs);
+        strand.append(std::string(1, instance.place.strand));
+        gene.append(instance.gene);
+        pValue.append(instance.pValue);
+        eValue.append(instance.eValue);
+        fdr.append(instance.fdr ? py::cast(*instance.fdr) : py::none());
+    }
+    py::dict out;
+    out["chrom"] = chrom;
+    out["start"] = start;
+    out["end"] = end;
+    out["module"] = module;
+    out["motifs"] = motifNames;
+    out["strand"] = strand;
+    out["gene"] = gene;
+    out["p_value"] = pValue;
+    out["e_value"] = eValue;
+    out["fdr"] = fdr;
+    out["summary"] = run.summary;
+    return out;
+}
+
 PYBIND11_MODULE(_rekul, module) {
     module.doc() = "The rekul library: motif scanning and recurrent motif module discovery.";
     py::register_exception_translator([](std::exception_ptr thrown) {
@@ -373,6 +438,8 @@ PYBIND11_MODULE(_rekul, module) {
     module.def("_scan", &scan, py::arg("motifs"), py::arg("sequences"), py::arg("options"));
     module.def("_discover", &discoverIn, py::arg("motifs"), py::arg("sequences"),
                py::arg("options"));
+    module.def("_scan_modules", &scanModulesIn, py::arg("report"), py::arg("motifs"),
+               py::arg("sequences"), py::arg("options"));
     module.def("_write_output", &writeOutput, py::arg("path"), py::arg("text"), py::arg("inputs"),
                py::arg("what"));
 }

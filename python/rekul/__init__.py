@@ -15,9 +15,9 @@ opened) with the program's message; warnings become Python warnings.
 
 import numpy as np
 
-from ._rekul import _discover, _scan, _write_output, read_motifs, read_sequences
+from ._rekul import _scan_modules, _discover, _scan, _write_output, read_motifs, read_sequences
 
-__all__ = ["read_motifs", "read_sequences", "scan", "discover", "Hits", "Discovery"]
+__all__ = ["read_motifs", "read_sequences", "scan", "discover", "scan_modules", "Hits", "Discovery"]
 
 HIT_FIELDS = [("gene", "i4"), ("motif", "i4"), ("start", "i4"), ("end", "i4"),
               ("strand", "i1"), ("score", "f4")]
@@ -151,3 +151,28 @@ def discover(motifs, sequences=None, cutoff=None, pvalue=None, window=None, min_
               "the background regions": options.get("background_regions"),
               "the excluded regions": options.get("exclude")}
     return Discovery(raw, inputs)
+
+
+SCAN_COLUMNS = ["chrom", "start", "end", "module", "motifs", "strand", "gene", "p_value",
+                "e_value", "fdr"]
+
+
+def scan_modules(report, motifs, sequences=None, module=None, stats=None, max_fwer=None,
+                 max_q=None, **options):
+    """The instances of a report's modules on a target, as ``rekul-scan`` finds them: the
+    modules of ``report`` (only ``module``, such as "M3"; or with ``stats``, the report's
+    table, those within ``max_fwer`` and ``max_q``, and its run's scan settings and seed)
+    on the sequences of ``sequences`` or, with ``regions`` and ``genome``, on regions of a
+    genome (``genome`` alone: the whole genome). rekul's options go by name (``cutoff``,
+    ``pvalue``, ``window``, ``genomic_background``, ``exclude``, ``seed``, ...). Returns a
+    pandas DataFrame, one row per instance in bedtools' order: chrom, start, end (0-based,
+    end excluded), module, motifs, strand, gene, p_value, e_value and fdr (with a
+    background); its ``attrs["summary"]`` holds the text of ``--summary``."""
+    import pandas
+    raw = _scan_modules(report, motifs, sequences,
+                        dict(module=module, stats=stats, max_fwer=max_fwer, max_q=max_q,
+                             **options))
+    frame = pandas.DataFrame({name: raw[name] for name in SCAN_COLUMNS})
+    frame = frame.sort_values(["chrom", "start"], kind="stable").reset_index(drop=True)
+    frame.attrs["summary"] = raw["summary"]
+    return frame

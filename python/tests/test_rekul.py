@@ -225,3 +225,28 @@ def test_grammar_in_memory_is_the_programs_table(tmp_path):
     assert rekul.discover(motifs, genes).grammar is None
     with pytest.raises(ValueError, match="grammar takes True or False"):
         rekul.discover(motifs, genes, grammar=str(tmp_path / "g.tsv"))
+
+
+def test_scan_modules_gives_the_programs_instances(tmp_path):
+    genome = EXAMPLES / "genome"
+    report = tmp_path / "report.txt"
+    report.write_bytes(program("rekul", "--quiet", "-g", "20", EXAMPLES / "example.motifs",
+                               EXAMPLES / "example.fa"))
+    rows = program("rekul-scan", "--quiet", "--modules", report, "--regions",
+                   genome / "peaks.bed", "--genome", genome / "genome.fa",
+                   "--genomic-background", "3", "--seed", "4",
+                   EXAMPLES / "example.motifs").decode().splitlines()
+    frame = rekul.scan_modules(report, EXAMPLES / "example.motifs", regions=genome / "peaks.bed",
+                               genome=genome / "genome.fa", genomic_background=3, seed=4)
+    assert len(rows) == len(frame) > 20
+    for line, (_, row) in zip(rows, frame.iterrows()):
+        chrom, start, end, name, _, strand, p, e, fdr = line.split("\t")
+        assert (chrom, int(start), int(end), strand) == (row.chrom, row.start, row.end,
+                                                          row.strand)
+        assert name == f"{row.module}:{row.motifs}"
+        assert float(p) == pytest.approx(row.p_value, rel=1e-5)
+        assert float(fdr) == pytest.approx(row.fdr, rel=1e-5, abs=1e-12)
+    assert frame.attrs["summary"].startswith("module\tmotifs\tinstances")
+    with pytest.raises(ValueError, match="holds no module M99"):
+        rekul.scan_modules(report, EXAMPLES / "example.motifs", EXAMPLES / "example.fa",
+                           module="M99")
