@@ -29,8 +29,13 @@ rekul --quiet --regions "$work/peaks.bed" --genome "$work/genome.fa" --genomic-b
 rekul-report --tsv --stats "$work/stats.tsv" "$work/report.txt" > "$work/modules.tsv"
 grep -q '^>' "$work/report.txt" || fail "the plain run found no module"
 
-# CWL: validation without fetching anything, then both tools on the example.
-for tool in rekul rekul-report; do
+rekul-scan --quiet --modules "$work/report.txt" --stats "$work/stats.tsv" --regions "$work/peaks.bed" \
+  --genome "$work/genome.fa" --genomic-background 5 --threads 2 --summary "$work/summary.tsv" \
+  "$example/example.motifs" > "$work/instances.bed" 2>/dev/null
+[ -s "$work/instances.bed" ] || fail "the plain rekul-scan found no instance"
+
+# CWL: validation without fetching anything, then the tools on the example.
+for tool in rekul rekul-report rekul-scan; do
   cwltool --quiet --validate "$root/workflows/cwl/$tool.cwl" >/dev/null ||
     fail "$tool.cwl does not validate"
 done
@@ -44,6 +49,14 @@ sed -e "s|path: ../../examples/genome/report.txt|path: $work/cwl/report.txt|" \
 cwltool --quiet --no-container --outdir "$work/cwl" "$root/workflows/cwl/rekul-report.cwl" \
   "$work/report-job.yml" >/dev/null 2>&1 || fail "rekul-report.cwl did not run"
 same "rekul-report.cwl's rows" "$work/modules.tsv" "$work/cwl/modules.tsv"
+sed -e "s|path: ../../examples/genome/report.txt|path: $work/cwl/report.txt|" \
+    -e "s|path: ../../examples/genome/stats.tsv|path: $work/cwl/stats.tsv|" \
+    -e "s|path: ../../|path: $root/|" \
+    "$root/workflows/cwl/scan-job.yml" > "$work/scan-job.yml"
+cwltool --quiet --no-container --outdir "$work/cwl" "$root/workflows/cwl/rekul-scan.cwl" \
+  "$work/scan-job.yml" >/dev/null 2>&1 || fail "rekul-scan.cwl did not run"
+cmp -s "$work/instances.bed" "$work/cwl/instances.bed" || fail "rekul-scan.cwl's instances differ"
+same "rekul-scan.cwl's summary" "$work/summary.tsv" "$work/cwl/summary.tsv"
 
 # Snakemake: the wrapper's own test, run in a folder of its own.
 snakemake --quiet --cores 2 -s "$root/workflows/snakemake/rekul/test/Snakefile" \
@@ -51,6 +64,11 @@ snakemake --quiet --cores 2 -s "$root/workflows/snakemake/rekul/test/Snakefile" 
   >/dev/null 2>&1 || fail "the Snakemake wrapper's test did not run"
 same "the wrapper's report" "$work/report.txt" "$work/snakemake/out/report.txt"
 same "the wrapper's table" "$work/stats.tsv" "$work/snakemake/out/stats.tsv"
+snakemake --quiet --cores 2 -s "$root/workflows/snakemake/rekul-scan/test/Snakefile" \
+  --directory "$work/snakemake-scan" --wrapper-prefix "file://$root/workflows/snakemake/" \
+  >/dev/null 2>&1 || fail "the rekul-scan wrapper's test did not run"
+cmp -s "$work/instances.bed" "$work/snakemake-scan/out/instances.bed" ||
+  fail "the rekul-scan wrapper's instances differ"
 
 # The atlas: three peak sets, each with its permutations in four shards, under cwltool, under
 # toil (Debian's toil-cwl-runner, the engine that also drives Slurm, LSF, Grid Engine and
@@ -81,4 +99,4 @@ snakemake --quiet --cores 2 -s "$root/workflows/snakemake/atlas/Snakefile" \
   >/dev/null 2>&1 || fail "the Snakemake atlas did not run"
 atlas_same snakemake "$work/atlas-snakemake/atlas"
 [ "$(untracked)" = "$before" ] || fail "a route wrote into the checkout: $(diff <(echo "$before") <(untracked) | grep '^>' | head -3)"
-echo "check-pipelines: the CWL tools, the Snakemake wrapper and the atlas (cwltool, toil, Snakemake) give the plain command lines' outputs"
+echo "check-pipelines: the CWL tools, the Snakemake wrappers and the atlas (cwltool, toil, Snakemake) give the plain command lines' outputs"
