@@ -34,6 +34,7 @@ struct ScanOptions {
     std::string stats;    // --stats: the report's table, for its filters and run settings
     double maxFwer = -1, maxQ = -1;  // --max-fwer, --max-q: the table's filters (-1: none)
     bool hits = false;               // --hits: a BED line per hit of each instance
+    bool wholeGenome = false;        // --genome without --regions: each chromosome a sequence
     std::vector<std::string> rest;
 };
 
@@ -115,7 +116,8 @@ ScanOptions scanOptions(int argc, char** argv) {
             return w == flag || w.rfind(std::string(flag) + "=", 0) == 0;
         });
     };
-    if (has("--genome") && !has("--regions")) {
+    options.wholeGenome = has("--genome") && !has("--regions");
+    if (options.wholeGenome) {
         for (size_t i = 1; i < options.rest.size(); ++i) {
             std::string& word = options.rest[i];
             if (word.rfind("--genome=", 0) == 0) {
@@ -321,8 +323,10 @@ ModuleScanRun scanModulesOf(const std::vector<std::string>& commandWords) {
         for (const SeqHit& window : target.background) windowLetters += window.length;
         fdr = empiricalFdr(found, matched, null.letters, windowLetters);
     }
-    const GeneCoordinates coordinates =
-        settings.regionsFile.empty() ? GeneCoordinates(settings.seqFile) : GeneCoordinates();
+    // A chromosome's positions are its own; FASTA titles may place their sequences.
+    const GeneCoordinates coordinates = settings.regionsFile.empty() && !options.wholeGenome
+                                            ? GeneCoordinates(settings.seqFile)
+                                            : GeneCoordinates();
     ModuleScanRun run;
     for (size_t i = 0; i < found.size(); ++i) {
         const ModuleInstance& instance = found[i];
