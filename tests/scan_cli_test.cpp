@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <sstream>
@@ -168,4 +169,122 @@ TEST(Scan, HeldOutPeaksHoldTheModuleFarMoreOftenThanMatchedWindows) {
     const double windows = std::stod(fields[7]) / std::stod(fields[8]);
     EXPECT_GE(held, 5 * windows) << row;
     EXPECT_LT(std::stod(fields[10]), 1e-4) << row;
+}
+
+namespace {
+
+// The instances of --hits lines by name (M1.3), each its hits' positions on the gene (a hit
+// in a minus-strand region counted from the region's end) and motifs, and each its fdr.
+struct HandInstance {
+    std::vector<std::pair<int64_t, std::string>> hits;
+    std::string fdr;
+};
+
+std::map<std::string, HandInstance> handInstances(const std::string& bed,
+                                                  const std::string& regionsPath) {
+    std::vector<std::tuple<std::string, int64_t, int64_t, bool>> regions;
+    std::istringstream regionLines(regionsPath.empty() ? "" : readFile(regionsPath));
+    for (std::string chrom, name, score, strand; regionLines >> chrom;) {
+        int64_t start = 0, end = 0;
+        regionLines >> start >> end >> name >> score >> strand;
+        regions.emplace_back(chrom, start, end, strand == "-");
+    }
+    std::map<std::string, HandInstance> instances;
+    std::istringstream lines(bed);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string chrom, name, score, strand, p, e, fdr;
+        int64_t start = 0, end = 0;
+        fields >> chrom >> start >> end >> name >> score >> strand >> p >> e >> fdr;
+        bool minus = false;
+        for (const auto& [c, s, t, m] : regions)
+            if (c == chrom && s <= start && end <= t) minus = m;
+        HandInstance& instance = instances[name.substr(0, name.find(':'))];
+        instance.hits.emplace_back(minus ? -end : start, name.substr(name.find(':') + 1));
+        instance.fdr = fdr;
+    }
+    return instances;
+}
+
+// The smallest start-to-start span of consecutive hits holding every motif.
+int64_t handTightness(std::vector<std::pair<int64_t, std::string>> hits, size_t motifs) {
+    std::sort(hits.begin(), hits.end());
+    int64_t best = INT64_MAX;
+    for (size_t first = 0; first < hits.size(); ++first) {
+        std::set<std::string> held;
+        for (size_t last = first; last < hits.size(); ++last) {
+            held.insert(hits[last].second);
+            if (held.size() == motifs) {
+                best = std::min(best, hits[last].first - hits[first].first);
+                break;
+            }
+        }
+    }
+    return best;
+}
+
+int64_t lettersOf(const std::string& fasta) {
+    int64_t letters = 0;
+    std::istringstream lines(readFile(fasta));
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line[0] != '>') letters += static_cast<int64_t>(line.size());
+    return letters;
+}
+
+}  // namespace
+
+TEST(Scan, TheFdrIsTheHandCountOfTheMatchedWindows) {
+    // The instances of the held-out peaks and of their matched windows (written out and
+    // scanned on their own), each instance's tightness recounted from its hits: at each
+    // threshold, windows at least as tight, scaled to the peaks' letters, over peaks at least
+    // as tight, the smallest over thresholds at or above. (The windows scanned alone score
+    // against their own composition; at the fixed default cutoff they keep the same hits.)
+    const std::string folder = std::string(DATA_DIR) + "/held-out/";
+    TempFile genome(readFile(folder + "genome.fa"), "genome.fa"), windows("", "windows.fa");
+    const std::string motifs = kExamples + "example.motifs", regions = folder + "held-out.bed";
+    TempFile report(
+        runProgram(REKUL_BIN, {"--quiet", "-g", "15", "--regions", folder + "training.bed",
+                               "--genome", genome.path(), motifs})
+            .out,
+        "report.txt");
+    const RunResult target = runProgram(
+        REKUL_SCAN_BIN, {"--quiet", "--hits", "--modules", report.path(), "--module", "M1",
+                         "--regions", regions, "--genome", genome.path(), "--genomic-background",
+                         "3", "--seed", "2", "--write-background", windows.path(), motifs});
+    ASSERT_EQ(target.status, 0) << target.err;
+    const RunResult matched =
+        runProgram(REKUL_SCAN_BIN, {"--quiet", "--hits", "--modules", report.path(), "--module",
+                                    "M1", motifs, windows.path()});
+    ASSERT_EQ(matched.status, 0) << matched.err;
+    int64_t regionLetters = 0;
+    std::istringstream regionLines(readFile(regions));
+    for (std::string chrom, rest; regionLines >> chrom;) {
+        int64_t start = 0, end = 0;
+        regionLines >> start >> end;
+        std::getline(regionLines, rest);
+        regionLetters += end - start;
+    }
+    const double scale =
+        static_cast<double>(regionLetters) / static_cast<double>(lettersOf(windows.path()));
+    std::vector<int64_t> peaks, nulls;
+    const auto found = handInstances(target.out, regions);
+    for (const auto& [name, instance] : found) peaks.push_back(handTightness(instance.hits, 4));
+    for (const auto& [name, instance] : handInstances(matched.out, ""))
+        nulls.push_back(handTightness(instance.hits, 4));
+    ASSERT_GT(peaks.size(), 10u);
+    ASSERT_GT(nulls.size(), 3u);
+    size_t k = 0;
+    for (const auto& [name, instance] : found) {
+        double best = 1;
+        for (int64_t threshold : peaks) {
+            if (threshold < peaks[k]) continue;
+            const auto atMost = [&](const std::vector<int64_t>& values) {
+                return static_cast<double>(std::count_if(
+                    values.begin(), values.end(), [&](int64_t t) { return t <= threshold; }));
+            };
+            best = std::min(best, atMost(nulls) * scale / atMost(peaks));
+        }
+        EXPECT_NEAR(std::stod(instance.fdr), best, 1e-5 * best + 1e-12) << name;
+        ++k;
+    }
 }
