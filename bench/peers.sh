@@ -5,13 +5,16 @@
 # pscan (pscan-tfbs -q FASTA -M MATRICES). Each line: the tool, seconds, window scores per
 # second per core (a window score = one motif at one start on one strand), and the ratio to
 # rekul.
-#   bench/peers.sh [build-dir]        REKUL_PEER_RECORDS sets the number of regions (500)
+#   bench/peers.sh [build-dir [before-build-dir]]   REKUL_PEER_RECORDS: the regions (500)
+# With a second build, rekul runs on each three times, before and after alternating, and
+# the fastest of each is shown (a line "rekul (before)"); the ratios are to this build.
 # Needs python3-biopython (run by Debian's /usr/bin/python3) and pscan-tfbs (apt-get install
 # them); fetches the upstream
 # regions as bench/run_scale.sh does.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)  # absolute: the runs change folder
+before=${2:+$(cd "$2" && pwd)}
 data=$build/bench-data
 motifs=${REKUL_BENCH_MOTIFS:-$root/../shared/data/insect.motifs}
 records=${REKUL_PEER_RECORDS:-500}
@@ -56,7 +59,20 @@ run() {  # label, then the command; prints seconds
   cat "$data/peer-time.txt"
 }
 
-rekul=$(run rekul "$build/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")
+fastest() {  # the smallest of the numbers given
+  printf '%s\n' "$@" | sort -g | head -1
+}
+if [ -n "$before" ]; then
+  after_runs=() before_runs=()
+  for round in 1 2 3; do
+    before_runs+=("$(run rekul "$before/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")")
+    after_runs+=("$(run rekul "$build/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")")
+  done
+  rekul=$(fastest "${after_runs[@]}")
+  rekul_before=$(fastest "${before_runs[@]}")
+else
+  rekul=$(run rekul "$build/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")
+fi
 biopython=$(run biopython /usr/bin/python3 - "$motifs" "$fasta" <<'PY'
 import math, sys
 from Bio import motifs as bm
@@ -97,9 +113,9 @@ PY
 pscan=$( (cd "$data" && run pscan pscan-tfbs -q "$fasta" -M "$wil") )
 
 printf '%-10s %8s %14s %10s\n' tool seconds 'scores/s/core' 'vs rekul'
-for tool in rekul biopython pscan; do
+for tool in rekul ${before:+rekul_before} biopython pscan; do
   secs=${!tool}
-  awk -v t="$tool" -v s="$secs" -v w="$windows" -v r="$rekul" \
+  awk -v t="${tool/rekul_before/rekul (before)}" -v s="$secs" -v w="$windows" -v r="$rekul" \
     'BEGIN { printf "%-10s %8.2f %14.3g %9.1fx\n", t, s, w / s, s / r }'
 done
 echo "($records regions, $windows window scores per tool)"

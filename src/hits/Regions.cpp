@@ -28,12 +28,7 @@ bool bedLineSkipped(const std::string& line) {
 }
 
 std::vector<std::string> bedFields(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t from = 0;
-    for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
-        fields.push_back(line.substr(from, tab - from));
-    fields.push_back(line.substr(from));
-    return fields;
+    return splitAt(line, '\t');
 }
 
 bool readBedCoordinate(const std::string& text, int64_t& value) {

@@ -56,7 +56,7 @@ class ShardReader {
     }
     bool next(std::string& text) { return reader_.next(text); }
     std::vector<std::string> fields(const std::string& name, size_t count) {
-        std::vector<std::string> words = splitTabs(line());
+        std::vector<std::string> words = splitAt(line(), '\t');
         if (words.size() != count || words[0] != name) fail("expected the " + name + " line");
         return words;
     }
@@ -72,7 +72,7 @@ class ShardReader {
         const int64_t count = number(fields(name, 2)[1]);
         std::vector<double> values;
         for (int64_t k = 0; k < count; ++k) {
-            const std::vector<std::string> words = splitTabs(line());
+            const std::vector<std::string> words = splitAt(line(), '\t');
             if (words.size() != (counted ? 2u : 1u)) fail("expected a p-value");
             char* end = nullptr;
             const double value = std::strtod(words[0].c_str(), &end);
@@ -88,12 +88,6 @@ class ShardReader {
     }
 
   private:
-    static std::vector<std::string> splitTabs(const std::string& text) {
-        std::vector<std::string> words;
-        std::istringstream in(text);
-        for (std::string word; std::getline(in, word, '\t');) words.push_back(word);
-        return words;
-    }
     LineReader reader_;
 };
 
@@ -102,15 +96,6 @@ std::vector<std::string> tableLines(const std::string& table) {
     std::istringstream in(table);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-std::vector<std::string> columnsOf(const std::string& row) {
-    std::vector<std::string> columns;
-    size_t start = 0;
-    for (size_t tab; (tab = row.find('\t', start)) != std::string::npos; start = tab + 1)
-        columns.push_back(row.substr(start, tab - start));
-    columns.push_back(row.substr(start));
-    return columns;
 }
 
 std::string joined(const std::vector<std::string>& columns) {
@@ -140,7 +125,7 @@ std::vector<std::string> skeleton(const std::string& table, size_t rows) {
     const std::vector<std::string> lines = tableLines(table);
     for (size_t k = 0; k < lines.size(); ++k) {
         if (k >= 1 && k <= rows) {
-            std::vector<std::string> columns = columnsOf(lines[k]);
+            std::vector<std::string> columns = splitAt(lines[k], '\t');
             if (columns.size() <= kExactColumn) return {};
             for (size_t c : {kFwerColumn, kFdrColumn, kExactColumn}) columns[c].clear();
             kept.push_back(joined(columns));
@@ -224,7 +209,7 @@ PermutationShard readPermutationShard(const std::string& path) {
     if (lines.size() <= shard.observed.size() || lines[0].rfind("module\t", 0) != 0)
         in.fail("the table lacks rows");
     for (size_t k = 1; k <= shard.observed.size(); ++k)
-        if (columnsOf(lines[k]).size() != kColumns || lines[k][0] == '#')
+        if (splitAt(lines[k], '\t').size() != kColumns || lines[k][0] == '#')
             in.fail("row " + std::to_string(k) + " of the table lacks columns");
     return shard;
 }
@@ -271,7 +256,7 @@ std::string mergePermutationShards(const std::vector<PermutationShard>& shards,
     const std::vector<std::string> lines = tableLines(one.table);
     for (size_t k = 0; k < lines.size(); ++k) {
         if (k >= 1 && k <= columns.size()) {
-            std::vector<std::string> row = columnsOf(lines[k]);
+            std::vector<std::string> row = splitAt(lines[k], '\t');
             row[kFwerColumn] = statsValue(columns[k - 1].fwer);
             row[kFdrColumn] = statsValue(columns[k - 1].fdr);
             row[kExactColumn] = std::string(1, columns[k - 1].exact ? '1' : '0');

@@ -218,6 +218,16 @@ int bedScore(double p) {
     return static_cast<int>(std::min(1000.0, std::floor(-10 * std::log10(p))));
 }
 
+// The module's motifs by name, joined by commas.
+std::string motifList(const ScanModule& module, const std::vector<std::string>& names) {
+    std::string list;
+    for (int32_t motif : module.motifs) {
+        if (!list.empty()) list += ',';
+        list += names[static_cast<size_t>(motif)];
+    }
+    return list;
+}
+
 // The genes of `genes` that hold an instance of each module.
 std::vector<int64_t> holders(const std::vector<ModuleInstance>& instances, size_t modules) {
     std::vector<int64_t> count(modules, 0);
@@ -251,13 +261,10 @@ std::string summaryText(const std::vector<ScanModule>& modules,
     out << "module\tmotifs\tinstances\tper_mb\tat_fdr_0.05\tgenes\tgenes_total\t"
            "background_genes\tbackground_total\tenrichment\tfisher_p\n";
     for (size_t m = 0; m < modules.size(); ++m) {
-        std::string motifs;
-        for (int32_t motif : modules[m].motifs)
-            motifs += (motifs.empty() ? "" : ",") + motifNames[static_cast<size_t>(motif)];
-        out << modules[m].id << '\t' << motifs << '\t' << instances[m] << '\t'
-            << formatted("%.4g", static_cast<double>(instances[m]) * 1e6 / null.letters) << '\t'
-            << (background ? std::to_string(passing[m]) : "") << '\t' << held[m] << '\t' << genes
-            << '\t';
+        out << modules[m].id << '\t' << motifList(modules[m], motifNames) << '\t' << instances[m]
+            << '\t' << formatted("%.4g", static_cast<double>(instances[m]) * 1e6 / null.letters)
+            << '\t' << (background ? std::to_string(passing[m]) : "") << '\t' << held[m] << '\t'
+            << genes << '\t';
         if (background) {
             const int64_t a = held[m], b = heldThere[m];
             const double enrichment =
@@ -334,9 +341,7 @@ ModuleScanRun scanModulesOf(const std::vector<std::string>& commandWords) {
         const ScanModule& module = modules[instance.module];
         FoundInstance out;
         out.module = module.id;
-        for (int32_t motif : module.motifs)
-            out.motifs +=
-                (out.motifs.empty() ? "" : ",") + target.motifNames[static_cast<size_t>(motif)];
+        out.motifs = motifList(module, target.motifNames);
         out.gene = gene.name;
         int32_t end = 0;
         for (const MHit& hit : instance.hits) {
