@@ -45,21 +45,30 @@ int64_t HitIndex::entryOf(int32_t gene, int32_t motif) const {
     return it == last || *it != motif ? -1 : it - entryMotif_.begin();
 }
 
-void HitIndex::gather(int32_t gene, const std::vector<int32_t>& motifs,
-                      std::vector<int32_t>& out) const {
-    out.clear();
+void HitIndex::gather(int32_t gene, const std::vector<int32_t>& motifs, std::vector<int32_t>& out,
+                      std::vector<uint64_t>& marks) const {
+    // The gene's positions of those motifs marked in a bit set of its hits, then read in
+    // order: sorted with no sort and no merge (a hit has one motif, so none repeats).
+    const size_t hits = entryBegin_[geneEntries_[gene + 1]] - entryBegin_[geneEntries_[gene]];
+    marks.assign(hits / 64 + 1, 0);
     for (int32_t motif : motifs) {
         const int64_t entry = entryOf(gene, motif);
         if (entry < 0) continue;
-        out.insert(out.end(), positions_.begin() + static_cast<std::ptrdiff_t>(entryBegin_[entry]),
-                   positions_.begin() + static_cast<std::ptrdiff_t>(entryBegin_[entry + 1]));
+        for (size_t k = entryBegin_[entry]; k < entryBegin_[entry + 1]; ++k) {
+            const auto position = static_cast<uint32_t>(positions_[k]);
+            marks[position >> 6] |= uint64_t{1} << (position & 63);
+        }
     }
-    std::sort(out.begin(), out.end());
+    out.clear();
+    for (size_t w = 0; w < marks.size(); ++w)
+        for (uint64_t rest = marks[w]; rest != 0; rest &= rest - 1)
+            out.push_back(
+                static_cast<int32_t>(64 * w + static_cast<size_t>(__builtin_ctzll(rest))));
 }
 
 void WindowScan::run(const std::vector<MHit>& hits, const HitIndex& index, int32_t gene,
                      const ModuleSlots& module, int32_t windowSize, bool firstOnly) {
-    index.gather(gene, module.motifs(), positions_);
+    index.gather(gene, module.motifs(), positions_, marks_);
     filtered.resize(positions_.size());
     for (size_t k = 0; k < positions_.size(); ++k) filtered[k] = &hits[positions_[k]];
     findInstances(module, windowSize, firstOnly);

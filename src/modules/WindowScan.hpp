@@ -34,8 +34,10 @@ class HitIndex {
     HitIndex() = default;
     HitIndex(const std::vector<SeqHit>& genes, size_t motifCount);
 
-    // Appends the positions in gene g's hit list of its hits of the given motifs, ascending.
-    void gather(int32_t gene, const std::vector<int32_t>& motifs, std::vector<int32_t>& out) const;
+    // The positions in gene g's hit list of its hits of the given motifs, ascending, into
+    // `out` (`marks` is room for a bit set of the gene's hits).
+    void gather(int32_t gene, const std::vector<int32_t>& motifs, std::vector<int32_t>& out,
+                std::vector<uint64_t>& marks) const;
 
   private:
     // The directory entry of a motif in a gene, or -1.
@@ -63,6 +65,7 @@ struct WindowScan {
   private:
     void findInstances(const ModuleSlots& module, int32_t windowSize, bool firstOnly);
     std::vector<int32_t> positions_;
+    std::vector<uint64_t> marks_;
 };
 
 // Keeps the genes (indexes into `genes`) in which the module of `module` has an instance:
