@@ -106,10 +106,13 @@ void WindowScan::findInstances(const ModuleSlots& module, int32_t windowSize, bo
     while (i < filtered.size()) {
         uint32_t present = 1u << module.slot(filtered[i]->motif);
         size_t last = i;
+        const uint32_t full = module.fullMask();
         for (size_t k = i + 1; k < filtered.size(); ++k) {
             if (!endsWithinWindow(*filtered[i], *filtered[k], windowSize)) break;
             present |= 1u << module.slot(filtered[k]->motif);
             last = k;
+            // Whether an instance exists is settled once the window holds every motif.
+            if (firstOnly && present == full) break;
         }
         if (present != module.fullMask()) {
             ++i;

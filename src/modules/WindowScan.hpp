@@ -55,7 +55,8 @@ struct WindowScan {
     std::vector<const MHit*> filtered;                 // the gene's hits of module motifs
     std::vector<std::pair<size_t, size_t>> instances;  // [first, last] ranges of `filtered`
 
-    // Finds the instances in one hit list; with firstOnly, stops at the first one.
+    // Finds the instances in one hit list; with firstOnly, stops at the first one, whose range
+    // then ends where its window first holds every motif (it tells that an instance exists).
     void run(const std::vector<MHit>& hits, const ModuleSlots& module, int32_t windowSize,
              bool firstOnly);
     // The same for gene g, its module hits found through the index.
