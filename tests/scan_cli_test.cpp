@@ -288,3 +288,13 @@ TEST(Scan, TheFdrIsTheHandCountOfTheMatchedWindows) {
         ++k;
     }
 }
+
+TEST(Scan, NoOutputLandsOnAnInput) {
+    const std::string motifs = kExamples + "example.motifs", genes = kExamples + "example.fa";
+    const std::string text = runProgram(REKUL_BIN, {"--quiet", "-g", "20", motifs, genes}).out;
+    TempFile report(text, "report.txt");
+    EXPECT_REFUSED(runProgram(REKUL_SCAN_BIN, {"--modules", report.path(), "--summary",
+                                               report.path(), motifs, genes}),
+                   "--summary");
+    EXPECT_EQ(readFile(report.path()), text);
+}

@@ -140,4 +140,10 @@ TEST(Sites, SitesThatDoNotFitAndOptionsOfAScanAreRefused) {
         "Error: --sites cannot be used with --shuffled-background or --match");
     EXPECT_REFUSED(runProgram(REKULO_BIN, {"--sites", site.path(), kGenes}),
                    "Error: rekulo takes no --sites");
+    // The sites are an input: no table may be written over them.
+    TempFile background(replaceAll("\n" + readFile(kGenes), "\n>", "\n>bg_").substr(1));
+    EXPECT_REFUSED(runProgram(REKUL_BIN, {"--sites", site.path(), "--background", background.path(),
+                                          "--stats", site.path(), kGenes}),
+                   "--stats");
+    EXPECT_EQ(readFile(site.path()), "gene01\t10\t20\tM0001\t.\t.\n");
 }

@@ -249,7 +249,9 @@ void refuseClashingOutputs(const Args& settings) {
         {"the genome's index", genomeIndexPath(settings.genomeFile, ".fai")},
         {"the genome's index", genomeIndexPath(settings.genomeFile, ".gzi")},
         {"the background regions", settings.backgroundRegionsFile},
-        {"the excluded regions", settings.excludeFile}};
+        {"the excluded regions", settings.excludeFile},
+        {"the sites", settings.sitesFile},
+        {"the background's sites", settings.backgroundSitesFile}};
     const std::vector<std::pair<std::string, std::string>> outputs{
         {"--stats", settings.statsFile},
         {"--write-background", settings.writeBackgroundFile},
@@ -290,8 +292,8 @@ ScanResult scanHits(const Args& settings, Progress progress) {
     MotifA library =
         settings.sitesFile.empty() ? MotifA(settings, progress) : siteMotifs(settings, progress);
     HitStages<HitA> stages = buildHitStages<HitA>(settings, library, progress);
-    ScanResult result{std::move(stages.foreground->motifNames),
-                      std::move(stages.foreground->seqHits), {}};
+    ScanResult result{
+        std::move(stages.foreground->motifNames), std::move(stages.foreground->seqHits), {}};
     if (stages.background) result.background = std::move(stages.background->seqHits);
     return result;
 }

@@ -17,6 +17,7 @@
 
 #include "common/OutputFile.hpp"
 #include "common/Text.hpp"
+#include "hits/Genome.hpp"
 #include "modules/ModuleScan.hpp"
 #include "modules/Probability.hpp"
 #include "rekul.hpp"
@@ -309,6 +310,21 @@ ModuleScanRun scanModulesOf(const std::vector<std::string>& commandWords) {
     words.push_back(nullptr);
     Args settings(static_cast<int>(options.rest.size()), words.data(), "rekul-scan");
     if (const std::optional<uint32_t> seed = runSeed(settings)) settings.seed = seed;
+    // No output may land on an input: rekul's own, the report, the table.
+    refuseClashingOutputs(settings);
+    if (!options.summary.empty())
+        refuseClashingOutput(options.summary, "--summary",
+                             {{"the motif file", settings.motifFile},
+                              {"the sequence file", settings.seqFile},
+                              {"the genome", settings.genomeFile},
+                              {"the genome's index", genomeIndexPath(settings.genomeFile, ".fai")},
+                              {"the genome's index", genomeIndexPath(settings.genomeFile, ".gzi")},
+                              {"the excluded regions", settings.excludeFile},
+                              {"the background", settings.backgroundFile},
+                              {"the background regions", settings.backgroundRegionsFile},
+                              {"the report", options.modules},
+                              {"the table", options.stats},
+                              {"the file of --write-background", settings.writeBackgroundFile}});
     const Progress progress =
         settings.quiet ? Progress::silent()
                        : Progress(&std::cerr, isatty(STDERR_FILENO), settings.progressSummary);
