@@ -2,9 +2,11 @@
 # The hit stage against the tools users would pick instead, on the same data in one run:
 # rekul's scan (-m 5, no module search), Biopython's PSSM search (Bio.motifs, the same
 # matrices, pseudocount and background, both strands, the same cutoff in log2 units) and
-# pscan (pscan-tfbs -q FASTA -M MATRICES). Each line: the tool, seconds, window scores per
-# second per core (a window score = one motif at one start on one strand), and the ratio to
-# rekul.
+# pscan in its two forms: scanning the regions as a background with every matrix
+# (pscan-tfbs -p FASTA -l MATRICES -g, which writes the background's scores to a file) and as
+# a foreground against given matrices (-q FASTA -M MATRICES). Each line: the tool, seconds,
+# window scores per second per core (a window score = one motif at one start on one strand),
+# and the ratio to rekul.
 #   bench/peers.sh [build-dir [before-build-dir]]   REKUL_PEER_RECORDS: the regions (500)
 # With a second build, rekul runs on each three times, before and after alternating, and
 # the fastest of each is shown (a line "rekul (before)"); the ratios are to this build.
@@ -110,12 +112,24 @@ for s in seqs:
 print(hits)
 PY
 )
-pscan=$( (cd "$data" && run pscan pscan-tfbs -q "$fasta" -M "$wil") )
+# pscan writes its files beside the regions: a folder of its own keeps them apart.
+mkdir -p "$data/pscan"
+cp "$fasta" "$data/pscan/regions.fa"
+pscan_pg=$( (cd "$data/pscan" && run pscan pscan-tfbs -p regions.fa -l "$wil" -g) )
+pscan_qm=$( (cd "$data/pscan" && run pscan pscan-tfbs -q regions.fa -M "$wil") )
 
-printf '%-10s %8s %14s %10s\n' tool seconds 'scores/s/core' 'vs rekul'
-for tool in rekul ${before:+rekul_before} biopython pscan; do
+printf '%-22s %8s %14s %10s\n' tool seconds 'scores/s/core' 'vs rekul'
+label() {
+  case $1 in
+    rekul_before) echo 'rekul (before)' ;;
+    pscan_pg) echo 'pscan -p -l -g' ;;
+    pscan_qm) echo 'pscan -q -M' ;;
+    *) echo "$1" ;;
+  esac
+}
+for tool in rekul ${before:+rekul_before} biopython pscan_pg pscan_qm; do
   secs=${!tool}
-  awk -v t="${tool/rekul_before/rekul (before)}" -v s="$secs" -v w="$windows" -v r="$rekul" \
-    'BEGIN { printf "%-10s %8.2f %14.3g %9.1fx\n", t, s, w / s, s / r }'
+  awk -v t="$(label "$tool")" -v s="$secs" -v w="$windows" -v r="$rekul" \
+    'BEGIN { printf "%-22s %8.2f %14.3g %9.1fx\n", t, s, w / s, s / r }'
 done
 echo "($records regions, $windows window scores per tool)"

@@ -8,6 +8,7 @@
 #include "TestUtil.hpp"
 #include "hits/HitA.hpp"
 #include "hits/HitStage.hpp"
+#include "hits/PairScan.hpp"
 #include "hits/SeqReader.hpp"
 
 namespace {
@@ -255,19 +256,84 @@ TEST(WindowFilterScan, LibraryScanSameHitsAsScoringEveryPlacement) {
                 expected.push_back(hit);
             }
         std::stable_sort(expected.begin(), expected.end(), CompHitPos);
-        for (double dense : {0.0, 1.0}) {  // each motif's own filter; the shared lookup
-            const SharedFilter shared(filters, dense);
+        // Each motif's own filter (the pair bound's lanes where the processor has them, and
+        // the portable k-mer table); the shared lookup.
+        for (auto [dense, lanes] : {std::pair{0.0, true}, {0.0, false}, {1.0, true}}) {
+            const SharedFilter shared(filters, dense, dense);
             std::vector<MHit> got;
             const SequenceCodes codes(seq);
             for (int64_t from = 0; from <= codes.size(); from += 700)
-                appendLibraryHits({tables, filters, cutoffs, ids, shared}, codes, got, from,
+                appendLibraryHits({tables, filters, cutoffs, ids, shared, lanes}, codes, got, from,
                                   from + 700);
-            ASSERT_EQ(got.size(), expected.size()) << dense;
+            ASSERT_EQ(got.size(), expected.size()) << dense << " " << lanes;
             for (size_t k = 0; k < got.size(); ++k)
                 ASSERT_TRUE(got[k].motif == expected[k].motif && sameHits({got[k]}, {expected[k]}))
                     << "hit " << k << " of motif " << expected[k].motif << " at "
                     << expected[k].start;
         }
+    }
+}
+
+// The pair bound decides 32 or 64 starts a step in AVX2 lanes and one at a time in the
+// portable loop: both must let the same starts through, for every count of starts (whole
+// groups and tails), and never drop a start with a hit, down to a cutoff just under the best
+// score and for motifs wide enough to sum hundreds of pairs.
+TEST(PairBound, LanesAndLoopPassTheSameStartsAndKeepEveryHit) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const float skewed[4] = {0.32f, 0.18f, 0.18f, 0.32f};
+    std::string text;
+    for (int i = 0; i < 4000; ++i) text += "ACGT"[rng() % 4];
+    const SequenceCodes sequence(text);
+    const std::vector<uint8_t> pairs = pairCodes(sequence.codes);
+    for (int width : {2, 3, 9, 16, 17, 30, 301}) {
+        Motif motif;
+        motif.length = width;
+        for (int i = 0; i < 4 * width; ++i) motif.freq.push_back(unit(rng) + 0.02f);
+        const MotifTable table(motif, skewed);
+        std::vector<float> scores;
+        scanPlacements(table, sequence.codes,
+                       [&](int64_t, float f, float r) { scores.push_back(std::max(f, r)); });
+        std::vector<float> sorted = scores;
+        std::sort(sorted.begin(), sorted.end());
+        const double gap = RestBounds(table, allBases()).delta();
+        for (float cutoff :
+             {std::nextafter(sorted.back(), -1e9f), sorted[sorted.size() * 999 / 1000],
+              sorted[sorted.size() * 9 / 10], sorted.back()}) {
+            const PairBound bound(table, cutoff, gap);
+            ASSERT_TRUE(bound.usable());
+            for (int64_t count : {int64_t{1}, int64_t{31}, int64_t{64}, int64_t{65},
+                                  static_cast<int64_t>(scores.size())}) {
+                std::vector<int32_t> loop(static_cast<size_t>(count)), lanes(loop.size());
+                loop.resize(bound.candidatesPortable(pairs.data(), count, loop.data()));
+                if (vectorPaths()) {
+                    lanes.resize(bound.candidatesAvx2(pairs.data(), count, lanes.data()));
+                    ASSERT_EQ(lanes, loop) << width << " " << cutoff << " " << count;
+                }
+                for (int64_t q = 0; q < count; ++q) {
+                    if (scores[static_cast<size_t>(q)] <= cutoff) continue;
+                    ASSERT_TRUE(std::binary_search(loop.begin(), loop.end(), q))
+                        << width << " " << cutoff << " " << q;
+                }
+            }
+        }
+    }
+}
+
+// The distinct pair keys of a hit list, read through the table of seen pairs (off the table
+// or sorted, by how full it is, the table reused from list to list as it grows and shrinks
+// back), must be those of sorting every pair, for libraries too large for the table as well.
+TEST(PairScan, DistinctPairKeysAsSortingEveryPair) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 40; ++round) {
+        const int32_t ids = std::vector<int32_t>{5, 200, 3000, 5000, 40}[round % 5];
+        std::vector<MHit> hits;
+        int32_t start = 0;
+        for (int k = static_cast<int>(rng() % 400); k > 0; --k) {
+            start += static_cast<int32_t>(rng() % 4);
+            hits.push_back(hit(static_cast<int32_t>(rng() % ids), start, 1.0f));
+        }
+        ASSERT_EQ(distinctPairKeys(hits, 30), sortedPairKeys(hits, 30)) << round;
     }
 }
 

@@ -373,7 +373,8 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
                 float forward, reverse;
                 if (q > n - width || !motifs.filters[m].passes(kmer) ||
                     !sequence.allBases(q, width) ||
-                    !motifs.filters[m].score(table, sequence.codes.data() + q, forward, reverse))
+                    !motifs.filters[m].score(table, sequence.codes.data() + q,
+                                             sequence.kmers.data() + q, forward, reverse))
                     continue;
                 keep(m, q, forward, reverse);
             }
@@ -382,7 +383,7 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
     for (uint32_t m : motifs.shared.alone()) {
         own.clear();
         appendMotifHits(motifs.tables[m], motifs.filters[m], motifs.cutoffs[m], motifs.ids[m],
-                        sequence, own, starts, from, to);
+                        sequence, own, starts, from, to, motifs.vectorPaths);
         for (const MHit& hit : own) found.push_back({hit, m});
     }
     // Scan order: by start, then library index; forward before reverse stays as found.
@@ -399,18 +400,19 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
 
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
                      int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits,
-                     std::vector<int32_t>& starts, int64_t from, int64_t to) {
+                     std::vector<int32_t>& starts, int64_t from, int64_t to, bool vectorPaths) {
     const int64_t width = table.width();
     to = std::min(to, sequence.size() - width + 1);
     if (to <= from) return;
     starts.resize(static_cast<size_t>(to - from));
-    const size_t passed =
-        filter.candidates(sequence.kmers.data() + from + filter.offset(), to - from, starts.data());
+    const size_t passed = filter.candidates(sequence, from, to - from, starts.data(), vectorPaths);
     for (size_t k = 0; k < passed; ++k) {
         const int64_t q = from + starts[k];
         if (!sequence.allBases(q, width)) continue;
         float forward, reverse;
-        if (!filter.score(table, sequence.codes.data() + q, forward, reverse)) continue;
+        if (!filter.score(table, sequence.codes.data() + q, sequence.kmers.data() + q, forward,
+                          reverse))
+            continue;
         emitStrands(motifId, q, width, forward, reverse, cutoff,
                     [&](const MHit& hit) { hits.push_back(hit); });
     }

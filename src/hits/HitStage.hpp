@@ -192,6 +192,7 @@ struct ScanMotifs {
     const std::vector<float>& cutoffs;
     const std::vector<int32_t>& ids;
     const SharedFilter& shared;
+    bool vectorPaths = true;  // false: the portable filters only, as on a processor without AVX2
 };
 
 // Every hit of every motif with a start from `from` to before `to`, in scan order: by start,
@@ -207,4 +208,5 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
 // Only starts from `from` to before `to` are tried; `starts` is working space.
 void appendMotifHits(const MotifTable& table, const WindowFilter& filter, float cutoff,
                      int32_t motifId, const SequenceCodes& sequence, std::vector<MHit>& hits,
-                     std::vector<int32_t>& starts, int64_t from = 0, int64_t to = INT64_MAX);
+                     std::vector<int32_t>& starts, int64_t from = 0, int64_t to = INT64_MAX,
+                     bool vectorPaths = true);

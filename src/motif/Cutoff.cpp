@@ -92,7 +92,9 @@ float sampleCutoffAbove(const MotifTable& table, const std::vector<uint8_t>& sam
     size_t above = 0;
     for (size_t k = 0; k < passed; ++k) {
         float forward, reverse;
-        if (!filter.score(table, codes.codes.data() + starts[k], forward, reverse)) continue;
+        if (!filter.score(table, codes.codes.data() + starts[k], codes.kmers.data() + starts[k],
+                          forward, reverse))
+            continue;
         above += (forward > floor) + (reverse > floor);
         highest.offer(forward);
         highest.offer(reverse);

@@ -40,12 +40,6 @@ RestBounds::RestBounds(const MotifTable& table, const Alphabet& alphabet) {
     }
 }
 
-double RestBounds::upper(int strand, int32_t k, float s) const {
-    if (!std::isfinite(s)) return s;  // stays infinite, or turns into NaN
-    const double rest = static_cast<double>(maxRest[strand].size() - 1 - k);
-    return s + maxRest[strand][k] + rest * kRoundingBound * (std::fabs(s) + absRest[strand][k]);
-}
-
 double RestBounds::delta() const {
     const double w = static_cast<double>(maxRest[0].size() - 1);
     const double worst = std::max(absRest[0][0], absRest[1][0]);

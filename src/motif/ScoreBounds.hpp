@@ -4,6 +4,7 @@
 // it, and to bracket score distributions.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -35,7 +36,11 @@ struct RestBounds {
     RestBounds(const MotifTable& table, const Alphabet& alphabet);
 
     // An upper bound on every final float sum of a window whose first k terms sum to s.
-    double upper(int strand, int32_t k, float s) const;
+    double upper(int strand, int32_t k, float s) const {
+        if (!std::isfinite(s)) return s;  // stays infinite, or turns into NaN
+        const double rest = static_cast<double>(maxRest[strand].size() - 1 - k);
+        return s + maxRest[strand][k] + rest * kRoundingBound * (std::fabs(s) + absRest[strand][k]);
+    }
 
     // The largest gap between a whole window's float sum and its real sum, plus a margin
     // for the double arithmetic of a grid of real sums.

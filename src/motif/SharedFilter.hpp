@@ -23,8 +23,10 @@ constexpr int kSharedPrefix = 7;
 class SharedFilter {
   public:
     // Motifs decided at the same window position go into blocks in library order; a motif
-    // that more than `denseShare` of the k-mers let through is left alone.
-    explicit SharedFilter(const std::vector<WindowFilter>& filters, double denseShare = 0.02);
+    // that more than `denseShare` of the k-mers let through is left alone, and one that
+    // reads the pair bound (WindowFilter::lanes) once more than `laneShare` do.
+    explicit SharedFilter(const std::vector<WindowFilter>& filters, double denseShare = 0.02,
+                          double laneShare = 0.007);
 
     size_t blocks() const { return members_.size(); }
     // The library indexes of block b's motifs: bit j of its masks is members(b)[j].

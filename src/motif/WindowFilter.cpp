@@ -11,6 +11,10 @@
 namespace {
 
 constexpr int32_t kCheckpointStep = 4;
+#ifndef KBLOCK
+#define KBLOCK 3
+#endif
+constexpr int kBlock = KBLOCK;
 // The share of k-mers a table may let through and still be decided by a shared lookup.
 constexpr double kSparseShare = 0.02;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -140,6 +144,8 @@ WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) : 
     if (k < table.width() && finite) {
         realBound_ = true;
         delta_ = rest.delta();
+        tabulateBlocks(table);
+        if (PairBound bound(table, cutoff_, delta_); bound.usable()) pairBound_ = std::move(bound);
         return;
     }
     // Checkpoints every four positions past the table's, while enough of the motif is left
@@ -174,30 +180,52 @@ bool WindowFilter::beyondReach(const Checkpoint& point, float forward, float rev
            r + point.maxRest[1] + point.slope * (std::fabs(r) + point.absRest[1]) <= cutoff_;
 }
 
-// The real sum of the window, in double precision on two independent chains so that it
-// takes half the time of the rounded sum. The float sum is within delta of it, so a window
-// whose real sum plus delta is no more than the cutoff on both strands cannot pass.
-bool WindowFilter::realSumOutOfReach(const MotifTable& table, const uint8_t* codes) const {
+// The real sums of a wide motif's window read kBlock positions at a time from the window's
+// kFilterPrefix-mer codes: a window of w positions takes about w / kBlock code and table
+// reads, from tables small enough to stay in the first-level cache.
+void WindowFilter::tabulateBlocks(const MotifTable& table) {
+    wholeBlocks_ = table.width() / kBlock;
+    tailWidth_ = table.width() % kBlock;
+    constexpr size_t entries = size_t{1} << (2 * kBlock);
+    blockSums_.assign(entries * static_cast<size_t>(wholeBlocks_) + (size_t{1} << (2 * tailWidth_)),
+                      PairD{0, 0});
+    auto tabulate = [&](int32_t from, int k, PairD* out) {
+        walkRealSums(table, from, k, 0, 0, 0.0, 0.0,
+                     [&](uint32_t code, double forward, double reverse) {
+                         out[code] = PairD{forward, reverse};
+                     });
+    };
+    for (int32_t j = 0; j < wholeBlocks_; ++j)
+        tabulate(kBlock * j, kBlock, &blockSums_[entries * static_cast<size_t>(j)]);
+    tabulate(kBlock * wholeBlocks_, tailWidth_,
+             &blockSums_[entries * static_cast<size_t>(wholeBlocks_)]);
+}
+
+// The float sum is within delta of the real sum (the block sums' double arithmetic is within
+// the margin delta holds for it), so a window whose real sum plus delta is no more than the
+// cutoff on both strands cannot pass.
+bool WindowFilter::realSumOutOfReach(const uint16_t* kmers) const {
+    constexpr int drop = 2 * (kFilterPrefix - kBlock);
+    constexpr size_t entries = size_t{1} << (2 * kBlock);
     PairD even = {0, 0}, odd = {0, 0};
-    const int32_t w = table.width();
-    int32_t i = 0;
-    for (; i + 1 < w; i += 2) {
-        const double* a = table.terms(i, codes[i] & 3);
-        const double* b = table.terms(i + 1, codes[i + 1] & 3);
-        even += PairD{a[0], a[1]};
-        odd += PairD{b[0], b[1]};
+    const PairD* block = blockSums_.data();
+    int32_t j = 0;
+    for (; j + 1 < wholeBlocks_; j += 2, block += 2 * entries) {
+        even += block[kmers[kBlock * j] >> drop];
+        odd += block[entries + (kmers[kBlock * (j + 1)] >> drop)];
     }
-    if (i < w) {
-        const double* a = table.terms(i, codes[i] & 3);
-        even += PairD{a[0], a[1]};
+    if (j < wholeBlocks_) {
+        even += block[kmers[kBlock * j] >> drop];
+        block += entries;
     }
+    odd += block[kmers[kBlock * wholeBlocks_] >> (2 * (kFilterPrefix - tailWidth_))];
     const PairD sum = even + odd;
     return sum[0] + delta_ <= cutoff_ && sum[1] + delta_ <= cutoff_;
 }
 
-bool WindowFilter::score(const MotifTable& table, const uint8_t* codes, float& forward,
-                         float& reverse) const {
-    if (realBound_ && realSumOutOfReach(table, codes)) return false;
+bool WindowFilter::score(const MotifTable& table, const uint8_t* codes, const uint16_t* kmers,
+                         float& forward, float& reverse) const {
+    if (realBound_ && realSumOutOfReach(kmers)) return false;
     PairD sum = {0, 0};
     int32_t i = 0;
     for (const Checkpoint& point : checkpoints_) {
@@ -215,6 +243,7 @@ SequenceCodes::SequenceCodes(const std::string& text) : SequenceCodes(encodeBase
 
 SequenceCodes::SequenceCodes(std::vector<uint8_t> baseCodes)
     : codes(std::move(baseCodes)), kmers(codes.size() + 1, 0) {
+    if (vectorPaths()) pairs = pairCodes(codes);
     // Sequences are refused beyond 2^31 - 1 letters, so positions fit 32 bits.
     const int64_t n = size();
     anyNonBase = std::find(codes.begin(), codes.end(), kNotBase) != codes.end();
@@ -262,4 +291,11 @@ size_t candidatesPortable(const uint64_t* bits, int shift, const uint16_t* kmers
 // loop on the machines it was tried on (the gather is the bottleneck), so there is one form.
 size_t WindowFilter::candidates(const uint16_t* kmers, int64_t count, int32_t* out) const {
     return candidatesPortable(bits_.data(), shift_, kmers, 0, count, out);
+}
+
+size_t WindowFilter::candidates(const SequenceCodes& sequence, int64_t from, int64_t count,
+                                int32_t* out, bool vectorPaths) const {
+    if (vectorPaths && lanes() && !sequence.pairs.empty())
+        return pairBound_->candidatesAvx2(sequence.pairs.data() + from, count, out);
+    return candidates(sequence.kmers.data() + from + offset_, count, out);
 }

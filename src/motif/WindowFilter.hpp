@@ -11,13 +11,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "motif/PairBound.hpp"
 #include "motif/ScoreBounds.hpp"
 #include "motif/WindowScore.hpp"
 
 // Bases in a k-mer code; the first base of the window sits in the code's highest bits.
 constexpr int kFilterPrefix = 8;
+
+struct SequenceCodes;
 
 class WindowFilter {
   public:
@@ -32,13 +36,34 @@ class WindowFilter {
     // Writes to `out` (room for `count`) the q < count, ascending, whose k-mer passes (give
     // the k-mers from the offset on); returns how many.
     size_t candidates(const uint16_t* kmers, int64_t count, int32_t* out) const;
+    // The same for the starts from..from + count - 1 of a sequence (written as q - from), by
+    // the pair bound where it serves (lanes(), unless `vectorPaths` is false), else by the
+    // k-mer table: either lets through every start that can be a hit.
+    size_t candidates(const SequenceCodes& sequence, int64_t from, int64_t count, int32_t* out,
+                      bool vectorPaths = true) const;
     // Scores the window at codes[0] as MotifTable::score does; returns false, without
-    // finishing, where a checkpoint along a wide motif proves that neither strand can end
-    // above the cutoff (the same bound as the k-mer table, at later positions).
-    bool score(const MotifTable& table, const uint8_t* codes, float& forward, float& reverse) const;
+    // finishing, where a bound proves that neither strand can end above the cutoff: for a
+    // wide motif with finite terms its real sum, read from `kmers` (the window's
+    // kFilterPrefix-mer codes, SequenceCodes::kmers from the window's start), otherwise
+    // checkpoints along the rounded sum (the same bound as the k-mer table, later on).
+    bool score(const MotifTable& table, const uint8_t* codes, const uint16_t* kmers, float& forward,
+               float& reverse) const;
+    // Whether candidates(sequence, ...) reads the pair bound: a wide motif with finite terms,
+    // on a processor with AVX2.
+    bool lanes() const { return pairBound_.has_value() && vectorPaths(); }
     // How many of the 4^kSharedPrefix codes of the first kSharedPrefix bases at the offset
     // begin some k-mer that may pass.
     int64_t passingPrefixes(int sharedPrefix) const;
+    // Calls visit(first, last) for each run of kFilterPrefix-mer codes first..last that the
+    // table lets through (one per set bit: a table of fewer bases spans 4^(missing) codes).
+    template <typename Visit>
+    void forEachPassing(Visit&& visit) const {
+        for (size_t w = 0; w < bits_.size(); ++w)
+            for (uint64_t word = bits_[w]; word != 0; word &= word - 1) {
+                const auto code = static_cast<uint32_t>(64 * w + __builtin_ctzll(word));
+                visit(code << shift_, ((code + 1) << shift_) - 1);
+            }
+    }
     // Whether a window whose kFilterPrefix-mer code is `kmer` may pass.
     bool passes(uint16_t kmer) const {
         const uint32_t code = static_cast<uint32_t>(kmer) >> shift_;
@@ -53,7 +78,8 @@ class WindowFilter {
         double maxRest[2], absRest[2], slope;
     };
     bool beyondReach(const Checkpoint& point, float forward, float reverse) const;
-    bool realSumOutOfReach(const MotifTable& table, const uint8_t* codes) const;
+    bool realSumOutOfReach(const uint16_t* kmers) const;
+    void tabulateBlocks(const MotifTable& table);
     void tabulatePrefix(const MotifTable& table, const RestBounds& rest, int k);
     void tabulateAtOffset(const MotifTable& table, const RestBounds& rest, int k);
 
@@ -64,6 +90,11 @@ class WindowFilter {
     std::vector<Checkpoint> checkpoints_;  // ascending k
     bool realBound_ = false;  // bound the real sum first (wide motifs with finite terms)
     double delta_ = 0;        // the largest gap between the float and the real window sum
+    // The real sums (forward, reverse) of every 4-mer at positions 4j..4j+3, 256 per block,
+    // then of every tail k-mer past the last whole block (4^tailWidth_ entries).
+    std::vector<PairD> blockSums_;
+    int32_t wholeBlocks_ = 0, tailWidth_ = 0;
+    std::optional<PairBound> pairBound_;  // wide motifs with finite terms, where usable
 };
 
 // The base codes of one sequence with what the filtered scan needs: the kFilterPrefix-mer
@@ -74,6 +105,7 @@ struct SequenceCodes {
     std::vector<uint8_t> codes;
     std::vector<uint16_t> kmers;      // size() + 1 entries
     std::vector<uint8_t> basesAhead;  // size() + 1 entries, only where anyNonBase
+    std::vector<uint8_t> pairs;       // pairCodes(codes), only where vectorPaths()
     bool anyNonBase = false;
 
     explicit SequenceCodes(const std::string& text);
