@@ -7,7 +7,7 @@
 #   bench/hit_stage.sh [build-dir [before-build-dir]]   REKUL_HIT_ROUNDS: rounds (3)
 # With a second build, both run in turn, round after round, on the same files, so that both
 # see the same load; the last lines give the fastest CPU time of each and their ratio, and
-# the script stops if the two builds' outputs differ.
+# the script stops if the two builds' reports differ.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -25,7 +25,8 @@ jaspar=/usr/share/pscan-chip/jaspar_2016.wil
 run() {  # library, label, program: prints a line and keeps the CPU seconds
   local library=$1 label=$2 program=$3
   /usr/bin/time -f '%e %U %S %M' -o "$data/hit-time.txt" "$program" --quiet --threads 1 \
-    --exact-cutoffs -m 0.0001 -g 100000 "${!library}" "$regions" > "$data/hit-$label.txt" 2>&1
+    --exact-cutoffs -m 0.0001 -g 100000 "${!library}" "$regions" > "$data/hit-$label.txt" \
+    2> "$data/hit-$label.err"
   read -r wall user sys kb < "$data/hit-time.txt"
   cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
   printf '%-7s %-7s %8.2f s wall %8.2f s CPU %7d MB\n' "$library" "$label" "$wall" "$cpu" \
@@ -39,7 +40,7 @@ for round in $(seq "$rounds"); do
     [ -n "$before" ] && run "$library" before "$before/rekul"
     run "$library" after "$build/rekul"
     if [ -n "$before" ] && ! cmp -s "$data/hit-before.txt" "$data/hit-after.txt"; then
-      echo "the two builds' outputs differ ($library)" >&2
+      echo "the two builds' reports differ ($library)" >&2
       exit 1
     fi
   done

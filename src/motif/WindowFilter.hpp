@@ -7,7 +7,9 @@
 // rest can add, with the proven rounding margin of RestBounds. A window whose bit is clear
 // cannot be a hit; a window whose bit is set is scored in full, in the scan's exact order,
 // unless a cheaper bound rejects it first: for a wide motif with finite terms its real sum
-// plus that margin, otherwise checkpoints along the rounded sum.
+// plus that margin, otherwise checkpoints along the rounded sum. A wide motif with finite
+// terms also takes a pair bound (PairBound), which on a processor with AVX2 replaces the
+// k-mer table for the motifs scanned on their own.
 #pragma once
 
 #include <cstdint>
