@@ -1,7 +1,9 @@
 // Bit counts: the hardware path compiled with the popcnt target attribute on x86-64, chosen
-// once per process through __builtin_cpu_supports; the portable path is the builtin as the
+// once per process (cpuFeatures); the portable path is the builtin as the
 // baseline target compiles it (a table-free bit-twiddling count).
 #include "common/BitCount.hpp"
+
+#include "common/CpuFeatures.hpp"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define REKUL_POPCNT_PATH 1
@@ -24,11 +26,7 @@ __attribute__((target("popcnt"))) size_t andBitCountHardware(const uint64_t* a, 
 }
 
 bool hardwareBitCount() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("popcnt") != 0;
-    }();
-    return has;
+    return cpuFeatures().popcnt;
 }
 #else
 size_t andBitCountHardware(const uint64_t* a, const uint64_t* b, size_t words) {

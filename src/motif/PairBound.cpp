@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/CpuFeatures.hpp"
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define REKUL_AVX2_PATH 1
@@ -133,11 +135,7 @@ __attribute__((target("avx2"))) size_t PairBound::candidatesAvx2(const uint8_t* 
 }
 
 bool vectorPaths() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
+    return cpuFeatures().avx2;
 }
 #else
 size_t PairBound::candidatesAvx2(const uint8_t* pairs, int64_t count, int32_t* out) const {
