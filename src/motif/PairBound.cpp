@@ -146,8 +146,3 @@ bool vectorPaths() {
     return false;
 }
 #endif
-
-size_t PairBound::candidates(const uint8_t* pairs, int64_t count, int32_t* out) const {
-    return vectorPaths() ? candidatesAvx2(pairs, count, out)
-                         : candidatesPortable(pairs, count, out);
-}

@@ -32,11 +32,10 @@ class PairBound {
     bool usable() const { return usable_; }
     // Writes to `out` the q < count, ascending, whose bound passes on some strand, reading the
     // pair codes from pairs[0] (pairCodes of the sequence, from the first start); returns
-    // how many. The AVX2 form where the processor has it, else the portable one.
-    size_t candidates(const uint8_t* pairs, int64_t count, int32_t* out) const;
-    size_t candidatesPortable(const uint8_t* pairs, int64_t count, int32_t* out) const;
-    // Only where vectorPaths() holds.
+    // how many. The AVX2 form runs only where vectorPaths() holds; the portable one, the
+    // same sums one start at a time, is its reference.
     size_t candidatesAvx2(const uint8_t* pairs, int64_t count, int32_t* out) const;
+    size_t candidatesPortable(const uint8_t* pairs, int64_t count, int32_t* out) const;
 
   private:
     int32_t pairTables_ = 0;       // ceil(width / 2)
