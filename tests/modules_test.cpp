@@ -310,6 +310,9 @@ TEST(NoModule, TheLineNamesTheFirstThresholdThatStoppedTheRun) {
     EXPECT_EQ(err.find("No module"), std::string::npos);
 }
 
+// The index, in its dense and its sparse form (a library of 9 or of 5,000 motifs), finds the
+// instances a pass over each gene's hits finds, and its holder test the genes with one, also
+// where a wide hit ends a window before narrower later ones.
 TEST(WindowScanTest, IndexedHitsGiveTheSameInstances) {
     std::mt19937 rng(4);
     std::vector<SeqHit> genes;
@@ -317,23 +320,32 @@ TEST(WindowScanTest, IndexedHitsGiveTheSameInstances) {
         SeqHit gene{"g", 3000, {}};
         for (int32_t start = 0; start < 2900; start += 1 + static_cast<int32_t>(rng() % 12)) {
             const int32_t motif = static_cast<int32_t>(rng() % 9);
-            gene.hits.push_back(hit(motif, start, start + 5 + motif));
+            gene.hits.push_back(hit(motif, start, start + 5 + motif * (motif % 3 == 0 ? 6 : 1)));
         }
         genes.push_back(gene);
     }
-    HitIndex index(genes, 9);
-    ModuleSlots slots(9);
-    WindowScan plain, indexed;
-    for (const std::vector<int32_t>& module :
-         {std::vector<int32_t>{0, 4}, {1, 2, 3}, {8, 0, 5, 6}, {7}}) {
-        slots.assign(module);
-        for (int32_t g = 0; g < 20; ++g) {
-            plain.run(genes[g].hits, slots, 60, false);
-            indexed.run(genes[g].hits, index, g, slots, 60, false);
-            ASSERT_EQ(plain.instances, indexed.instances);
-            ASSERT_EQ(plain.filtered, indexed.filtered);
+    // One gene alone too: there each motif's first gene is the previous motif's last.
+    for (const std::vector<SeqHit>& list : {genes, std::vector<SeqHit>{genes[0]}})
+        for (size_t library : {9, 5000}) {
+            HitIndex index(list, library);
+            ModuleSlots slots(library);
+            WindowScan plain, indexed;
+            for (const std::vector<int32_t>& module :
+                 {std::vector<int32_t>{0, 4}, {1, 2, 3}, {8, 0, 5, 6}, {7}, {3, 6, 1, 2, 5}})
+                for (int32_t window : {25, 60}) {
+                    slots.assign(module);
+                    for (int32_t g = 0; g < static_cast<int32_t>(list.size()); ++g) {
+                        const std::vector<MHit>& hits = list[static_cast<size_t>(g)].hits;
+                        plain.run(hits, slots, window, false);
+                        indexed.run(hits, index, g, slots, window, false);
+                        ASSERT_EQ(plain.instances, indexed.instances);
+                        ASSERT_EQ(plain.filtered, indexed.filtered);
+                        ASSERT_EQ(indexed.holds(hits, index, g, slots, window),
+                                  !plain.instances.empty())
+                            << library << " " << window << " " << g;
+                    }
+                }
         }
-    }
 }
 
 TEST(ModuleSearch, FewestFrequentPartnersFirst) {

@@ -11,9 +11,17 @@
 size_t andBitCount(const uint64_t* a, const uint64_t* b, size_t words);
 // The set bits of a[0..words).
 size_t bitCount(const uint64_t* a, size_t words);
+// For each set bit j of select[0..selectWords): counts[j] = the set bits of
+// a[0..words) & rows[j * words ..]. One call for many rows: the path is chosen once, not per row.
+void andBitCounts(const uint64_t* a, const uint64_t* rows, size_t words, const uint64_t* select,
+                  size_t selectWords, int32_t* counts);
 
 // The two paths by name, for the test that holds them equal; `hardware` is false where the
 // processor lacks popcnt (the hardware path must not be called there).
 size_t andBitCountPortable(const uint64_t* a, const uint64_t* b, size_t words);
 size_t andBitCountHardware(const uint64_t* a, const uint64_t* b, size_t words);
+void andBitCountsPortable(const uint64_t* a, const uint64_t* rows, size_t words,
+                          const uint64_t* select, size_t selectWords, int32_t* counts);
+void andBitCountsHardware(const uint64_t* a, const uint64_t* rows, size_t words,
+                          const uint64_t* select, size_t selectWords, int32_t* counts);
 bool hardwareBitCount();

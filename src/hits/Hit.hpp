@@ -25,8 +25,11 @@ struct SeqHit {
 // hit lies within the window of an earlier one when it ends at most `windowSize` letters past
 // the earlier one's start (so an instance of exactly windowSize + 1 letters still fits). The
 // arithmetic is in 64 bits, so that no position overflows.
+inline bool endsWithinWindow(int32_t firstStart, int32_t laterEnd, int32_t windowSize) {
+    return static_cast<int64_t>(laterEnd) - firstStart <= windowSize;
+}
 inline bool endsWithinWindow(const MHit& first, const MHit& later, int32_t windowSize) {
-    return static_cast<int64_t>(later.end) - first.start <= windowSize;
+    return endsWithinWindow(first.start, later.end, windowSize);
 }
 
 inline bool CompHitPos(const MHit& a, const MHit& b) {

@@ -38,6 +38,13 @@ void GeneSet::intersect(const std::vector<int32_t>& genes, std::vector<int32_t>&
                               std::back_inserter(out));
         return;
     }
-    for (int32_t g : genes)
-        if (holds(g)) out.push_back(g);
+    // Branch-free: whether a gene is held is as good as random.
+    const size_t from = out.size();
+    out.resize(from + genes.size());
+    size_t kept = from;
+    for (int32_t g : genes) {
+        out[kept] = g;
+        kept += holds(g);
+    }
+    out.resize(kept);
 }

@@ -171,11 +171,7 @@ void Batch::count(const std::vector<int32_t>& holders, const uint64_t* open,
     }
     Mask& bits = counter.holderBits;
     for (int32_t g : holders) bits[static_cast<size_t>(g) >> 6] |= uint64_t{1} << (g & 63);
-    forEachBit(open, words, [&](size_t j) {
-        const uint64_t* drawnGenes = &sample[j * pool.geneWords];
-        counter.counts[j] =
-            static_cast<int32_t>(andBitCount(bits.data(), drawnGenes, pool.geneWords));
-    });
+    andBitCounts(bits.data(), sample.data(), pool.geneWords, open, words, counter.counts.data());
     for (int32_t g : holders) bits[static_cast<size_t>(g) >> 6] = 0;
 }
 

@@ -27,28 +27,43 @@ class ModuleSlots {
     std::vector<int32_t> module_;
 };
 
-// Each gene's hits grouped by motif: for a module, a gene's hits of its motifs are found
-// without a pass over all of the gene's hits.
+// The hits of every gene grouped by motif, then gene: for a module, a gene's hits of its
+// motifs are found without a pass over all of the gene's hits.
 class HitIndex {
   public:
     HitIndex() = default;
     HitIndex(const std::vector<SeqHit>& genes, size_t motifCount);
 
-    // The positions in gene g's hit list of its hits of the given motifs, ascending, into
-    // `out` (`marks` is room for a bit set of the gene's hits).
-    void gather(int32_t gene, const std::vector<int32_t>& motifs, std::vector<int32_t>& out,
-                std::vector<uint64_t>& marks) const;
+    // The positions in gene g's hit list (of `hitCount` hits) of its hits of the given motifs,
+    // ascending, into `out` (`marks` is room for a bit set of the gene's hits).
+    void gather(int32_t gene, size_t hitCount, const std::vector<int32_t>& motifs,
+                std::vector<int32_t>& out, std::vector<uint64_t>& marks) const;
+    // A hit as the instance test reads it: its span and its motif's bit in a module.
+    struct Placed {
+        int32_t start, end;
+        uint32_t bit;
+    };
+    // The bit set of gene g's hits of the module's motifs, by position in its hit list, into
+    // marks[0..words), and each such hit at its position in `placed`; returns words.
+    // `hitCount`: the gene's hits. The buffers only grow.
+    size_t place(int32_t gene, size_t hitCount, const ModuleSlots& module,
+                 std::vector<uint64_t>& marks, std::vector<Placed>& placed) const;
 
   private:
     // The directory entry of a motif in a gene, or -1.
     int64_t entryOf(int32_t gene, int32_t motif) const;
 
-    size_t motifCount_ = 0;
-    std::vector<int32_t> dense_;       // gene * motifCount + motif -> entry, where small enough
-    std::vector<size_t> geneEntries_;  // per gene, its first directory entry (and one more)
-    std::vector<int32_t> entryMotif_;  // directory: a motif present in the gene ...
-    std::vector<size_t> entryBegin_;   // ... and where its positions start (and one more)
-    std::vector<int32_t> positions_;   // hit positions, grouped by gene, then motif
+    size_t motifCount_ = 0, geneCount_ = 0;
+    std::vector<int32_t> dense_;        // motif * geneCount + gene -> entry, where small enough
+    std::vector<size_t> motifEntries_;  // per motif, its first directory entry (and one more)
+    std::vector<int32_t> entryGene_;    // directory: a gene holding the motif ...
+    std::vector<size_t> entryBegin_;    // ... and where its hits start (and one more)
+    // A hit in the index: its position in the gene's hit list and its span, side by side,
+    // as the instance test reads them.
+    struct Located {
+        int32_t position, start, end;
+    };
+    std::vector<Located> located_;  // grouped by motif, then gene, ascending position
 };
 
 struct WindowScan {
@@ -62,11 +77,15 @@ struct WindowScan {
     // The same for gene g, its module hits found through the index.
     void run(const std::vector<MHit>& hits, const HitIndex& index, int32_t gene,
              const ModuleSlots& module, int32_t windowSize, bool firstOnly);
+    // Whether gene g holds an instance: the test of run(..., firstOnly), without the ranges.
+    bool holds(const std::vector<MHit>& hits, const HitIndex& index, int32_t gene,
+               const ModuleSlots& module, int32_t windowSize);
 
   private:
     void findInstances(const ModuleSlots& module, int32_t windowSize, bool firstOnly);
     std::vector<int32_t> positions_;
     std::vector<uint64_t> marks_;
+    std::vector<HitIndex::Placed> placed_, inOrder_;
 };
 
 // Keeps the genes (indexes into `genes`) in which the module of `module` has an instance:
