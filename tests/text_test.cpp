@@ -88,20 +88,22 @@ TEST(BitCount, HardwareAndPortablePathsCountAlike) {
             EXPECT_EQ(andBitCount(&a[from], &b[from], words), expected);
         }
     // Many rows at once: each selected row counted against `a`, the others left alone.
-    const size_t words = 3;
     const uint64_t select[2] = {0x8000000000000005, 0x2};  // rows 0, 2, 63 and 65 of 66
-    for (const auto& count : {andBitCountsPortable, andBitCountsHardware, andBitCounts}) {
-        if (count == andBitCountsHardware && !hardwareBitCount()) continue;
-        std::vector<int32_t> counts(66, -1);
-        std::vector<uint64_t> rows(66 * words);
-        for (uint64_t& row : rows) row = random();
-        count(a.data(), rows.data(), words, select, 2, counts.data());
-        for (size_t j = 0; j < counts.size(); ++j) {
-            const bool selected = (select[j / 64] >> (j % 64)) & 1;
-            EXPECT_EQ(counts[j], selected ? static_cast<int32_t>(andBitCountPortable(
-                                                a.data(), &rows[j * words], words))
-                                          : -1)
-                << j;
+    for (const auto& count :
+         {andBitCountsPortable, andBitCountsHardware, andBitCountsWide, andBitCounts})
+        for (size_t words : {3, 8, 11}) {
+            if (count == andBitCountsHardware && !hardwareBitCount()) continue;
+            if (count == andBitCountsWide && !wideBitCount()) continue;
+            std::vector<int32_t> counts(66, -1);
+            std::vector<uint64_t> rows(66 * words);
+            for (uint64_t& row : rows) row = random();
+            count(a.data(), rows.data(), words, select, 2, counts.data());
+            for (size_t j = 0; j < counts.size(); ++j) {
+                const bool selected = (select[j / 64] >> (j % 64)) & 1;
+                EXPECT_EQ(counts[j], selected ? static_cast<int32_t>(andBitCountPortable(
+                                                    a.data(), &rows[j * words], words))
+                                              : -1)
+                    << j << " of rows of " << words;
+            }
         }
-    }
 }

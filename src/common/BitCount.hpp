@@ -1,7 +1,9 @@
 // Bit counts over word arrays, the inner loop of the permutations' holder counts. One binary
 // serves every machine: where the processor has the popcnt instruction (x86-64, asked once
-// with __builtin_cpu_supports), a path compiled for it runs; elsewhere, and on other
-// architectures, the portable path of the compiler's builtin. Both give the same counts.
+// with __builtin_cpu_supports), a path compiled for it runs, and for many rows at once, where
+// it has AVX-512's lane bit count, one that counts eight words an instruction; elsewhere, and
+// on other architectures, the portable path of the compiler's builtin. All give the same
+// counts.
 #pragma once
 
 #include <cstddef>
@@ -24,4 +26,8 @@ void andBitCountsPortable(const uint64_t* a, const uint64_t* rows, size_t words,
                           const uint64_t* select, size_t selectWords, int32_t* counts);
 void andBitCountsHardware(const uint64_t* a, const uint64_t* rows, size_t words,
                           const uint64_t* select, size_t selectWords, int32_t* counts);
+// Eight words a step (AVX-512); `wideBitCount` is false where the processor lacks it.
+void andBitCountsWide(const uint64_t* a, const uint64_t* rows, size_t words, const uint64_t* select,
+                      size_t selectWords, int32_t* counts);
 bool hardwareBitCount();
+bool wideBitCount();

@@ -8,6 +8,8 @@ const CpuFeatures& cpuFeatures() {
         __builtin_cpu_init();
         found.popcnt = __builtin_cpu_supports("popcnt") != 0;
         found.avx2 = __builtin_cpu_supports("avx2") != 0;
+        found.avx512popcnt = __builtin_cpu_supports("avx512f") != 0 &&
+                             __builtin_cpu_supports("avx512vpopcntdq") != 0;
 #endif
         return found;
     }();

@@ -7,6 +7,7 @@
 struct CpuFeatures {
     bool popcnt = false;
     bool avx2 = false;
+    bool avx512popcnt = false;  // AVX-512 with its 64-bit lane bit count (VPOPCNTQ)
 };
 
 const CpuFeatures& cpuFeatures();
