@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "TestUtil.hpp"
 #include "common/BitCount.hpp"
 #include "common/LineReader.hpp"
+#include "common/Select.hpp"
 
 TEST(Text, SplitKeepsEmptyFields) {
     EXPECT_EQ(splitAt("a\t\tb", '\t'), (std::vector<std::string>{"a", "", "b"}));
@@ -104,6 +106,31 @@ TEST(BitCount, HardwareAndPortablePathsCountAlike) {
                                                     a.data(), &rows[j * words], words))
                                               : -1)
                     << j << " of rows of " << words;
+            }
+        }
+}
+
+// The radix selection gives what std::nth_element gives: p-values spread over many octaves,
+// crowded into a few (shared leading bits, so that several levels are read), repeated, with
+// zeros and ones, and with a negative number (the fallback).
+TEST(Select, NthSmallestAsNthElement) {
+    std::mt19937_64 random(8);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int form = 0; form < 4; ++form)
+        for (size_t size : {4000, 4097, 60000}) {
+            std::vector<double> values(size);
+            for (double& v : values) {
+                const double u = unit(random);
+                v = form == 0   ? std::pow(u, 12)                      // many octaves
+                    : form == 1 ? 0.25 + u * 1e-9                      // one narrow cluster
+                    : form == 2 ? std::floor(u * 50) / 49              // repeats, 0 and above 1
+                                : u - (random() % 1000 == 0 ? 2 : 0);  // a few negative
+            }
+            for (size_t n : {size_t{0}, size / 3, size - 1}) {
+                std::vector<double> sorted = values;
+                std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n),
+                                 sorted.end());
+                EXPECT_EQ(nthSmallest(values, n), sorted[n]) << form << " " << size << " " << n;
             }
         }
 }

@@ -12,6 +12,7 @@
 
 #include "common/BitCount.hpp"
 #include "common/Parallel.hpp"
+#include "common/Select.hpp"
 #include "modules/ModuleGenes.hpp"
 #include "modules/Probability.hpp"
 #include "modules/WindowScan.hpp"
@@ -274,11 +275,9 @@ class KeptPValues {
     }
 
   private:
-    // The wanted-th smallest of the values, which it reorders.
-    double nth(std::vector<double>& values) const {
-        const auto at = values.begin() + (wanted_ - 1);
-        std::nth_element(values.begin(), at, values.end());
-        return *at;
+    // The wanted-th smallest of the values.
+    double nth(const std::vector<double>& values) const {
+        return nthSmallest(values, static_cast<size_t>(wanted_ - 1));
     }
     static void keepAtMost(std::vector<double>& values, double bound) {
         std::erase_if(values, [&](double p) { return p > bound * (1 + kKeptSlack); });
