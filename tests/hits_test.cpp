@@ -213,6 +213,55 @@ TEST(WindowFilterScan, WindowsOfBasesOnlyAtEveryWidth) {
     }
 }
 
+// Each k-mer's bit in a motif's prefix table is its own test: its float sums on both
+// strands, as the scan adds them, against the cutoff (with the bound on the rest for a wider
+// motif). Prefixes whose k-mers all fail are skipped unread; cutoffs just below the best
+// k-mer's bound, where only it passes, and at a quantile; zero entries included.
+TEST(WindowFilterScan, PrefixTableBitsAreEachKmersOwnTest) {
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const float even[4] = {0.25f, 0.25f, 0.25f, 0.25f};
+    int checked = 0;
+    for (int m = 0; m < 60; ++m) {
+        Motif motif;
+        motif.length = 3 + m % 18;
+        for (int i = 0; i < 4 * motif.length; ++i)
+            motif.freq.push_back(m % 4 == 0 && unit(rng) < 0.2f ? 0.0f : unit(rng) + 0.02f);
+        const MotifTable table(motif, even);
+        const int k = std::min(table.width(), kFilterPrefix);
+        const RestBounds rest(table, allBases());
+        // A k-mer's largest bound over the two strands: its float sums, as the scan adds them,
+        // or with a wider motif the bound on the rest after them.
+        const auto bound = [&](uint32_t code) {
+            float sums[2] = {0, 0};
+            for (int i = 0; i < k; ++i)
+                for (int strand = 0; strand < 2; ++strand)
+                    sums[strand] = addRounded(
+                        sums[strand],
+                        table.term(i, static_cast<int>(code >> (2 * (k - 1 - i))) & 3, strand));
+            if (k == table.width()) return std::max<double>(sums[0], sums[1]);
+            return std::max(rest.upper(0, k, sums[0]), rest.upper(1, k, sums[1]));
+        };
+        const auto test = [&](uint32_t code, float cutoff) { return bound(code) > cutoff; };
+        std::vector<double> bounds;
+        for (uint32_t code = 0; code < (1u << (2 * k)); ++code) bounds.push_back(bound(code));
+        std::sort(bounds.begin(), bounds.end());
+        const auto best = static_cast<float>(bounds.back());
+        for (float cutoff :
+             {std::nextafter(best, -1e9f), std::nextafter(std::nextafter(best, -1e9f), -1e9f),
+              static_cast<float>(bounds[bounds.size() * 9 / 10])}) {
+            const WindowFilter filter(table, cutoff);
+            if (filter.offset() != 0) continue;  // a table at another offset
+            ++checked;
+            for (uint32_t kmer = 0; kmer < (1u << (2 * kFilterPrefix)); ++kmer)
+                ASSERT_EQ(filter.passes(static_cast<uint16_t>(kmer)),
+                          test(kmer >> (2 * (kFilterPrefix - k)), cutoff))
+                    << m << " " << kmer;
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
 // The library scan decides blocks of 64 motifs with one lookup per start, and each motif's
 // own filter decides most windows from a table of prefix sums and a bound on the rest: every
 // hit of a library of widths 1 to 30 (zero matrix entries included, as with -p 0), with

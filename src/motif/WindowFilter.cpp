@@ -1,5 +1,6 @@
 // The per-motif filter: partial sums of each k-mer tabulated on both strands, with the bound on
-// the rest, so that most windows are decided without scoring them.
+// the rest, so that most windows are decided without scoring them. The table is walked base by
+// base, and a prefix that even the largest terms cannot lift past the cutoff is not walked on.
 #include "motif/WindowFilter.hpp"
 
 #include <algorithm>
@@ -20,20 +21,65 @@ constexpr double kSparseShare = 0.02;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Visits every k-mer with its float partial sums on both strands, adding the terms in the
-// scan's order: each sum rounded to float after every addition.
-template <typename Visit>
+// scan's order: each sum rounded to float after every addition. Skips the k-mers that begin
+// with a prefix for which skip(depth, forward, reverse) holds.
+template <typename Skip, typename Visit>
 void walkPrefixes(const MotifTable& table, int k, int depth, uint32_t code, float forward,
-                  float reverse, Visit&& visit) {
+                  float reverse, Skip&& skip, Visit&& visit) {
     if (depth == k) {
         visit(code, forward, reverse);
         return;
     }
+    if (skip(depth, forward, reverse)) return;
     for (int b = 0; b < 4; ++b) {
         float f = addRounded(forward, table.term(depth, b, 0));
         float r = addRounded(reverse, table.term(depth, b, 1));
-        walkPrefixes(table, k, depth + 1, (code << 2) | static_cast<uint32_t>(b), f, r, visit);
+        walkPrefixes(table, k, depth + 1, (code << 2) | static_cast<uint32_t>(b), f, r, skip,
+                     visit);
     }
 }
+
+// Whether every k-mer with a given prefix fails the prefix table's test (a proof; false
+// where it cannot tell). fl(s + t) grows with s and with t, so the largest terms added in
+// order bound every k-mer's float sum, and the test grows with that sum (its exact value
+// with slope 1 - (w - k) 2^-23 or more; the margin covers the rounding of its double
+// arithmetic). Off where a term is NaN or plus infinity.
+class HopelessPrefix {
+  public:
+    HopelessPrefix(const MotifTable& table, const RestBounds& rest, int k, float cutoff)
+        : rest_(rest), k_(k), whole_(k == table.width()), cutoff_(cutoff) {
+        for (int strand = 0; strand < 2; ++strand)
+            for (int i = 0; i < k; ++i) {
+                double most = -kInfinity;
+                for (int b = 0; b < 4; ++b) {
+                    const double t = table.term(i, b, strand);
+                    on_ = on_ && !std::isnan(t) && t != kInfinity;
+                    most = std::max(most, t);
+                }
+                largest_[strand].push_back(most);
+            }
+    }
+    bool operator()(int depth, float forward, float reverse) const {
+        return on_ && fails(0, depth, forward) && fails(1, depth, reverse);
+    }
+
+  private:
+    bool fails(int strand, int depth, float sum) const {
+        for (int i = depth; i < k_; ++i) sum = addRounded(sum, largest_[strand][i]);
+        if (whole_ || !std::isfinite(sum)) return !(sum > cutoff_);
+        const double bound = rest_.upper(strand, k_, sum);
+        const double scale = std::fabs(sum) + std::fabs(rest_.maxRest[strand][k_]) +
+                             std::fabs(bound - sum - rest_.maxRest[strand][k_]) +
+                             std::fabs(cutoff_);
+        return bound + 0x1p-40 * scale <= cutoff_;
+    }
+
+    const RestBounds& rest_;
+    std::vector<double> largest_[2];
+    int k_;
+    bool whole_, on_ = true;
+    float cutoff_;
+};
 
 // The start of the k positions of a wide motif that tell windows apart best: the largest
 // sum, over both strands, of the spread between the largest and the smallest finite term.
@@ -85,13 +131,15 @@ void walkRealSums(const MotifTable& table, int32_t o, int k, int depth, uint32_t
 
 void WindowFilter::tabulatePrefix(const MotifTable& table, const RestBounds& rest, int k) {
     const bool whole = k == table.width();
-    walkPrefixes(table, k, 0, 0, 0.0f, 0.0f, [&](uint32_t code, float forward, float reverse) {
-        // NaN compares false: such a window is no hit, as in the scan.
-        const bool pass =
-            whole ? forward > cutoff_ || reverse > cutoff_
-                  : rest.upper(0, k, forward) > cutoff_ || rest.upper(1, k, reverse) > cutoff_;
-        if (pass) bits_[code >> 6] |= uint64_t{1} << (code & 63);
-    });
+    // NaN compares false: such a window is no hit, as in the scan.
+    const auto pass = [&](int strand, float sum) {
+        return (whole ? sum : rest.upper(strand, k, sum)) > cutoff_;
+    };
+    walkPrefixes(table, k, 0, 0, 0.0f, 0.0f, HopelessPrefix(table, rest, k, cutoff_),
+                 [&](uint32_t code, float forward, float reverse) {
+                     if (pass(0, forward) || pass(1, reverse))
+                         bits_[code >> 6] |= uint64_t{1} << (code & 63);
+                 });
 }
 
 // A window's float sum differs from its real sum by at most delta, and its real sum is at
