@@ -69,16 +69,23 @@ std::vector<MHit> literalOverlapRemoval(std::vector<MHit> hits, int32_t distance
     return kept;
 }
 
-// Strands, ties (the later hit in scan order wins), zero scores and distance 0 included.
+// Strands, ties (the later hit in scan order wins), zero scores of both signs, negative
+// scores and distance 0 included; starts close together and spread far apart; lists in
+// scan order and not.
 TEST(Overlap, SameAsTheLiteralRemovalOnRandomHits) {
     std::mt19937 rng(17);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 600; ++round) {
         std::vector<MHit> hits;
         const int count = static_cast<int>(rng() % 40);
+        const int32_t spread = round % 3 == 2 ? 100000 : 1;
         for (int i = 0; i < count; ++i)  // few distinct scores and starts: many ties
-            hits.push_back(hit(static_cast<int32_t>(rng() % 5), static_cast<int32_t>(rng() % 60),
-                               static_cast<float>(rng() % 6) / 2, rng() % 2 ? '+' : '-'));
-        std::stable_sort(hits.begin(), hits.end(), CompHitPos);
+            hits.push_back(hit(static_cast<int32_t>(rng() % 5),
+                               spread * static_cast<int32_t>(rng() % 60) +
+                                   (spread > 1 ? static_cast<int32_t>(rng() % 12) : 0),
+                               static_cast<float>(rng() % 7) / 2 - (round % 4 == 3 ? 1.0f : 0.0f),
+                               rng() % 2 ? '+' : '-'));
+        if (round % 4 == 3 && count > 0) hits[0].score = -0.0f;
+        if (round % 7 != 6) std::stable_sort(hits.begin(), hits.end(), CompHitPos);
         const int32_t distance = static_cast<int32_t>(rng() % 8);
         std::vector<MHit> expected = literalOverlapRemoval(hits, distance);
         std::vector<MHit> kept = delHitOverlap(hits, distance);
