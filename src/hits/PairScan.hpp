@@ -19,10 +19,14 @@ inline uint64_t CompName(int32_t a, int32_t b) {
 
 template <typename Visit>
 void forEachPair(const std::vector<MHit>& hits, int32_t windowSize, Visit&& visit) {
-    for (size_t a = 0; a < hits.size(); ++a) {
-        for (size_t b = a + 1; b < hits.size(); ++b) {
-            if (!endsWithinWindow(hits[a], hits[b], windowSize)) break;
-            if (hits[b].motif == hits[a].motif) continue;
+    // Read through a local pointer and count: the visit's stores cannot move them.
+    const MHit* hit = hits.data();
+    const size_t n = hits.size();
+    for (size_t a = 0; a < n; ++a) {
+        const MHit first = hit[a];
+        for (size_t b = a + 1; b < n; ++b) {
+            if (!endsWithinWindow(first, hit[b], windowSize)) break;
+            if (hit[b].motif == first.motif) continue;
             visit(a, b);
         }
     }
@@ -67,11 +71,13 @@ inline std::vector<uint64_t> distinctPairKeys(const std::vector<MHit>& hits, int
         seen.assign((static_cast<size_t>(stride) * static_cast<size_t>(stride) + 63) / 64, 0);
     }
     std::vector<uint64_t> keys;
+    uint64_t* table = seen.data();  // the thread's table, read once, not at every pair
+    const auto row = static_cast<size_t>(stride);
+    const MHit* hit = hits.data();
     forEachPair(hits, windowSize, [&](size_t a, size_t b) {
-        const uint64_t key = CompName(hits[a].motif, hits[b].motif);
-        const size_t bit =
-            static_cast<size_t>(key >> 32) * static_cast<size_t>(stride) + (key & 0xffffffffu);
-        uint64_t& word = seen[bit >> 6];
+        const uint64_t key = CompName(hit[a].motif, hit[b].motif);
+        const size_t bit = static_cast<size_t>(key >> 32) * row + (key & 0xffffffffu);
+        uint64_t& word = table[bit >> 6];
         const uint64_t mask = uint64_t{1} << (bit & 63);
         if (word & mask) return;
         word |= mask;
