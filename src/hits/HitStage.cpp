@@ -343,6 +343,47 @@ void emitStrands(int32_t motifId, int64_t q, int64_t width, float forward, float
 
 }  // namespace
 
+namespace {
+
+// Appends the hits in scan order: by start, then library index; forward before reverse
+// stays as found. Their starts lie in [from, to): where that span is not much wider than the
+// hits, they are counted into place by start and each start's few hits put in library order
+// by insertion (both stable), else sorted.
+void appendInScanOrder(std::vector<IndexedHit>& found, int64_t from, int64_t to,
+                       std::vector<MHit>& hits) {
+    const auto span = static_cast<size_t>(std::max<int64_t>(0, to - from));
+    if (span > 8 * found.size() + 4096) {
+        std::stable_sort(found.begin(), found.end(), [](const IndexedHit& a, const IndexedHit& b) {
+            return a.hit.start != b.hit.start ? a.hit.start < b.hit.start : a.motif < b.motif;
+        });
+        for (const IndexedHit& each : found) hits.push_back(each.hit);
+        return;
+    }
+    thread_local std::vector<size_t> begin;
+    thread_local std::vector<IndexedHit> placed;
+    begin.assign(span + 1, 0);
+    for (const IndexedHit& each : found) ++begin[static_cast<size_t>(each.hit.start - from) + 1];
+    for (size_t q = 0; q < span; ++q) begin[q + 1] += begin[q];
+    placed.resize(found.size());
+    for (const IndexedHit& each : found)
+        placed[begin[static_cast<size_t>(each.hit.start - from)]++] = each;
+    // begin[q] is now the end of start q's hits.
+    size_t first = 0;
+    for (size_t q = 0; q < span && first < placed.size(); ++q) {
+        const size_t end = begin[q];
+        for (size_t i = first + 1; i < end; ++i)
+            for (size_t j = i; j > first && placed[j].motif < placed[j - 1].motif; --j)
+                std::swap(placed[j], placed[j - 1]);
+        first = end;
+    }
+    for (const IndexedHit& each : placed) hits.push_back(each.hit);
+    constexpr size_t kKept = size_t{1} << 16;  // a long sequence's lists are given back
+    if (begin.capacity() > kKept) std::vector<size_t>().swap(begin);
+    if (placed.capacity() > kKept) std::vector<IndexedHit>().swap(placed);
+}
+
+}  // namespace
+
 void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
                        std::vector<MHit>& hits, int64_t from, int64_t to) {
     const int64_t n = sequence.size();
@@ -386,11 +427,7 @@ void appendLibraryHits(const ScanMotifs& motifs, const SequenceCodes& sequence,
                         sequence, own, starts, from, to, motifs.vectorPaths);
         for (const MHit& hit : own) found.push_back({hit, m});
     }
-    // Scan order: by start, then library index; forward before reverse stays as found.
-    std::stable_sort(found.begin(), found.end(), [](const IndexedHit& a, const IndexedHit& b) {
-        return a.hit.start != b.hit.start ? a.hit.start < b.hit.start : a.motif < b.motif;
-    });
-    for (const IndexedHit& each : found) hits.push_back(each.hit);
+    appendInScanOrder(found, from, to, hits);
     // A list grown by a long sequence is given back rather than kept for the run.
     constexpr size_t kKept = size_t{1} << 16;
     if (found.capacity() > kKept) std::vector<IndexedHit>().swap(found);
