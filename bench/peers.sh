@@ -8,8 +8,9 @@
 # window scores per second per core (a window score = one motif at one start on one strand),
 # and the ratio to rekul.
 #   bench/peers.sh [build-dir [before-build-dir]]   REKUL_PEER_RECORDS: the regions (500)
-# With a second build, rekul runs on each three times, before and after alternating, and
-# the fastest of each is shown (a line "rekul (before)"); the ratios are to this build.
+# rekul's time is the mean of REKUL_PEER_REPEATS (10) runs back to back. With a second build,
+# that is measured on each three times, before and after alternating, and the fastest of each
+# is shown (a line "rekul (before)"); the ratios are to this build.
 # Needs python3-biopython (run by Debian's /usr/bin/python3) and pscan-tfbs (apt-get install
 # them); fetches the upstream
 # regions as bench/run_scale.sh does.
@@ -61,19 +62,29 @@ run() {  # label, then the command; prints seconds
   cat "$data/peer-time.txt"
 }
 
+# rekul takes a few hundredths of a second, the clock's step: it runs `repeats` times back to
+# back and the mean is its time.
+repeats=${REKUL_PEER_REPEATS:-10}
+run_rekul() {  # the program
+  /usr/bin/time -f '%e' -o "$data/peer-time.txt" bash -c \
+    'for ((i = 0; i < $0; i++)); do "$@" > /dev/null 2>&1; done' "$repeats" \
+    "$1" --quiet --threads 1 -g 1000000 "$motifs" "$fasta"
+  awk -v t="$(cat "$data/peer-time.txt")" -v n="$repeats" 'BEGIN { printf "%.4f\n", t / n }'
+}
+
 fastest() {  # the smallest of the numbers given
   printf '%s\n' "$@" | sort -g | head -1
 }
 if [ -n "$before" ]; then
   after_runs=() before_runs=()
   for round in 1 2 3; do
-    before_runs+=("$(run rekul "$before/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")")
-    after_runs+=("$(run rekul "$build/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")")
+    before_runs+=("$(run_rekul "$before/rekul")")
+    after_runs+=("$(run_rekul "$build/rekul")")
   done
   rekul=$(fastest "${after_runs[@]}")
   rekul_before=$(fastest "${before_runs[@]}")
 else
-  rekul=$(run rekul "$build/rekul" --quiet --threads 1 -g 1000000 "$motifs" "$fasta")
+  rekul=$(run_rekul "$build/rekul")
 fi
 biopython=$(run biopython /usr/bin/python3 - "$motifs" "$fasta" <<'PY'
 import math, sys
@@ -130,6 +141,6 @@ label() {
 for tool in rekul ${before:+rekul_before} biopython pscan_pg pscan_qm; do
   secs=${!tool}
   awk -v t="$(label "$tool")" -v s="$secs" -v w="$windows" -v r="$rekul" \
-    'BEGIN { printf "%-22s %8.2f %14.3g %9.1fx\n", t, s, w / s, s / r }'
+    'BEGIN { printf "%-22s %8.3f %14.3g %9.1fx\n", t, s, w / s, s / r }'
 done
 echo "($records regions, $windows window scores per tool)"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "common/BitCount.hpp"
 #include "motif/ScoreBounds.hpp"
 
 namespace {
@@ -108,24 +109,26 @@ int32_t mostTellingOffset(const MotifTable& table, int k) {
 }
 
 int64_t setBits(const std::vector<uint64_t>& bits) {
-    int64_t count = 0;
-    for (uint64_t word : bits) count += __builtin_popcountll(word);
-    return count;
+    return static_cast<int64_t>(bitCount(bits.data(), bits.size()));
 }
 
 // The sums of the k terms of every k-mer at positions o..o+k-1, in double precision.
-template <typename Visit>
+// Skips the k-mers that begin with a prefix for which skip(depth, forward, reverse) holds.
+template <typename Skip, typename Visit>
 void walkRealSums(const MotifTable& table, int32_t o, int k, int depth, uint32_t code,
-                  double forward, double reverse, Visit&& visit) {
+                  double forward, double reverse, Skip&& skip, Visit&& visit) {
     if (depth == k) {
         visit(code, forward, reverse);
         return;
     }
+    if (skip(depth, forward, reverse)) return;
     for (int b = 0; b < 4; ++b)
         walkRealSums(table, o, k, depth + 1, (code << 2) | static_cast<uint32_t>(b),
                      forward + table.term(o + depth, b, 0), reverse + table.term(o + depth, b, 1),
-                     visit);
+                     skip, visit);
 }
+
+const auto kWalkAll = [](int, double, double) { return false; };
 
 }  // namespace
 
@@ -152,12 +155,31 @@ void WindowFilter::tabulateAtOffset(const MotifTable& table, const RestBounds& r
         outside[strand] = rest.maxRest[strand][0] -
                           (rest.maxRest[strand][offset_] - rest.maxRest[strand][offset_ + k]);
     const double delta = rest.delta();
-    walkRealSums(
-        table, offset_, k, 0, 0, 0.0, 0.0, [&](uint32_t code, double forward, double reverse) {
-            const bool pass =
-                forward + outside[0] + delta > cutoff_ || reverse + outside[1] + delta > cutoff_;
-            if (pass) bits_[code >> 6] |= uint64_t{1} << (code & 63);
-        });
+    const auto pass = [&](int strand, double sum) {
+        return sum + outside[strand] + delta > cutoff_;
+    };
+    // A prefix's k-mers all fail where its sum plus the largest terms after it fails: the
+    // terms are finite, and a double sum and the test grow with each term.
+    double largest[2][kFilterPrefix];
+    for (int strand = 0; strand < 2; ++strand)
+        for (int i = 0; i < k; ++i) {
+            largest[strand][i] = table.term(offset_ + i, 0, strand);
+            for (int b = 1; b < 4; ++b)
+                largest[strand][i] =
+                    std::max(largest[strand][i], table.term(offset_ + i, b, strand));
+        }
+    const auto hopeless = [&](int depth, double forward, double reverse) {
+        for (int i = depth; i < k; ++i) {
+            forward += largest[0][i];
+            reverse += largest[1][i];
+        }
+        return !pass(0, forward) && !pass(1, reverse);
+    };
+    walkRealSums(table, offset_, k, 0, 0, 0.0, 0.0, hopeless,
+                 [&](uint32_t code, double forward, double reverse) {
+                     if (pass(0, forward) || pass(1, reverse))
+                         bits_[code >> 6] |= uint64_t{1} << (code & 63);
+                 });
 }
 
 WindowFilter::WindowFilter(const MotifTable& table, float cutoff, int prefix) : cutoff_(cutoff) {
@@ -238,7 +260,7 @@ void WindowFilter::tabulateBlocks(const MotifTable& table) {
     blockSums_.assign(entries * static_cast<size_t>(wholeBlocks_) + (size_t{1} << (2 * tailWidth_)),
                       PairD{0, 0});
     auto tabulate = [&](int32_t from, int k, PairD* out) {
-        walkRealSums(table, from, k, 0, 0, 0.0, 0.0,
+        walkRealSums(table, from, k, 0, 0, 0.0, 0.0, kWalkAll,
                      [&](uint32_t code, double forward, double reverse) {
                          out[code] = PairD{forward, reverse};
                      });
