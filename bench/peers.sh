@@ -4,9 +4,9 @@
 # matrices, pseudocount and background, both strands, the same cutoff in log2 units) and
 # pscan in its two forms: scanning the regions as a background with every matrix
 # (pscan-tfbs -p FASTA -l MATRICES -g, which writes the background's scores to a file) and as
-# a foreground against given matrices (-q FASTA -M MATRICES). Each line: the tool, seconds,
-# window scores per second per core (a window score = one motif at one start on one strand),
-# and the ratio to rekul.
+# a foreground against given matrices (-q FASTA -M MATRICES). Each line: the tool, wall and CPU
+# seconds, peak memory, window scores per second per core (a window score = one motif at one
+# start on one strand), and the ratio of wall seconds to rekul's.
 #   bench/peers.sh [build-dir [before-build-dir]]   REKUL_PEER_RECORDS: the regions (500)
 # rekul's time is the mean of REKUL_PEER_REPEATS (10) runs back to back. With a second build,
 # that is measured on each three times, before and after alternating, and the fastest of each
@@ -56,23 +56,24 @@ print(sum(2 * max(0, L - len(rows) + 1) for _, rows in mats for L in lengths))
 PY
 )
 
-run() {  # label, then the command; prints seconds
+run() {  # label, then the command; prints wall seconds, CPU seconds and peak MB
   local label=$1; shift
-  /usr/bin/time -f '%e' -o "$data/peer-time.txt" "$@" > /dev/null 2>&1
-  cat "$data/peer-time.txt"
+  /usr/bin/time -f '%e %U %S %M' -o "$data/peer-time.txt" "$@" > /dev/null 2>&1
+  awk '{ printf "%s %.2f %d\n", $1, $2 + $3, $4 / 1024 }' "$data/peer-time.txt"
 }
 
 # rekul takes a few hundredths of a second, the clock's step: it runs `repeats` times back to
-# back and the mean is its time.
+# back and the means are its times (the peak is the largest run's).
 repeats=${REKUL_PEER_REPEATS:-10}
 run_rekul() {  # the program
-  /usr/bin/time -f '%e' -o "$data/peer-time.txt" bash -c \
+  /usr/bin/time -f '%e %U %S %M' -o "$data/peer-time.txt" bash -c \
     'for ((i = 0; i < $0; i++)); do "$@" > /dev/null 2>&1; done' "$repeats" \
     "$1" --quiet --threads 1 -g 1000000 "$motifs" "$fasta"
-  awk -v t="$(cat "$data/peer-time.txt")" -v n="$repeats" 'BEGIN { printf "%.4f\n", t / n }'
+  awk -v n="$repeats" '{ printf "%.4f %.4f %d\n", $1 / n, ($2 + $3) / n, $4 / 1024 }' \
+    "$data/peer-time.txt"
 }
 
-fastest() {  # the smallest of the numbers given
+fastest() {  # of the "wall cpu mb" lines given, the one of the smallest wall time
   printf '%s\n' "$@" | sort -g | head -1
 }
 if [ -n "$before" ]; then
@@ -129,7 +130,8 @@ cp "$fasta" "$data/pscan/regions.fa"
 pscan_pg=$( (cd "$data/pscan" && run pscan pscan-tfbs -p regions.fa -l "$wil" -g) )
 pscan_qm=$( (cd "$data/pscan" && run pscan pscan-tfbs -q regions.fa -M "$wil") )
 
-printf '%-22s %8s %14s %10s\n' tool seconds 'scores/s/core' 'vs rekul'
+printf '%-22s %8s %8s %8s %14s %10s\n' tool seconds 'CPU s' 'peak MB' 'scores/s/core' \
+  'vs rekul'
 label() {
   case $1 in
     rekul_before) echo 'rekul (before)' ;;
@@ -138,9 +140,11 @@ label() {
     *) echo "$1" ;;
   esac
 }
+read -r rekul_wall _ _ <<< "$rekul"
 for tool in rekul ${before:+rekul_before} biopython pscan_pg pscan_qm; do
-  secs=${!tool}
-  awk -v t="$(label "$tool")" -v s="$secs" -v w="$windows" -v r="$rekul" \
-    'BEGIN { printf "%-22s %8.3f %14.3g %9.1fx\n", t, s, w / s, s / r }'
+  read -r secs cpu mb <<< "${!tool}"
+  awk -v t="$(label "$tool")" -v s="$secs" -v c="$cpu" -v m="$mb" -v w="$windows" \
+    -v r="$rekul_wall" \
+    'BEGIN { printf "%-22s %8.3f %8.3f %8d %14.3g %9.1fx\n", t, s, c, m, w / s, s / r }'
 done
 echo "($records regions, $windows window scores per tool)"
