@@ -60,8 +60,10 @@ __attribute__((target("popcnt"))) void andBitCountsHardware(const uint64_t* a, c
 
 // A row in chunks of eight words, the last one masked: no word past the row is read. The
 // sum of the lanes is the intrinsic's (whose header GCC 12 warns on falsely).
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 __attribute__((target("avx512f,avx512vpopcntdq"))) void andBitCountsWide(
     const uint64_t* a, const uint64_t* rows, size_t words, const uint64_t* select,
     size_t selectWords, int32_t* counts) {
@@ -86,7 +88,9 @@ __attribute__((target("avx512f,avx512vpopcntdq"))) void andBitCountsWide(
             counts[j] = static_cast<int32_t>(_mm512_reduce_add_epi64(sums));
         }
 }
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 bool hardwareBitCount() {
     return cpuFeatures().popcnt;

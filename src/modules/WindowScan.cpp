@@ -10,8 +10,7 @@ void ModuleSlots::assign(const std::vector<int32_t>& module) {
     for (size_t i = 0; i < module_.size(); ++i) slot_[module_[i]] = static_cast<int8_t>(i);
 }
 
-HitIndex::HitIndex(const std::vector<SeqHit>& genes, size_t motifCount)
-    : motifCount_(motifCount), geneCount_(genes.size()) {
+HitIndex::HitIndex(const std::vector<SeqHit>& genes, size_t motifCount) : geneCount_(genes.size()) {
     // Hits bucketed by motif, in gene order within a motif (a counting sort): a module's
     // holders are tested in ascending gene order, so each motif's hits are read as a stream.
     std::vector<size_t> next(motifCount + 1, 0);

@@ -53,7 +53,7 @@ class HitIndex {
     // The directory entry of a motif in a gene, or -1.
     int64_t entryOf(int32_t gene, int32_t motif) const;
 
-    size_t motifCount_ = 0, geneCount_ = 0;
+    size_t geneCount_ = 0;
     std::vector<int32_t> dense_;        // motif * geneCount + gene -> entry, where small enough
     std::vector<size_t> motifEntries_;  // per motif, its first directory entry (and one more)
     std::vector<int32_t> entryGene_;    // directory: a gene holding the motif ...
