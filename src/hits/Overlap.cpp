@@ -93,24 +93,25 @@ std::vector<size_t> byScore(const std::vector<MHit>& hits) {
 
 std::vector<MHit> delHitOverlap(std::vector<MHit> hits, int32_t overlapDistance) {
     const std::vector<size_t> order = byScore(hits);
-    KeptStarts keptStarts(hits, overlapDistance);
     std::vector<MHit> kept;
+    if (overlapDistance <= 0) {  // no hit drops another: all but those scoring 0, by start
+        for (auto at = order.rbegin(); at != order.rend(); ++at)
+            if (hits[*at].score != 0) kept.push_back(hits[*at]);
+        std::stable_sort(kept.begin(), kept.end(), CompHitPos);
+        return kept;
+    }
+    KeptStarts keptStarts(hits, overlapDistance);
     std::vector<bool> keep(hits.size());
     for (auto at = order.rbegin(); at != order.rend(); ++at) {
         const MHit& hit = hits[*at];
-        if (hit.score == 0) continue;
-        if (overlapDistance > 0 && keptStarts.near(hit.start)) continue;
-        if (overlapDistance > 0)
-            keep[*at] = true;
-        else
-            kept.push_back(hit);
+        if (hit.score == 0 || keptStarts.near(hit.start)) continue;
+        keep[*at] = true;
         keptStarts.add(hit.start);
     }
-    // With a distance, no two kept hits share a start: any order by start is the one order,
-    // and a list in scan order needs none.
-    if (overlapDistance > 0)
-        for (size_t i = 0; i < hits.size(); ++i)
-            if (keep[i]) kept.push_back(hits[i]);
+    // No two kept hits share a start: any order by start is the one order, and a list in
+    // scan order needs none.
+    for (size_t i = 0; i < hits.size(); ++i)
+        if (keep[i]) kept.push_back(hits[i]);
     if (!std::is_sorted(kept.begin(), kept.end(), CompHitPos))
         std::stable_sort(kept.begin(), kept.end(), CompHitPos);
     return kept;
