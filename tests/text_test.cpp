@@ -112,7 +112,7 @@ TEST(BitCount, HardwareAndPortablePathsCountAlike) {
 
 // The radix selection gives what std::nth_element gives: p-values spread over many octaves,
 // crowded into a few (shared leading bits, so that several levels are read), repeated, with
-// zeros and ones, and with a negative number (the fallback).
+// zeros, -0.0 and ones, and with negative numbers (the fallback).
 TEST(Select, NthSmallestAsNthElement) {
     std::mt19937_64 random(8);
     std::uniform_real_distribution<double> unit(0, 1);
@@ -126,6 +126,7 @@ TEST(Select, NthSmallestAsNthElement) {
                     : form == 2 ? std::floor(u * 50) / 49              // repeats, 0 and above 1
                                 : u - (random() % 1000 == 0 ? 2 : 0);  // a few negative
             }
+            if (form == 2) values[size / 2] = -0.0;  // beside the zeros, not above the ones
             for (size_t n : {size_t{0}, size / 3, size - 1}) {
                 std::vector<double> sorted = values;
                 std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n),

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -20,7 +21,9 @@ double byNthElement(std::vector<double> values, size_t n) {
 }  // namespace
 
 double nthSmallest(const std::vector<double>& values, size_t n) {
-    const bool plain = std::all_of(values.begin(), values.end(), [](double v) { return v >= 0; });
+    // -0.0 is no smaller than 0.0 but its bits sort after every positive number's.
+    const bool plain = std::all_of(values.begin(), values.end(),
+                                   [](double v) { return v >= 0 && !std::signbit(v); });
     if (!plain || values.size() <= kSmall) return byNthElement(values, n);
     std::vector<uint64_t> keys;  // the candidates after the first level
     std::vector<size_t> bins(kBins);
