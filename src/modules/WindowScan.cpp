@@ -49,8 +49,8 @@ HitIndex::HitIndex(const std::vector<SeqHit>& genes, size_t motifCount) : geneCo
 
 size_t HitIndex::place(int32_t gene, size_t hitCount, const ModuleSlots& module,
                        std::vector<uint64_t>& marks, std::vector<Placed>& placed) const {
-    // As gather, with the hits' spans read from the index's own copy, in the order of the
-    // motifs' entries: the gene's hit list is not read at all.
+    // Each motif's entry in the gene, its hits' spans read from the index's own copy: the
+    // gene's hit list is not read at all.
     const size_t words = hitCount / 64 + 1;
     if (marks.size() < words) marks.resize(words);
     if (placed.size() < hitCount) placed.resize(hitCount);
@@ -80,32 +80,15 @@ int64_t HitIndex::entryOf(int32_t gene, int32_t motif) const {
     return it == last || *it != gene ? -1 : it - entryGene_.begin();
 }
 
-void HitIndex::gather(int32_t gene, size_t hitCount, const std::vector<int32_t>& motifs,
-                      std::vector<int32_t>& out, std::vector<uint64_t>& marks) const {
-    // The gene's positions of those motifs marked in a bit set of its hits, then read in
-    // order: sorted with no sort and no merge (a hit has one motif, so none repeats).
-    const size_t words = hitCount / 64 + 1;
-    marks.assign(words, 0);
-    for (int32_t motif : motifs) {
-        const int64_t entry = entryOf(gene, motif);
-        if (entry < 0) continue;
-        for (size_t k = entryBegin_[entry]; k < entryBegin_[entry + 1]; ++k) {
-            const auto position = static_cast<uint32_t>(located_[k].position);
-            marks[position >> 6] |= uint64_t{1} << (position & 63);
-        }
-    }
-    out.clear();
-    for (size_t w = 0; w < words; ++w)
-        for (uint64_t rest = marks[w]; rest != 0; rest &= rest - 1)
-            out.push_back(
-                static_cast<int32_t>(64 * w + static_cast<size_t>(__builtin_ctzll(rest))));
-}
-
 void WindowScan::run(const std::vector<MHit>& hits, const HitIndex& index, int32_t gene,
                      const ModuleSlots& module, int32_t windowSize, bool firstOnly) {
-    index.gather(gene, hits.size(), module.motifs(), positions_, marks_);
-    filtered.resize(positions_.size());
-    for (size_t k = 0; k < positions_.size(); ++k) filtered[k] = &hits[positions_[k]];
+    // The marked positions read in order: sorted with no sort and no merge (a hit has one
+    // motif, so none repeats).
+    const size_t words = index.place(gene, hits.size(), module, marks_, placed_);
+    filtered.clear();
+    for (size_t w = 0; w < words; ++w)
+        for (uint64_t rest = marks_[w]; rest != 0; rest &= rest - 1)
+            filtered.push_back(&hits[64 * w + static_cast<size_t>(__builtin_ctzll(rest))]);
     findInstances(module, windowSize, firstOnly);
 }
 

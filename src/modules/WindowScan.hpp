@@ -34,10 +34,6 @@ class HitIndex {
     HitIndex() = default;
     HitIndex(const std::vector<SeqHit>& genes, size_t motifCount);
 
-    // The positions in gene g's hit list (of `hitCount` hits) of its hits of the given motifs,
-    // ascending, into `out` (`marks` is room for a bit set of the gene's hits).
-    void gather(int32_t gene, size_t hitCount, const std::vector<int32_t>& motifs,
-                std::vector<int32_t>& out, std::vector<uint64_t>& marks) const;
     // A hit as the instance test reads it: its span and its motif's bit in a module.
     struct Placed {
         int32_t start, end;
@@ -83,7 +79,6 @@ struct WindowScan {
 
   private:
     void findInstances(const ModuleSlots& module, int32_t windowSize, bool firstOnly);
-    std::vector<int32_t> positions_;
     std::vector<uint64_t> marks_;
     std::vector<HitIndex::Placed> placed_, inOrder_;
 };
